@@ -1,0 +1,32 @@
+# volaro_add_test(<name> SOURCES <files...> LIBS <targets...> [ENV <VAR=value...>] [TIMEOUT <s>])
+# Builds one Qt Test executable and registers it with CTest. Widgets run offscreen and
+# audio goes to SDL's disk driver unless the test sets its own driver.
+function(volaro_add_test name)
+    cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})
+    add_test(NAME ${name} COMMAND ${name})
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 240)
+    endif()
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=disk;VOLARO_TESTDATA=${CMAKE_SOURCE_DIR}/../shared/testdata;${T_ENV}")
+endfunction()
+
+# volaro_add_fuzzer(<name> SOURCES <files...> LIBS <targets...> [CORPUS_GEN <target>])
+# With VOLARO_FUZZ the target is a libFuzzer binary; otherwise the same entry point is
+# linked with a replay driver and run over the seed corpus as an ordinary test.
+function(volaro_add_fuzzer name)
+    cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
+    if(VOLARO_FUZZ)
+        add_executable(${name} ${F_SOURCES})
+        target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+        target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+    else()
+        add_executable(${name} ${F_SOURCES} ${CMAKE_SOURCE_DIR}/tests/fuzz/replaydriver.cpp)
+        add_test(NAME ${name} COMMAND ${name} ${CMAKE_CURRENT_SOURCE_DIR}/corpus/${name})
+        set_tests_properties(${name} PROPERTIES TIMEOUT 240
+            ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy")
+    endif()
+    target_link_libraries(${name} PRIVATE ${F_LIBS})
+endfunction()

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the build, the tests and the player need.
+# Only packages that are missing are installed, so a ready machine pays nothing.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev qt6-base-dev-tools libqt6svg6-dev libgl-dev
+    libsdl2-dev libmpg123-dev libsndfile1-dev libtag1-dev libmp3lame-dev
+    fonts-dejavu-core
+)
+if [[ "${1:-}" == "--test" ]]; then
+    # Fuzzing needs clang's libFuzzer; the desktop checks need their validators.
+    packages+=(clang libclang-rt-dev desktop-file-utils appstream xauth xvfb)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+sudo=""
+[[ $(id -u) -ne 0 ]] && sudo="sudo"
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,83 @@
+#pragma once
+
+// Player: one deck, i.e. one playback chain for one media file on one output device.
+//
+// Call order: set Filename and OutputDevice, then OpenFile; then PlayFile / PauseFile /
+// StopFile, setPosition, setVolume, setBalance, setPitch as needed. The owner replaces
+// the whole Player for every new song; destroying it silences the deck at once.
+//
+// Units: times are whole seconds; volume is attenuation in hundredths of a decibel
+// (0 full level .. -10000 silence); balance -10 (left only) .. 10 (right only);
+// pitch is a rate factor (1.0 normal, speed and pitch change together).
+//
+// Failures never reach the caller: a deck without a chain (before OpenFile, or after a
+// failed one) ignores the transport calls, stores what the setters are given and
+// returns 0 from the getters.
+//
+// Threading: every member is called on the GUI thread. Decoding and mixing run on the
+// audio engine's own threads and never wait for this object.
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <memory>
+
+namespace volaro::deck {
+class DeckStream;
+}
+
+class Player {
+public:
+    Player();
+    ~Player();
+    Player(const Player&) = delete;
+    Player& operator=(const Player&) = delete;
+
+    void setOutputDevice(const QString& name) { m_outputDevice = name; }
+    QString OutputDevice() const { return m_outputDevice; }
+
+    void setFilename(const QString& path) { m_filename = path; }
+    QString Filename() const { return m_filename; }
+
+    // Appends every output name, in the back end's order, to anything with
+    // addItem(QString) (a combo box, a list, a test recorder).
+    template <typename List> void EnumDirectSoundDevices(List& list)
+    {
+        for (const QString& name : outputNames())
+            list.addItem(name);
+    }
+
+    // Builds the chain, stopped at its start. 0 when built; nonzero when a step failed.
+    int16_t OpenFile();
+    void PlayFile();
+    void PauseFile();
+    void StopFile();
+
+    void setPosition(int32_t seconds);
+    int32_t Position();
+
+    void setPitch(double rate);
+    double Pitch();
+
+    void setDuration(int32_t seconds) { m_duration = seconds; }
+    int32_t Duration() const { return m_duration; }
+
+    void setVolume(int32_t hundredthsDb);
+    int32_t Volume();
+
+    void setBalance(int32_t balance);
+
+    // The output names of the audio back end; may throw std::runtime_error when the
+    // back end cannot list its outputs at all.
+    static QStringList outputNames();
+
+private:
+    QString m_filename;
+    QString m_outputDevice;
+    int32_t m_volume = 0;
+    int32_t m_balance = 0;
+    double m_pitch = 0.0;
+    int32_t m_duration = 0;
+    int32_t m_position = 0;
+    std::shared_ptr<volaro::deck::DeckStream> m_stream; // the chain; null when none
+};

@@ -1,0 +1,41 @@
+#pragma once
+
+// Generators for the media files tests and benchmarks use: tones and noise written as
+// WAV (libsndfile) or MP3 (LAME) of every kind the player must measure exactly.
+
+#include <QByteArray>
+#include <QString>
+#include <vector>
+
+namespace volaro::fixtures {
+
+struct Signal {
+    double frequency = 440.0; // Hz; 0 gives silence (or pure noise with noise > 0)
+    double seconds = 1.0;
+    int sampleRate = 44100;
+    int channels = 2;
+    double amplitude = 0.5; // peak of the tone, full scale 1.0
+    double noise = 0.0;     // peak of white noise added to the tone (makes VBR vary)
+    unsigned seed = 1;
+};
+
+// Interleaved float samples of the signal.
+std::vector<float> render(const Signal& s);
+
+// 16-bit PCM WAV. Returns false when the file cannot be written.
+bool writeWav(const QString& path, const Signal& s);
+
+enum class Mp3Kind {
+    Cbr,         // constant bit rate with LAME's "Info" header frame
+    CbrNoHeader, // constant bit rate, no header frame
+    VbrXing,     // variable bit rate with the Xing/LAME header giving the length
+    VbrNoHeader  // variable bit rate with no header frame: the length needs a scan
+};
+
+// MPEG-1 Layer III. bitrate is the CBR rate, or the VBR quality 0..9 for the VBR kinds.
+bool writeMp3(const QString& path, const Signal& s, Mp3Kind kind, int bitrate = 128);
+
+// Writes a file of the given bytes (for corrupt or odd inputs).
+bool writeBytes(const QString& path, const QByteArray& bytes);
+
+} // namespace volaro::fixtures
