@@ -1,0 +1,67 @@
+#pragma once
+
+// Deck: the operations the playback engine needs from one playback chain. The engine
+// never touches Player directly, so tests can hand it recording fakes and the window
+// hands it PlayerDeck (decks over the real audio back end).
+//
+// Units as in Player: whole seconds, volume in hundredths of a decibel (0 loudest,
+// -7225 is the quietest level the mixer uses).
+//
+// Threading: GUI thread only, like Player.
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class Player;
+
+namespace volaro::playback {
+
+class Deck {
+public:
+    virtual ~Deck() = default;
+
+    virtual void setOutputDevice(const QString& name) = 0;
+    virtual void setFilename(const QString& path) = 0;
+    // 0 when the chain was built; nonzero when a step failed (the engine ignores it).
+    virtual int16_t OpenFile() = 0;
+    virtual void PlayFile() = 0;
+    virtual void PauseFile() = 0;
+    virtual void StopFile() = 0;
+    virtual void setPosition(int32_t seconds) = 0;
+    virtual int32_t Position() = 0;
+    virtual int32_t Duration() = 0;
+    virtual void setVolume(int32_t hundredthsDb) = 0;
+};
+
+// Makes a fresh, empty deck; called once per song load and per output-device choice.
+using DeckFactory = std::function<std::unique_ptr<Deck>()>;
+
+// Deck over a real Player. Destroying it destroys the Player, which silences it.
+class PlayerDeck final : public Deck {
+public:
+    PlayerDeck();
+    ~PlayerDeck() override;
+
+    void setOutputDevice(const QString& name) override;
+    void setFilename(const QString& path) override;
+    int16_t OpenFile() override;
+    void PlayFile() override;
+    void PauseFile() override;
+    void StopFile() override;
+    void setPosition(int32_t seconds) override;
+    int32_t Position() override;
+    int32_t Duration() override;
+    void setVolume(int32_t hundredthsDb) override;
+
+    Player& player() { return *m_player; }
+
+private:
+    std::unique_ptr<Player> m_player;
+};
+
+// The factory the application gives the engine: every deck a new Player.
+DeckFactory playerDeckFactory();
+
+} // namespace volaro::playback

@@ -1,0 +1,438 @@
+#include "playbackengine.h"
+
+#include "playbacklist.h"
+
+#include <QTime>
+#include <cmath>
+#include <limits>
+#include <random>
+
+namespace volaro::playback {
+
+namespace {
+
+// Percentages of the bars: the nearest whole number, a half to the even neighbour.
+int percent(double part, double whole) {
+    return static_cast<int>(std::nearbyint(part / whole * 100.0));
+}
+
+bool fits16(int64_t v) {
+    return v >= std::numeric_limits<int16_t>::min() && v <= std::numeric_limits<int16_t>::max();
+}
+
+bool fits32(int64_t v) {
+    return v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max();
+}
+
+double defaultDraw() {
+    // Reseeded before every draw from the clock's second, so two draws within the same
+    // second give the same entry; that is how shuffle has always behaved.
+    static std::mt19937 generator;
+    generator.seed(static_cast<unsigned>(QTime::currentTime().msecsSinceStartOfDay() / 1000));
+    return std::uniform_real_distribution<double>(0.0, 1.0)(generator);
+}
+
+} // namespace
+
+QString segToMin(int64_t seconds) {
+    auto twoDigits = [](int64_t v) {
+        const QString digits = QString::number(v < 0 ? -v : v).rightJustified(2, QLatin1Char('0'));
+        return v < 0 ? QLatin1Char('-') + digits : digits;
+    };
+    return twoDigits(seconds / 60) + QLatin1Char(':') + twoDigits(seconds % 60);
+}
+
+PlaybackEngine::PlaybackEngine(DeckFactory factory, PlaybackList* list, QObject* parent)
+    : QObject(parent)
+    , m_factory(std::move(factory))
+    , m_list(list)
+    , m_random(defaultDraw) {
+    tmrPosition.setInterval(100);
+    tmrTransition.setInterval(100);
+    tmrTransition.setTimerType(Qt::PreciseTimer);
+    connect(&tmrPosition, &QTimer::timeout, this, &PlaybackEngine::tmrPosition_Timer);
+    connect(&tmrTransition, &QTimer::timeout, this, &PlaybackEngine::tmrTransition_Timer);
+
+    hscVolume.onChange = [this] { hscVolume_Change(); };
+    hscVolume.onMirror = [this] { emit masterVolumeValueChanged(hscVolume.value()); };
+    for (int i = 0; i < 2; ++i) {
+        vscVolume[i].onChange = [this, i] { vscVolume_Change(i); };
+        vscVolume[i].onMirror = [this, i] { emit deckLevelChanged(i, vscVolume[i].value()); };
+    }
+    hscPosition.onChange = [this] { hscPosition_Change(); };
+    hscPosition.onMirror = [this] {
+        emit positionSliderChanged(hscPosition.value(), hscPosition.maximum());
+    };
+    spinTransitionTime.onChange = [this] { spinTransitionTime_Change(); };
+    spinTransitionTime.onMirror = [this] {
+        emit transitionTimeValueChanged(spinTransitionTime.value());
+    };
+    spinCutFirst.onChange = [this] { spinCutFirst_Change(); };
+    spinCutFirst.onMirror = [this] { emit cutFirstValueChanged(spinCutFirst.value()); };
+    spinCutLast.onChange = [this] { spinCutLast_Change(); };
+    spinCutLast.onMirror = [this] { emit cutLastValueChanged(spinCutLast.value()); };
+    optTransition.onChange = [this] { optTransition_Click(optTransition.value()); };
+    optTransition.onMirror = [this] { emit transitionTypeChanged(optTransition.value()); };
+    chkRndPlay.onMirror = [this] { emit shuffleChanged(chkRndPlay.value()); };
+}
+
+PlaybackEngine::~PlaybackEngine() {
+    tmrPosition.stop();
+    tmrTransition.stop();
+}
+
+std::optional<int> PlaybackEngine::transitionInterval(int32_t transitionTime, int masterVolume) {
+    if (masterVolume == 0)
+        return std::nullopt;
+    // Long intervals are used as computed: every transition lasts its set time.
+    const int64_t ms = static_cast<int64_t>(transitionTime) * 1000 / masterVolume;
+    return static_cast<int>(std::clamp<int64_t>(ms, 0, std::numeric_limits<int>::max()));
+}
+
+int PlaybackEngine::listCount() const {
+    return m_list ? m_list->count() : 0;
+}
+
+double PlaybackEngine::drawRandom() {
+    return m_random ? m_random() : defaultDraw();
+}
+
+void PlaybackEngine::setStatus(const QString& text) {
+    m_display.lblStatus = text;
+    emit statusTextChanged(text);
+}
+
+void PlaybackEngine::setLevel(int deck, int64_t level) {
+    // A level outside 0..M is refused by the fader and the deck keeps its volume.
+    vscVolume[deck].setValue(level);
+}
+
+Deck* PlaybackEngine::replaceDeck(int index) {
+    if (index != 0 && index != 1)
+        return nullptr;
+    Decks[index].reset();
+    Decks[index] = m_factory ? m_factory() : nullptr;
+    if (Decks[index])
+        Decks[index]->setOutputDevice(m_outputDevice);
+    return Decks[index].get();
+}
+
+// --- Transport ---------------------------------------------------------------------
+
+void PlaybackEngine::btnPlay_Click() {
+    if (PlayState == 2) {
+        if (Deck* d = deck(CurrentDeck))
+            d->PlayFile();
+    } else if (PlayState == 0) {
+        CurrentIndex = 1;
+        DoTransition();
+    }
+    PlayState = 1;
+    setStatus(StatusPlayText);
+}
+
+void PlaybackEngine::btnPause_Click() {
+    if (PlayState != 2) {
+        if (Deck* d = deck(CurrentDeck))
+            d->PauseFile();
+        PlayState = 2;
+        setStatus(StatusPauseText);
+    } else {
+        btnPlay_Click();
+    }
+}
+
+void PlaybackEngine::btnStop_Click() {
+    if (Deck* d = deck(CurrentDeck))
+        d->StopFile();
+    if (Deck* d = deck(1 - CurrentDeck))
+        d->StopFile();
+    PlayState = 0;
+    setStatus(StatusStopText);
+}
+
+void PlaybackEngine::btnNext_Click() {
+    if (PlayState == 2)
+        btnPlay_Click();
+    if (CurrentIndex < std::numeric_limits<int16_t>::max())
+        ++CurrentIndex;
+    DoTransition();
+}
+
+void PlaybackEngine::btnBack_Click() {
+    if (PlayState == 2)
+        btnPlay_Click();
+    if (CurrentIndex > std::numeric_limits<int16_t>::min())
+        --CurrentIndex;
+    DoTransition();
+}
+
+void PlaybackEngine::mnuPlaySelectedItem_Click() {
+    const int index = m_list ? m_list->selectedIndex() : 0;
+    if (index >= 1 && index <= listCount() && fits16(index)) {
+        m_list->clearSelection(index);
+        CurrentIndex = static_cast<int16_t>(index);
+        DoTransition();
+    }
+    PlayState = 1;
+    setStatus(StatusPlayText);
+}
+
+void PlaybackEngine::mnuShowItemInPlay_Click() {
+    if (m_list && CurrentIndex >= 1 && CurrentIndex <= m_list->count())
+        m_list->showItem(CurrentIndex);
+}
+
+// --- Transition engine -------------------------------------------------------------
+
+void PlaybackEngine::DoTransition() {
+    if (CurrentIndex == -1)
+        return;
+    const int count = listCount();
+    if (count == 0) {
+        btnStop_Click();
+        CurrentIndex = -1;
+        tmrTransition.stop();
+        return;
+    }
+    if (CurrentIndex > count) {
+        CurrentIndex = 0;
+        return;
+    }
+    CurrentDeck = static_cast<int16_t>(1 - CurrentDeck);
+    LoadSongOnDeck();
+    if (Deck* d = deck(CurrentDeck))
+        d->PlayFile();
+    mnuShowItemInPlay_Click();
+    TransitionStep = 0;
+    if (TransitionTime <= 0) {
+        finishTransitionAtOnce();
+        return;
+    }
+    if (const auto interval = transitionInterval(TransitionTime, hscVolume.value()))
+        tmrTransition.setInterval(*interval);
+    tmrTransition.start();
+}
+
+void PlaybackEngine::finishTransitionAtOnce() {
+    // A zero-length transition: its end state at once, with no timer left running.
+    tmrTransition.stop();
+    TransitionStep = 0;
+    const int m = hscVolume.maximum();
+    setLevel(1 - CurrentDeck, m);
+    setLevel(CurrentDeck, static_cast<int64_t>(m) - hscVolume.value());
+    if (Deck* out = deck(1 - CurrentDeck))
+        out->StopFile();
+}
+
+void PlaybackEngine::LoadSongOnDeck() {
+    const int cur = CurrentDeck;
+    if (Deck* d = deck(cur))
+        d->StopFile();
+    replaceDeck(cur);
+    Deck* d = deck(cur);
+
+    const int count = listCount();
+    if (CurrentIndex < 1 || CurrentIndex > count)
+        CurrentIndex = 1;
+    if (d && m_list) {
+        d->setFilename(m_list->location(CurrentIndex));
+        d->OpenFile();
+    }
+
+    const int64_t duration = d ? d->Duration() : 0;
+    int64_t start = CutFirst;
+    int64_t end = duration - CutLast;
+    if (m_list)
+        m_list->setSubItem(CurrentIndex, 9, QString::number(duration));
+    if (start >= end) {
+        start = 0;
+        end = duration;
+    }
+    int64_t length = end - start;
+    if (!fits32(start) || !fits32(end) || !fits32(length)) {
+        start = end = length = 0;
+    }
+    SongStart = static_cast<int32_t>(start);
+    SongEnd = static_cast<int32_t>(end);
+    if (m_list)
+        m_list->setSubItem(CurrentIndex, 1, segToMin(length));
+    if (d)
+        d->setPosition(SongStart);
+
+    // Silent start; the handler runs explicitly so a fresh deck gets its volume even
+    // when the fader already stood at silence.
+    vscVolume[cur].setValue(vscVolume[cur].maximum());
+    vscVolume_Change(cur);
+
+    if (!tmrPosition.isActive())
+        tmrPosition.start();
+
+    PositionUpdating = 1;
+    hscPosition.setValue(0);
+    hscPosition.setMaximum(length);
+    PositionUpdating = 0;
+}
+
+void PlaybackEngine::tmrTransition_Timer() {
+    if (TransitionStep < std::numeric_limits<int16_t>::max())
+        ++TransitionStep;
+    const int s = TransitionStep;
+    const int v = hscVolume.value();
+    const int m = hscVolume.maximum();
+    const int in = CurrentDeck;
+    const int out = 1 - CurrentDeck;
+
+    if (s >= v + 1) {
+        TransitionStep = 0;
+        tmrTransition.stop();
+        if (Deck* d = deck(out))
+            d->StopFile();
+        return;
+    }
+
+    const bool firstHalf = s <= v / 2.0;
+    switch (TransitionType) {
+    case 0: // Cross Dissolve
+        setLevel(in, m - s);
+        setLevel(out, (m - v) + s);
+        break;
+    case 1: // Up Down
+        if (firstHalf)
+            setLevel(in, m - 2 * s);
+        else
+            setLevel(out, 2 * s - 2 * v + m);
+        break;
+    case 2: // Down  Up
+        if (firstHalf)
+            setLevel(out, 2 * s + (m - v));
+        else
+            setLevel(in, m + v - 2 * s);
+        break;
+    case 3: // Mix
+        hscVolume_Change();
+        break;
+    case 4: // Cut
+        setLevel(out, m);
+        setLevel(in, m - v);
+        if (Deck* d = deck(out))
+            d->StopFile();
+        break;
+    default:
+        break;
+    }
+}
+
+// --- Position monitor --------------------------------------------------------------
+
+void PlaybackEngine::tmrPosition_Timer() {
+    auto position = [this]() -> int64_t {
+        Deck* d = deck(CurrentDeck);
+        return d ? d->Position() : 0;
+    };
+
+    m_display.lblTotal = segToMin(static_cast<int64_t>(SongEnd) - SongStart);
+    emit totalTextChanged(m_display.lblTotal);
+    m_display.lblTimeLeft = segToMin(SongEnd - position());
+    emit timeLeftTextChanged(m_display.lblTimeLeft);
+    m_display.lblPosition = segToMin(position() - SongStart);
+    emit positionTextChanged(m_display.lblPosition);
+
+    PositionUpdating = 1;
+    const int64_t sliderValue = position() - SongStart;
+    if (fits16(sliderValue))
+        hscPosition.setValue(sliderValue);
+    PositionUpdating = 0;
+
+    if (position() < static_cast<int64_t>(SongEnd) - TransitionTime)
+        return;
+
+    if (chkRndPlay.value() == 1) {
+        const double r = drawRandom();
+        const int64_t index = static_cast<int64_t>(r * listCount() + 1);
+        if (fits16(index))
+            CurrentIndex = static_cast<int16_t>(index);
+    } else if (CurrentIndex < std::numeric_limits<int16_t>::max()) {
+        ++CurrentIndex;
+    }
+    DoTransition();
+}
+
+// --- Mixer -------------------------------------------------------------------------
+
+void PlaybackEngine::hscVolume_Change() {
+    const int v = hscVolume.value();
+    const int m = hscVolume.maximum();
+    vscVolume[CurrentDeck].setValue(m - v);
+    const int p = m > 0 ? percent(v, m) : 0;
+    m_display.lblMasterVolume = QString::number(p) + QLatin1Char('%');
+    emit masterVolumeTextChanged(m_display.lblMasterVolume);
+    m_display.prgMasterVolume = p;
+    emit masterVolumePercentChanged(p);
+}
+
+void PlaybackEngine::vscVolume_Change(int i) {
+    if (i != 0 && i != 1)
+        return;
+    const int a = vscVolume[i].value();
+    const int m = vscVolume[i].maximum();
+    const int p = m > 0 ? percent(m - a, m) : 0;
+    if (Deck* d = deck(i))
+        d->setVolume(-(a * a));
+    m_display.lblVolume[i] = QString::number(p);
+    emit deckVolumeTextChanged(i, m_display.lblVolume[i]);
+    m_display.prgVolume[i] = p;
+    emit deckVolumePercentChanged(i, p);
+}
+
+void PlaybackEngine::hscPosition_Change() {
+    const int value = hscPosition.value();
+    const int maximum = hscPosition.maximum();
+    const int p = maximum >= 1 ? percent(value, maximum) : 0;
+    m_display.prgPosition = p;
+    emit positionPercentChanged(p);
+    m_display.lblPosition = segToMin(value);
+    emit positionTextChanged(m_display.lblPosition);
+    m_display.lblTimeLeft = segToMin(static_cast<int64_t>(SongEnd) - SongStart - value);
+    emit timeLeftTextChanged(m_display.lblTimeLeft);
+    if (PositionUpdating != 1) {
+        const int64_t target = static_cast<int64_t>(value) + SongStart;
+        if (Deck* d = deck(CurrentDeck); d && fits32(target))
+            d->setPosition(static_cast<int32_t>(target));
+    }
+}
+
+void PlaybackEngine::optTransition_Click(int index) {
+    TransitionType = static_cast<int16_t>(index);
+}
+
+void PlaybackEngine::spinTransitionTime_Change() {
+    TransitionTime = spinTransitionTime.value();
+    m_display.lblTransitionTime = QString::number(TransitionTime);
+    emit transitionTimeTextChanged(m_display.lblTransitionTime);
+}
+
+void PlaybackEngine::spinCutFirst_Change() {
+    CutFirst = spinCutFirst.value();
+    m_display.lblCutFirst = QString::number(CutFirst);
+    emit cutFirstTextChanged(m_display.lblCutFirst);
+}
+
+void PlaybackEngine::spinCutLast_Change() {
+    CutLast = spinCutLast.value();
+    m_display.lblCutLast = QString::number(CutLast);
+    emit cutLastTextChanged(m_display.lblCutLast);
+}
+
+void PlaybackEngine::cmbOutputDevices_Click(const QString& name) {
+    m_outputDevice = name;
+    Decks[0].reset();
+    Decks[1].reset();
+    Decks[0] = m_factory ? m_factory() : nullptr;
+    Decks[1] = m_factory ? m_factory() : nullptr;
+    for (auto& d : Decks)
+        if (d)
+            d->setOutputDevice(m_outputDevice);
+}
+
+} // namespace volaro::playback

@@ -1,0 +1,47 @@
+#include "deck.h"
+
+#include <player.h>
+
+namespace volaro::playback {
+
+PlayerDeck::PlayerDeck()
+    : m_player(std::make_unique<Player>()) {}
+
+PlayerDeck::~PlayerDeck() = default;
+
+void PlayerDeck::setOutputDevice(const QString& name) {
+    m_player->setOutputDevice(name);
+}
+void PlayerDeck::setFilename(const QString& path) {
+    m_player->setFilename(path);
+}
+int16_t PlayerDeck::OpenFile() {
+    return m_player->OpenFile();
+}
+void PlayerDeck::PlayFile() {
+    m_player->PlayFile();
+}
+void PlayerDeck::PauseFile() {
+    m_player->PauseFile();
+}
+void PlayerDeck::StopFile() {
+    m_player->StopFile();
+}
+void PlayerDeck::setPosition(int32_t seconds) {
+    m_player->setPosition(seconds);
+}
+int32_t PlayerDeck::Position() {
+    return m_player->Position();
+}
+int32_t PlayerDeck::Duration() {
+    return m_player->Duration();
+}
+void PlayerDeck::setVolume(int32_t hundredthsDb) {
+    m_player->setVolume(hundredthsDb);
+}
+
+DeckFactory playerDeckFactory() {
+    return [] { return std::make_unique<PlayerDeck>(); };
+}
+
+} // namespace volaro::playback
