@@ -1,0 +1,82 @@
+#include "songrecord.h"
+
+#include "cliplistmodel.h"
+#include "cliplistview.h"
+#include "tagreader.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+// The one reader the GUI thread shares, as there is one tag-reader control on the window.
+TagReader& sharedReader() {
+    static TagReader reader;
+    return reader;
+}
+
+QString twoDigits(long long value) {
+    const QString digits = QString::number(value < 0 ? -value : value).rightJustified(2, u'0');
+    return value < 0 ? QLatin1Char('-') + digits : digits;
+}
+} // namespace
+
+QString TitleFromFilename(const QString& Filename) {
+    if (Filename.size() <= 4)
+        return Filename;
+    const QString stem = Filename.left(Filename.size() - 4);
+    const qsizetype cut =
+        std::max(stem.lastIndexOf(QLatin1Char('\\')), stem.lastIndexOf(QLatin1Char('/')));
+    return stem.mid(cut + 1);
+}
+
+void AddFileToList(const QString& Filename, int32_t InsertPos, ClipListModel& DestinationList,
+                   TagReader& reader) {
+    const int count = DestinationList.count();
+    const int position = InsertPos == 0 ? count + 1 : InsertPos;
+    if (position < 1 || position > count + 1 || count >= ClipListModel::MaxRows)
+        return;
+
+    reader.setFilename(Filename);
+    reader.ReadTag();
+
+    ClipRow row;
+    const QString tagTitle = reader.Title();
+    row.texts[ClipListModel::ColTitle] =
+        tagTitle.isEmpty() ? TitleFromFilename(Filename) : tagTitle;
+    row.texts[ClipListModel::ColArtist] = reader.Artist();
+    row.texts[ClipListModel::ColCd] = reader.Album();
+    row.texts[ClipListModel::ColYear] = reader.Year();
+    row.texts[ClipListModel::ColGenre] = reader.Genre();
+    row.texts[ClipListModel::ColComment] = reader.Comment();
+    row.texts[ClipListModel::ColLocation] = Filename;
+    // A list bound to CurrentIndex moves it itself when the row lands at or before it.
+    DestinationList.insertRow(position, std::move(row));
+}
+
+void AddFileToList(const QString& Filename, int32_t InsertPos, ClipListModel& DestinationList) {
+    AddFileToList(Filename, InsertPos, DestinationList, sharedReader());
+}
+
+void AddFileToList(const QString& Filename, int32_t InsertPos, ClipListView& DestinationList) {
+    AddFileToList(Filename, InsertPos, DestinationList.clipModel(), sharedReader());
+}
+
+QString SegToMin(double Seconds) {
+    if (!std::isfinite(Seconds))
+        return QStringLiteral("00:00");
+    // Far beyond any song; keeps the conversion to an integer defined.
+    Seconds = std::clamp(Seconds, -1e15, 1e15);
+    const long long minutes = static_cast<long long>(std::trunc(Seconds / 60.0));
+    const long long rest = static_cast<long long>(std::trunc(Seconds - minutes * 60.0));
+    return twoDigits(minutes) + QLatin1Char(':') + twoDigits(rest);
+}
+
+int32_t PlayableLength(int32_t Duration, int32_t CutFirst, int32_t CutLast) {
+    int64_t start = CutFirst;
+    int64_t end = int64_t(Duration) - CutLast;
+    if (start >= end) {
+        start = 0;
+        end = Duration;
+    }
+    return static_cast<int32_t>(end - start);
+}

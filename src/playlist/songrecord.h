@@ -1,0 +1,32 @@
+#pragma once
+
+// How a media file becomes a row of a clip list, and the seconds-to-text format of every
+// time display.
+
+#include <QString>
+#include <cstdint>
+
+class ClipListModel;
+class ClipListView;
+class TagReader;
+
+// Adds Filename as a row at InsertPos (1..count+1, 0 for the end) with its tag details.
+// Never fails loudly: an unreadable file still becomes a row titled after its name; an
+// out-of-range position or a full list adds nothing. A list bound to CurrentIndex keeps it
+// on the same song.
+void AddFileToList(const QString& Filename, int32_t InsertPos, ClipListView& DestinationList);
+void AddFileToList(const QString& Filename, int32_t InsertPos, ClipListModel& DestinationList);
+// The same with a caller-owned reader (other threads, benchmarks).
+void AddFileToList(const QString& Filename, int32_t InsertPos, ClipListModel& DestinationList,
+                   TagReader& reader);
+
+// The display title for a file without a tag title: the name less its last four
+// characters and less everything up to the last "\" or "/"; names of four characters or
+// fewer are kept whole.
+QString TitleFromFilename(const QString& Filename);
+
+// Seconds as "mm:ss" (minutes may grow past two digits; no hours), each part truncated.
+QString SegToMin(double Seconds);
+
+// Playable length of a song of Duration whole seconds with the trims CutFirst/CutLast.
+int32_t PlayableLength(int32_t Duration, int32_t CutFirst, int32_t CutLast);
