@@ -1,0 +1,64 @@
+#include "desktopentry.h"
+
+#include <algorithm>
+
+namespace volaro::system {
+
+namespace {
+
+bool isReserved(QChar c) {
+    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    return reserved.contains(c);
+}
+
+} // namespace
+
+QString desktopExecArgument(const QString& programPath) {
+    // Step 1: the Exec quoting rule. Inside double quotes only ", `, $ and \ need a backslash.
+    QString argument;
+    const bool quote = std::any_of(programPath.begin(), programPath.end(), isReserved);
+    if (quote) {
+        argument += u'"';
+        for (QChar c : programPath) {
+            if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
+                argument += u'\\';
+            argument += c;
+        }
+        argument += u'"';
+    } else {
+        argument = programPath;
+    }
+    // Step 2: a literal percent sign would otherwise read as a field code.
+    argument.replace(u'%', QStringLiteral("%%"));
+
+    // Step 3: the general string escapes, which readers undo before unquoting.
+    QString encoded;
+    encoded.reserve(argument.size() + 8);
+    for (QChar c : argument) {
+        switch (c.unicode()) {
+        case '\\':
+            encoded += QStringLiteral("\\\\");
+            break;
+        case '\n':
+            encoded += QStringLiteral("\\n");
+            break;
+        case '\t':
+            encoded += QStringLiteral("\\t");
+            break;
+        case '\r':
+            encoded += QStringLiteral("\\r");
+            break;
+        default:
+            encoded += c;
+        }
+    }
+    return encoded;
+}
+
+QByteArray desktopEntryFromTemplate(const QByteArray& entryTemplate, const QString& programPath) {
+    QByteArray entry = entryTemplate;
+    entry.replace("@VOLARO_EXEC@", desktopExecArgument(programPath).toUtf8());
+    return entry;
+}
+
+} // namespace volaro::system
