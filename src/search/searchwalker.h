@@ -1,0 +1,90 @@
+#pragma once
+
+// SearchWalker: the directory walk of the search window, free of any widget so it can be
+// driven by the window, by tests and by benchmarks alike.
+//
+// Order of the results: for a directory D, first everything below its subdirectories,
+// taken from the last subdirectory in name order to the first (each in the same way), and
+// only then the matching files of D in name order. Hidden entries (dot names) are neither
+// listed nor visited.
+//
+// Call order: construct with the hooks, setPattern(), then WalkDirectory(start). cancel()
+// may be called from inside a hook (typically from a button handled while processEvents
+// runs). The walk yields to processEvents once on entry to every directory (that is where a
+// cancel takes effect: nothing of that directory is listed) and, inside a directory with many
+// files, every yieldInterval ms; a cancel seen there still lets every matching file of that
+// directory be added before the walk ends.
+//
+// Robustness: unreadable or vanished directories are skipped; each real directory (device
+// and inode) is visited once, so symbolic-link loops end; the walk keeps its own stack, so
+// depth is limited by memory only.
+//
+// Threading: all on the caller's thread (the GUI thread for the window). Hooks run
+// synchronously inside WalkDirectory.
+
+#include "filepattern.h"
+
+#include <QString>
+#include <functional>
+#include <set>
+#include <utility>
+
+class SearchWalker {
+public:
+    struct Hooks {
+        std::function<void(const QString&)> setCaption;     // window caption
+        std::function<QString()> counterText;               // text of the found-files counter
+        std::function<void(const QString&)> setCounterText; //
+        // Adds a found file to the results; false when the result list can take no more.
+        std::function<bool(const QString& path)> addFile;
+        // Lets pending events run; false when the owner has gone and the walk must stop
+        // at once, touching nothing more.
+        std::function<bool()> processEvents;
+        std::function<void(const QString&)> showMessage; // one-button message box
+    };
+
+    // Shown when the result list is full; the walk then ends as for a cancel.
+    static inline constexpr const char* ListFullMessage =
+        "Se ha llenado el cuadro de lista. Abandonando la b\u00fasqueda...";
+
+    explicit SearchWalker(Hooks hooks);
+
+    void setPattern(const FilePattern& pattern) { m_pattern = pattern; }
+    const FilePattern& pattern() const { return m_pattern; }
+
+    // Milliseconds between yields while the files of one directory are added (0: after each).
+    void setYieldInterval(int ms) { m_yieldMs = ms; }
+
+    // Searches dirPath and everything below it. Returns true when the walk was abandoned
+    // (cancel, full list, or the owner gone). parentPath is where the current directory
+    // goes back to after a complete walk ("" keeps it at dirPath).
+    bool WalkDirectory(const QString& dirPath, const QString& parentPath = QString());
+
+    void cancel() { m_keepSearching = false; }
+    bool keepSearching() const { return m_keepSearching; }
+    bool isRunning() const { return m_running; }
+
+    // The directory the walk stands in: the start (or parentPath) after a complete walk,
+    // the directory where it stopped after an abandoned one.
+    QString currentDirectory() const { return m_currentDir; }
+
+    qint64 directoriesEntered() const { return m_dirsEntered; }
+    qint64 directoriesSkipped() const { return m_dirsSkipped; }
+
+private:
+    struct Frame;
+    enum class Entry { Listed, Abandoned, Gone };
+    Entry enter(const QString& path, Frame* parent, const QByteArray& name, Frame& out);
+    bool listFiles(Frame& f, bool& gone);
+
+    Hooks m_hooks;
+    FilePattern m_pattern;
+    int m_yieldMs = 10;
+    bool m_keepSearching = false;
+    bool m_running = false;
+    QString m_currentDir;
+    qint64 m_dirsEntered = 0;
+    qint64 m_dirsSkipped = 0;
+    int m_openDirs = 0;
+    std::set<std::pair<quint64, quint64>> m_visited; // (device, inode) of directories entered
+};
