@@ -1,0 +1,198 @@
+// Walks a generated tree of 100,000 entries (10,000 of them MP3 files, half of those with
+// ID3v2 tags) and prints entries/s next to find(1) run on the same tree, then the files/s
+// when every found file is read for its tag as a search does, next to TagLib alone.
+//
+// Usage: bench_searchwalk [directory to build the tree in]
+
+#include "fixtures.h"
+#include "searchwalker.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <functional>
+#include <taglib/fileref.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/tag.h>
+
+#ifdef VOLARO_BENCH_WITH_PLAYLIST
+#include "cliplistmodel.h"
+#include "songrecord.h"
+#endif
+
+namespace {
+
+constexpr int Groups = 10, Subgroups = 10, Leaves = 10, FilesPerLeaf = 99, Mp3PerLeaf = 10;
+
+bool buildTree(const QString& root, const QByteArray& plainMp3, const QByteArray& taggedMp3,
+               qint64& entries) {
+    const char* others[] = {".txt", ".jpg", ".wav", ".m3u", ".mp3.bak", ".cue"};
+    int serial = 0;
+    for (int g = 0; g < Groups; ++g) {
+        for (int s = 0; s < Subgroups; ++s) {
+            for (int l = 0; l < Leaves; ++l) {
+                const QString dir =
+                    QStringLiteral("%1/Artist %2/Album %3/Disc %4").arg(root).arg(g).arg(s).arg(l);
+                if (!QDir().mkpath(dir))
+                    return false;
+                for (int f = 0; f < FilesPerLeaf; ++f) {
+                    QString name;
+                    QByteArray bytes;
+                    if (f < Mp3PerLeaf) {
+                        name = QStringLiteral("%1 Track %2.%3")
+                                   .arg(serial++, 6, 10, QChar(u'0'))
+                                   .arg(f)
+                                   .arg(f % 3 == 0 ? QStringLiteral("MP3") : QStringLiteral("mp3"));
+                        bytes = (f % 2) ? taggedMp3 : plainMp3;
+                    } else {
+                        name = QStringLiteral("other %1%2").arg(f).arg(others[f % 6]);
+                    }
+                    QFile file(dir + u'/' + name);
+                    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+                        return false;
+                    ++entries;
+                }
+            }
+        }
+    }
+    entries += Groups + Groups * Subgroups + Groups * Subgroups * Leaves;
+    return true;
+}
+
+double bestOf(int runs, const std::function<void()>& work) {
+    double best = 1e30;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        work();
+        best = std::min(best, t.nsecsElapsed() / 1e6);
+    }
+    return best;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QTemporaryDir tmp(argc > 1 ? QString::fromLocal8Bit(argv[1]) + "/volaro-bench-XXXXXX"
+                               : QDir::tempPath() + "/volaro-bench-XXXXXX");
+    if (!tmp.isValid()) {
+        std::fprintf(stderr, "cannot create the tree directory\n");
+        return 1;
+    }
+    const QString root = tmp.path();
+
+    // One short MP3, written plain and with an ID3v2 tag.
+    const QString seed = root + "/seed.mp3";
+    volaro::fixtures::Signal sig;
+    sig.seconds = 0.3;
+    sig.channels = 1;
+    if (!volaro::fixtures::writeMp3(seed, sig, volaro::fixtures::Mp3Kind::Cbr, 64)) {
+        std::fprintf(stderr, "cannot write the seed MP3\n");
+        return 1;
+    }
+    QFile seedFile(seed);
+    seedFile.open(QIODevice::ReadOnly);
+    const QByteArray plain = seedFile.readAll();
+    seedFile.close();
+    {
+        TagLib::MPEG::File f(QFile::encodeName(seed).constData());
+        TagLib::ID3v2::Tag* tag = f.ID3v2Tag(true);
+        tag->setTitle("Benchmark Song");
+        tag->setArtist("The Walkers");
+        tag->setAlbum("Trees");
+        tag->setYear(2026);
+        tag->setGenre("Rock");
+        tag->setComment("generated");
+        f.save();
+    }
+    seedFile.open(QIODevice::ReadOnly);
+    const QByteArray tagged = seedFile.readAll();
+    seedFile.close();
+    QFile::remove(seed);
+
+    const QString tree = root + "/tree";
+    qint64 entries = 0;
+    QElapsedTimer build;
+    build.start();
+    if (!buildTree(tree, plain, tagged, entries)) {
+        std::fprintf(stderr, "cannot build the tree\n");
+        return 1;
+    }
+    std::printf("tree: %lld entries (%d MP3 files) built in %.0f ms\n", (long long)entries,
+                Groups * Subgroups * Leaves * Mp3PerLeaf, build.elapsed() * 1.0);
+
+    // find(1), the reference.
+    int findCount = 0;
+    const double findMs = bestOf(5, [&] {
+        QProcess p;
+        p.start(QStringLiteral("find"), {tree, QStringLiteral("-iname"), QStringLiteral("*.mp3")});
+        p.waitForFinished(-1);
+        findCount = int(p.readAllStandardOutput().count('\n'));
+    });
+
+    // The walk, files collected as paths only.
+    QStringList found;
+    SearchWalker::Hooks h;
+    QString counter = QStringLiteral("0");
+    QString caption;
+    h.setCaption = [&](const QString& c) { caption = c; };
+    h.counterText = [&] { return counter; };
+    h.setCounterText = [&](const QString& t) { counter = t; };
+    h.processEvents = [] { return true; };
+    h.showMessage = [](const QString&) {};
+    h.addFile = [&](const QString& p) {
+        found << p;
+        return true;
+    };
+    SearchWalker walker(h);
+    const double walkMs = bestOf(5, [&] {
+        found.clear();
+        counter = QStringLiteral("0");
+        walker.WalkDirectory(tree);
+    });
+
+    std::printf("find -iname '*.mp3': %8.1f ms  %9.0f entries/s  (%d files)\n", findMs,
+                entries / findMs * 1000, findCount);
+    std::printf("walk, no tags:       %8.1f ms  %9.0f entries/s  (%lld files)  %.2fx find\n",
+                walkMs, entries / walkMs * 1000, (long long)found.size(), walkMs / findMs);
+
+    // TagLib alone over the same files, the reference for reading tags.
+    const QStringList files = found;
+    int titled = 0;
+    const double taglibMs = bestOf(3, [&] {
+        titled = 0;
+        for (const QString& p : files) {
+            TagLib::FileRef ref(QFile::encodeName(p).constData(), false);
+            if (!ref.isNull() && ref.tag() && !ref.tag()->title().isEmpty())
+                ++titled;
+        }
+    });
+    std::printf("TagLib alone:        %8.1f ms  %9.0f files/s    (%d titled)\n", taglibMs,
+                files.size() / taglibMs * 1000, titled);
+
+#ifdef VOLARO_BENCH_WITH_PLAYLIST
+    // The walk as the search runs it: every file becomes a result row with its tag.
+    ClipListModel rows;
+    h.addFile = [&](const QString& p) {
+        if (rows.count() >= ClipListModel::MaxRows)
+            return false;
+        AddFileToList(p, 0, rows);
+        return true;
+    };
+    SearchWalker tagWalker(h);
+    const double tagMs = bestOf(3, [&] {
+        rows.clear();
+        counter = QStringLiteral("0");
+        tagWalker.WalkDirectory(tree);
+    });
+    std::printf("walk, with tags:     %8.1f ms  %9.0f files/s    (%d rows)  %.2fx TagLib\n", tagMs,
+                rows.count() / tagMs * 1000, rows.count(), tagMs / taglibMs);
+#endif
+    return findCount == found.size() ? 0 : 2;
+}
