@@ -23,8 +23,9 @@
 #include <memory>
 
 namespace volaro::deck {
+class AudioEngine;
 class DeckStream;
-}
+} // namespace volaro::deck
 
 class Player {
 public:
@@ -41,11 +42,19 @@ public:
 
     // Appends every output name, in the back end's order, to anything with
     // addItem(QString) (a combo box, a list, a test recorder).
-    template <typename List> void EnumDirectSoundDevices(List& list)
-    {
+    template <typename List> void EnumDirectSoundDevices(List& list) {
         for (const QString& name : outputNames())
             list.addItem(name);
     }
+
+    // Status codes of OpenFile; a later failing step overrides an earlier one.
+    enum OpenStatus : int16_t {
+        OpenOk = 0,
+        OpenNoFile = 1,      // missing, unreadable, a directory or empty
+        OpenNoDecoder = 2,   // nothing in the file decodes
+        OpenNoOutput = 3,    // no output listed under OutputDevice (trimmed, exact)
+        OpenOutputFailed = 4 // the output exists but cannot be opened or is full
+    };
 
     // Builds the chain, stopped at its start. 0 when built; nonzero when a step failed.
     int16_t OpenFile();
@@ -79,5 +88,6 @@ private:
     double m_pitch = 0.0;
     int32_t m_duration = 0;
     int32_t m_position = 0;
-    std::shared_ptr<volaro::deck::DeckStream> m_stream; // the chain; null when none
+    std::shared_ptr<volaro::deck::DeckStream> m_stream;  // the chain; null when none
+    std::shared_ptr<volaro::deck::AudioEngine> m_engine; // taken at the first OpenFile
 };

@@ -40,6 +40,21 @@ bool writeWav(const QString& path, const Signal& s)
     return sf_close(f) == 0 && ok;
 }
 
+bool writeWavSamples(const QString& path, const std::vector<float>& samples, int sampleRate,
+                     int channels)
+{
+    SF_INFO info{};
+    info.samplerate = sampleRate;
+    info.channels = channels;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    if (!f)
+        return false;
+    const sf_count_t frames = static_cast<sf_count_t>(samples.size() / channels);
+    const bool ok = sf_writef_float(f, samples.data(), frames) == frames;
+    return sf_close(f) == 0 && ok;
+}
+
 bool writeMp3(const QString& path, const Signal& s, Mp3Kind kind, int bitrate)
 {
     lame_global_flags* gf = lame_init();

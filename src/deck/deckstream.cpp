@@ -1,0 +1,284 @@
+#include "deckstream.h"
+
+#include <SDL.h>
+#include <algorithm>
+#include <cmath>
+
+namespace volaro::deck {
+namespace {
+
+constexpr long DecodeChunkFrames = 1152;
+constexpr double RampSeconds = 0.005; // a full-scale gain change takes this long
+
+} // namespace
+
+DeckStream::DeckStream(std::unique_ptr<Decoder> decoder, int deviceRate, int periodFrames)
+    : m_deviceRate(deviceRate)
+    , m_periodFrames(periodFrames)
+    , m_lengthSeconds(decoder->seconds())
+    , m_sourceRate(decoder->sampleRate())
+    , m_sourceChannels(decoder->channels())
+    , m_storage(new float[static_cast<size_t>(BlockFrames) * 2 * BlockCount])
+    , m_decoder(std::move(decoder)) {
+    for (int i = 0; i < BlockCount; ++i) {
+        m_blocks[i].samples = m_storage.get() + static_cast<size_t>(i) * BlockFrames * 2;
+        m_free.push(&m_blocks[i]);
+    }
+}
+
+DeckStream::~DeckStream() {
+    if (m_converter)
+        SDL_FreeAudioStream(m_converter);
+}
+
+// ---- GUI thread -----------------------------------------------------------------------
+
+void DeckStream::setPlaying(bool playing) {
+    if (playing)
+        m_active.store(true, std::memory_order_relaxed);
+    m_playing.store(playing, std::memory_order_release);
+}
+
+void DeckStream::seek(double seconds) {
+    if (!(seconds >= 0)) // also NaN
+        seconds = 0;
+    seconds = std::min(seconds, m_lengthSeconds);
+    m_seekTarget.store(seconds, std::memory_order_relaxed);
+    m_requestedGeneration.fetch_add(1, std::memory_order_release);
+}
+
+double DeckStream::heardSeconds() const {
+    uint32_t generation = 0;
+    double seconds = 0;
+    uint64_t ticks = 0;
+    for (;;) {
+        const uint32_t before = m_heardSequence.load(std::memory_order_acquire);
+        if (before & 1u)
+            continue;
+        generation = m_heardGeneration.load(std::memory_order_relaxed);
+        seconds = m_heardSeconds.load(std::memory_order_relaxed);
+        ticks = m_heardTicks.load(std::memory_order_relaxed);
+        std::atomic_thread_fence(std::memory_order_acquire);
+        if (m_heardSequence.load(std::memory_order_relaxed) == before)
+            break;
+    }
+    // A seek the callback has not played from yet: report where it goes.
+    if (generation != m_requestedGeneration.load(std::memory_order_acquire))
+        return m_seekTarget.load(std::memory_order_relaxed);
+    // seconds is the end of what was last handed to the device, which plays it out over
+    // one period; take off what it has not played yet.
+    const double elapsedFrames = static_cast<double>(SDL_GetPerformanceCounter() - ticks) /
+                                 static_cast<double>(SDL_GetPerformanceFrequency()) * m_deviceRate;
+    const double pending = std::max(0.0, m_periodFrames - elapsedFrames);
+    const double perFrame = m_rate.load(std::memory_order_relaxed) / m_deviceRate;
+    return std::max(0.0, seconds - pending * perFrame);
+}
+
+float DeckStream::gainOf(int32_t hundredthsDb) {
+    if (hundredthsDb <= -10000)
+        return 0.0f;
+    return static_cast<float>(std::pow(10.0, std::min(hundredthsDb, 0) / 2000.0));
+}
+
+void DeckStream::setVolume(int32_t hundredthsDb) {
+    m_volume.store(hundredthsDb, std::memory_order_relaxed);
+    updateGains();
+}
+
+void DeckStream::setBalance(int32_t balance) {
+    m_balance.store(balance, std::memory_order_relaxed);
+    updateGains();
+}
+
+void DeckStream::updateGains() {
+    const int32_t balance = m_balance.load(std::memory_order_relaxed);
+    const float level = gainOf(m_volume.load(std::memory_order_relaxed));
+    m_targetLeft.store(level * (balance > 0 ? gainOf(-balance) : 1.0f), std::memory_order_relaxed);
+    m_targetRight.store(level * (balance < 0 ? gainOf(balance) : 1.0f), std::memory_order_relaxed);
+}
+
+bool DeckStream::setRate(double rate) {
+    const double sourceRate = m_sourceRate * rate;
+    if (!(rate > 0) || !std::isfinite(rate) || sourceRate < 1000 || sourceRate > 4'000'000)
+        return false;
+    m_rate.store(rate, std::memory_order_relaxed);
+    return true;
+}
+
+// ---- worker thread --------------------------------------------------------------------
+
+bool DeckStream::rebuildConverter(double rate) {
+    if (m_converter)
+        SDL_FreeAudioStream(m_converter);
+    m_converterRate = rate;
+    const int from = static_cast<int>(std::lround(m_sourceRate * rate));
+    m_converter = SDL_NewAudioStream(AUDIO_F32SYS, 2, from, AUDIO_F32SYS, 2, m_deviceRate);
+    return m_converter != nullptr;
+}
+
+DeckStream::Block* DeckStream::takeFreeBlock() {
+    Block* b = nullptr;
+    if (m_spare) {
+        b = m_spare;
+        m_spare = nullptr;
+    } else if (!m_free.pop(b)) {
+        return nullptr;
+    }
+    return b;
+}
+
+int DeckStream::fill(float* out, int frames) {
+    int have = 0;
+    constexpr int FrameBytes = 2 * sizeof(float);
+    while (have < frames) {
+        const int available = SDL_AudioStreamAvailable(m_converter) / FrameBytes;
+        if (available > 0) {
+            const int want = std::min(available, frames - have);
+            const int got = SDL_AudioStreamGet(m_converter, out + have * 2, want * FrameBytes);
+            if (got <= 0)
+                break;
+            have += got / FrameBytes;
+            continue;
+        }
+        if (m_decoderDrained)
+            break;
+        const size_t channels = static_cast<size_t>(m_sourceChannels);
+        m_decodeBuffer.resize(DecodeChunkFrames * channels);
+        m_stereoBuffer.resize(DecodeChunkFrames * 2);
+        const long got = m_decoder->read(m_decodeBuffer.data(), DecodeChunkFrames);
+        if (got <= 0) {
+            SDL_AudioStreamFlush(m_converter);
+            m_decoderDrained = true;
+            continue;
+        }
+        // Mono is heard on both sides; of more channels the front pair is kept.
+        const float* in = m_decodeBuffer.data();
+        float* st = m_stereoBuffer.data();
+        for (long i = 0; i < got; ++i) {
+            st[2 * i] = in[i * channels];
+            st[2 * i + 1] = in[i * channels + (channels > 1 ? 1 : 0)];
+        }
+        if (SDL_AudioStreamPut(m_converter, st, static_cast<int>(got * FrameBytes)) != 0) {
+            m_decoderDrained = true;
+            break;
+        }
+    }
+    return have;
+}
+
+bool DeckStream::produce() {
+    if (!m_active.load(std::memory_order_relaxed))
+        return false;
+    bool worked = false;
+    const uint32_t generation = m_requestedGeneration.load(std::memory_order_acquire);
+    const double rate = m_rate.load(std::memory_order_relaxed);
+    if (!m_converter || rate != m_converterRate) {
+        if (!rebuildConverter(rate)) {
+            m_ended = true;
+            return false;
+        }
+        worked = true;
+    }
+    if (generation != m_workGeneration) {
+        const double target = m_seekTarget.load(std::memory_order_relaxed);
+        const auto frame = static_cast<int64_t>(std::llround(target * m_sourceRate));
+        m_decoder->seek(std::clamp<int64_t>(frame, 0, m_decoder->lengthFrames()));
+        SDL_AudioStreamClear(m_converter);
+        m_producedSeconds = target;
+        m_workGeneration = generation;
+        m_decoderDrained = false;
+        m_ended = false;
+        worked = true;
+    }
+    const double perFrame = rate / m_deviceRate;
+    // A few blocks per visit so that one deck cannot starve the other.
+    for (int budget = 4; budget > 0 && !m_ended; --budget) {
+        Block* b = takeFreeBlock();
+        if (!b)
+            break;
+        const int got = fill(b->samples, BlockFrames);
+        if (got < BlockFrames)
+            m_ended = true;
+        if (got == 0) {
+            m_spare = b;
+            break;
+        }
+        b->frames = got;
+        b->generation = m_workGeneration;
+        b->startSeconds = m_producedSeconds;
+        b->secondsPerFrame = perFrame;
+        m_producedSeconds += got * perFrame;
+        m_filled.push(b); // cannot fail: there are fewer blocks than places
+        worked = true;
+    }
+    return worked;
+}
+
+// ---- device callback ------------------------------------------------------------------
+
+void DeckStream::publishHeard(uint32_t generation, double seconds, uint64_t ticks) {
+    const uint32_t s = m_heardSequence.load(std::memory_order_relaxed);
+    m_heardSequence.store(s + 1, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release);
+    m_heardGeneration.store(generation, std::memory_order_relaxed);
+    m_heardSeconds.store(seconds, std::memory_order_relaxed);
+    m_heardTicks.store(ticks, std::memory_order_relaxed);
+    m_heardSequence.store(s + 2, std::memory_order_release);
+}
+
+void DeckStream::mixInto(float* out, int frames, uint64_t nowTicks) {
+    const uint32_t generation = m_requestedGeneration.load(std::memory_order_acquire);
+    const bool playing = m_playing.load(std::memory_order_acquire);
+    const float targetLeft = m_targetLeft.load(std::memory_order_relaxed);
+    const float targetRight = m_targetRight.load(std::memory_order_relaxed);
+    if (m_gainLeft < 0) {
+        m_gainLeft = targetLeft;
+        m_gainRight = targetRight;
+    }
+    const float step = static_cast<float>(1.0 / (RampSeconds * m_deviceRate));
+
+    int done = 0;
+    bool mixed = false;
+    double heard = 0;
+    while (done < frames) {
+        if (m_current && m_current->generation != generation) {
+            m_free.push(m_current);
+            m_current = nullptr;
+        }
+        if (!m_current) {
+            Block* b = nullptr;
+            if (!m_filled.pop(b))
+                break;
+            if (b->generation != generation) {
+                m_free.push(b); // from before a seek: never heard
+                continue;
+            }
+            m_current = b;
+            m_currentOffset = 0;
+        }
+        if (!playing)
+            break;
+        const int n = std::min(frames - done, m_current->frames - m_currentOffset);
+        const float* in = m_current->samples + static_cast<size_t>(m_currentOffset) * 2;
+        float* o = out + static_cast<size_t>(done) * 2;
+        for (int i = 0; i < n; ++i) {
+            // Move each gain toward its target at a bounded slope: no clicks on steps.
+            m_gainLeft += std::clamp(targetLeft - m_gainLeft, -step, step);
+            m_gainRight += std::clamp(targetRight - m_gainRight, -step, step);
+            o[2 * i] += in[2 * i] * m_gainLeft;
+            o[2 * i + 1] += in[2 * i + 1] * m_gainRight;
+        }
+        m_currentOffset += n;
+        done += n;
+        mixed = true;
+        heard = m_current->startSeconds + m_currentOffset * m_current->secondsPerFrame;
+        if (m_currentOffset >= m_current->frames) {
+            m_free.push(m_current);
+            m_current = nullptr;
+        }
+    }
+    if (mixed)
+        publishHeard(generation, heard, nowTicks);
+}
+
+} // namespace volaro::deck

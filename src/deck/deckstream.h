@@ -1,0 +1,134 @@
+#pragma once
+
+// DeckStream: the playback chain of one deck once a file is open. The audio worker
+// decodes ahead into preallocated blocks (converted to the device's rate and to stereo),
+// the device callback mixes those blocks with the deck's ramped gains, and the GUI thread
+// steers it through atomics: play/pause, seek, level, rate.
+//
+// Call order: construct on the GUI thread with an opened Decoder; hand it to the engine,
+// which calls produce() from its worker and mixInto() from the device callback; the GUI
+// thread uses the setters and heardSeconds() until it releases the stream to the engine,
+// which frees it once neither the worker nor the callback can still reach it.
+//
+// Threading: three parties, no locks between them.
+//  - GUI thread: setPlaying, seek, setVolume, setBalance, setRate and the getters.
+//  - worker thread: produce() (owns the decoder and the rate converter).
+//  - device callback: mixInto() (owns the block being played and the current gains).
+// Blocks travel worker -> callback through m_filled and back through m_free, both
+// single-producer single-consumer. A seek bumps a generation number; blocks of an older
+// generation are dropped by the callback unheard.
+
+#include "decoder.h"
+#include "spscqueue.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+struct _SDL_AudioStream;
+
+namespace volaro::deck {
+
+class DeckStream {
+public:
+    static constexpr int BlockFrames = 1024;
+    static constexpr int BlockCount = 12; // about 280 ms ahead at 44.1 kHz
+
+    // deviceRate: the output's frame rate; periodFrames: frames per device callback, the
+    // amount the device still holds after a callback returns.
+    DeckStream(std::unique_ptr<Decoder> decoder, int deviceRate, int periodFrames);
+    ~DeckStream();
+    DeckStream(const DeckStream&) = delete;
+    DeckStream& operator=(const DeckStream&) = delete;
+
+    // ---- GUI thread ----
+    double lengthSeconds() const { return m_lengthSeconds; }
+    void setPlaying(bool playing);
+    bool playing() const { return m_playing.load(std::memory_order_relaxed); }
+    void seek(double seconds);
+    // The file position now being heard, in seconds.
+    double heardSeconds() const;
+    void setVolume(int32_t hundredthsDb);
+    int32_t volume() const { return m_volume.load(std::memory_order_relaxed); }
+    void setBalance(int32_t balance); // -10000..10000, positive attenuates the left
+    // False when the rate cannot be played (not positive, or out of the converter's range).
+    bool setRate(double rate);
+    double rate() const { return m_rate.load(std::memory_order_relaxed); }
+
+    // Linear gain of a level in hundredths of a decibel; -10000 and below is true silence.
+    static float gainOf(int32_t hundredthsDb);
+
+    // ---- worker thread ----
+    // Decodes into free blocks; true when it did any work (the worker then goes round
+    // again instead of sleeping).
+    bool produce();
+
+    // ---- device callback ----
+    // Adds this deck's sound to out (interleaved stereo). nowTicks: SDL performance counter.
+    void mixInto(float* out, int frames, uint64_t nowTicks);
+
+private:
+    struct Block {
+        float* samples = nullptr; // BlockFrames stereo frames
+        int frames = 0;
+        uint32_t generation = 0;
+        double startSeconds = 0;
+        double secondsPerFrame = 0;
+    };
+
+    void updateGains();
+    bool rebuildConverter(double rate);
+    int fill(float* out, int frames);
+    Block* takeFreeBlock();
+    void publishHeard(uint32_t generation, double seconds, uint64_t ticks);
+
+    // Shared, set once.
+    const int m_deviceRate;
+    const int m_periodFrames;
+    const double m_lengthSeconds;
+    const int m_sourceRate;
+    const int m_sourceChannels;
+    std::unique_ptr<float[]> m_storage;
+    Block m_blocks[BlockCount];
+    SpscQueue<Block*, 16> m_filled; // worker -> callback
+    SpscQueue<Block*, 16> m_free;   // callback -> worker
+
+    // GUI -> others.
+    std::atomic<bool> m_playing{false};
+    std::atomic<bool> m_active{false}; // decoding only starts at the first play
+    std::atomic<uint32_t> m_requestedGeneration{0};
+    std::atomic<double> m_seekTarget{0.0};
+    std::atomic<int32_t> m_volume{0};
+    std::atomic<int32_t> m_balance{0};
+    std::atomic<float> m_targetLeft{1.0f};
+    std::atomic<float> m_targetRight{1.0f};
+    std::atomic<double> m_rate{1.0};
+
+    // Callback -> GUI: what is being heard, under a sequence counter so that the three
+    // values are read together.
+    std::atomic<uint32_t> m_heardSequence{0};
+    std::atomic<uint32_t> m_heardGeneration{0};
+    std::atomic<double> m_heardSeconds{0.0};
+    std::atomic<uint64_t> m_heardTicks{0};
+
+    // Worker only.
+    std::unique_ptr<Decoder> m_decoder;
+    _SDL_AudioStream* m_converter = nullptr;
+    double m_converterRate = 0;
+    uint32_t m_workGeneration = 0;
+    double m_producedSeconds = 0; // file position of the next frame put in a block
+    bool m_decoderDrained = false;
+    bool m_ended = false;
+    Block* m_spare = nullptr;
+    std::vector<float> m_decodeBuffer;
+    std::vector<float> m_stereoBuffer;
+
+    // Callback only.
+    Block* m_current = nullptr;
+    int m_currentOffset = 0;
+    float m_gainLeft = -1.0f; // < 0: not mixed yet, start at the target
+    float m_gainRight = -1.0f;
+};
+
+} // namespace volaro::deck

@@ -1,0 +1,225 @@
+#include "decoder.h"
+
+#include <cstring>
+#include <mpg123.h>
+#include <mutex>
+#include <sndfile.h>
+#include <vector>
+
+namespace volaro::deck {
+namespace {
+
+// Rates outside this range come from damaged headers; nothing downstream can play them.
+constexpr int MinRate = 1000;
+constexpr int MaxRate = 768000;
+constexpr int MaxChannels = 64;
+
+// ---- libmpg123 ----------------------------------------------------------------------
+
+mpg123_ssize_t mpgRead(void* handle, void* out, size_t count) {
+    return static_cast<mpg123_ssize_t>(
+        static_cast<MemoryReader*>(handle)->read(out, static_cast<int64_t>(count)));
+}
+
+off_t mpgSeek(void* handle, off_t offset, int whence) {
+    return static_cast<off_t>(static_cast<MemoryReader*>(handle)->seek(offset, whence));
+}
+
+class MpegDecoder final : public Decoder {
+public:
+    ~MpegDecoder() override {
+        if (m_handle) {
+            mpg123_close(m_handle);
+            mpg123_delete(m_handle);
+        }
+    }
+
+    bool open(std::shared_ptr<const MediaBytes> bytes) {
+        static std::once_flag initOnce;
+        std::call_once(initOnce, [] { mpg123_init(); });
+        m_kind = Kind::Mpeg;
+        m_reader.bytes = std::move(bytes);
+        int err = MPG123_OK;
+        m_handle = mpg123_new(nullptr, &err);
+        if (!m_handle)
+            return false;
+        // Gapless trimming from the LAME header makes lengths exact; a second stream glued
+        // onto the first would make them wrong, so decoding stops there.
+        mpg123_param(m_handle, MPG123_ADD_FLAGS,
+                     MPG123_QUIET | MPG123_GAPLESS | MPG123_NO_FRANKENSTEIN, 0.0);
+        mpg123_format_none(m_handle);
+        const long* rates = nullptr;
+        size_t count = 0;
+        mpg123_rates(&rates, &count);
+        for (size_t i = 0; i < count; ++i)
+            mpg123_format(m_handle, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
+        if (mpg123_replace_reader_handle(m_handle, mpgRead, mpgSeek, nullptr) != MPG123_OK ||
+            mpg123_open_handle(m_handle, &m_reader) != MPG123_OK)
+            return false;
+        long rate = 0;
+        int channels = 0, encoding = 0;
+        if (mpg123_getformat(m_handle, &rate, &channels, &encoding) != MPG123_OK)
+            return false;
+        if (rate < MinRate || rate > MaxRate || channels < 1 || channels > 2)
+            return false;
+        m_rate = static_cast<int>(rate);
+        m_channels = channels;
+        // A Xing/LAME header gives the exact length; without it only a frame scan does.
+        long accurate = 0;
+        double unused = 0;
+        if (mpg123_getstate(m_handle, MPG123_ACCURATE, &accurate, &unused) != MPG123_OK ||
+            !accurate) {
+            if (mpg123_scan(m_handle) != MPG123_OK)
+                return false;
+        }
+        const off_t length = mpg123_length(m_handle);
+        m_length = length > 0 ? static_cast<int64_t>(length) : 0;
+        return true;
+    }
+
+    long read(float* out, long maxFrames) override {
+        if (m_ended || maxFrames <= 0)
+            return 0;
+        const size_t frameBytes = sizeof(float) * static_cast<size_t>(m_channels);
+        // mpg123 may hand back nothing for a while (headers, resync); give up after a bound.
+        for (int attempt = 0; attempt < 64; ++attempt) {
+            size_t done = 0;
+            const int ret = mpg123_read(m_handle, reinterpret_cast<unsigned char*>(out),
+                                        static_cast<size_t>(maxFrames) * frameBytes, &done);
+            if (done > 0)
+                return static_cast<long>(done / frameBytes);
+            if (ret == MPG123_NEW_FORMAT) {
+                long rate = 0;
+                int channels = 0, encoding = 0;
+                mpg123_getformat(m_handle, &rate, &channels, &encoding);
+                if (rate != m_rate || channels != m_channels)
+                    break; // a stream that changes format mid-way ends there
+                continue;
+            }
+            if (ret != MPG123_OK)
+                break;
+        }
+        m_ended = true;
+        return 0;
+    }
+
+    bool seek(int64_t frame) override {
+        m_ended = false;
+        return mpg123_seek(m_handle, static_cast<off_t>(frame), SEEK_SET) >= 0;
+    }
+
+private:
+    mpg123_handle* m_handle = nullptr;
+    MemoryReader m_reader;
+    bool m_ended = false;
+};
+
+// ---- libsndfile ---------------------------------------------------------------------
+
+sf_count_t sfLength(void* handle) {
+    return static_cast<MemoryReader*>(handle)->size();
+}
+
+sf_count_t sfSeek(sf_count_t offset, int whence, void* handle) {
+    return static_cast<MemoryReader*>(handle)->seek(offset, whence);
+}
+
+sf_count_t sfRead(void* out, sf_count_t count, void* handle) {
+    return static_cast<MemoryReader*>(handle)->read(out, count);
+}
+
+sf_count_t sfWrite(const void*, sf_count_t, void*) {
+    return 0;
+}
+
+sf_count_t sfTell(void* handle) {
+    return static_cast<MemoryReader*>(handle)->pos;
+}
+
+class SndfileDecoder final : public Decoder {
+public:
+    ~SndfileDecoder() override {
+        if (m_file)
+            sf_close(m_file);
+    }
+
+    // False also for MPEG audio, which libsndfile may read but the MPEG decoder measures
+    // exactly.
+    bool open(std::shared_ptr<const MediaBytes> bytes) {
+        m_kind = Kind::Sndfile;
+        m_reader.bytes = std::move(bytes);
+        SF_VIRTUAL_IO io{sfLength, sfSeek, sfRead, sfWrite, sfTell};
+        SF_INFO info{};
+        m_file = sf_open_virtual(&io, SFM_READ, &info, &m_reader);
+        if (!m_file)
+            return false;
+        if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG)
+            return false;
+        if (info.samplerate < MinRate || info.samplerate > MaxRate || info.channels < 1 ||
+            info.channels > MaxChannels || info.frames < 0)
+            return false;
+        m_rate = info.samplerate;
+        m_channels = info.channels;
+        m_length = info.frames;
+        if (m_length == SF_COUNT_MAX)
+            m_length = countFrames();
+        return true;
+    }
+
+    long read(float* out, long maxFrames) override {
+        if (maxFrames <= 0)
+            return 0;
+        const sf_count_t n = sf_readf_float(m_file, out, maxFrames);
+        return n > 0 ? static_cast<long>(n) : 0;
+    }
+
+    bool seek(int64_t frame) override { return sf_seek(m_file, frame, SEEK_SET) >= 0; }
+
+private:
+    // For streams whose header does not say how long they are.
+    int64_t countFrames() {
+        std::vector<float> buf(4096 * static_cast<size_t>(m_channels));
+        int64_t total = 0;
+        for (sf_count_t n; (n = sf_readf_float(m_file, buf.data(), 4096)) > 0;)
+            total += n;
+        sf_seek(m_file, 0, SEEK_SET);
+        return total;
+    }
+
+    SNDFILE* m_file = nullptr;
+    MemoryReader m_reader;
+};
+
+bool looksLikeMpeg(const MediaBytes& bytes) {
+    const uint8_t* d = bytes.data();
+    const size_t n = bytes.size();
+    if (n >= 3 && std::memcmp(d, "ID3", 3) == 0)
+        return true;
+    // A frame sync at the very start: 11 set bits, layer bits not 00.
+    return n >= 2 && d[0] == 0xFF && (d[1] & 0xE0) == 0xE0 && (d[1] & 0x06) != 0;
+}
+
+} // namespace
+
+std::unique_ptr<Decoder> Decoder::open(std::shared_ptr<const MediaBytes> bytes) {
+    if (!bytes || bytes->size() == 0)
+        return nullptr;
+    auto tryMpeg = [&]() -> std::unique_ptr<Decoder> {
+        auto d = std::make_unique<MpegDecoder>();
+        return d->open(bytes) ? std::move(d) : nullptr;
+    };
+    auto trySndfile = [&]() -> std::unique_ptr<Decoder> {
+        auto d = std::make_unique<SndfileDecoder>();
+        return d->open(bytes) ? std::move(d) : nullptr;
+    };
+    if (looksLikeMpeg(*bytes)) {
+        if (auto d = tryMpeg())
+            return d;
+        return trySndfile();
+    }
+    if (auto d = trySndfile())
+        return d;
+    return tryMpeg();
+}
+
+} // namespace volaro::deck

@@ -1,0 +1,47 @@
+#pragma once
+
+// Decoder: turns the bytes of one media file into interleaved float frames at the file's
+// own rate and channel count, knows the exact decoded length, and seeks by frame.
+// MPEG audio goes through libmpg123, everything else libsndfile reads through libsndfile;
+// the choice is made on the content, not on the file name.
+//
+// Call order: open() on any thread; afterwards one thread at a time uses the object
+// (the GUI thread hands it to the audio worker and never touches it again).
+
+#include "mediabytes.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace volaro::deck {
+
+class Decoder {
+public:
+    enum class Kind { Mpeg, Sndfile };
+
+    virtual ~Decoder() = default;
+
+    // Null when nothing in the bytes decodes.
+    static std::unique_ptr<Decoder> open(std::shared_ptr<const MediaBytes> bytes);
+
+    Kind kind() const { return m_kind; }
+    int sampleRate() const { return m_rate; }
+    int channels() const { return m_channels; }
+    // Exact length in frames of what read() delivers from the start.
+    int64_t lengthFrames() const { return m_length; }
+    double seconds() const { return m_rate > 0 ? static_cast<double>(m_length) / m_rate : 0.0; }
+
+    // Up to maxFrames frames into out (maxFrames * channels() floats). 0 at the end or on
+    // an error the decoder cannot get past.
+    virtual long read(float* out, long maxFrames) = 0;
+    // Moves so that the next read() starts at frame; false when the decoder refused.
+    virtual bool seek(int64_t frame) = 0;
+
+protected:
+    Kind m_kind = Kind::Sndfile;
+    int m_rate = 0;
+    int m_channels = 0;
+    int64_t m_length = 0;
+};
+
+} // namespace volaro::deck

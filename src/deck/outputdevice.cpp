@@ -1,0 +1,75 @@
+#include "outputdevice.h"
+
+#include "deckstream.h"
+
+#include <QFile>
+#include <SDL.h>
+#include <cstring>
+
+namespace volaro::deck {
+
+OutputDevice::~OutputDevice() {
+    if (m_id)
+        SDL_CloseAudioDevice(m_id); // waits for the callback to finish
+}
+
+std::unique_ptr<OutputDevice> OutputDevice::open(const QString& sdlName) {
+    std::unique_ptr<OutputDevice> dev(new OutputDevice);
+    SDL_AudioSpec want{};
+    want.freq = 44100;
+    want.format = AUDIO_F32SYS;
+    want.channels = 2;
+    want.samples = 1024;
+    want.callback = &OutputDevice::callback;
+    want.userdata = dev.get();
+    SDL_AudioSpec have{};
+    const QByteArray name = sdlName.toUtf8();
+    dev->m_id =
+        SDL_OpenAudioDevice(sdlName.isEmpty() ? nullptr : name.constData(), 0, &want, &have,
+                            SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
+    if (dev->m_id == 0)
+        return nullptr;
+    dev->m_rate = have.freq;
+    dev->m_period = have.samples;
+    SDL_PauseAudioDevice(dev->m_id, 0);
+    return dev;
+}
+
+bool OutputDevice::attach(DeckStream* deck) {
+    for (auto& slot : m_decks) {
+        if (slot.load(std::memory_order_relaxed) == nullptr) {
+            slot.store(deck, std::memory_order_release);
+            return true;
+        }
+    }
+    return false;
+}
+
+uint64_t OutputDevice::detach(DeckStream* deck) {
+    for (auto& slot : m_decks) {
+        if (slot.load(std::memory_order_relaxed) == deck)
+            slot.store(nullptr, std::memory_order_seq_cst);
+    }
+    return m_callbacks.load(std::memory_order_seq_cst);
+}
+
+bool OutputDevice::canFree(uint64_t mark) const {
+    // Even: no callback was running when the deck left the slots, so none can hold it.
+    // Odd: the running one may; any later count means it has returned.
+    return (mark & 1u) == 0 || m_callbacks.load(std::memory_order_acquire) != mark;
+}
+
+void OutputDevice::callback(void* self, uint8_t* stream, int len) {
+    auto* dev = static_cast<OutputDevice*>(self);
+    dev->m_callbacks.fetch_add(1, std::memory_order_seq_cst);
+    std::memset(stream, 0, static_cast<size_t>(len));
+    const int frames = len / static_cast<int>(2 * sizeof(float));
+    const uint64_t now = SDL_GetPerformanceCounter();
+    for (auto& slot : dev->m_decks) {
+        if (DeckStream* deck = slot.load(std::memory_order_seq_cst))
+            deck->mixInto(reinterpret_cast<float*>(stream), frames, now);
+    }
+    dev->m_callbacks.fetch_add(1, std::memory_order_seq_cst);
+}
+
+} // namespace volaro::deck
