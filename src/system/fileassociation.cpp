@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace volaro::system {
 
@@ -40,7 +42,13 @@ bool writeIfChanged(const QString& path, const QByteArray& content) {
     QByteArray existing;
     if (readExisting(path, &existing) && QFileInfo::exists(path) && existing == content)
         return true;
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+    // Replacing by rename would get past a file the user made read-only: respect it.
+    // (Checked for the effective user, which is who writes.)
+    const QFileInfo info(path);
+    if (info.exists() &&
+        faccessat(AT_FDCWD, QFile::encodeName(path).constData(), W_OK, AT_EACCESS) != 0)
+        return false;
+    if (!QDir().mkpath(info.absolutePath()))
         return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))

@@ -44,6 +44,7 @@ QByteArray withDefaultApplication(const QByteArray& content, const QByteArrayLis
 
     QList<bool> found(mimeTypes.size(), false);
     bool inDefaults = false;
+    bool inFirstDefaults = false;
     qsizetype groupStart = -1;    // index of the first [Default Applications] header
     qsizetype lastGroupLine = -1; // last non-blank line belonging to that group
     bool crlf = false;
@@ -53,9 +54,11 @@ QByteArray withDefaultApplication(const QByteArray& content, const QByteArrayLis
             crlf = true;
         const QByteArray group = groupName(line);
         if (!group.isNull()) {
-            // Only the first group of that name is ours; a repeated header is left alone.
-            inDefaults = group == DefaultGroup && groupStart < 0;
-            if (inDefaults) {
+            // A repeated group is invalid, but readers that merge repeats let its keys win:
+            // edit our keys in every copy and add the missing ones to the first.
+            inDefaults = group == DefaultGroup;
+            inFirstDefaults = inDefaults && groupStart < 0;
+            if (inFirstDefaults) {
                 groupStart = i;
                 lastGroupLine = i;
             }
@@ -63,7 +66,7 @@ QByteArray withDefaultApplication(const QByteArray& content, const QByteArrayLis
         }
         if (!inDefaults)
             continue;
-        if (!line.trimmed().isEmpty())
+        if (inFirstDefaults && !line.trimmed().isEmpty())
             lastGroupLine = i;
         const QByteArray key = keyOf(line);
         const qsizetype t = key.isNull() ? -1 : mimeTypes.indexOf(key);
