@@ -4,6 +4,7 @@
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
 #include <taglib/tstring.h>
+#include <taglib/wavfile.h>
 
 namespace {
 QString toQString(const TagLib::String& s) {
@@ -38,16 +39,29 @@ bool TagReader::ReadTag() {
     TagLib::FileRef file(native.constData(), false);
     if (file.isNull())
         return false;
-    const TagLib::Tag* tag = file.tag();
-    if (!tag)
-        return false;
-    m_album = toQString(tag->album());
-    m_artist = toQString(tag->artist());
-    m_comment = toQString(tag->comment());
-    m_title = toQString(tag->title());
-    const unsigned year = tag->year();
-    if (year != 0)
-        m_year = QString::number(year);
-    m_genre = toQString(tag->genre());
-    return true;
+    bool found = false;
+    if (const TagLib::Tag* tag = file.tag()) {
+        fillEmpty(*tag);
+        found = !tag->isEmpty();
+    }
+    // TagLib's WAV tag is the ID3v2 chunk only; a RIFF INFO list fills what it lacks.
+    if (auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(file.file()); wav && wav->hasInfoTag()) {
+        fillEmpty(*wav->InfoTag());
+        found = found || !wav->InfoTag()->isEmpty();
+    }
+    return found;
+}
+
+void TagReader::fillEmpty(const TagLib::Tag& tag) {
+    auto fill = [](QString& field, const TagLib::String& value) {
+        if (field.isEmpty())
+            field = toQString(value);
+    };
+    fill(m_album, tag.album());
+    fill(m_artist, tag.artist());
+    fill(m_comment, tag.comment());
+    fill(m_title, tag.title());
+    if (m_year.isEmpty() && tag.year() != 0)
+        m_year = QString::number(tag.year());
+    fill(m_genre, tag.genre());
 }

@@ -11,6 +11,10 @@
 
 #include <QString>
 
+namespace TagLib {
+class Tag;
+}
+
 class TagReader {
 public:
     void setFilename(const QString& path);
@@ -27,6 +31,7 @@ public:
 
 private:
     void clearDetails();
+    void fillEmpty(const TagLib::Tag& tag);
 
     QString m_path;
     QString m_album, m_artist, m_comment, m_title, m_year, m_genre;

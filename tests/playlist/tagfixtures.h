@@ -1,0 +1,33 @@
+#pragma once
+
+// Tagged media files for the playlist tests and benchmarks, written with LAME (through the
+// shared fixture generators) and TagLib; ID3v2.2, which TagLib cannot write, is built by hand.
+
+#include <QString>
+
+namespace volaro::fixtures {
+
+struct SongTags {
+    QString title, artist, album, comment, genre;
+    unsigned year = 0;
+};
+
+enum class TagKind {
+    None,
+    Id3v1,
+    Id3v22,       // Latin-1 text frames, hand-built
+    Id3v23Latin1, // ISO-8859-1 frames
+    Id3v23Utf16,  // UTF-16 with BOM
+    Id3v24Utf8,   // UTF-8 frames
+    Ape,
+    WavId3v2, // WAV file (path should end in .wav) with an ID3v2 chunk
+    WavInfo   // WAV file with a RIFF INFO list
+};
+
+// A short silent-ish song at path carrying the tags in the given form.
+bool writeTaggedSong(const QString& path, const SongTags& tags, TagKind kind);
+
+// A short MP3 without any tag, reused as the template for tagged copies (fast for many files).
+bool writeBareMp3(const QString& path);
+
+} // namespace volaro::fixtures
