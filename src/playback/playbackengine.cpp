@@ -1,6 +1,7 @@
 #include "playbackengine.h"
 
 #include "playbacklist.h"
+#include "songrecord.h"
 
 #include <QTime>
 #include <cmath>
@@ -33,14 +34,6 @@ double defaultDraw() {
 }
 
 } // namespace
-
-QString segToMin(int64_t seconds) {
-    auto twoDigits = [](int64_t v) {
-        const QString digits = QString::number(v < 0 ? -v : v).rightJustified(2, QLatin1Char('0'));
-        return v < 0 ? QLatin1Char('-') + digits : digits;
-    };
-    return twoDigits(seconds / 60) + QLatin1Char(':') + twoDigits(seconds % 60);
-}
 
 PlaybackEngine::PlaybackEngine(DeckFactory factory, PlaybackList* list, QObject* parent)
     : QObject(parent)
@@ -256,7 +249,7 @@ void PlaybackEngine::LoadSongOnDeck() {
     SongStart = static_cast<int32_t>(start);
     SongEnd = static_cast<int32_t>(end);
     if (m_list)
-        m_list->setSubItem(CurrentIndex, 1, segToMin(length));
+        m_list->setSubItem(CurrentIndex, 1, SegToMin(length));
     if (d)
         d->setPosition(SongStart);
 
@@ -331,11 +324,11 @@ void PlaybackEngine::tmrPosition_Timer() {
         return d ? d->Position() : 0;
     };
 
-    m_display.lblTotal = segToMin(static_cast<int64_t>(SongEnd) - SongStart);
+    m_display.lblTotal = SegToMin(static_cast<double>(static_cast<int64_t>(SongEnd) - SongStart));
     emit totalTextChanged(m_display.lblTotal);
-    m_display.lblTimeLeft = segToMin(SongEnd - position());
+    m_display.lblTimeLeft = SegToMin(SongEnd - position());
     emit timeLeftTextChanged(m_display.lblTimeLeft);
-    m_display.lblPosition = segToMin(position() - SongStart);
+    m_display.lblPosition = SegToMin(position() - SongStart);
     emit positionTextChanged(m_display.lblPosition);
 
     PositionUpdating = 1;
@@ -391,9 +384,9 @@ void PlaybackEngine::hscPosition_Change() {
     const int p = maximum >= 1 ? percent(value, maximum) : 0;
     m_display.prgPosition = p;
     emit positionPercentChanged(p);
-    m_display.lblPosition = segToMin(value);
+    m_display.lblPosition = SegToMin(value);
     emit positionTextChanged(m_display.lblPosition);
-    m_display.lblTimeLeft = segToMin(static_cast<int64_t>(SongEnd) - SongStart - value);
+    m_display.lblTimeLeft = SegToMin(static_cast<int64_t>(SongEnd) - SongStart - value);
     emit timeLeftTextChanged(m_display.lblTimeLeft);
     if (PositionUpdating != 1) {
         const int64_t target = static_cast<int64_t>(value) + SongStart;

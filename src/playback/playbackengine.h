@@ -169,8 +169,4 @@ private:
     PlaybackDisplay m_display;
 };
 
-// Time display: whole minutes ":" whole seconds, each truncated and of at least two
-// digits, no hours ("03:05", "125:00", "00:-05").
-QString segToMin(int64_t seconds);
-
 } // namespace volaro::playback
