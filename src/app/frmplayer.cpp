@@ -1,0 +1,494 @@
+#include "frmplayer.h"
+
+#include "cliplistview.h"
+#include "commandline.h"
+#include "fileassociation.h"
+#include "frmabout.h"
+#include "playbacklist.h"
+#include "player.h"
+#include "productinfo.h"
+#include "settingsconvert.h"
+#include "settingsstore.h"
+#include "transitionbutton.h"
+#include "twips.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QStatusBar>
+
+using namespace volaro::playback;
+
+namespace {
+
+// The engine's view of the playlist widget.
+class ClipListPlaybackList final : public PlaybackList {
+public:
+    explicit ClipListPlaybackList(ClipListView& view)
+        : m_view(view) {}
+    int count() const override { return m_view.clipModel().count(); }
+    QString location(int row) const override { return m_view.clipModel().text(row, 7); }
+    void setSubItem(int row, int column, const QString& text) override {
+        m_view.clipModel().setText(row, column, text);
+    }
+    int selectedIndex() const override { return m_view.SelectedItem(); }
+    void clearSelection(int row) override { m_view.clipModel().setSelected(row, false); }
+    void showItem(int row) override {
+        m_view.setMultiSelect(false);
+        m_view.setSelectedItem(row);
+        m_view.EnsureVisible(row);
+        m_view.setMultiSelect(true);
+    }
+
+private:
+    ClipListView& m_view;
+};
+
+QString webAddressPanelText() {
+    return QString::fromLatin1(volaro::ProductWebAddress) + u' ';
+}
+
+// Sets a mirroring widget without reporting it back as user input.
+template <typename Widget, typename Fn> void quietly(Widget* w, Fn&& fn) {
+    const QSignalBlocker block(w);
+    fn(w);
+}
+
+} // namespace
+
+frmPlayer::frmPlayer(SettingsStore& settings, DeckFactory factory, QWidget* parent)
+    : QMainWindow(parent)
+    , m_settings(settings) {
+    m_ui.setupUi(this);
+    m_listAdapter = std::make_unique<ClipListPlaybackList>(*m_ui.lstClipList);
+    m_engine = std::make_unique<PlaybackEngine>(std::move(factory), m_listAdapter.get());
+    m_ui.lstClipList->setCurrentIndexField(&m_engine->CurrentIndex);
+    m_ui.lstClipList->setAcceptFileDrops(true);
+
+    // Designed size: the client area 6495 twips wide; the height comes from the settings.
+    resize(twipsToPixels(kDesignedClientWidth), twipsToPixels(kDesignedClientHeight) +
+                                                    menuBar()->sizeHint().height() +
+                                                    statusBar()->sizeHint().height());
+
+    wireTransport();
+    wireMixer();
+    wireList();
+    wireMenus();
+}
+
+frmPlayer::~frmPlayer() = default;
+
+// ---------------------------------------------------------------------------------------
+// Start-up and shutdown
+
+void frmPlayer::Form_Load(const QStringList& arguments) {
+    // 1. The search window is created hidden by its own window code when it exists.
+    // 2-3. Outputs, then the first one chosen (creates both decks).
+    fillOutputDevices();
+    // 4. Settings.
+    GetSettings();
+    // 5. Columns.
+    m_ui.lstClipList->setupColumns();
+    // 6. Status bar: the second panel shows the web address.
+    m_ui.statusPanel2->setText(webAddressPanelText());
+    // 7-8. Status texts.
+    m_ui.lblStatus->setText(PlaybackEngine::StatusStopText);
+    // 9. Fold the panel when it was folded at the last exit.
+    if (ShowOptions == 0)
+        cmdShowOptions_Click();
+    m_loaded = true;
+    // 10. A file named on the command line plays at once.
+    const QString path = commandLinePath(arguments);
+    if (!path.isEmpty()) {
+        OpenFile(path, true, 0, *m_ui.lstClipList, this);
+        m_engine->btnPlay_Click();
+    }
+}
+
+void frmPlayer::fillOutputDevices() {
+    {
+        const QSignalBlocker block(m_ui.cmbOutputDevices);
+        m_ui.cmbOutputDevices->clear();
+        Player lister; // a temporary deck lists the outputs and is released again
+        lister.EnumDirectSoundDevices(*m_ui.cmbOutputDevices);
+    }
+    if (m_ui.cmbOutputDevices->count() > 0) {
+        const QSignalBlocker block(m_ui.cmbOutputDevices);
+        m_ui.cmbOutputDevices->setCurrentIndex(0);
+        cmbOutputDevices_Click(0);
+    }
+}
+
+void frmPlayer::cmbOutputDevices_Click(int index) {
+    if (index < 0)
+        return;
+    m_engine->cmbOutputDevices_Click(m_ui.cmbOutputDevices->itemText(index));
+}
+
+void frmPlayer::Form_Unload() {
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    m_engine->btnStop_Click();
+    const QString error = SaveSettings();
+    if (!error.isEmpty())
+        QMessageBox::critical(this, windowTitle(), error);
+    if (m_winSeek)
+        m_winSeek->deleteLater();
+    if (m_about)
+        m_about->close();
+}
+
+void frmPlayer::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    event->accept();
+}
+
+// ---------------------------------------------------------------------------------------
+// Settings
+
+void frmPlayer::GetSettings() {
+    auto read = [this](const char* section, const char* key, const char* def) {
+        return m_settings.GetSetting(QString::fromLatin1(section), QString::fromLatin1(key),
+                                     QString::fromLatin1(def));
+    };
+    PlaybackEngine& e = *m_engine;
+    if (auto v = settingToInt32(read("Transitions", "TransitionTime", "1"))) {
+        e.TransitionTime = *v;
+        e.spinTransitionTime.setValue(*v);
+    }
+    if (auto v = settingToInt16(read("Transitions", "TransitionType", "0"))) {
+        e.TransitionType = *v;
+        e.optTransition.setValue(*v);
+    }
+    if (auto v = settingToInt16(read("Trimming", "CutFirst", "0"))) {
+        e.CutFirst = *v;
+        e.spinCutFirst.setValue(*v);
+    }
+    if (auto v = settingToInt16(read("Trimming", "CutLast", "0"))) {
+        e.CutLast = *v;
+        e.spinCutLast.setValue(*v);
+    }
+    for (auto& level : e.vscVolume)
+        level.setValue(level.maximum());
+    if (auto v = settingToInt16(read("BasicAudio", "Volume", "64")))
+        e.hscVolume.setValue(*v);
+    if (auto v = settingToInt16(read("RandomPlayback", "rnd", "0")))
+        e.chkRndPlay.setValue(*v);
+
+    double top = topTwips(), left = leftTwips(), height = heightTwips();
+    if (auto v = settingToSingle(read("Window", "Top", "100")))
+        top = *v;
+    if (auto v = settingToSingle(read("Window", "Left", "100")))
+        left = *v;
+    if (auto v = settingToSingle(read("Window", "Height", "7000")))
+        height = *v;
+    const QScreen* screen = this->screen();
+    const QRect area = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
+    if (top > pixelsToTwips(area.height()))
+        top = 100;
+    if (left > pixelsToTwips(area.width()))
+        left = 100;
+    if (height < 5000)
+        height = 7000;
+    setGeometryTwips(top, left, height);
+
+    if (auto v = settingToInt16(read("ShowOptions", "ShowOptions", "1")))
+        ShowOptions = *v;
+}
+
+QString frmPlayer::SaveSettings() {
+    auto write = [this](const char* section, const char* key, const QString& value) {
+        m_settings.SaveSetting(QString::fromLatin1(section), QString::fromLatin1(key), value);
+    };
+    const PlaybackEngine& e = *m_engine;
+    write("Transitions", "TransitionTime", QString::number(e.TransitionTime));
+    write("Transitions", "TransitionType", QString::number(e.TransitionType));
+    write("Trimming", "CutFirst", QString::number(e.CutFirst));
+    write("Trimming", "CutLast", QString::number(e.CutLast));
+    write("RandomPlayback", "rnd", QString::number(e.chkRndPlay.value()));
+    write("BasicAudio", "Volume", QString::number(e.hscVolume.value()));
+    // A window dragged to the top edge keeps the place stored before.
+    if (topTwips() > 100) {
+        write("Window", "Top", singleToSetting(static_cast<float>(topTwips())));
+        write("Window", "Left", singleToSetting(static_cast<float>(leftTwips())));
+        write("Window", "Height", singleToSetting(static_cast<float>(heightTwips())));
+    }
+    write("ShowOptions", "ShowOptions", QString::number(ShowOptions));
+    return m_settings.flush();
+}
+
+// ---------------------------------------------------------------------------------------
+// Geometry, resize and fold
+
+int frmPlayer::frameExtraHeight() const {
+    return isWindow() ? frameGeometry().height() - geometry().height() : 0;
+}
+
+double frmPlayer::topTwips() const {
+    return pixelsToTwips(frameGeometry().y());
+}
+double frmPlayer::leftTwips() const {
+    return pixelsToTwips(frameGeometry().x());
+}
+double frmPlayer::heightTwips() const {
+    return pixelsToTwips(frameGeometry().height());
+}
+
+void frmPlayer::setGeometryTwips(double top, double left, double height) {
+    move(twipsToPixels(left), twipsToPixels(top));
+    resize(width(), std::max(1, twipsToPixels(height) - frameExtraHeight()));
+}
+
+void frmPlayer::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmPlayer::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    Form_Resize();
+}
+
+void frmPlayer::Form_Resize() {
+    if (isMinimized())
+        return;
+    const double H = heightTwips();
+    const double S = pixelsToTwips(centralWidget()->width());
+    const int panelHeight = m_panelHeightTwips;
+    ClipListView* list = m_ui.lstClipList;
+
+    const double listWidth = S - 2 * 120;
+    if (listWidth >= 0)
+        list->resize(twipsToPixels(listWidth), list->height());
+    const double listHeight = H - 1000 - panelHeight;
+    if (listHeight >= 0)
+        list->resize(list->width(), twipsToPixels(listHeight));
+    // The progress bar lies over the status bar; the design counts from the client top.
+    m_ui.ProgressBar1->move(m_ui.ProgressBar1->x(), centralWidget()->y() + twipsToPixels(H - 830));
+    m_ui.ProgressBar1->raise();
+    m_ui.Picture1->setGeometry(m_ui.Picture1->x(), twipsToPixels(H - 1000 - panelHeight),
+                               m_ui.Picture1->width(), twipsToPixels(panelHeight));
+    if (m_winSeek)
+        m_winSeek->move(frameGeometry().x() + frameGeometry().width(), frameGeometry().y());
+}
+
+void frmPlayer::cmdShowOptions_Click() {
+    if (m_panelHeightTwips == kPanelOpenHeight) {
+        m_panelHeightTwips = kPanelFoldedHeight;
+        m_ui.cmdShowOptions->setText(QStringLiteral("Show Options"));
+        ShowOptions = 0;
+    } else {
+        m_panelHeightTwips = kPanelOpenHeight;
+        m_ui.cmdShowOptions->setText(QStringLiteral("Hide Options"));
+        ShowOptions = 1;
+    }
+    Form_Resize();
+}
+
+// ---------------------------------------------------------------------------------------
+// Wiring: widgets report user input to the engine; the engine's signals update them.
+
+void frmPlayer::wireTransport() {
+    PlaybackEngine* e = m_engine.get();
+    connect(m_ui.btnPlay, &QPushButton::clicked, e, &PlaybackEngine::btnPlay_Click);
+    connect(m_ui.btnPause, &QPushButton::clicked, e, &PlaybackEngine::btnPause_Click);
+    connect(m_ui.btnStop, &QPushButton::clicked, e, &PlaybackEngine::btnStop_Click);
+    connect(m_ui.btnNext, &QPushButton::clicked, e, &PlaybackEngine::btnNext_Click);
+    connect(m_ui.btnBack, &QPushButton::clicked, e, &PlaybackEngine::btnBack_Click);
+    connect(e, &PlaybackEngine::statusTextChanged, m_ui.lblStatus, &QLabel::setText);
+    connect(e, &PlaybackEngine::totalTextChanged, m_ui.lblTotal, &QLabel::setText);
+    connect(e, &PlaybackEngine::positionTextChanged, m_ui.lblPosition, &QLabel::setText);
+    connect(e, &PlaybackEngine::timeLeftTextChanged, m_ui.lblTimeLeft, &QLabel::setText);
+    connect(e, &PlaybackEngine::positionPercentChanged, m_ui.prgPosition, &QProgressBar::setValue);
+
+    connect(m_ui.cmbOutputDevices, &QComboBox::activated, this, &frmPlayer::cmbOutputDevices_Click);
+    connect(m_ui.cmdShowOptions, &QPushButton::clicked, this, &frmPlayer::cmdShowOptions_Click);
+    connect(m_ui.cmdWinSeek, &QPushButton::clicked, this, &frmPlayer::cmdWinSeek_Click);
+}
+
+void frmPlayer::wireMixer() {
+    PlaybackEngine* e = m_engine.get();
+    FrmPlayerUi& u = m_ui;
+
+    // User input. QScrollBar reports drags as value changes too, so the level and the
+    // position follow the thumb while it moves.
+    connect(u.hscVolume, &QScrollBar::valueChanged, e, [e](int v) { e->hscVolume.setValue(v); });
+    connect(u.hscPosition, &QScrollBar::valueChanged, e,
+            [e](int v) { e->hscPosition.setValue(v); });
+    connect(u.spinTransitionTime, &QScrollBar::valueChanged, e,
+            [e](int v) { e->spinTransitionTime.setValue(v); });
+    connect(u.spinCutFirst, &QScrollBar::valueChanged, e,
+            [e](int v) { e->spinCutFirst.setValue(v); });
+    connect(u.spinCutLast, &QScrollBar::valueChanged, e,
+            [e](int v) { e->spinCutLast.setValue(v); });
+    connect(u.chkRndPlay, &QCheckBox::toggled, e,
+            [e](bool on) { e->chkRndPlay.setValue(on ? 1 : 0); });
+    for (int i = 0; i < 5; ++i)
+        connect(u.optTransition[i], &QAbstractButton::clicked, e,
+                [e, i] { e->optTransition.setValue(i); });
+
+    // Mirrors of the engine's control values.
+    connect(e, &PlaybackEngine::masterVolumeValueChanged, this,
+            [&u](int v) { quietly(u.hscVolume, [v](QScrollBar* s) { s->setValue(v); }); });
+    connect(e, &PlaybackEngine::deckLevelChanged, this, [&u](int deck, int v) {
+        quietly(u.vscVolume[deck], [v](QScrollBar* s) { s->setValue(v); });
+    });
+    connect(e, &PlaybackEngine::positionSliderChanged, this, [&u](int value, int maximum) {
+        quietly(u.hscPosition, [=](QScrollBar* s) {
+            s->setMaximum(maximum);
+            s->setValue(value);
+        });
+    });
+    connect(e, &PlaybackEngine::transitionTimeValueChanged, this,
+            [&u](int v) { quietly(u.spinTransitionTime, [v](QScrollBar* s) { s->setValue(v); }); });
+    connect(e, &PlaybackEngine::cutFirstValueChanged, this,
+            [&u](int v) { quietly(u.spinCutFirst, [v](QScrollBar* s) { s->setValue(v); }); });
+    connect(e, &PlaybackEngine::cutLastValueChanged, this,
+            [&u](int v) { quietly(u.spinCutLast, [v](QScrollBar* s) { s->setValue(v); }); });
+    connect(e, &PlaybackEngine::transitionTypeChanged, this, [&u](int index) {
+        if (index >= 0 && index < 5)
+            quietly(u.optTransition[index], [](TransitionButton* b) { b->setChecked(true); });
+    });
+    connect(e, &PlaybackEngine::shuffleChanged, this,
+            [&u](int v) { quietly(u.chkRndPlay, [v](QCheckBox* c) { c->setChecked(v == 1); }); });
+
+    // Labels and bars.
+    connect(e, &PlaybackEngine::masterVolumeTextChanged, u.lblMasterVolume, &QLabel::setText);
+    connect(e, &PlaybackEngine::masterVolumePercentChanged, u.prgMasterVolume,
+            &QProgressBar::setValue);
+    connect(e, &PlaybackEngine::deckVolumeTextChanged, this,
+            [&u](int deck, const QString& t) { u.lblVolume[deck]->setText(t); });
+    connect(e, &PlaybackEngine::deckVolumePercentChanged, this,
+            [&u](int deck, int p) { u.prgVolume[deck]->setValue(p); });
+    connect(e, &PlaybackEngine::transitionTimeTextChanged, u.lblTransitionTime, &QLabel::setText);
+    connect(e, &PlaybackEngine::cutFirstTextChanged, u.lblCutFirst, &QLabel::setText);
+    connect(e, &PlaybackEngine::cutLastTextChanged, u.lblCutLast, &QLabel::setText);
+
+    // Start from the engine's designed values.
+    const PlaybackDisplay& d = e->display();
+    quietly(u.hscVolume, [e](QScrollBar* s) { s->setValue(e->hscVolume.value()); });
+    quietly(u.spinTransitionTime,
+            [e](QScrollBar* s) { s->setValue(e->spinTransitionTime.value()); });
+    u.optTransition[e->optTransition.value()]->setChecked(true);
+    u.lblMasterVolume->setText(d.lblMasterVolume);
+    u.prgMasterVolume->setValue(d.prgMasterVolume);
+    for (int i = 0; i < 2; ++i) {
+        u.lblVolume[i]->setText(d.lblVolume[i]);
+        u.prgVolume[i]->setValue(d.prgVolume[i]);
+    }
+}
+
+void frmPlayer::wireList() {
+    ClipListView* list = m_ui.lstClipList;
+    PlaybackEngine* e = m_engine.get();
+    connect(list, &ClipListView::itemDblClick, e, &PlaybackEngine::mnuPlaySelectedItem_Click);
+    connect(list, &ClipListView::enterPressed, e, &PlaybackEngine::mnuPlaySelectedItem_Click);
+    connect(list, &ClipListView::rightButtonReleased, this,
+            [this](const QPoint& pos) { m_ui.mnuList->popup(pos); });
+    connect(list, &ClipListView::columnClick, this, &frmPlayer::lstClipList_ColumnClick);
+    connect(list, &ClipListView::filesDropped, this, &frmPlayer::lstClipList_Drop);
+}
+
+void frmPlayer::wireMenus() {
+    PlaybackEngine* e = m_engine.get();
+    connect(m_ui.mnuScanDrive, &QAction::triggered, this, &frmPlayer::cmdWinSeek_Click);
+    connect(m_ui.mnuOpen, &QAction::triggered, this, &frmPlayer::mnuOpen_Click);
+    connect(m_ui.mnuSaveListAs, &QAction::triggered, this, &frmPlayer::mnuSaveListAs_Click);
+    connect(m_ui.mnuShowItemInPlay, &QAction::triggered, e,
+            &PlaybackEngine::mnuShowItemInPlay_Click);
+    connect(m_ui.mnuPlaySelectedItem, &QAction::triggered, e,
+            &PlaybackEngine::mnuPlaySelectedItem_Click);
+    connect(m_ui.mnuRandomOrder, &QAction::triggered, this, &frmPlayer::mnuRandomOrder_Click);
+    connect(m_ui.mnuDeleteSelectedItem, &QAction::triggered, this,
+            &frmPlayer::mnuDeleteSelectedItem_Click);
+    connect(m_ui.mnuClear, &QAction::triggered, this, &frmPlayer::mnuClear_Click);
+    connect(m_ui.mnuAbout, &QAction::triggered, this, &frmPlayer::mnuAbout_Click);
+    connect(m_ui.mnuSetDefaultPlayer, &QAction::triggered, this, [] { RegisterFileTypes(); });
+}
+
+// ---------------------------------------------------------------------------------------
+// List files and the one file dialog
+
+void frmPlayer::mnuOpen_Click() {
+    const QString path = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Open"), m_lastDialogFile,
+        QStringLiteral("M3U PlayList (*.M3U *.m3u);;Media File (*.mp3 *.wav *.MP3 *.WAV);;"
+                       "Anything (*)"));
+    if (path.isEmpty())
+        return;
+    m_lastDialogFile = path;
+    openChosenFile(path);
+}
+
+void frmPlayer::openChosenFile(const QString& path) {
+    OpenFile(path, false, 0, *m_ui.lstClipList, this);
+}
+
+void frmPlayer::mnuSaveListAs_Click() {
+    // No default suffix: the name is used exactly as typed.
+    const QString path =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Save List As"), m_lastDialogFile,
+                                     QStringLiteral("M3U PlayList (*.M3U *.m3u)"));
+    if (path.isEmpty())
+        return;
+    m_lastDialogFile = path;
+    const QString error = saveListTo(path);
+    if (!error.isEmpty())
+        QMessageBox::warning(this, windowTitle(), error);
+}
+
+QString frmPlayer::saveListTo(const QString& path) {
+    const QString reason = SavePlayList(path, *m_ui.lstClipList);
+    if (reason.isEmpty())
+        return {};
+    return QStringLiteral("The list could not be saved to %1.\n%2\nThe file was not changed.")
+        .arg(QDir::toNativeSeparators(path), reason);
+}
+
+void frmPlayer::setProgress(int percent) {
+    m_ui.ProgressBar1->setValue(percent);
+}
+void frmPlayer::setStatusText(const QString& text) {
+    m_ui.statusPanel2->setText(text);
+}
+void frmPlayer::showWebAddress() {
+    m_ui.statusPanel2->setText(webAddressPanelText());
+}
+
+// ---------------------------------------------------------------------------------------
+// Playlist editing
+
+void frmPlayer::lstClipList_Drop(const QStringList& paths, int insertPos) {
+    ClipListView& list = *m_ui.lstClipList;
+    const int position = insertPos > 0 ? insertPos : list.clipModel().count() + 1;
+    for (int i = 0; i < paths.size(); ++i)
+        OpenFile(paths[i], false, position + i, list, this);
+    showWebAddress();
+}
+
+void frmPlayer::lstClipList_ColumnClick(int header) {
+    Q_UNUSED(header);
+}
+void frmPlayer::mnuRandomOrder_Click() {}
+void frmPlayer::mnuDeleteSelectedItem_Click() {}
+void frmPlayer::mnuClear_Click() {}
+
+// ---------------------------------------------------------------------------------------
+// Other windows
+
+void frmPlayer::cmdWinSeek_Click() {}
+
+void frmPlayer::mnuAbout_Click() {
+    if (m_about) {
+        m_about->raise();
+        m_about->activateWindow();
+        return;
+    }
+    m_about = frmAbout::showAbout(nullptr);
+}

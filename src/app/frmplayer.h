@@ -1,0 +1,106 @@
+#pragma once
+
+// frmPlayer: the main window and the frame of the whole player. It owns the playlist view,
+// the options panel, the playback engine (decks, timers, transport, transitions, mixer)
+// and the search and About windows, and wires the widgets to the engine: widgets report
+// what the user did, the engine's signals say what to show.
+//
+// Call order: construct with a settings store; Form_Load once with the program's
+// arguments (may throw when the sound outputs cannot be listed); show; closing the window
+// runs Form_Unload (Stop, save the settings, unload the search window).
+//
+// Threading: GUI thread only.
+
+#include "frmplayerui.h"
+#include "playbackengine.h"
+#include "playlistfile.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <memory>
+
+class SettingsStore;
+class frmAbout;
+
+class frmPlayer final : public QMainWindow, private ListProgress {
+    Q_OBJECT
+public:
+    explicit frmPlayer(
+        SettingsStore& settings,
+        volaro::playback::DeckFactory factory = volaro::playback::playerDeckFactory(),
+        QWidget* parent = nullptr);
+    ~frmPlayer() override;
+
+    // Start-up in its fixed order; arguments as QCoreApplication::arguments() gives them.
+    void Form_Load(const QStringList& arguments);
+    // Shutdown: Stop, save the settings, unload the search window. Runs once.
+    void Form_Unload();
+
+    // Settings: read at start-up, written at shutdown. SaveSettings returns empty text or
+    // why the store could not be written.
+    void GetSettings();
+    QString SaveSettings();
+
+    // The resize rule and the fold button.
+    void Form_Resize();
+    void cmdShowOptions_Click();
+
+    // Menu commands with a file chosen (the dialogs call these).
+    void openChosenFile(const QString& path);
+    // Saves the playlist; returns empty text, or a message naming the file and the reason.
+    QString saveListTo(const QString& path);
+
+    // Geometry in twips: top, left and outer height as the settings keep them.
+    double topTwips() const;
+    double leftTwips() const;
+    double heightTwips() const;
+    void setGeometryTwips(double top, double left, double height);
+
+    int panelHeightTwips() const { return m_panelHeightTwips; }
+    volaro::playback::PlaybackEngine& engine() { return *m_engine; }
+    FrmPlayerUi& ui() { return m_ui; }
+    QWidget* searchWindow() const { return m_winSeek; }
+
+    int16_t ShowOptions = 1;
+    int16_t LastSortColumn = 0;
+    int32_t LastSortOrder = 0;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // ListProgress: what a list file being read shows.
+    void setProgress(int percent) override;
+    void setStatusText(const QString& text) override;
+    void showWebAddress() override;
+
+    void wireTransport();
+    void wireMixer();
+    void wireList();
+    void wireMenus();
+    void fillOutputDevices();
+    void cmbOutputDevices_Click(int index);
+    void cmdWinSeek_Click();
+    void mnuAbout_Click();
+    void mnuOpen_Click();
+    void mnuSaveListAs_Click();
+    void lstClipList_ColumnClick(int header);
+    void mnuRandomOrder_Click();
+    void mnuDeleteSelectedItem_Click();
+    void mnuClear_Click();
+    void lstClipList_Drop(const QStringList& paths, int insertPos);
+    int frameExtraHeight() const;
+
+    SettingsStore& m_settings;
+    FrmPlayerUi m_ui;
+    std::unique_ptr<volaro::playback::PlaybackList> m_listAdapter;
+    std::unique_ptr<volaro::playback::PlaybackEngine> m_engine;
+    QPointer<QWidget> m_winSeek;
+    QPointer<frmAbout> m_about;
+    QString m_lastDialogFile; // the one file dialog starts from the last name chosen
+    int m_panelHeightTwips = kPanelOpenHeight;
+    bool m_loaded = false;
+    bool m_unloaded = false;
+};

@@ -1,0 +1,20 @@
+#pragma once
+
+// One of the five transition option buttons: a checkable button that shows the picture of
+// its transition's two volume curves instead of a caption.
+
+#include <QAbstractButton>
+
+class TransitionButton final : public QAbstractButton {
+    Q_OBJECT
+public:
+    TransitionButton(int type, QWidget* parent = nullptr);
+    int type() const { return m_type; }
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    int m_type;
+};
