@@ -64,11 +64,12 @@ public:
             return false;
         m_rate = static_cast<int>(rate);
         m_channels = channels;
-        // A Xing/LAME header gives the exact length; without it only a frame scan does.
-        long accurate = 0;
+        // A LAME/Info header gives the exact length (frames, delay and padding); without it
+        // (no header, or a bare Xing one) only a scan over every frame header does.
+        long encoderDelay = -1;
         double unused = 0;
-        if (mpg123_getstate(m_handle, MPG123_ACCURATE, &accurate, &unused) != MPG123_OK ||
-            !accurate) {
+        if (mpg123_getstate(m_handle, MPG123_ENC_DELAY, &encoderDelay, &unused) != MPG123_OK ||
+            encoderDelay < 0) {
             if (mpg123_scan(m_handle) != MPG123_OK)
                 return false;
         }

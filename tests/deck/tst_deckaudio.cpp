@@ -1,0 +1,288 @@
+// What the decks really sound like: the device's output is captured by SDL's disk driver
+// (real time, float stereo at 44.1 kHz) and measured: levels for volumes and balance,
+// pause and seek as heard, two decks summed on one device, rate, click-free level steps,
+// and a released deck going silent.
+
+#include "audiocapture.h"
+#include "fixtures.h"
+#include "player.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+#include <thread>
+
+using namespace volaro::fixtures;
+using namespace volaro::capture;
+
+namespace {
+
+constexpr int Rate = 44100;
+constexpr double Amplitude = 0.5;
+
+void sleepSeconds(double s) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int>(s * 1000)));
+}
+
+} // namespace
+
+class TestDeckAudio : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_output;
+    std::unique_ptr<DiskCapture> m_capture;
+    QString m_tone440, m_tone1000, m_steps, m_low;
+
+    std::unique_ptr<Player> deck(const QString& file) {
+        auto p = std::make_unique<Player>();
+        p->setFilename(file);
+        p->setOutputDevice(m_output);
+        if (p->OpenFile() != 0)
+            return nullptr;
+        return p;
+    }
+
+    // The last `seconds` of output after waiting that long plus a margin.
+    std::vector<float> listen(double seconds, double settle = 0.15) {
+        const int64_t end = m_capture->advance(seconds + settle);
+        const auto frames = static_cast<int64_t>(seconds * Rate);
+        return m_capture->read(end - frames, frames);
+    }
+
+    double tone(const std::vector<float>& s, int channel, double f) {
+        return toneAmplitude(s, 2, channel, Rate, f);
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        m_output = Player::outputNames().value(0);
+        QVERIFY(!m_output.isEmpty());
+
+        Signal s;
+        s.amplitude = Amplitude;
+        s.seconds = 8;
+        m_tone440 = m_dir.filePath("440.wav");
+        QVERIFY(writeWav(m_tone440, s));
+        s.frequency = 1000;
+        m_tone1000 = m_dir.filePath("1000.wav");
+        QVERIFY(writeWav(m_tone1000, s));
+        s.frequency = 100;
+        s.amplitude = 0.9;
+        m_low = m_dir.filePath("100.wav");
+        QVERIFY(writeWav(m_low, s));
+
+        // 440 Hz for the first 3 s, 1000 Hz for the next 3 s: where we are is audible.
+        Signal a;
+        a.amplitude = Amplitude;
+        a.seconds = 3;
+        Signal b = a;
+        b.frequency = 1000;
+        std::vector<float> joined = render(a);
+        const std::vector<float> second = render(b);
+        joined.insert(joined.end(), second.begin(), second.end());
+        m_steps = m_dir.filePath("steps.wav");
+        QVERIFY(writeWavSamples(m_steps, joined, Rate, 2));
+
+        // The device opens with the first deck; the capture file exists from then on.
+        auto warm = deck(m_tone440);
+        QVERIFY(warm);
+        m_capture = std::make_unique<DiskCapture>(DiskCapture::pathFromEnvironment());
+        QVERIFY2(m_capture->waitFor(Rate / 10), "the disk driver writes nothing");
+    }
+
+    void fullLevelAndVolumeSteps() {
+        auto p = deck(m_tone440);
+        QVERIFY(p);
+        p->PlayFile();
+        const auto full = listen(0.3);
+        QVERIFY(std::abs(tone(full, 0, 440) - Amplitude) < 0.01);
+        QVERIFY(std::abs(tone(full, 1, 440) - Amplitude) < 0.01);
+
+        p->setVolume(-600);
+        const auto down6 = listen(0.3);
+        QVERIFY(std::abs(decibels(tone(down6, 0, 440), Amplitude) + 6.0) < 0.1);
+        QVERIFY(std::abs(decibels(tone(down6, 1, 440), Amplitude) + 6.0) < 0.1);
+
+        p->setVolume(-7225); // the quietest deck level but silence
+        const auto quiet = listen(0.3);
+        QVERIFY(std::abs(decibels(tone(quiet, 0, 440), Amplitude) + 72.25) < 0.5);
+
+        p->setVolume(-10000);
+        const auto silent = listen(0.2);
+        QCOMPARE(rms(silent, 2, 0), 0.0);
+        QCOMPARE(rms(silent, 2, 1), 0.0);
+    }
+
+    void balanceAttenuatesOneSide() {
+        auto p = deck(m_tone440);
+        QVERIFY(p);
+        p->setBalance(10);
+        p->PlayFile();
+        const auto right = listen(0.3);
+        QCOMPARE(rms(right, 2, 0), 0.0);
+        QVERIFY(std::abs(tone(right, 1, 440) - Amplitude) < 0.01);
+
+        p->setBalance(-10);
+        const auto left = listen(0.3);
+        QVERIFY(std::abs(tone(left, 0, 440) - Amplitude) < 0.01);
+        QCOMPARE(rms(left, 2, 1), 0.0);
+
+        p->setBalance(3); // 3000: the left 30 dB down, the right untouched
+        const auto part = listen(0.3);
+        QVERIFY(std::abs(decibels(tone(part, 0, 440), Amplitude) + 30.0) < 0.2);
+        QVERIFY(std::abs(tone(part, 1, 440) - Amplitude) < 0.01);
+    }
+
+    void pauseHoldsThePosition() {
+        auto p = deck(m_steps);
+        QVERIFY(p);
+        p->setPosition(2);
+        p->PlayFile();
+        sleepSeconds(0.6); // heard: about 2.6 s
+        p->PauseFile();
+        sleepSeconds(0.1); // what the device held has played out
+        const int32_t paused = p->Position();
+        QCOMPARE(paused, 3);
+        const auto gap = listen(0.7);
+        QCOMPARE(rms(gap, 2, 0), 0.0);
+        QCOMPARE(p->Position(), paused);
+
+        // Resuming goes on from there: the 440 Hz part is nearly over, then 1000 Hz.
+        const int64_t mark = m_capture->frames();
+        p->PlayFile();
+        const int64_t end = m_capture->advance(1.0);
+        const auto after = m_capture->read(mark, end - mark);
+        const int64_t switchAt = toneStart(after, 2, 0, Rate, 1000, Amplitude / 2);
+        QVERIFY(switchAt >= 0);
+        // 3 s less ~2.65 s heard before the pause, give or take a device period or two.
+        QVERIFY2(std::abs(switchAt / double(Rate) - 0.35) < 0.12,
+                 qPrintable(QString::number(switchAt / double(Rate))));
+        QVERIFY(p->Position() >= 3);
+    }
+
+    void seekMovesWhatIsHeard() {
+        auto p = deck(m_steps);
+        QVERIFY(p);
+        p->PlayFile();
+        const auto start = listen(0.3);
+        QVERIFY(tone(start, 0, 440) > 0.4);
+        QVERIFY(tone(start, 0, 1000) < 0.01);
+
+        p->setPosition(4);
+        QCOMPARE(p->Position(), 4); // at once, before a single frame of it was heard
+        const auto later = listen(0.3);
+        QVERIFY(tone(later, 0, 1000) > 0.4);
+        QVERIFY(tone(later, 0, 440) < 0.01);
+        QVERIFY(p->Position() >= 4 && p->Position() <= 5);
+
+        p->PauseFile();
+        p->setPosition(1);
+        QCOMPARE(p->Position(), 1);
+        p->PlayFile();
+        const auto back = listen(0.3);
+        QVERIFY(tone(back, 0, 440) > 0.4);
+        QVERIFY(tone(back, 0, 1000) < 0.01);
+    }
+
+    void positionFollowsTheSound() {
+        auto p = deck(m_steps);
+        QVERIFY(p);
+        p->setPosition(1);
+        const int64_t mark = m_capture->frames();
+        p->PlayFile();
+        // Position turns 3 at 2.5 s of the file; the switch to 1000 Hz comes 0.5 s later.
+        QElapsedTimer t;
+        t.start();
+        while (p->Position() < 3 && t.elapsed() < 5000)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        const int64_t turned = m_capture->frames();
+        const int64_t end = m_capture->advance(1.0);
+        const auto heard = m_capture->read(mark, end - mark);
+        const int64_t switchAt = toneStart(heard, 2, 0, Rate, 1000, Amplitude / 2, 512);
+        QVERIFY(switchAt > 0);
+        const double lead = (mark + switchAt - turned) / double(Rate);
+        QVERIFY2(std::abs(lead - 0.5) < 0.08, qPrintable(QString::number(lead)));
+    }
+
+    void twoDecksSumOnOneDevice() {
+        auto a = deck(m_tone440);
+        auto b = deck(m_tone1000);
+        QVERIFY(a && b);
+        b->setVolume(-600);
+        a->PlayFile();
+        b->PlayFile();
+        const auto both = listen(0.4);
+        QVERIFY(std::abs(tone(both, 0, 440) - Amplitude) < 0.01);
+        QVERIFY(std::abs(decibels(tone(both, 1, 1000), Amplitude) + 6.0) < 0.1);
+        // The sum, not one after the other: the mix is louder than either alone.
+        QVERIFY(rms(both, 2, 0) > 1.1 * Amplitude / std::sqrt(2.0));
+    }
+
+    void rateChangesSpeedAndPitch() {
+        auto p = deck(m_tone440);
+        QVERIFY(p);
+        p->setPitch(2.0);
+        p->PlayFile();
+        const auto fast = listen(0.3);
+        QVERIFY(tone(fast, 0, 880) > 0.4);
+        QVERIFY(tone(fast, 0, 440) < 0.02);
+        sleepSeconds(0.6);
+        // About 1 s of audio in; at double speed that is at least 2 s of the file.
+        QVERIFY(p->Position() >= 2);
+    }
+
+    void levelStepsDoNotClick() {
+        auto p = deck(m_low);
+        QVERIFY(p);
+        p->PlayFile();
+        sleepSeconds(0.1);
+        const int64_t mark = m_capture->frames();
+        // The worst case: full level to silence and back in single steps.
+        for (int i = 0; i < 6; ++i) {
+            p->setVolume(i % 2 ? 0 : -10000);
+            sleepSeconds(0.05);
+        }
+        const int64_t end = m_capture->advance(0.1);
+        const auto s = m_capture->read(mark, end - mark);
+        // A 100 Hz sine at 0.9 moves at most 0.0128 per sample; an unramped step would jump
+        // by up to 0.9.
+        QVERIFY2(largestStep(s, 2, 0) < 0.03, qPrintable(QString::number(largestStep(s, 2, 0))));
+        QVERIFY(rms(s, 2, 0) > 0.1); // it did sound in between
+    }
+
+    void releasedDeckGoesSilent() {
+        auto p = deck(m_tone440);
+        QVERIFY(p);
+        p->PlayFile();
+        QVERIFY(tone(listen(0.2), 0, 440) > 0.4);
+        p.reset();
+        const int64_t released = m_capture->frames();
+        const int64_t end = m_capture->advance(0.3);
+        // One device period may already have been mixed when the deck went.
+        const auto after = m_capture->read(released + 2048, end - released - 2048);
+        QVERIFY(after.size() > 8000);
+        QCOMPARE(rms(after, 2, 0), 0.0);
+    }
+
+    void reopeningSilencesTheOldFile() {
+        auto p = deck(m_tone440);
+        QVERIFY(p);
+        p->PlayFile();
+        QVERIFY(tone(listen(0.2), 0, 440) > 0.4);
+        p->setFilename(m_tone1000);
+        QCOMPARE(p->OpenFile(), int16_t(0));
+        // The new file is loaded stopped: nothing sounds until PlayFile.
+        const auto quiet = listen(0.3);
+        QCOMPARE(rms(quiet, 2, 0), 0.0);
+        p->PlayFile();
+        const auto now = listen(0.2);
+        QVERIFY(tone(now, 0, 1000) > 0.4);
+        QVERIFY(tone(now, 0, 440) < 0.01);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDeckAudio)
+#include "tst_deckaudio.moc"
