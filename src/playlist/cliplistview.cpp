@@ -66,6 +66,7 @@ ClipListView::ClipListView(QWidget* parent)
 void ClipListView::setupColumns() {
     QHeaderView* h = header();
     h->setStretchLastSection(false);
+    h->setMinimumSectionSize(8); // the Year column is only 20 px wide
     for (int c = 0; c < ClipListModel::ColumnCount; ++c) {
         if (ColumnTwips[c] > 0)
             h->resizeSection(c, ColumnTwips[c] / TwipsPerPixel);

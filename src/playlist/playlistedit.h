@@ -1,0 +1,38 @@
+#pragma once
+
+// Editing the playlist: deleting selected rows, clearing, sorting on a header click,
+// random order and adding dropped files. None of these touches playback; a list bound to
+// CurrentIndex (ClipListModel::setCurrentIndexField) keeps it on the playing song.
+//
+// Threading: GUI thread only.
+
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+
+class ClipListModel;
+class ClipListView;
+class ListProgress;
+
+// Removes every selected row; CurrentIndex drops by the number removed at or before it.
+void DeleteSelectedItems(ClipListModel& list);
+// Removes every row; CurrentIndex becomes 0.
+void ClearList(ClipListModel& list);
+
+// Header click: header is 1..10 from the left. A new header keeps the last order, the same
+// header again flips it. Sorts by that column's text and leaves automatic sorting off.
+void SortByHeader(ClipListModel& list, int header, int16_t& LastSortColumn, int32_t& LastSortOrder);
+
+// Writes column 8 (Azar) of every row as int(Rnd() * n + 1) in at least six digits and
+// sorts ascending by it. Rnd is the program's one generator (0 <= r < 1), not reseeded
+// here. The caller then shows the playing row (Show Item In Play).
+void RandomOrder(ClipListModel& list, const std::function<double()>& Rnd);
+
+// Adds dropped paths: the i-th (from 0) through OpenFile at position + i, so media files
+// form a run before the row that was under the pointer (position count + 1 appends) and
+// list files are appended. Ends with the web address back in the status panel.
+void DropFiles(ClipListModel& list, const QStringList& paths, int32_t position,
+               ListProgress* progress = nullptr);
+
+// Connects the view's drops to DropFiles (the playlist; a result list only drags out).
+void AcceptPlaylistDrops(ClipListView& view, ListProgress* progress = nullptr);
