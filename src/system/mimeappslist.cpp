@@ -72,7 +72,8 @@ QByteArray withDefaultApplication(const QByteArray& content, const QByteArrayLis
         const qsizetype t = key.isNull() ? -1 : mimeTypes.indexOf(key);
         if (t < 0)
             continue;
-        found[t] = true;
+        if (inFirstDefaults)
+            found[t] = true;
         const QByteArray wanted = entryLine(mimeTypes[t], line.endsWith('\r'));
         if (line != wanted)
             line = wanted;

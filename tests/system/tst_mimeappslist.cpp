@@ -27,6 +27,7 @@ private slots:
     void secondRunChangesNothing();
     void foreignBytesSurvive();
     void repeatedDefaultGroup();
+    void typeOnlyInRepeatedGroup();
 };
 
 void TestMimeAppsList::edits_data() {
@@ -138,6 +139,21 @@ void TestMimeAppsList::repeatedDefaultGroup() {
                                   "audio/mpegurl=volaro.desktop;\n"
                                   "[Default Applications]\n"
                                   "audio/mpeg=volaro.desktop;\n"));
+}
+
+void TestMimeAppsList::typeOnlyInRepeatedGroup() {
+    // Readers that take the first group alone must find every type there too.
+    const QByteArray in = "[Default Applications]\n"
+                          "text/html=a.desktop\n"
+                          "[Default Applications]\n"
+                          "audio/mpegurl=b.desktop;\n";
+    QCOMPARE(edit(in), QByteArray("[Default Applications]\n"
+                                  "text/html=a.desktop\n"
+                                  "audio/mpeg=volaro.desktop;\n"
+                                  "audio/x-mpegurl=volaro.desktop;\n"
+                                  "audio/mpegurl=volaro.desktop;\n"
+                                  "[Default Applications]\n"
+                                  "audio/mpegurl=volaro.desktop;\n"));
 }
 
 QTEST_APPLESS_MAIN(TestMimeAppsList)
