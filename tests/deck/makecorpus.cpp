@@ -1,0 +1,52 @@
+// Writes the seed corpus of fuzz_decoder: tiny files of each kind the decoders meet.
+// Usage: deck_makecorpus <folder>
+
+#include "fixtures.h"
+
+#include <QDir>
+#include <QFile>
+#include <cstdio>
+
+using namespace volaro::fixtures;
+
+static QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
+        return 2;
+    }
+    QDir dir(QString::fromLocal8Bit(argv[1]));
+    if (!dir.mkpath("."))
+        return 1;
+    Signal s;
+    s.seconds = 0.08;
+    s.noise = 0.1;
+    bool ok = true;
+    ok &= writeMp3(dir.filePath("cbr.mp3"), s, Mp3Kind::Cbr, 32);
+    ok &= writeMp3(dir.filePath("cbr-noheader.mp3"), s, Mp3Kind::CbrNoHeader, 32);
+    ok &= writeMp3(dir.filePath("vbr-xing.mp3"), s, Mp3Kind::VbrXing, 9);
+    ok &= writeMp3(dir.filePath("vbr-noheader.mp3"), s, Mp3Kind::VbrNoHeader, 9);
+    Signal mono = s;
+    mono.channels = 1;
+    mono.sampleRate = 8000;
+    mono.seconds = 0.02;
+    ok &= writeWav(dir.filePath("mono8k.wav"), mono);
+    Signal low = s;
+    low.sampleRate = 16000;
+    low.channels = 1;
+    ok &= writeMp3(dir.filePath("mpeg2-mono.mp3"), low, Mp3Kind::VbrNoHeader, 9);
+
+    // A small ID3v2 tag in front, and a file cut in the middle of a frame.
+    const QByteArray mp3 = readAll(dir.filePath("cbr-noheader.mp3"));
+    QByteArray tag("ID3\x03\x00\x00\x00\x00\x00\x14TIT2\x00\x00\x00\x0a\x00\x00\x00title-seed", 30);
+    ok &= writeBytes(dir.filePath("id3.mp3"), tag + mp3);
+    ok &= writeBytes(dir.filePath("cut.mp3"), mp3.left(mp3.size() / 2 + 13));
+    const QByteArray wav = readAll(dir.filePath("mono8k.wav"));
+    ok &= writeBytes(dir.filePath("cut.wav"), wav.left(wav.size() - 101));
+    std::printf("%s\n", ok ? "corpus written" : "some files failed");
+    return ok ? 0 : 1;
+}
