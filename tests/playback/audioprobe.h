@@ -1,0 +1,93 @@
+#pragma once
+
+// Listening to transitions in captured output. Tones sit on exact 30 Hz bins and are
+// measured over windows of 1/30 s, so a loud tone adds nothing to another tone's reading
+// and a deck at -72 dB is still heard beside one at full level.
+
+#include "audiocapture.h"
+#include "fixtures.h"
+
+#include <QList>
+#include <QString>
+#include <cmath>
+#include <vector>
+
+namespace volaro::playback::testing {
+
+constexpr int ProbeRate = 44100;
+constexpr int ProbeWindow = ProbeRate / 30;
+constexpr double ProbeAmplitude = 0.5;
+
+inline bool writeProbeTone(const QString& path, double frequency, double seconds) {
+    fixtures::Signal s;
+    s.frequency = frequency;
+    s.seconds = seconds;
+    s.amplitude = ProbeAmplitude;
+    return fixtures::writeWav(path, s);
+}
+
+inline double probeLevel(const std::vector<float>& samples, int64_t fromFrame, double frequency) {
+    const auto begin = samples.begin() + fromFrame * 2;
+    const std::vector<float> window(begin, begin + ProbeWindow * 2);
+    return capture::toneAmplitude(window, 2, 0, ProbeRate, frequency);
+}
+
+// Levels of one tone per window, in dB against ProbeAmplitude.
+inline std::vector<double> probeDecibels(const std::vector<float>& samples, double frequency) {
+    std::vector<double> out;
+    const int64_t frames = static_cast<int64_t>(samples.size() / 2);
+    for (int64_t at = 0; at + ProbeWindow <= frames; at += ProbeWindow)
+        out.push_back(capture::decibels(probeLevel(samples, at, frequency), ProbeAmplitude));
+    return out;
+}
+
+// The landmarks of one transition in frames from the start of `samples`: where the
+// incoming tone is first heard at all, where it first reaches `fullDb`, and after which
+// the outgoing tone is never heard again.
+struct FadeMarks {
+    int64_t inHeard = -1;
+    int64_t inFull = -1;
+    int64_t outGone = -1;
+};
+
+inline FadeMarks measureFade(const std::vector<float>& samples, double outgoing, double incoming,
+                             double fullDb = -1.0) {
+    FadeMarks m;
+    const double heard = ProbeAmplitude * std::pow(10.0, -80.0 / 20.0);
+    const double full = ProbeAmplitude * std::pow(10.0, fullDb / 20.0);
+    m.inHeard = capture::toneStart(samples, 2, 0, ProbeRate, incoming, heard, ProbeWindow);
+    m.inFull = capture::toneStart(samples, 2, 0, ProbeRate, incoming, full, ProbeWindow);
+    m.outGone = capture::toneEnd(samples, 2, 0, ProbeRate, outgoing, heard, ProbeWindow);
+    return m;
+}
+
+// The tones of `frequencies` in the order they dominate the output, each run of at least
+// `minWindows` windows of 0.1 s counted once.
+inline QList<double> dominantTones(const std::vector<float>& samples,
+                                   const QList<double>& frequencies, int minWindows = 2) {
+    const int window = ProbeRate / 10;
+    const int64_t frames = static_cast<int64_t>(samples.size() / 2);
+    QList<double> order;
+    double current = 0;
+    int run = 0;
+    for (int64_t at = 0; at + window <= frames; at += window) {
+        const std::vector<float> part(samples.begin() + at * 2,
+                                      samples.begin() + (at + window) * 2);
+        double best = 0;
+        double bestLevel = 0.05;
+        for (double f : frequencies) {
+            const double level = capture::toneAmplitude(part, 2, 0, ProbeRate, f);
+            if (level > bestLevel) {
+                best = f;
+                bestLevel = level;
+            }
+        }
+        run = best == current ? run + 1 : 1;
+        current = best;
+        if (run == minWindows && best != 0 && (order.isEmpty() || order.last() != best))
+            order << best;
+    }
+    return order;
+}
+
+} // namespace volaro::playback::testing

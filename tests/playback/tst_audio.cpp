@@ -1,0 +1,174 @@
+// Transitions as heard: real Player decks on SDL's disk driver play generated tones (one
+// frequency per song) and the captured mix is measured.
+
+#include "audioprobe.h"
+#include "fakes.h"
+#include "player.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace volaro::playback;
+using namespace volaro::playback::testing;
+using namespace volaro::capture;
+
+namespace {
+
+constexpr double ToneA = 450;
+constexpr double ToneB = 990;
+constexpr double ToneC = 660;
+
+} // namespace
+
+class TestAudio : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_output;
+    std::unique_ptr<DiskCapture> m_capture;
+
+    QString tone(const QString& name, double frequency, double seconds) {
+        const QString path = m_dir.filePath(name);
+        if (!writeProbeTone(path, frequency, seconds))
+            return {};
+        return path;
+    }
+
+    std::unique_ptr<PlaybackEngine> engine(FakeList& list) {
+        auto e = std::make_unique<PlaybackEngine>(playerDeckFactory(), &list);
+        e->cmbOutputDevices_Click(m_output);
+        e->vscVolume[0].setValue(85);
+        e->vscVolume[1].setValue(85);
+        e->hscVolume.setValue(85);
+        e->hscVolume_Change();
+        return e;
+    }
+
+    // Song A playing alone at full level, with the engine ready for a transition of
+    // `seconds` of type `type` to song B.
+    std::unique_ptr<PlaybackEngine> playingA(FakeList& list, int seconds, int type) {
+        auto e = engine(list);
+        e->TransitionTime = 0; // A starts at full level at once
+        e->btnPlay_Click();
+        e->TransitionTime = seconds;
+        e->optTransition.setValue(type);
+        QTest::qWait(300);
+        return e;
+    }
+
+    std::vector<float> since(int64_t mark) const {
+        return m_capture->read(mark, m_capture->frames() - mark);
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        m_output = Player::outputNames().value(0);
+        QVERIFY2(!m_output.isEmpty(), "no audio output (SDL disk driver expected)");
+        // The device opens with the first deck; the capture file exists from then on.
+        Player warm;
+        warm.setFilename(tone("warm.wav", ToneA, 1));
+        warm.setOutputDevice(m_output);
+        QCOMPARE(warm.OpenFile(), 0);
+        m_capture = std::make_unique<DiskCapture>(DiskCapture::pathFromEnvironment());
+        QVERIFY2(m_capture->waitFor(ProbeRate / 10), "the disk driver writes nothing");
+    }
+
+    void orderPlayWrapsAround() {
+        FakeList list({tone("1.wav", ToneA, 3), tone("2.wav", ToneC, 3), tone("3.wav", ToneB, 3)});
+        auto e = engine(list);
+        e->TransitionTime = 1;
+        const int64_t mark = m_capture->frames();
+        e->btnPlay_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(list.shown.size() >= 4, 15000);
+        QTest::qWait(700);
+        QCOMPARE(list.shown.mid(0, 4), QList<int>({1, 2, 3, 1}));
+        QCOMPARE(list.subItem(2, 9), QStringLiteral("3"));
+        const QList<double> heard = dominantTones(since(mark), {ToneA, ToneB, ToneC});
+        QCOMPARE(heard.mid(0, 4), QList<double>({ToneA, ToneC, ToneB, ToneA}));
+        e->btnStop_Click();
+    }
+
+    void crossDissolveFollowsTheVolumeLaw() {
+        FakeList list({tone("a.wav", ToneA, 10), tone("b.wav", ToneB, 10)});
+        auto e = playingA(list, 3, 0);
+        const int64_t before = m_capture->frames();
+        QTest::qWait(200);
+        const std::vector<float> alone = since(before);
+        QVERIFY(std::abs(decibels(probeLevel(alone, 0, ToneA), ProbeAmplitude)) < 0.2);
+
+        const int64_t mark = m_capture->frames();
+        e->btnNext_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(!e->tmrTransition.isActive(), 10000);
+        QTest::qWait(300);
+        const std::vector<float> heard = since(mark);
+        const std::vector<double> out = probeDecibels(heard, ToneA);
+        const std::vector<double> in = probeDecibels(heard, ToneB);
+
+        // At every step a_in + a_out = 85: the incoming level follows from the outgoing
+        // one through -(a*a)/100 dB. Checked where both are well above the floor.
+        int checked = 0;
+        for (size_t w = 0; w < out.size(); ++w) {
+            if (out[w] < -30 || in[w] < -30)
+                continue;
+            const double aOut = std::sqrt(-out[w] * 100.0);
+            const double expectedIn = -((85 - aOut) * (85 - aOut)) / 100.0;
+            QVERIFY2(std::abs(in[w] - expectedIn) < 1.0,
+                     qPrintable(QStringLiteral("window %1: out %2 dB, in %3 dB, law %4 dB")
+                                    .arg(w)
+                                    .arg(out[w])
+                                    .arg(in[w])
+                                    .arg(expectedIn)));
+            ++checked;
+        }
+        qInfo("law checked in %d windows", checked);
+        QVERIFY2(checked >= 15, qPrintable(QString::number(checked)));
+        // The fade takes about the transition time and ends with B alone at full level.
+        const FadeMarks m = measureFade(heard, ToneA, ToneB);
+        QVERIFY(m.inHeard >= 0 && m.outGone > m.inHeard);
+        const double seconds = double(m.outGone - m.inHeard) / ProbeRate;
+        qInfo("3 s cross dissolve heard for %.3f s", seconds);
+        QVERIFY2(seconds > 2.7 && seconds < 3.5, qPrintable(QString::number(seconds)));
+        QVERIFY(std::abs(in.back()) < 0.2);
+        QVERIFY(out.back() < -100);
+        e->btnStop_Click();
+    }
+
+    void cutSwitchesAtTheFirstTick() {
+        FakeList list({tone("a.wav", ToneA, 10), tone("b.wav", ToneB, 10)});
+        auto e = playingA(list, 2, 4);
+        const int64_t mark = m_capture->frames();
+        e->btnNext_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(!e->tmrTransition.isActive(), 10000);
+        QTest::qWait(300);
+        const std::vector<float> heard = since(mark);
+        const FadeMarks m = measureFade(heard, ToneA, ToneB);
+        QVERIFY(m.inHeard >= 0 && m.inFull >= 0 && m.outGone >= 0);
+        // B starts silent and is at full level one 23 ms tick later (window slop
+        // allowed), long before the 2 s of the transition; A stops there.
+        const double switchAfter = double(m.inFull - m.inHeard) / ProbeRate;
+        QVERIFY2(switchAfter < 0.12, qPrintable(QString::number(switchAfter)));
+        const double gap = double(m.outGone - m.inFull) / ProbeRate;
+        qInfo("cut: full after %.3f s, outgoing gone %.3f s from there", switchAfter, gap);
+        QVERIFY2(std::abs(gap) < 0.1, qPrintable(QString::number(gap)));
+        e->btnStop_Click();
+    }
+
+    void missingSongIsSkipped() {
+        FakeList list(
+            {tone("a.wav", ToneA, 3), m_dir.filePath("gone.mp3"), tone("c.wav", ToneC, 4)});
+        auto e = engine(list);
+        e->TransitionTime = 1;
+        const int64_t mark = m_capture->frames();
+        e->btnPlay_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(e->CurrentIndex == 3, 10000);
+        QCOMPARE(list.subItem(2, 9), QStringLiteral("0"));
+        QTest::qWait(1500);
+        const QList<double> heard = dominantTones(since(mark), {ToneA, ToneC});
+        QCOMPARE(heard.mid(0, 2), QList<double>({ToneA, ToneC}));
+        e->btnStop_Click();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAudio)
+#include "tst_audio.moc"
