@@ -72,18 +72,21 @@ bool writeId3v22(const QString& path, const SongTags& t) {
 
 } // namespace
 
-bool writeBareMp3(const QString& path) {
+bool writeBareMp3(const QString& path, bool tiny) {
     Signal s;
-    s.seconds = 0.2;
+    s.seconds = tiny ? 0.03 : 0.2;
+    s.channels = tiny ? 1 : 2;
     s.amplitude = 0.1;
     return writeMp3(path, s, Mp3Kind::CbrNoHeader, 64);
 }
 
-bool writeTaggedSong(const QString& path, const SongTags& tags, TagKind kind) {
+bool writeTaggedSong(const QString& path, const SongTags& tags, TagKind kind, bool tiny) {
     const QByteArray native = QFile::encodeName(path);
     if (kind == TagKind::WavId3v2 || kind == TagKind::WavInfo) {
         Signal s;
-        s.seconds = 0.2;
+        s.seconds = tiny ? 0.005 : 0.2;
+        s.channels = tiny ? 1 : 2;
+        s.sampleRate = tiny ? 8000 : 44100;
         if (!writeWav(path, s))
             return false;
         TagLib::RIFF::WAV::File wav(native.constData());
@@ -97,7 +100,7 @@ bool writeTaggedSong(const QString& path, const SongTags& tags, TagKind kind) {
         return wav.save(TagLib::RIFF::WAV::File::Info);
     }
 
-    if (!writeBareMp3(path))
+    if (!writeBareMp3(path, tiny))
         return false;
     if (kind == TagKind::None)
         return true;

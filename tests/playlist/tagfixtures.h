@@ -24,10 +24,11 @@ enum class TagKind {
     WavInfo   // WAV file with a RIFF INFO list
 };
 
-// A short silent-ish song at path carrying the tags in the given form.
-bool writeTaggedSong(const QString& path, const SongTags& tags, TagKind kind);
+// A short quiet song at path carrying the tags in the given form. tiny makes the audio a
+// few milliseconds of mono (for fuzz seeds).
+bool writeTaggedSong(const QString& path, const SongTags& tags, TagKind kind, bool tiny = false);
 
 // A short MP3 without any tag, reused as the template for tagged copies (fast for many files).
-bool writeBareMp3(const QString& path);
+bool writeBareMp3(const QString& path, bool tiny = false);
 
 } // namespace volaro::fixtures
