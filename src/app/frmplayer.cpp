@@ -6,12 +6,15 @@
 #include "frmabout.h"
 #include "playbacklist.h"
 #include "player.h"
+#include "playlistedit.h"
 #include "productinfo.h"
 #include "settingsconvert.h"
 #include "settingsstore.h"
 #include "transitionbutton.h"
 #include "twips.h"
+#include "winseek.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
@@ -68,7 +71,23 @@ frmPlayer::frmPlayer(SettingsStore& settings, DeckFactory factory, QWidget* pare
     m_listAdapter = std::make_unique<ClipListPlaybackList>(*m_ui.lstClipList);
     m_engine = std::make_unique<PlaybackEngine>(std::move(factory), m_listAdapter.get());
     m_ui.lstClipList->setCurrentIndexField(&m_engine->CurrentIndex);
-    m_ui.lstClipList->setAcceptFileDrops(true);
+    m_engine->setRandomSource([this] {
+        m_random.RandomizeFromClock();
+        return m_random.Rnd();
+    });
+    AcceptPlaylistDrops(*m_ui.lstClipList, this);
+    m_total = std::make_unique<TotalLength>(
+        m_ui.lstClipList->clipModel(),
+        [this](const QString& path) -> int32_t {
+            Deck* deck = m_engine->replaceDeck(m_engine->CurrentDeck);
+            if (!deck)
+                return 0;
+            deck->setFilename(path);
+            deck->OpenFile();
+            return deck->Duration();
+        },
+        [this](const QString& total, int count) { showTotal(total, count); },
+        [] { QCoreApplication::processEvents(); });
 
     // Designed size: the client area 6495 twips wide; the height comes from the settings.
     resize(twipsToPixels(kDesignedClientWidth), twipsToPixels(kDesignedClientHeight) +
@@ -87,7 +106,10 @@ frmPlayer::~frmPlayer() = default;
 // Start-up and shutdown
 
 void frmPlayer::Form_Load(const QStringList& arguments) {
-    // 1. The search window is created hidden by its own window code when it exists.
+    // 1. The search window, hidden, at the main window's place.
+    m_winSeek = new WinSeek(
+        [this](const QString& path) { OpenFile(path, false, 0, *m_ui.lstClipList, this); });
+    m_winSeek->move(frameGeometry().topLeft());
     // 2-3. Outputs, then the first one chosen (creates both decks).
     fillOutputDevices();
     // 4. Settings.
@@ -138,8 +160,9 @@ void frmPlayer::Form_Unload() {
     const QString error = SaveSettings();
     if (!error.isEmpty())
         QMessageBox::critical(this, windowTitle(), error);
-    if (m_winSeek)
-        m_winSeek->deleteLater();
+    if (m_total->Calculating())
+        m_total->cancel();
+    delete m_winSeek; // stores the directory it shows
     if (m_about)
         m_about->close();
 }
@@ -269,8 +292,11 @@ void frmPlayer::Form_Resize() {
     const double listHeight = H - 1000 - panelHeight;
     if (listHeight >= 0)
         list->resize(list->width(), twipsToPixels(listHeight));
-    // The progress bar lies over the status bar; the design counts from the client top.
-    m_ui.ProgressBar1->move(m_ui.ProgressBar1->x(), centralWidget()->y() + twipsToPixels(H - 830));
+    // The progress bar lies over the status bar's first panel. The design places it at
+    // H - 830 for its platform's frame metrics; here it follows the status bar itself.
+    const QWidget* sb = statusBar();
+    m_ui.ProgressBar1->move(m_ui.ProgressBar1->x(),
+                            sb->y() + (sb->height() - m_ui.ProgressBar1->height()) / 2);
     m_ui.ProgressBar1->raise();
     m_ui.Picture1->setGeometry(m_ui.Picture1->x(), twipsToPixels(H - 1000 - panelHeight),
                                m_ui.Picture1->width(), twipsToPixels(panelHeight));
@@ -310,6 +336,7 @@ void frmPlayer::wireTransport() {
     connect(m_ui.cmbOutputDevices, &QComboBox::activated, this, &frmPlayer::cmbOutputDevices_Click);
     connect(m_ui.cmdShowOptions, &QPushButton::clicked, this, &frmPlayer::cmdShowOptions_Click);
     connect(m_ui.cmdWinSeek, &QPushButton::clicked, this, &frmPlayer::cmdWinSeek_Click);
+    connect(m_ui.cmdCalculate, &QPushButton::clicked, this, &frmPlayer::cmdCalculate_Click);
 }
 
 void frmPlayer::wireMixer() {
@@ -392,7 +419,6 @@ void frmPlayer::wireList() {
     connect(list, &ClipListView::rightButtonReleased, this,
             [this](const QPoint& pos) { m_ui.mnuList->popup(pos); });
     connect(list, &ClipListView::columnClick, this, &frmPlayer::lstClipList_ColumnClick);
-    connect(list, &ClipListView::filesDropped, this, &frmPlayer::lstClipList_Drop);
 }
 
 void frmPlayer::wireMenus() {
@@ -464,25 +490,63 @@ void frmPlayer::showWebAddress() {
 // ---------------------------------------------------------------------------------------
 // Playlist editing
 
-void frmPlayer::lstClipList_Drop(const QStringList& paths, int insertPos) {
-    ClipListView& list = *m_ui.lstClipList;
-    const int position = insertPos > 0 ? insertPos : list.clipModel().count() + 1;
-    for (int i = 0; i < paths.size(); ++i)
-        OpenFile(paths[i], false, position + i, list, this);
-    showWebAddress();
+void frmPlayer::lstClipList_ColumnClick(int header) {
+    SortByHeader(m_ui.lstClipList->clipModel(), header, LastSortColumn, LastSortOrder);
 }
 
-void frmPlayer::lstClipList_ColumnClick(int header) {
-    Q_UNUSED(header);
+void frmPlayer::mnuRandomOrder_Click() {
+    RandomOrder(m_ui.lstClipList->clipModel(), [this] { return m_random.Rnd(); });
+    m_engine->mnuShowItemInPlay_Click();
 }
-void frmPlayer::mnuRandomOrder_Click() {}
-void frmPlayer::mnuDeleteSelectedItem_Click() {}
-void frmPlayer::mnuClear_Click() {}
+
+void frmPlayer::mnuDeleteSelectedItem_Click() {
+    DeleteSelectedItems(m_ui.lstClipList->clipModel());
+}
+
+void frmPlayer::mnuClear_Click() {
+    ClearList(m_ui.lstClipList->clipModel());
+}
+
+// ---------------------------------------------------------------------------------------
+// Total length
+
+void frmPlayer::cmdCalculate_Click() {
+    if (m_total->Calculating()) {
+        m_total->cancel();
+        return;
+    }
+    m_engine->btnStop_Click();
+    setTotalsRunning(true);
+    const PlaybackEngine& e = *m_engine;
+    m_total->run({e.CutFirst, e.CutLast, e.TransitionTime, e.TransitionType});
+    setTotalsRunning(false);
+}
+
+void frmPlayer::showTotal(const QString& total, int count) {
+    m_ui.lblDuracionTotal->setText(total);
+    m_ui.lblCantDeTemas->setText(QString::number(count));
+}
+
+void frmPlayer::setTotalsRunning(bool running) {
+    const QString background = running ? QStringLiteral("#ff0000") : QStringLiteral("white");
+    for (QLabel* l : {m_ui.lblDuracionTotal, m_ui.lblCantDeTemas})
+        l->setStyleSheet(QStringLiteral("color: black; background-color: %1;"
+                                        " border: 1px solid #808080;")
+                             .arg(background));
+    m_ui.cmdCalculate->setText(running ? QStringLiteral("Cancel Calculation")
+                                       : QStringLiteral("Calculate Total"));
+}
 
 // ---------------------------------------------------------------------------------------
 // Other windows
 
-void frmPlayer::cmdWinSeek_Click() {}
+void frmPlayer::cmdWinSeek_Click() {
+    if (!m_winSeek)
+        return;
+    m_winSeek->show();
+    m_winSeek->raise();
+    m_winSeek->activateWindow();
+}
 
 void frmPlayer::mnuAbout_Click() {
     if (m_about) {

@@ -14,12 +14,16 @@
 #include "frmplayerui.h"
 #include "playbackengine.h"
 #include "playlistfile.h"
+#include "programrandom.h"
+#include "totallength.h"
+#include "winseek.h"
 
 #include <QMainWindow>
 #include <QPointer>
 #include <memory>
 
 class SettingsStore;
+
 class frmAbout;
 
 class frmPlayer final : public QMainWindow, private ListProgress {
@@ -44,6 +48,8 @@ public:
     // The resize rule and the fold button.
     void Form_Resize();
     void cmdShowOptions_Click();
+    void cmdCalculate_Click();
+    bool Calculating() const { return m_total && m_total->Calculating(); }
 
     // Menu commands with a file chosen (the dialogs call these).
     void openChosenFile(const QString& path);
@@ -59,7 +65,7 @@ public:
     int panelHeightTwips() const { return m_panelHeightTwips; }
     volaro::playback::PlaybackEngine& engine() { return *m_engine; }
     FrmPlayerUi& ui() { return m_ui; }
-    QWidget* searchWindow() const { return m_winSeek; }
+    WinSeek* searchWindow() const { return m_winSeek; }
 
     int16_t ShowOptions = 1;
     int16_t LastSortColumn = 0;
@@ -90,14 +96,17 @@ private:
     void mnuRandomOrder_Click();
     void mnuDeleteSelectedItem_Click();
     void mnuClear_Click();
-    void lstClipList_Drop(const QStringList& paths, int insertPos);
+    void showTotal(const QString& total, int count);
+    void setTotalsRunning(bool running);
     int frameExtraHeight() const;
 
     SettingsStore& m_settings;
     FrmPlayerUi m_ui;
     std::unique_ptr<volaro::playback::PlaybackList> m_listAdapter;
     std::unique_ptr<volaro::playback::PlaybackEngine> m_engine;
-    QPointer<QWidget> m_winSeek;
+    QPointer<WinSeek> m_winSeek;
+    ProgramRandom m_random;
+    std::unique_ptr<TotalLength> m_total;
     QPointer<frmAbout> m_about;
     QString m_lastDialogFile; // the one file dialog starts from the last name chosen
     int m_panelHeightTwips = kPanelOpenHeight;

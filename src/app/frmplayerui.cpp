@@ -3,6 +3,7 @@
 #include "cliplistview.h"
 #include "transitionbutton.h"
 #include "twips.h"
+#include "wrappingbutton.h"
 
 #include <QFont>
 #include <QKeySequence>
@@ -52,7 +53,7 @@ QLabel* label(QWidget* parent, const QString& text, const QRect& twips,
 }
 
 QPushButton* button(QWidget* parent, const QString& text, const QRect& twips, const QColor& bg) {
-    auto* b = new QPushButton(text, parent);
+    auto* b = new WrappingButton(text, parent);
     b->setGeometry(twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
     b->setFont(captionFont());
     b->setStyleSheet(QStringLiteral("QPushButton { color: black; background-color: %1;"
@@ -179,8 +180,14 @@ void FrmPlayerUi::setupUi(QMainWindow* window) {
                                    {4200, 2400, 840, 465}, Qt::white, magenta);
     lblTransitionTime = label(p, QStringLiteral("1"), {5040, 2400, 600, 465}, kLightPink, purple);
     spinTransitionTime = spin(p, 5640, 2400, 1, 100);
-    for (QLabel* l : {lblCutFirstTit, lblAndLast, lblSecondsOfEach, lblTitleTransitionTime})
+    // The narrow titles of this row take two or three lines in a smaller type.
+    QFont small = captionFont();
+    small.setPointSizeF(6.75);
+    for (QLabel* l : {lblCutFirstTit, lblAndLast, lblSecondsOfEach, lblTitleTransitionTime}) {
         l->setWordWrap(true);
+        l->setFont(small);
+        l->setAlignment(Qt::AlignCenter);
+    }
     for (QLabel* l : {lblCutFirst, lblCutLast, lblTransitionTime}) {
         l->setFont(largeFont());
         l->setAlignment(Qt::AlignCenter);

@@ -1,0 +1,46 @@
+#include "totallength.h"
+
+#include "cliplistmodel.h"
+#include "songrecord.h"
+
+#include <cmath>
+
+TotalLength::TotalLength(ClipListModel& list, Measure measure, Show show,
+                         std::function<void()> pumpEvents)
+    : m_list(list)
+    , m_measure(std::move(measure))
+    , m_show(std::move(show))
+    , m_pump(std::move(pumpEvents)) {}
+
+double TotalLength::run(const TotalLengthSettings& s) {
+    m_calculating = true;
+    m_cancel = false;
+    double total = 0;
+    int done = 0;
+    const int count = m_list.count();
+    for (int i = 1; i <= count; ++i) {
+        // A row deleted meanwhile would make row i another song, or none at all.
+        if (m_cancel || m_list.count() < count)
+            break;
+        bool known = false;
+        const double stored = m_list.text(i, 9).trimmed().toDouble(&known);
+        known = known && std::isfinite(stored) && std::fabs(stored) < 2147483647.0;
+        auto duration = static_cast<int32_t>(known ? std::nearbyint(stored) : 0);
+        if (!known) {
+            duration = m_measure(m_list.text(i, 7));
+            m_list.setText(i, 9, QString::number(duration));
+            m_list.setText(i, 1, SegToMin(PlayableLength(duration, s.CutFirst, s.CutLast)));
+        }
+        total += PlayableLength(duration, s.CutFirst, s.CutLast);
+        done = i;
+        m_show(SegToMin(total), done);
+        m_pump();
+    }
+    const int rows = m_list.count();
+    if ((s.TransitionType == 0 || s.TransitionType == 1 || s.TransitionType == 3) && rows >= 1)
+        total -= static_cast<double>(s.TransitionTime) * (rows - 1);
+    m_show(SegToMin(total), done);
+    m_calculating = false;
+    m_cancel = false;
+    return total;
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+// TotalLength: the "Calculate Total" run over the playlist. Durations already known
+// (column 9) are taken as they are; the others are measured by opening the file on a
+// fresh deck. Between songs the caller's event pump runs, so playback, transitions and a
+// cancelling second click go on while it works.
+//
+// Call order: run() once per click; cancel() from a click that arrives during the run.
+// Rows deleted during a run end it at the next song, so no vanished row is ever read.
+//
+// Threading: GUI thread only.
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+class ClipListModel;
+
+struct TotalLengthSettings {
+    int32_t CutFirst = 0;
+    int32_t CutLast = 0;
+    int32_t TransitionTime = 0;
+    int16_t TransitionType = 0;
+};
+
+class TotalLength {
+public:
+    // Opens `path` on a fresh deck and returns its duration in whole seconds.
+    using Measure = std::function<int32_t(const QString& path)>;
+    // Shows the running total and the count of songs done.
+    using Show = std::function<void(const QString& total, int count)>;
+
+    TotalLength(ClipListModel& list, Measure measure, Show show, std::function<void()> pumpEvents);
+
+    bool Calculating() const { return m_calculating; }
+    void cancel() { m_cancel = true; }
+
+    // Returns the total in seconds (after the transition times are taken off).
+    double run(const TotalLengthSettings& settings);
+
+private:
+    ClipListModel& m_list;
+    Measure m_measure;
+    Show m_show;
+    std::function<void()> m_pump;
+    bool m_calculating = false;
+    bool m_cancel = false;
+};

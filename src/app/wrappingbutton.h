@@ -1,0 +1,15 @@
+#pragma once
+
+// A push button whose caption wraps onto several lines when it is wider than the button,
+// as the design's narrow buttons expect.
+
+#include <QPushButton>
+
+class WrappingButton final : public QPushButton {
+    Q_OBJECT
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
