@@ -1,5 +1,8 @@
 #include "decoder.h"
 
+#include "mpegscan.h"
+
+#include <algorithm>
 #include <cstring>
 #include <mpg123.h>
 #include <mutex>
@@ -64,18 +67,54 @@ public:
             return false;
         m_rate = static_cast<int>(rate);
         m_channels = channels;
-        // A LAME/Info header gives the exact length (frames, delay and padding); without it
-        // (no header, or a bare Xing one) only a scan over every frame header does.
+        // A LAME/Info header gives the exact length (frames, delay and padding). Without
+        // one (no header, or a bare Xing one) the frame headers are counted; libmpg123's
+        // own index scan, which seeking needs, waits until the first seek.
         long encoderDelay = -1;
         double unused = 0;
-        if (mpg123_getstate(m_handle, MPG123_ENC_DELAY, &encoderDelay, &unused) != MPG123_OK ||
-            encoderDelay < 0) {
-            if (mpg123_scan(m_handle) != MPG123_OK)
-                return false;
+        if (mpg123_getstate(m_handle, MPG123_ENC_DELAY, &encoderDelay, &unused) == MPG123_OK &&
+            encoderDelay >= 0) {
+            const off_t length = mpg123_length(m_handle);
+            m_length = length > 0 ? static_cast<int64_t>(length) : 0;
+            if (!truncatedBelowHeader())
+                return true;
+            // The file ends long before its header says: count what is there, less the
+            // delay the decoder trims at the start.
+            m_reader.bytes->prefault();
+            const MpegScan scan = scanMpegFrames(m_reader.bytes->data(), m_reader.bytes->size());
+            long decoderDelay = 0;
+            mpg123_getstate(m_handle, MPG123_DEC_DELAY, &decoderDelay, &unused);
+            m_length =
+                std::max<int64_t>(0, std::min<int64_t>(m_length, scan.samples - encoderDelay -
+                                                                     std::max(0L, decoderDelay)));
+            m_needsIndex = true;
+            return true;
         }
+        m_reader.bytes->prefault();
+        const MpegScan scan = scanMpegFrames(m_reader.bytes->data(), m_reader.bytes->size());
+        if (scan.ok && scan.sampleRate == m_rate) {
+            m_length = scan.samples;
+            m_needsIndex = true;
+            return true;
+        }
+        if (mpg123_scan(m_handle) != MPG123_OK)
+            return false;
         const off_t length = mpg123_length(m_handle);
         m_length = length > 0 ? static_cast<int64_t>(length) : 0;
         return true;
+    }
+
+    // The header's frame count cannot fit in the file even at the lowest bit rate.
+    bool truncatedBelowHeader() {
+        const off_t frames = mpg123_framelength(m_handle);
+        mpg123_frameinfo2 info{};
+        if (frames <= 0 || mpg123_info2(m_handle, &info) != MPG123_OK)
+            return false;
+        // 32 kbit/s for MPEG 1, 8 kbit/s for MPEG 2 and 2.5.
+        const double minBitsPerSecond = info.version == MPG123_1_0 ? 32000 : 8000;
+        const double samplesPerFrame = static_cast<double>(mpg123_spf(m_handle));
+        const double seconds = static_cast<double>(frames) * samplesPerFrame / m_rate;
+        return seconds * minBitsPerSecond / 8 > static_cast<double>(m_reader.size());
     }
 
     long read(float* out, long maxFrames) override {
@@ -113,6 +152,7 @@ private:
     mpg123_handle* m_handle = nullptr;
     MemoryReader m_reader;
     bool m_ended = false;
+    bool m_needsIndex = false;
 };
 
 // ---- libsndfile ---------------------------------------------------------------------

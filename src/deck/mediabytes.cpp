@@ -50,6 +50,13 @@ std::shared_ptr<const MediaBytes> MediaBytes::mapFile(const QString& path, Error
     return m;
 }
 
+void MediaBytes::prefault() const {
+#ifdef MADV_POPULATE_READ
+    if (m_mapped)
+        madvise(const_cast<uint8_t*>(m_data), m_size, MADV_POPULATE_READ);
+#endif
+}
+
 std::shared_ptr<const MediaBytes> MediaBytes::copyOf(const uint8_t* data, std::size_t size) {
     std::shared_ptr<MediaBytes> m(new MediaBytes);
     m->m_copy.assign(data, data + size);
