@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QPainter>
+#include <QPixmap>
 #include <QSvgRenderer>
 
 namespace volaro::system {
@@ -48,6 +49,17 @@ QByteArray pngBytes(const QImage& image) {
     if (!image.save(&buffer, "PNG"))
         return {};
     return bytes;
+}
+
+QIcon applicationIcon() {
+    QIcon icon;
+    const QByteArray svg = appIconSvg();
+    for (int size : appIconPixelSizes()) {
+        const QImage image = renderIcon(svg, size);
+        if (!image.isNull())
+            icon.addPixmap(QPixmap::fromImage(image));
+    }
+    return icon;
 }
 
 } // namespace volaro::system

@@ -4,6 +4,7 @@
 // the icon theme's fixed sizes and to a pixmap for the About window's logo.
 
 #include <QByteArray>
+#include <QIcon>
 #include <QImage>
 #include <QList>
 
@@ -24,5 +25,8 @@ QImage renderIcon(const QByteArray& svg, int size);
 
 // The image as PNG file content (empty on failure).
 QByteArray pngBytes(const QImage& image);
+
+// The icon for windows (needs a QGuiApplication): one pixmap per theme size.
+QIcon applicationIcon();
 
 } // namespace volaro::system

@@ -32,9 +32,13 @@ QString desktopExecArgument(const QString& programPath) {
     argument.replace(u'%', QStringLiteral("%%"));
 
     // Step 3: the general string escapes, which readers undo before unquoting.
+    return desktopStringValue(argument);
+}
+
+QString desktopStringValue(const QString& text) {
     QString encoded;
-    encoded.reserve(argument.size() + 8);
-    for (QChar c : argument) {
+    encoded.reserve(text.size() + 8);
+    for (QChar c : text) {
         switch (c.unicode()) {
         case '\\':
             encoded += QStringLiteral("\\\\");
@@ -58,6 +62,7 @@ QString desktopExecArgument(const QString& programPath) {
 QByteArray desktopEntryFromTemplate(const QByteArray& entryTemplate, const QString& programPath) {
     QByteArray entry = entryTemplate;
     entry.replace("@VOLARO_EXEC@", desktopExecArgument(programPath).toUtf8());
+    entry.replace("@VOLARO_TRYEXEC@", desktopStringValue(programPath).toUtf8());
     return entry;
 }
 

@@ -12,8 +12,13 @@ namespace volaro::system {
 // doubled, and then the string escapes applied (so a quoted "\" ends up as four of them).
 QString desktopExecArgument(const QString& programPath);
 
-// The desktop entry template with its "@VOLARO_EXEC@" placeholder replaced by the
-// encoded program path. The result is UTF-8.
+// A text as a value of the format's string type: backslash, newline, tab and carriage
+// return written as escapes.
+QString desktopStringValue(const QString& text);
+
+// The desktop entry template with its "@VOLARO_EXEC@" placeholder replaced by the encoded
+// Exec argument and "@VOLARO_TRYEXEC@" by the plain path (so menus hide the entry once the
+// program is gone). The result is UTF-8.
 QByteArray desktopEntryFromTemplate(const QByteArray& entryTemplate, const QString& programPath);
 
 } // namespace volaro::system

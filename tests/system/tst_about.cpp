@@ -3,6 +3,7 @@
 // and closing with Esc.
 
 #include "aboutlayout.h"
+#include "appicon.h"
 #include "frmabout.h"
 #include "linklabel.h"
 
@@ -53,6 +54,7 @@ private slots:
     void keyboardActivatesFocusedLink();
     void escapeClosesAndFrees();
     void hiddenOkButtonCloses();
+    void applicationIconHasEveryThemeSize();
 
 private:
     UrlRecorder m_recorder;
@@ -256,6 +258,18 @@ void TestAbout::hiddenOkButtonCloses() {
     about->cmdOK->click();
     QVERIFY(QTest::qWaitFor([&] { return about.isNull(); }));
     QVERIFY(m_recorder.opened.isEmpty());
+}
+
+void TestAbout::applicationIconHasEveryThemeSize() {
+    const QIcon icon = applicationIcon();
+    QVERIFY(!icon.isNull());
+    QList<QSize> sizes;
+    for (int size : appIconPixelSizes())
+        sizes << QSize(size, size);
+    QCOMPARE(icon.availableSizes(), sizes);
+    const QImage small = icon.pixmap(QSize(16, 16)).toImage();
+    QCOMPARE(small.size(), QSize(16, 16));
+    QCOMPARE(qAlpha(small.pixel(8, 8)), 255);
 }
 
 QTEST_MAIN(TestAbout)

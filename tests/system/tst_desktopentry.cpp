@@ -83,6 +83,7 @@ const QByteArray Template = "[Desktop Entry]\n"
                             "Type=Application\n"
                             "Name=Volaro\n"
                             "Exec=@VOLARO_EXEC@ %f\n"
+                            "TryExec=@VOLARO_TRYEXEC@\n"
                             "MimeType=audio/mpeg;\n";
 
 } // namespace
@@ -162,11 +163,12 @@ void TestDesktopEntry::validatorAccepts() {
 }
 
 void TestDesktopEntry::templateKeepsOtherLines() {
-    const QByteArray entry = desktopEntryFromTemplate(Template, QStringLiteral("/a b/volaro"));
+    const QByteArray entry = desktopEntryFromTemplate(Template, QStringLiteral("/a b/vol\\aro"));
     QCOMPARE(entry, QByteArray("[Desktop Entry]\n"
                                "Type=Application\n"
                                "Name=Volaro\n"
-                               "Exec=\"/a b/volaro\" %f\n"
+                               "Exec=\"/a b/vol\\\\\\\\aro\" %f\n"
+                               "TryExec=/a b/vol\\\\aro\n"
                                "MimeType=audio/mpeg;\n"));
 }
 

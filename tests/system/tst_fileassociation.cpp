@@ -153,6 +153,7 @@ void TestFileAssociation::firstRunWritesEntryIconsAndDefaults() {
     const QByteArray entry = readAll(entryPath());
     QVERIFY2(entry.startsWith("[Desktop Entry]\n"), entry.constData());
     QCOMPARE(execLine(entryPath()), QStringLiteral("Exec=") + program + QStringLiteral(" %f"));
+    QVERIFY(entry.contains("\nTryExec=" + program.toUtf8() + "\n"));
     QVERIFY(entry.contains("\nName=Volaro\n"));
     QVERIFY(entry.contains("\nIcon=volaro\n"));
     QVERIFY(entry.contains("\nType=Application\n"));
