@@ -89,13 +89,17 @@ QByteArrayList associatedMimeTypes() {
 }
 
 AssociationPlaces currentAssociationPlaces() {
-    return {QFileInfo(QCoreApplication::applicationFilePath()).absoluteFilePath(),
+    // Empty when the system cannot tell (no /proc): then nothing is registered at all.
+    const QString program = QCoreApplication::applicationFilePath();
+    return {program.isEmpty() ? QString() : QFileInfo(program).absoluteFilePath(),
             xdgHome("XDG_DATA_HOME", QStringLiteral(".local/share")),
             xdgHome("XDG_CONFIG_HOME", QStringLiteral(".config"))};
 }
 
 bool registerFileTypesIn(const AssociationPlaces& places) {
-    if (places.programPath.isEmpty() || places.dataHome.isEmpty() || places.configHome.isEmpty())
+    // The desktop starts the program from anywhere: only an absolute path will do.
+    if (!QDir::isAbsolutePath(places.programPath) || places.dataHome.isEmpty() ||
+        places.configHome.isEmpty())
         return false;
 
     const bool iconsOk = writeIcons(places.dataHome);

@@ -103,6 +103,7 @@ private slots:
     void relativeXdgValuesFallBackToHome();
     void protectedListIsLeftAlone_data();
     void protectedListIsLeftAlone();
+    void unusableProgramPathWritesNothing();
     void listThatIsAFolderIsLeftAlone();
     void blockedDataFolderLeavesListAlone();
 
@@ -307,6 +308,13 @@ void TestFileAssociation::protectedListIsLeftAlone() {
              QStringList{QStringLiteral("mimeapps.list")});
     // The parts that could be written were written.
     QVERIFY(QFileInfo::exists(entryPath()));
+}
+
+void TestFileAssociation::unusableProgramPathWritesNothing() {
+    for (const QString& program :
+         {QString(), QStringLiteral("volaro"), QStringLiteral("bin/volaro")})
+        QVERIFY(!registerFileTypesIn({program, dataHome(), configHome()}));
+    QVERIFY(snapshot(m_home->path()).content.isEmpty());
 }
 
 void TestFileAssociation::listThatIsAFolderIsLeftAlone() {
