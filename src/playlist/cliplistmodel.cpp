@@ -235,7 +235,7 @@ bool ClipListModel::insertRow(int index, ClipRow row) {
     beginInsertRows({}, index - 1, index - 1);
     m_rows.insert(index - 1, std::move(row));
     endInsertRows();
-    if (m_currentIndex && index <= *m_currentIndex)
+    if (m_currentIndex && index <= *m_currentIndex && *m_currentIndex < MaxRows)
         ++*m_currentIndex;
     return true;
 }

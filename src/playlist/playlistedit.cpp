@@ -48,6 +48,22 @@ void DropFiles(ClipListModel& list, const QStringList& paths, int32_t position,
         progress->showWebAddress();
 }
 
+void DeleteSelectedItems(ClipListView& list) {
+    DeleteSelectedItems(list.clipModel());
+}
+
+void ClearList(ClipListView& list) {
+    ClearList(list.clipModel());
+}
+
+void SortByHeader(ClipListView& list, int header, int16_t& LastSortColumn, int32_t& LastSortOrder) {
+    SortByHeader(list.clipModel(), header, LastSortColumn, LastSortOrder);
+}
+
+void RandomOrder(ClipListView& list, const std::function<double()>& Rnd) {
+    RandomOrder(list.clipModel(), Rnd);
+}
+
 void AcceptPlaylistDrops(ClipListView& view, ListProgress* progress) {
     view.setAcceptFileDrops(true);
     QObject::connect(&view, &ClipListView::filesDropped, &view,

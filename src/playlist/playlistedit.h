@@ -34,5 +34,11 @@ void RandomOrder(ClipListModel& list, const std::function<double()>& Rnd);
 void DropFiles(ClipListModel& list, const QStringList& paths, int32_t position,
                ListProgress* progress = nullptr);
 
+// The same on the list a view shows.
+void DeleteSelectedItems(ClipListView& list);
+void ClearList(ClipListView& list);
+void SortByHeader(ClipListView& list, int header, int16_t& LastSortColumn, int32_t& LastSortOrder);
+void RandomOrder(ClipListView& list, const std::function<double()>& Rnd);
+
 // Connects the view's drops to DropFiles (the playlist; a result list only drags out).
 void AcceptPlaylistDrops(ClipListView& view, ListProgress* progress = nullptr);
