@@ -229,13 +229,17 @@ void DeckStream::publishHeard(uint32_t generation, double seconds, uint64_t tick
 void DeckStream::mixInto(float* out, int frames, uint64_t nowTicks) {
     const uint32_t generation = m_requestedGeneration.load(std::memory_order_acquire);
     const bool playing = m_playing.load(std::memory_order_acquire);
-    const float targetLeft = m_targetLeft.load(std::memory_order_relaxed);
-    const float targetRight = m_targetRight.load(std::memory_order_relaxed);
-    if (m_gainLeft < 0) {
-        m_gainLeft = targetLeft;
-        m_gainRight = targetRight;
+    // A pause fades out over the ramp instead of cutting the wave; a start fades in.
+    const bool fadingOut = !playing && m_sounding;
+    if (playing && !m_sounding) {
+        m_gainLeft = 0.0f;
+        m_gainRight = 0.0f;
     }
+    const float targetLeft = playing ? m_targetLeft.load(std::memory_order_relaxed) : 0.0f;
+    const float targetRight = playing ? m_targetRight.load(std::memory_order_relaxed) : 0.0f;
     const float step = static_cast<float>(1.0 / (RampSeconds * m_deviceRate));
+    if (fadingOut) // at most one ramp's worth
+        frames = std::min(frames, static_cast<int>(RampSeconds * m_deviceRate) + 1);
 
     int done = 0;
     bool mixed = false;
@@ -256,7 +260,7 @@ void DeckStream::mixInto(float* out, int frames, uint64_t nowTicks) {
             m_current = b;
             m_currentOffset = 0;
         }
-        if (!playing)
+        if (!playing && !fadingOut)
             break;
         const int n = std::min(frames - done, m_current->frames - m_currentOffset);
         const float* in = m_current->samples + static_cast<size_t>(m_currentOffset) * 2;
@@ -277,6 +281,8 @@ void DeckStream::mixInto(float* out, int frames, uint64_t nowTicks) {
             m_current = nullptr;
         }
     }
+    // Sounding until a fade-out has reached silence (or ran out of sound).
+    m_sounding = playing || (fadingOut && done == frames && (m_gainLeft > 0 || m_gainRight > 0));
     if (mixed)
         publishHeard(generation, heard, nowTicks);
 }

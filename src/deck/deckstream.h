@@ -127,8 +127,9 @@ private:
     // Callback only.
     Block* m_current = nullptr;
     int m_currentOffset = 0;
-    float m_gainLeft = -1.0f; // < 0: not mixed yet, start at the target
-    float m_gainRight = -1.0f;
+    float m_gainLeft = 0.0f;
+    float m_gainRight = 0.0f;
+    bool m_sounding = false; // playing, or fading out after a pause
 };
 
 } // namespace volaro::deck

@@ -245,6 +245,14 @@ private slots:
             p->setVolume(i % 2 ? 0 : -10000);
             sleepSeconds(0.05);
         }
+        // Pausing and resuming fade too.
+        for (int i = 0; i < 6; ++i) {
+            if (i % 2)
+                p->PlayFile();
+            else
+                p->PauseFile();
+            sleepSeconds(0.05);
+        }
         const int64_t end = m_capture->advance(0.1);
         const auto s = m_capture->read(mark, end - mark);
         // A 100 Hz sine at 0.9 moves at most 0.0128 per sample; an unramped step would jump
