@@ -66,6 +66,8 @@ struct Playlist {
     bool drop(QMimeData* data, const QPoint& pos) {
         QDragEnterEvent enter(pos, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(view.viewport(), &enter);
+        if (!enter.isAccepted())
+            return false; // a refused drag never gets a move or a drop
         QDragMoveEvent move(pos, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(view.viewport(), &move);
         QDropEvent drop(pos, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
