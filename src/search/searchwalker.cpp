@@ -50,6 +50,7 @@ SearchWalker::Entry SearchWalker::enter(const QString& path, Frame* parent, cons
                                         Frame& out) {
     out.path = path;
     out.openCount = &m_openDirs;
+    m_currentDir = path;
     m_hooks.setCaption(path);
     m_keepSearching = true;
     if (!m_hooks.processEvents())
@@ -162,7 +163,6 @@ bool SearchWalker::WalkDirectory(const QString& dirPath, const QString& parentPa
         Frame& f = *stack.back();
         if (f.next > 0 && m_keepSearching) {
             --f.next;
-            m_currentDir = f.path;
             const auto& sub = f.subdirs[size_t(f.next)];
             auto child = std::make_unique<Frame>();
             const Entry r = enter(SearchText::joinPath(f.path, sub.first), &f, sub.second, *child);
@@ -171,7 +171,6 @@ bool SearchWalker::WalkDirectory(const QString& dirPath, const QString& parentPa
             if (r == Entry::Gone)
                 return true;
             if (r == Entry::Abandoned) {
-                m_currentDir = child->path;
                 m_hooks.setCaption(QString::fromUtf8(SearchText::RestingCaption));
                 return true;
             }

@@ -1,0 +1,589 @@
+// The search window offscreen: states, texts, the walk through the window, results,
+// sorting and finding, hand-over to the playlist, settings, resizing, and closing or
+// deleting the window in the middle of a walk.
+
+#include "cliplistview.h"
+#include "dirlistview.h"
+#include "filelistview.h"
+#include "fixtures.h"
+#include "searchtree.h"
+#include "winseek.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+
+using searchtree::mkdirs;
+using searchtree::touch;
+
+namespace {
+
+struct Window {
+    QStringList sent; // files handed to the playlist
+    std::unique_ptr<WinSeek> w;
+    QStringList messages;
+
+    Window() {
+        w = std::make_unique<WinSeek>([this](const QString& p) { sent << p; });
+        w->setMessageHandler([this](const QString& m) { messages << m; });
+    }
+    WinSeek* operator->() const { return w.get(); }
+    int rows() const { return w->lstClipList()->clipModel().count(); }
+    QString location(int row) const {
+        return w->lstClipList()->clipModel().text(row, ClipListModel::ColLocation);
+    }
+    QStringList locations() const {
+        QStringList l;
+        for (int i = 1; i <= rows(); ++i)
+            l << location(i);
+        return l;
+    }
+    void addRow(const QString& title, const QString& artist, const QString& location) {
+        ClipRow r;
+        r.texts[ClipListModel::ColTitle] = title;
+        r.texts[ClipListModel::ColArtist] = artist;
+        r.texts[ClipListModel::ColLocation] = location;
+        w->lstClipList()->clipModel().insertRow(rows() + 1, r);
+    }
+    QStringList titles() const {
+        QStringList l;
+        for (int i = 1; i <= rows(); ++i)
+            l << w->lstClipList()->clipModel().text(i, 0);
+        return l;
+    }
+};
+
+bool writeTaggedMp3(const QString& path, const char* title, const char* artist) {
+    volaro::fixtures::Signal s;
+    s.seconds = 0.2;
+    s.channels = 1;
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()) ||
+        !volaro::fixtures::writeMp3(path, s, volaro::fixtures::Mp3Kind::Cbr, 64))
+        return false;
+    TagLib::MPEG::File f(QFile::encodeName(path).constData());
+    TagLib::ID3v2::Tag* tag = f.ID3v2Tag(true);
+    tag->setTitle(title);
+    tag->setArtist(artist);
+    return f.save();
+}
+
+} // namespace
+
+class TestWinSeek : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+
+    void initialDesign();
+    void storedDirectoryAcrossRestart();
+    void patternAndFragment();
+
+    void searchRootAB();
+    void counterAndCaptionAfterThreeFiles();
+    void nothingToFind();
+    void highlightedDirectoryOpensFirst();
+    void leavingDirectoryListOpensHighlighted();
+    void cancelDuringLargeDirectory();
+    void tagsReachTheResults();
+
+    void findByTitleOrOtherColumns();
+    void columnSortRules();
+    void closeAndReopenKeepsResults();
+    void backClearsSearch();
+
+    void filesToPlaylist();
+    void dragData();
+    void resizeRules();
+
+    void closeFromTitleBarDuringWalk();
+    void deleteDuringWalk();
+
+private:
+    QTemporaryDir m_settingsDir;
+    QTemporaryDir* m_tree = nullptr;
+    std::unique_ptr<QTemporaryDir> m_treeOwner;
+    QString tree() const { return m_tree->path(); }
+};
+
+void TestWinSeek::initTestCase() {
+    QVERIFY(m_settingsDir.isValid());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settingsDir.path());
+}
+
+void TestWinSeek::init() {
+    // A fresh tree and no stored settings for every case.
+    m_treeOwner = std::make_unique<QTemporaryDir>();
+    m_tree = m_treeOwner.get();
+    QFile::remove(m_settingsDir.path() + "/Volaro/Volaro.ini");
+}
+
+void TestWinSeek::initialDesign() {
+    Window win;
+    QCOMPARE(win->windowTitle(), QStringLiteral("Search for MP3 files"));
+    QCOMPARE(win->palette().color(QPalette::Window), QColor(128, 128, 128));
+    QVERIFY(!win->Picture1()->isHidden());
+    QVERIFY(win->Picture2()->isHidden());
+    QCOMPARE(win->Picture1()->pos(), QPoint(0, 0));
+    QCOMPARE(win->Picture1()->width(), win->width());
+    QCOMPARE(win->txtSearchSpec()->text(), QStringLiteral("*.mp3"));
+    QCOMPARE(win->txtSearchSpec()->toolTip(),
+             QStringLiteral("Use *.mp3 for all mp3 files, *.m3u for all paylist files"));
+    QCOMPARE(win->filList()->toolTip(),
+             QStringLiteral("Select files from here, then Drag and Drop to Volaro window"));
+    QVERIFY(win->txtSearchMask()->text().isEmpty());
+    QCOMPARE(win->lblCount()->text(), QStringLiteral("0"));
+    QVERIFY(win->chkSearchTitlesOnly()->isChecked());
+    QCOMPARE(win->chkSearchTitlesOnly()->text(), QStringLiteral("By Title Only"));
+    QCOMPARE(win->cmdSearch()->text(), QStringLiteral("&Search"));
+    QVERIFY(win->cmdSearch()->isDefault());
+    QCOMPARE(win->cmdExit()->text(), QStringLiteral("&Close"));
+    QVERIFY(win->Label1()->text().startsWith("Use this window for scanning files on any drive"));
+    QCOMPARE(win->state(), WinSeek::State::Idle);
+    QCOMPARE(win->LastSortColumn(), 0);
+    QCOMPARE(win->LastSortOrder(), 0);
+    // The result list has the playlist's ten columns.
+    QAbstractItemModel* m = win->lstClipList()->model();
+    QCOMPARE(m->columnCount(), 10);
+    const QStringList headers{"Title", "Length",  "Artist",   "Cd",   "Year",
+                              "Genre", "Comment", "Location", "Azar", "TotLength"};
+    for (int c = 0; c < 10; ++c)
+        QCOMPARE(m->headerData(c, Qt::Horizontal).toString(), headers.at(c));
+    // No stored directory: the home directory, and the drive it is on.
+    QCOMPARE(win->dirList()->Path(), QDir::cleanPath(QDir::homePath()));
+    QVERIFY(!win->drvList()->currentText().isEmpty());
+    QVERIFY(QDir::homePath().startsWith(win->drvList()->currentText()));
+}
+
+void TestWinSeek::storedDirectoryAcrossRestart() {
+    const QString dir = tree() + "/Music/Rock";
+    QVERIFY(mkdirs(dir));
+    {
+        Window win;
+        QVERIFY(win->dirList()->setPath(dir));
+        QCOMPARE(win->filList()->Path(), dir);
+    } // unloading stores the directory
+    QSettings s(QSettings::IniFormat, QSettings::UserScope, "Volaro", "Volaro");
+    QCOMPARE(s.value("Directory/DefaultDir").toString(), dir);
+    {
+        Window win;
+        QCOMPARE(win->dirList()->Path(), dir);
+        QCOMPARE(win->filList()->Path(), dir);
+    }
+    // A stored directory that has gone leaves the list at its starting place.
+    s.setValue("Directory/DefaultDir", tree() + "/gone");
+    s.sync();
+    Window win;
+    QCOMPARE(win->dirList()->Path(), QDir::cleanPath(QDir::homePath()));
+}
+
+void TestWinSeek::patternAndFragment() {
+    QVERIFY(touch(tree() + "/I Love You.MP3"));
+    QVERIFY(touch(tree() + "/love.wav"));
+    QVERIFY(touch(tree() + "/other.mp3"));
+    QVERIFY(touch(tree() + "/.hidden love.mp3"));
+    Window win;
+    QVERIFY(win->dirList()->setPath(tree()));
+    QCOMPARE(win->filList()->fileCount(), 2);
+
+    win->txtSearchMask()->setText("love");
+    QCOMPARE(win->txtSearchSpec()->text(), QStringLiteral("*love*.mp3"));
+    QCOMPARE(win->filList()->fileCount(), 1);
+    QCOMPARE(win->filList()->fileName(0), QStringLiteral("I Love You.MP3"));
+
+    // Editing the pattern itself overrides the fragment; a non-pattern is ignored.
+    win->txtSearchSpec()->setText("*.wav");
+    QCOMPARE(win->filList()->fileName(0), QStringLiteral("love.wav"));
+    win->txtSearchSpec()->setText("bad/one");
+    QCOMPARE(win->filList()->pattern(), QStringLiteral("*.wav"));
+    win->txtSearchMask()->clear();
+    QCOMPARE(win->txtSearchSpec()->text(), QStringLiteral("**.mp3"));
+    QCOMPARE(win->filList()->fileCount(), 2);
+
+    win->txtSearchMask()->setText("love");
+    win->cmdSearch_Click();
+    QCOMPARE(win.locations(), QStringList{tree() + "/I Love You.MP3"});
+}
+
+void TestWinSeek::searchRootAB() {
+    const QString root = tree() + "/Root";
+    QVERIFY(touch(root + "/r.mp3"));
+    QVERIFY(touch(root + "/A/a.mp3"));
+    QVERIFY(touch(root + "/B/b.mp3"));
+    Window win;
+    QVERIFY(win->dirList()->setPath(root));
+    win->cmdSearch()->click();
+    QCOMPARE(win.locations(), (QStringList{root + "/B/b.mp3", root + "/A/a.mp3", root + "/r.mp3"}));
+    QCOMPARE(win.titles(), (QStringList{"b", "a", "r"}));
+    QCOMPARE(win->state(), WinSeek::State::ShowingResults);
+    QCOMPARE(win->cmdSearch()->text(), QStringLiteral("&Back"));
+    QVERIFY(!win->cmdSearch()->isDefault());
+    QVERIFY(win->cmdSearch()->isEnabled());
+    QCOMPARE(win->cmdExit()->text(), QStringLiteral("&Close"));
+    QVERIFY(!win->Picture2()->isHidden());
+    QCOMPARE(win->Picture2()->pos(), QPoint(0, 0));
+    QCOMPARE(win->windowTitle(), QStringLiteral("Search for MP3 files"));
+    QCOMPARE(win->dirList()->Path(), root); // back at the start after a complete walk
+    QCOMPARE(win->filList()->Path(), root);
+    QVERIFY(win.sent.isEmpty()); // nothing reaches the playlist by itself
+}
+
+void TestWinSeek::counterAndCaptionAfterThreeFiles() {
+    for (const char* f : {"x.mp3", "y.mp3", "z.mp3"})
+        QVERIFY(touch(tree() + "/" + f));
+    Window win;
+    QVERIFY(win->dirList()->setPath(tree()));
+    QStringList captions;
+    QStringList exitCaptions;
+    connect(win.w.get(), &WinSeek::walkProgress, [&](const QString& c) {
+        captions << c;
+        exitCaptions << win->cmdExit()->text();
+        QVERIFY(!win->cmdSearch()->isEnabled());
+    });
+    win->cmdSearch_Click();
+    QCOMPARE(captions,
+             (QStringList{tree(), "Searching...  1 Files Found ", "Searching...  2 Files Found ",
+                          "Searching...  3 Files Found "}));
+    QCOMPARE(exitCaptions, QStringList(4, "Cancel"));
+    QCOMPARE(win->lblCount()->text(), QStringLiteral(" 3"));
+}
+
+void TestWinSeek::nothingToFind() {
+    QVERIFY(touch(tree() + "/readme.txt"));
+    Window win;
+    QVERIFY(win->dirList()->setPath(tree()));
+    QSignalSpy progress(win.w.get(), &WinSeek::walkProgress);
+    win->cmdSearch_Click();
+    QCOMPARE(progress.count(), 1);
+    QCOMPARE(progress.at(0).at(0).toString(), tree());
+    QCOMPARE(win->windowTitle(), QStringLiteral("Search for MP3 files"));
+    QCOMPARE(win->lblCount()->text(), QStringLiteral("0"));
+    QCOMPARE(win->cmdSearch()->text(), QStringLiteral("&Back"));
+    QCOMPARE(win.rows(), 0);
+}
+
+void TestWinSeek::highlightedDirectoryOpensFirst() {
+    QVERIFY(touch(tree() + "/top.mp3"));
+    QVERIFY(touch(tree() + "/Sub/inner.mp3"));
+    Window win;
+    QVERIFY(win->dirList()->setPath(tree()));
+    QCOMPARE(win->dirList()->subdirectoryCount(), 1);
+    win->dirList()->highlight(win->dirList()->subdirectory(0));
+    QCOMPARE(win->dirList()->highlightedPath(), tree() + "/Sub");
+
+    // Return presses the default button; the first press only opens what is highlighted.
+    win->show();
+    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
+    QTest::keyClick(win.w.get(), Qt::Key_Return);
+    QTRY_COMPARE(win->dirList()->Path(), tree() + "/Sub");
+    QCOMPARE(win->state(), WinSeek::State::Idle);
+    QCOMPARE(win.rows(), 0);
+    QCOMPARE(win->filList()->fileName(0), QStringLiteral("inner.mp3"));
+
+    QTest::keyClick(win.w.get(), Qt::Key_Return);
+    QTRY_COMPARE(win->state(), WinSeek::State::ShowingResults);
+    QCOMPARE(win.locations(), QStringList{tree() + "/Sub/inner.mp3"});
+    // Not the default button any more: Return does nothing now.
+    QTest::keyClick(win.w.get(), Qt::Key_Return);
+    QTest::qWait(20);
+    QCOMPARE(win->state(), WinSeek::State::ShowingResults);
+}
+
+void TestWinSeek::leavingDirectoryListOpensHighlighted() {
+    QVERIFY(mkdirs(tree() + "/One"));
+    QVERIFY(mkdirs(tree() + "/Two"));
+    Window win;
+    QVERIFY(win->dirList()->setPath(tree()));
+    win->show();
+    win->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(win.w.get()));
+    win->dirList()->setFocus();
+    QTRY_VERIFY(win->dirList()->hasFocus());
+    // The keyboard moves the highlight down to the last entry, Two.
+    QTest::keyClick(win->dirList(), Qt::Key_End);
+    QCOMPARE(win->dirList()->highlightedPath(), tree() + "/Two");
+    QCOMPARE(win->dirList()->Path(), tree());
+    win->txtSearchMask()->setFocus();
+    QTRY_COMPARE(win->dirList()->Path(), tree() + "/Two");
+    QCOMPARE(win->filList()->Path(), tree() + "/Two");
+}
+
+void TestWinSeek::cancelDuringLargeDirectory() {
+    for (int i = 0; i < 200; ++i)
+        QVERIFY(touch(tree() + QStringLiteral("/Large/%1.mp3").arg(i, 3, 10, QChar(u'0'))));
+    QVERIFY(touch(tree() + "/A-Small/s.mp3")); // walked after Large
+    QVERIFY(touch(tree() + "/top.mp3"));
+    Window win;
+    win->setYieldInterval(0);
+    QVERIFY(win->dirList()->setPath(tree()));
+    bool pressed = false;
+    connect(win.w.get(), &WinSeek::walkProgress, [&](const QString& c) {
+        if (c == QStringLiteral("Searching...  5 Files Found ") && !pressed) {
+            pressed = true;
+            // The press arrives as a queued event, handled while the directory is listed.
+            QTimer::singleShot(0, win->cmdExit(), &QPushButton::click);
+        }
+    });
+    win->cmdSearch_Click();
+    QVERIFY(pressed);
+    QCOMPARE(win.rows(), 200); // all of Large; nothing of A-Small or of the top
+    QCOMPARE(win.location(1), tree() + "/Large/000.mp3");
+    QCOMPARE(win.location(200), tree() + "/Large/199.mp3");
+    QCOMPARE(win->lblCount()->text(), QStringLiteral(" 200"));
+    QCOMPARE(win->state(), WinSeek::State::ShowingResults);
+    QCOMPARE(win->cmdExit()->text(), QStringLiteral("&Close"));
+    QCOMPARE(win->dirList()->Path(), tree() + "/Large"); // where the walk stopped
+    QVERIFY(win->isHidden());                            // Cancel never closes the window
+}
+
+void TestWinSeek::tagsReachTheResults() {
+    QVERIFY(writeTaggedMp3(tree() + "/one.mp3", "Tagged Title", "Tag Artist"));
+    QVERIFY(touch(tree() + "/bad.mp3", QByteArray(5000, '\xff'))); // garbage still listed
+    Window win;
+    QVERIFY(win->dirList()->setPath(tree()));
+    win->cmdSearch_Click();
+    QCOMPARE(win.rows(), 2);
+    const ClipListModel& m = win->lstClipList()->clipModel();
+    QCOMPARE(m.text(1, 0), QStringLiteral("bad"));
+    QCOMPARE(m.text(2, 0), QStringLiteral("Tagged Title"));
+    QCOMPARE(m.text(2, ClipListModel::ColArtist), QStringLiteral("Tag Artist"));
+}
+
+void TestWinSeek::findByTitleOrOtherColumns() {
+    Window win;
+    win.addRow("Alpha", "Sunny Band", "/m/1.mp3");
+    win.addRow("Sunset", "Zed", "/m/2.mp3");
+    win.addRow("Beta", "Sunny Two", "/m/3.mp3");
+    ClipListView* list = win->lstClipList();
+    list->clipModel().setSelected(3, true);
+    list->clipModel().setSelected(1, true);
+
+    win->txtSearch()->setText("sun"); // by title: Sunset
+    QCOMPARE(list->clipModel().selectedIndexes(), QList<int>{2});
+    QVERIFY(list->MultiSelect());
+
+    win->chkSearchTitlesOnly()->click(); // other columns: the first artist starting "Sun"
+    QCOMPARE(list->clipModel().selectedIndexes(), QList<int>{1});
+
+    win->txtSearch()->setText("/m/3"); // the location column counts too
+    QCOMPARE(list->clipModel().selectedIndexes(), QList<int>{3});
+
+    win->txtSearch()->setText("nothing"); // no match: the selection stays
+    QCOMPARE(list->clipModel().selectedIndexes(), QList<int>{3});
+    win->txtSearch()->clear();
+    QCOMPARE(list->clipModel().selectedIndexes(), QList<int>{3});
+}
+
+void TestWinSeek::columnSortRules() {
+    Window win;
+    win.addRow("b", "Y", "/1");
+    win.addRow("c", "X", "/2");
+    win.addRow("a", "Z", "/3");
+    QHeaderView* header = win->lstClipList()->header();
+    auto clickHeader = [&](int section) {
+        const int x = header->sectionViewportPosition(section) + 5;
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, 5));
+    };
+    win->show();
+    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
+    win->lblCount()->setText("x"); // the header sits in the results panel; show it
+    win->Picture2()->show();
+    win->Picture2()->raise();
+
+    clickHeader(0);
+    QCOMPARE(win.titles(), (QStringList{"a", "b", "c"}));
+    QCOMPARE(win->LastSortColumn(), 1);
+    QCOMPARE(win->LastSortOrder(), 0);
+    clickHeader(0);
+    QCOMPARE(win.titles(), (QStringList{"c", "b", "a"}));
+    QCOMPARE(win->LastSortOrder(), 1);
+    clickHeader(2); // Artist, still descending
+    QCOMPARE(win.titles(), (QStringList{"a", "b", "c"}));
+    QCOMPARE(win->LastSortColumn(), 3);
+    QCOMPARE(win->LastSortOrder(), 1);
+    // Rows added later are not kept in order.
+    win.addRow("zz", "A", "/4");
+    QCOMPARE(win.titles().last(), QStringLiteral("zz"));
+}
+
+void TestWinSeek::closeAndReopenKeepsResults() {
+    QVERIFY(touch(tree() + "/a.mp3"));
+    QVERIFY(touch(tree() + "/b.mp3"));
+    Window win;
+    QVERIFY(win->dirList()->setPath(tree()));
+    win->show();
+    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
+    win->cmdSearch()->click();
+    QCOMPARE(win.rows(), 2);
+    win->cmdExit()->click();
+    QVERIFY(win->isHidden());
+    win->show();
+    QVERIFY(win->Picture2()->isVisible());
+    QVERIFY(!win->Picture1()->isVisible());
+    QCOMPARE(win.rows(), 2);
+    QCOMPARE(win->lblCount()->text(), QStringLiteral(" 2"));
+    QCOMPARE(win->cmdSearch()->text(), QStringLiteral("&Back"));
+    QCOMPARE(win->dirList()->Path(), tree());
+}
+
+void TestWinSeek::backClearsSearch() {
+    QVERIFY(touch(tree() + "/a.mp3"));
+    Window win;
+    QVERIFY(win->dirList()->setPath(tree()));
+    win->cmdSearch_Click();
+    QCOMPARE(win.rows(), 1);
+    win->cmdSearch_Click(); // "&Back"
+    QCOMPARE(win.rows(), 0);
+    QCOMPARE(win->lblCount()->text(), QStringLiteral("0"));
+    QVERIFY(win->Picture2()->isHidden());
+    QVERIFY(!win->Picture1()->isHidden());
+    QCOMPARE(win->cmdSearch()->text(), QStringLiteral("&Search"));
+    QVERIFY(win->cmdSearch()->isDefault());
+    QCOMPARE(win->state(), WinSeek::State::Idle);
+    // A new search counts from zero again.
+    win->cmdSearch_Click();
+    QCOMPARE(win->lblCount()->text(), QStringLiteral(" 1"));
+}
+
+void TestWinSeek::filesToPlaylist() {
+    QVERIFY(touch(tree() + "/Sub/song one.mp3"));
+    QVERIFY(touch(tree() + "/Sub/list.m3u"));
+    Window win;
+    QVERIFY(win->dirList()->setPath(tree() + "/Sub"));
+    win->show();
+    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
+    FileListView* files = win->filList();
+    QCOMPARE(files->fileCount(), 1);
+    const QRect r = files->visualRect(files->model()->index(0, 0));
+    QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, r.center());
+    QVERIFY(win.sent.isEmpty()); // a single click only selects
+    QTest::mouseDClick(files->viewport(), Qt::LeftButton, {}, r.center());
+    QCOMPARE(win.sent, QStringList{tree() + "/Sub/song one.mp3"});
+    QCOMPARE(files->filePath(0), tree() + "/Sub/song one.mp3");
+
+    // A result row goes by its Location.
+    win->txtSearchSpec()->setText("*.m3u");
+    win->cmdSearch_Click();
+    QCOMPARE(win.rows(), 1);
+    ClipListView* list = win->lstClipList();
+    const QRect rr = list->visualRect(list->model()->index(0, 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rr.center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rr.center());
+    QCOMPARE(win.sent.size(), 2);
+    QCOMPARE(win.sent.last(), tree() + "/Sub/list.m3u");
+}
+
+void TestWinSeek::dragData() {
+    for (const char* f : {"c.mp3", "a.mp3", "b.mp3"})
+        QVERIFY(touch(tree() + "/" + f));
+    Window win;
+    QVERIFY(win->dirList()->setPath(tree()));
+    FileListView* files = win->filList();
+    QVERIFY(files->createDragData() == nullptr);
+    files->item(2)->setSelected(true); // c, then a: the data follows the list order
+    files->item(0)->setSelected(true);
+    const QModelIndexList picked{files->model()->index(2, 0), files->model()->index(0, 0)};
+    std::unique_ptr<QMimeData> data(files->model()->mimeData(picked));
+    QVERIFY(data);
+    QVERIFY(data->hasFormat("text/uri-list"));
+    QCOMPARE(data->urls(), (QList<QUrl>{QUrl::fromLocalFile(tree() + "/a.mp3"),
+                                        QUrl::fromLocalFile(tree() + "/c.mp3")}));
+
+    win->cmdSearch_Click();
+    ClipListModel& m = win->lstClipList()->clipModel();
+    m.setSelected(3, true);
+    m.setSelected(1, true);
+    std::unique_ptr<QMimeData> rows(win->lstClipList()->createDragData());
+    QVERIFY(rows);
+    QCOMPARE(rows->urls(), (QList<QUrl>{QUrl::fromLocalFile(tree() + "/a.mp3"),
+                                        QUrl::fromLocalFile(tree() + "/c.mp3")}));
+}
+
+void TestWinSeek::resizeRules() {
+    Window win;
+    win->show();
+    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
+    win->resize(600, 700);
+    // Outer size in twips: client x15 plus the frame; the panels are H - 1200 high.
+    const int h = 700 * 15 + 435, w = 600 * 15 + 120;
+    QCOMPARE(win->Picture2()->size(), QSize(w / 15, (h - 1200) / 15));
+    QCOMPARE(win->Picture1()->height(), (h - 1200) / 15);
+    QCOMPARE(win->lstClipList()->size(), QSize((w - 500) / 15, (h - 2000) / 15));
+    QCOMPARE(win->cmdSearch()->y(), (h - 1200) / 15 + 100 / 15);
+    QCOMPARE(win->cmdExit()->y(), win->cmdSearch()->y());
+    QCOMPARE(win->Label1()->y(), win->cmdSearch()->y());
+    QVERIFY(win->cmdExit()->x() > win->cmdSearch()->geometry().right());
+    QVERIFY(win->Label1()->x() > win->cmdExit()->geometry().right());
+    const int listHeight = win->lstClipList()->height();
+    const int pictureOneWidth = win->Picture1()->width();
+
+    // Under 2000 twips high: the list keeps its height, everything else follows.
+    win->resize(500, 100);
+    const int h2 = 100 * 15 + 435, w2 = 500 * 15 + 120;
+    QVERIFY(h2 < 2000);
+    QCOMPARE(win->lstClipList()->height(), listHeight);
+    QCOMPARE(win->lstClipList()->width(), (w2 - 500) / 15);
+    QCOMPARE(win->Picture2()->height(), (h2 - 1200) / 15);
+    QCOMPARE(win->Picture1()->width(), pictureOneWidth); // set only at load
+    QCOMPARE(win->cmdSearch()->y(), (h2 - 1200) / 15 + 100 / 15);
+
+    // So small that the panels would be negative: they keep their height.
+    win->resize(500, 20);
+    QCOMPARE(win->Picture2()->height(), (h2 - 1200) / 15);
+}
+
+void TestWinSeek::closeFromTitleBarDuringWalk() {
+    for (const char* d : {"A", "B", "C"})
+        QVERIFY(touch(tree() + "/" + d + "/x.mp3"));
+    Window win;
+    QVERIFY(win->dirList()->setPath(tree()));
+    win->show();
+    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
+    connect(win.w.get(), &WinSeek::walkProgress, [&](const QString& c) {
+        if (c == tree() + "/B")
+            QTimer::singleShot(0, win.w.get(), &QWidget::close);
+    });
+    win->cmdSearch()->click();
+    QVERIFY(win->isHidden());
+    QCOMPARE(win.locations(), QStringList{tree() + "/C/x.mp3"});
+    QCOMPARE(win->state(), WinSeek::State::ShowingResults);
+    QCOMPARE(win->windowTitle(), QStringLiteral("Search for MP3 files"));
+}
+
+void TestWinSeek::deleteDuringWalk() {
+    for (int i = 0; i < 50; ++i)
+        QVERIFY(touch(tree() + QStringLiteral("/D%1/x.mp3").arg(i)));
+    int seen = 0;
+    QStringList sent;
+    QPointer<WinSeek> w = new WinSeek([&](const QString& p) { sent << p; });
+    w->setMessageHandler([](const QString&) { QFAIL("no message expected"); });
+    QVERIFY(w->dirList()->setPath(tree()));
+    connect(w.data(), &WinSeek::walkProgress, [&](const QString& c) {
+        if (c.startsWith("Searching") && ++seen == 10)
+            QTimer::singleShot(0, [w] { delete w.data(); });
+    });
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.data()));
+    w->cmdSearch()->click();
+    QVERIFY(w.isNull());
+    QCOMPARE(seen, 10); // nothing ran after the window went
+    // Unloading stored where the walk stood.
+    QSettings s(QSettings::IniFormat, QSettings::UserScope, "Volaro", "Volaro");
+    QVERIFY(s.value("Directory/DefaultDir").toString().startsWith(tree() + "/D"));
+}
+
+QTEST_MAIN(TestWinSeek)
+#include "tst_winseek.moc"
