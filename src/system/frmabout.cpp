@@ -6,6 +6,7 @@
 #include "productinfo.h"
 
 #include <QDesktopServices>
+#include <QHideEvent>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
@@ -111,6 +112,13 @@ void frmAbout::showEvent(QShowEvent* event) {
         Form_Load();
     }
     QDialog::showEvent(event);
+}
+
+void frmAbout::hideEvent(QHideEvent* event) {
+    // Closed, not minimised: the next show loads it afresh, centred again.
+    if (!event->spontaneous())
+        m_loaded = false;
+    QDialog::hideEvent(event);
 }
 
 void frmAbout::centreOnScreen() {

@@ -3,8 +3,8 @@
 // frmAbout: the About window. Shows the product's name, version, logo and description and
 // opens the product's web page and a new e-mail through the desktop. Positions follow the
 // window's design in twips (15 per logical pixel); it centres itself on its screen when
-// first shown. Esc or the title bar closes it. The main window opens it without blocking:
-// frmAbout::showAbout(parent).
+// shown (again after it was closed). Esc or the title bar closes it. The main window opens it
+// without blocking: frmAbout::showAbout(parent).
 
 #include <QDialog>
 
@@ -41,6 +41,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void Form_Load();

@@ -176,8 +176,17 @@ void TestAbout::loadSetsVersionAndCentres() {
     // In pixels: half the spare room, as the twips rule gives it for whole pixels.
     const int left = qRound(((screen.width() - outer.width()) * 15 / 2) / 15.0);
     const int top = qRound(((screen.height() - outer.height()) * 15 / 2) / 15.0);
-    QCOMPARE(about.frameGeometry().topLeft(), screen.topLeft() + QPoint(left, top));
+    const QPoint centred = screen.topLeft() + QPoint(left, top);
+    QCOMPARE(about.frameGeometry().topLeft(), centred);
     QVERIFY(left > 0 && top > 0);
+
+    // Moved by the user, closed with Esc and opened again: centred again.
+    about.move(centred - QPoint(40, 30));
+    QTest::keyClick(&about, Qt::Key_Escape);
+    QVERIFY(!about.isVisible());
+    about.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&about));
+    QCOMPARE(about.frameGeometry().topLeft(), centred);
 }
 
 void TestAbout::linksOpenThroughTheDesktop() {
