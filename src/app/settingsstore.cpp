@@ -3,7 +3,9 @@
 #include <QFileInfo>
 
 IniSettingsStore::IniSettingsStore()
-    : m_settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Volaro"),
+    // On Linux the native format is INI text in $XDG_CONFIG_HOME/Volaro/Volaro.conf
+    // (IniFormat would name the file Volaro.ini).
+    : m_settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Volaro"),
                  QStringLiteral("Volaro")) {}
 
 QString IniSettingsStore::GetSetting(const QString& section, const QString& key,
