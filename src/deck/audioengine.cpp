@@ -50,10 +50,14 @@ QStringList AudioEngine::outputNames() {
         if (const char* name = SDL_GetAudioDeviceName(i, 0))
             names << QString::fromUtf8(name);
     }
-    if (names.isEmpty()) {
+    // Some drivers name no device but play on a default one. A default that failed to
+    // open is not tried again: every OpenFile lists the outputs.
+    if (names.isEmpty() && !m_defaultFailed) {
         StreamError error;
         if (device(DefaultOutputName, &error))
             names << DefaultOutputName;
+        else
+            m_defaultFailed = true;
     }
     return names;
 }
@@ -141,7 +145,7 @@ void AudioEngine::workerLoop() {
         {
             std::unique_lock lock(m_mutex);
             if (!worked && !m_pending)
-                m_wake.wait_for(lock, std::chrono::milliseconds(10));
+                m_wake.wait_for(lock, std::chrono::milliseconds(20));
             m_pending = false;
             if (m_stop)
                 break;

@@ -66,6 +66,7 @@ private:
     };
 
     bool m_sdlReady = false;
+    bool m_defaultFailed = false;
     QString m_sdlError;
     std::map<QString, std::unique_ptr<OutputDevice>> m_devices; // GUI thread only
 

@@ -5,8 +5,10 @@
 // MPEG audio goes through libmpg123, everything else libsndfile reads through libsndfile;
 // the choice is made on the content, not on the file name.
 //
-// Call order: open() on any thread; afterwards one thread at a time uses the object
-// (the GUI thread hands it to the audio worker and never touches it again).
+// Call order: open(), then read() and seek() as needed.
+//
+// Threading: open() on any thread; afterwards one thread at a time uses the object (the
+// GUI thread opens it and hands it to the audio worker, which alone uses it from then on).
 
 #include "mediabytes.h"
 

@@ -7,6 +7,8 @@
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <memory>
+#include <vector>
 
 using namespace volaro::fixtures;
 
@@ -204,6 +206,29 @@ private slots:
         QCOMPARE(p.Duration(), 0);
         p.PlayFile();
         QCOMPARE(p.Position(), 0);
+    }
+
+    void releasedDecksFreeWhatTheyHeld() {
+        const QString f = wav("held.wav", 2.0);
+        auto mappings = [&] {
+            QFile maps("/proc/self/maps");
+            if (!maps.open(QIODevice::ReadOnly))
+                return -1;
+            return int(maps.readAll().count(QFile::encodeName(f)));
+        };
+        QCOMPARE(mappings(), 0);
+        {
+            std::vector<std::unique_ptr<Player>> decks;
+            for (int i = 0; i < 8; ++i) {
+                decks.push_back(std::make_unique<Player>());
+                QCOMPARE(open(*decks.back(), f, m_output), int16_t(Player::OpenOk));
+                if (i % 2)
+                    decks.back()->PlayFile();
+            }
+            QCOMPARE(mappings(), 8);
+        }
+        // Freed on the audio worker once the device callback has moved on.
+        QTRY_COMPARE_WITH_TIMEOUT(mappings(), 0, 2000);
     }
 
     void manyDecksComeAndGo() {
