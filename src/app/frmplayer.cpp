@@ -254,18 +254,24 @@ int frmPlayer::frameExtraHeight() const {
 }
 
 double frmPlayer::topTwips() const {
-    return pixelsToTwips(frameGeometry().y());
+    const QRect f = frameGeometry();
+    return f == m_placed.pixels ? m_placed.top : pixelsToTwips(f.y());
 }
+
 double frmPlayer::leftTwips() const {
-    return pixelsToTwips(frameGeometry().x());
+    const QRect f = frameGeometry();
+    return f == m_placed.pixels ? m_placed.left : pixelsToTwips(f.x());
 }
+
 double frmPlayer::heightTwips() const {
-    return pixelsToTwips(frameGeometry().height());
+    const QRect f = frameGeometry();
+    return f == m_placed.pixels ? m_placed.height : pixelsToTwips(f.height());
 }
 
 void frmPlayer::setGeometryTwips(double top, double left, double height) {
     move(twipsToPixels(left), twipsToPixels(top));
     resize(width(), std::max(1, twipsToPixels(height) - frameExtraHeight()));
+    m_placed = {frameGeometry(), top, left, height};
 }
 
 void frmPlayer::resizeEvent(QResizeEvent* event) {

@@ -110,6 +110,12 @@ private:
     QPointer<frmAbout> m_about;
     QString m_lastDialogFile; // the one file dialog starts from the last name chosen
     int m_panelHeightTwips = kPanelOpenHeight;
+    // The geometry last set in twips: reported back as set while the window stays on the
+    // same pixels, so a stored place does not drift by a pixel's rounding every run.
+    struct {
+        QRect pixels;
+        double top = 0, left = 0, height = 0;
+    } m_placed;
     bool m_loaded = false;
     bool m_unloaded = false;
 };

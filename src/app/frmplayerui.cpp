@@ -52,8 +52,9 @@ QLabel* label(QWidget* parent, const QString& text, const QRect& twips,
     return l;
 }
 
-QPushButton* button(QWidget* parent, const QString& text, const QRect& twips, const QColor& bg) {
-    auto* b = new WrappingButton(text, parent);
+QPushButton* button(QWidget* parent, const QString& text, const QRect& twips, const QColor& bg,
+                    bool wrap = false) {
+    QPushButton* b = wrap ? new WrappingButton(text, parent) : new QPushButton(text, parent);
     b->setGeometry(twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
     b->setFont(captionFont());
     b->setStyleSheet(QStringLiteral("QPushButton { color: black; background-color: %1;"
@@ -206,7 +207,8 @@ void FrmPlayerUi::setupUi(QMainWindow* window) {
     cmbOutputDevices = new QComboBox(p);
     cmbOutputDevices->setGeometry(twipsRect(120, 3885, 2475, 315));
     cmbOutputDevices->setEditable(false);
-    cmdCalculate = button(p, QStringLiteral("Calculate Total"), {2640, 3720, 1020, 480}, kOrange);
+    cmdCalculate =
+        button(p, QStringLiteral("Calculate Total"), {2640, 3720, 1020, 480}, kOrange, true);
     lblTitleTotLength = label(p, QStringLiteral("List Length"), {3720, 3720, 1140, 240});
     lblDuracionTotal =
         label(p, QStringLiteral("00:00"), {3720, 3960, 1080, 285}, Qt::black, Qt::white);

@@ -1,3 +1,4 @@
+#include "appicon.h"
 #include "frmplayer.h"
 #include "settingsstore.h"
 #include "unixsignals.h"
@@ -12,6 +13,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Volaro"));
     QApplication::setApplicationVersion(QStringLiteral(VOLARO_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("volaro"));
+    QApplication::setWindowIcon(volaro::system::applicationIcon());
 
     IniSettingsStore settings;
     frmPlayer window(settings);
