@@ -44,8 +44,10 @@ const char* const HelpText =
     "all mp3 files. The search will begun at the selected directory, and bellow. Use "
     "*something*.mp3 for searching within a filename";
 
+// The main window's settings file: on Linux the native format is INI text in
+// $XDG_CONFIG_HOME/Volaro/Volaro.conf (IniFormat would name it Volaro.ini).
 QSettings settingsStore() {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Volaro"),
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Volaro"),
                      QStringLiteral("Volaro"));
 }
 
@@ -85,6 +87,7 @@ void WinSeek::buildControls() {
     pal.setColor(QPalette::Window, QColor(128, 128, 128));
     setPalette(pal);
     setAutoFillBackground(true);
+    setAttribute(Qt::WA_QuitOnClose, false); // the main window's closing ends the program
     resize(px(8190), px(8265));
 
     m_picture1 = new QWidget(this);
@@ -265,11 +268,11 @@ void WinSeek::refreshDrives() {
 
 void WinSeek::selectDrive(const QString& root) {
     const QSignalBlocker block(m_drvList);
-    m_drvList->setCurrentIndex(m_drives.indexOf(root));
+    m_drvList->setCurrentIndex(m_drvList->findText(root));
 }
 
 void WinSeek::drvList_Change(int index) {
-    const QString root = m_drives.value(index);
+    const QString root = m_drvList->itemText(index);
     const QString target = m_driveDirs.value(root, root);
     if (root.isEmpty() || (!m_dirList->setPath(target) && !m_dirList->setPath(root)))
         selectDrive(DirListing::driveOf(m_dirList->Path(), m_drives)); // not ready: quietly back

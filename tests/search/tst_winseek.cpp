@@ -105,6 +105,10 @@ private slots:
     void closeAndReopenKeepsResults();
     void backClearsSearch();
 
+    void fullResultListStopsWithMessage();
+    void driveWithoutMedium();
+    void focusSelectsPattern();
+
     void filesToPlaylist();
     void dragData();
     void resizeRules();
@@ -121,7 +125,7 @@ private:
 
 void TestWinSeek::initTestCase() {
     QVERIFY(m_settingsDir.isValid());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settingsDir.path());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
 }
 
 void TestWinSeek::init() {
@@ -176,7 +180,7 @@ void TestWinSeek::storedDirectoryAcrossRestart() {
         QVERIFY(win->dirList()->setPath(dir));
         QCOMPARE(win->filList()->Path(), dir);
     } // unloading stores the directory
-    QSettings s(QSettings::IniFormat, QSettings::UserScope, "Volaro", "Volaro");
+    QSettings s(QSettings::NativeFormat, QSettings::UserScope, "Volaro", "Volaro");
     QCOMPARE(s.value("Directory/DefaultDir").toString(), dir);
     {
         Window win;
@@ -458,6 +462,63 @@ void TestWinSeek::backClearsSearch() {
     QCOMPARE(win->lblCount()->text(), QStringLiteral(" 1"));
 }
 
+void TestWinSeek::fullResultListStopsWithMessage() {
+    for (const char* f : {"a.mp3", "b.mp3", "c.mp3"})
+        QVERIFY(touch(tree() + "/" + f));
+    Window win;
+    ClipListModel& m = win->lstClipList()->clipModel();
+    for (int i = 1; i < ClipListModel::MaxRows; ++i)
+        QVERIFY(m.insertRow(i, ClipRow{}));
+    win->lblCount()->setText(QStringLiteral(" 32766"));
+    QVERIFY(win->dirList()->setPath(tree()));
+    win->cmdSearch_Click();
+    QCOMPARE(win.rows(), ClipListModel::MaxRows); // one more fitted
+    QCOMPARE(win.location(ClipListModel::MaxRows), tree() + "/a.mp3");
+    QCOMPARE(win.messages,
+             QStringList{QString::fromUtf8(
+                 "Se ha llenado el cuadro de lista. Abandonando la b\xc3\xbasqueda...")});
+    QCOMPARE(win->lblCount()->text(), QStringLiteral(" 32767"));
+    QCOMPARE(win->state(), WinSeek::State::ShowingResults);
+}
+
+void TestWinSeek::driveWithoutMedium() {
+    QVERIFY(mkdirs(tree() + "/Here"));
+    Window win;
+    QVERIFY(win->dirList()->setPath(tree() + "/Here"));
+    QComboBox* drives = win->drvList();
+    const QString drive = drives->currentText();
+    QVERIFY(!drive.isEmpty());
+    // A volume that is listed but cannot be opened (no medium, gone since).
+    drives->addItem(tree() + "/no-medium");
+    drives->setCurrentIndex(drives->count() - 1); // as the user's choice does
+    emit drives->activated(drives->count() - 1);
+    QCOMPARE(drives->currentText(), drive);
+    QCOMPARE(win->dirList()->Path(), tree() + "/Here");
+    QVERIFY(win.messages.isEmpty());
+    // A volume that is there opens at its root.
+    QVERIFY(mkdirs(tree() + "/Volume/Music"));
+    drives->addItem(tree() + "/Volume");
+    drives->setCurrentIndex(drives->count() - 1);
+    emit drives->activated(drives->count() - 1);
+    QCOMPARE(win->dirList()->Path(), tree() + "/Volume");
+    QCOMPARE(win->dirList()->subdirectory(0), tree() + "/Volume/Music");
+}
+
+void TestWinSeek::focusSelectsPattern() {
+    Window win;
+    win->show();
+    win->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(win.w.get()));
+    win->txtSearchMask()->setFocus();
+    QTest::qWait(10);
+    QVERIFY(!win->txtSearchMask()->hasSelectedText()); // empty: nothing to select
+    win->txtSearchSpec()->setFocus();
+    QTRY_COMPARE(win->txtSearchSpec()->selectedText(), QStringLiteral("*.mp3"));
+    win->txtSearchMask()->setText("abc");
+    win->txtSearchMask()->setFocus();
+    QTRY_COMPARE(win->txtSearchMask()->selectedText(), QStringLiteral("abc"));
+}
+
 void TestWinSeek::filesToPlaylist() {
     QVERIFY(touch(tree() + "/Sub/song one.mp3"));
     QVERIFY(touch(tree() + "/Sub/list.m3u"));
@@ -581,7 +642,7 @@ void TestWinSeek::deleteDuringWalk() {
     QVERIFY(w.isNull());
     QCOMPARE(seen, 10); // nothing ran after the window went
     // Unloading stored where the walk stood.
-    QSettings s(QSettings::IniFormat, QSettings::UserScope, "Volaro", "Volaro");
+    QSettings s(QSettings::NativeFormat, QSettings::UserScope, "Volaro", "Volaro");
     QVERIFY(s.value("Directory/DefaultDir").toString().startsWith(tree() + "/D"));
 }
 
