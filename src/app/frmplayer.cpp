@@ -253,19 +253,18 @@ int frmPlayer::frameExtraHeight() const {
     return isWindow() ? frameGeometry().height() - geometry().height() : 0;
 }
 
+double frmPlayer::placedTwips(double placed, int pixels) const {
+    return frameGeometry() == m_placed.pixels ? placed : pixelsToTwips(pixels);
+}
+
 double frmPlayer::topTwips() const {
-    const QRect f = frameGeometry();
-    return f == m_placed.pixels ? m_placed.top : pixelsToTwips(f.y());
+    return placedTwips(m_placed.top, frameGeometry().y());
 }
-
 double frmPlayer::leftTwips() const {
-    const QRect f = frameGeometry();
-    return f == m_placed.pixels ? m_placed.left : pixelsToTwips(f.x());
+    return placedTwips(m_placed.left, frameGeometry().x());
 }
-
 double frmPlayer::heightTwips() const {
-    const QRect f = frameGeometry();
-    return f == m_placed.pixels ? m_placed.height : pixelsToTwips(f.height());
+    return placedTwips(m_placed.height, frameGeometry().height());
 }
 
 void frmPlayer::setGeometryTwips(double top, double left, double height) {

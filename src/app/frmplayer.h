@@ -99,6 +99,7 @@ private:
     void showTotal(const QString& total, int count);
     void setTotalsRunning(bool running);
     int frameExtraHeight() const;
+    double placedTwips(double placed, int pixels) const;
 
     SettingsStore& m_settings;
     FrmPlayerUi m_ui;
