@@ -216,6 +216,53 @@ private slots:
                  qPrintable(QString::number(decoded)));
     }
 
+    void junkAndTagsAroundTheFrames_data() {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<int>("junkAt"); // percent of the audio; -1 none
+        QTest::addColumn<QByteArray>("after");
+        const QByteArray v1 = "TAG" + QByteArray(125, 'a');
+        QTest::newRow("id3v1 at the end") << QByteArray() << -1 << v1;
+        QTest::newRow("ape and id3v1 at the end")
+            << QByteArray() << -1 << QByteArray("APETAGEX").append(QByteArray(56, '\x01')) + v1;
+        QTest::newRow("junk in the middle") << QByteArray() << 40 << QByteArray();
+        QTest::newRow("junk before the first frame")
+            << QByteArray(700, '\x55') << -1 << QByteArray();
+        QTest::newRow("two id3v2 tags") << id3v2Tag(300) + id3v2Tag(40) << -1 << QByteArray();
+    }
+
+    void junkAndTagsAroundTheFrames() {
+        QFETCH(QByteArray, before);
+        QFETCH(int, junkAt);
+        QFETCH(QByteArray, after);
+        Signal s;
+        s.seconds = 3.0;
+        s.noise = 0.1;
+        const QString plain = path("plain-vbr.mp3");
+        if (!QFile::exists(plain))
+            QVERIFY(writeMp3(plain, s, Mp3Kind::VbrNoHeader, 4));
+        QFile in(plain);
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        QByteArray audio = in.readAll();
+        if (junkAt >= 0) {
+            QByteArray junk(333, Qt::Uninitialized);
+            for (int i = 0; i < junk.size(); ++i)
+                junk[i] = char((i * 37) & 0x7F); // never a frame sync
+            audio.insert(int(audio.size() * junkAt / 100), junk);
+        }
+        const QString f =
+            path(QStringLiteral("odd-%1.mp3").arg(QTest::currentDataTag()).replace(' ', '-'));
+        QVERIFY(writeBytes(f, before + audio + after));
+        auto d = openPath(f);
+        QVERIFY(d);
+        QCOMPARE(d->kind(), Decoder::Kind::Mpeg);
+        const int64_t decoded = frameCount(decodeAll(*d), *d);
+        QVERIFY(decoded > 44100 * 5 / 2);
+        QVERIFY2(
+            std::abs(d->lengthFrames() - decoded) <= MpegFrame,
+            qPrintable(
+                QStringLiteral("reported %1, decoded %2").arg(d->lengthFrames()).arg(decoded)));
+    }
+
     void cutFarBelowItsHeader() {
         // A download that stopped early: the LAME header still claims the whole length.
         Signal s;
