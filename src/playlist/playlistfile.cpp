@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <sys/stat.h>
 
 QString GetExtension(const QString& Filename) {
     return Filename.size() < 3 ? QString() : Filename.right(3);
@@ -67,6 +68,10 @@ private:
 
 bool LoadPlayList(const QString& Filename, bool ClearList, ClipListModel& list,
                   ListProgress* progress) {
+    // Only regular files: opening a FIFO or device named like a list would block.
+    struct stat info {};
+    if (::stat(QFile::encodeName(Filename).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
     QFile file(Filename);
     // Opening first: a list that cannot be opened must not cost the user the playlist.
     if (!file.open(QIODevice::ReadOnly))
@@ -93,13 +98,18 @@ bool LoadPlayList(const QString& Filename, bool ClearList, ClipListModel& list,
 
     LineSplitter splitter;
     QByteArray buffer(1 << 16, Qt::Uninitialized);
+    bool first = true;
     for (;;) {
         const qint64 got = file.read(buffer.data(), buffer.size());
         if (got < 0)
             return false; // a failed read ends the reading where it is
         if (got == 0)
             break;
-        splitter.feed(buffer.constData(), got, onLine);
+        qsizetype skip = 0;
+        if (first && got >= 3 && buffer.startsWith("\xEF\xBB\xBF"))
+            skip = 3; // a UTF-8 byte-order mark (editors add one) is not part of the first line
+        first = false;
+        splitter.feed(buffer.constData() + skip, got - skip, onLine);
     }
     splitter.finish(onLine);
     file.close();

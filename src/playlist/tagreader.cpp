@@ -1,6 +1,7 @@
 #include "tagreader.h"
 
 #include <QFile>
+#include <sys/stat.h>
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
 #include <taglib/tstring.h>
@@ -35,6 +36,10 @@ bool TagReader::ReadTag() {
     if (m_path.isEmpty())
         return false;
     const QByteArray native = QFile::encodeName(m_path);
+    // Only regular files: a FIFO or device named like a song would block the reader.
+    struct stat info {};
+    if (::stat(native.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
     // No audio properties: they cost a scan of the file and the tag is all we need.
     TagLib::FileRef file(native.constData(), false);
     if (file.isNull())

@@ -92,6 +92,11 @@ void TestClipListView::columnsHaveTextsTagsAndWidths() {
     QCOMPARE(view.header()->sectionSize(4), 300 / 15);
     QCOMPARE(view.header()->sectionSize(6), 1900 / 15);
     QCOMPARE(view.header()->sectionSize(8), view.header()->defaultSectionSize());
+    // Clearing the rows (a model reset) keeps the column layout.
+    view.ListItems().Add(1, "a");
+    view.ListItems().Clear();
+    QCOMPARE(view.header()->sectionSize(0), 2500 / 15);
+    QCOMPARE(view.header()->count(), 10);
 }
 
 void TestClipListView::collectionAccess() {

@@ -63,6 +63,8 @@ private slots:
     void saveReplacesAtomically();
     void saveFailureIsReported();
     void hostileListFiles();
+    void byteOrderMarkIsNotPartOfFirstLine();
+    void specialFilesNeverBlock();
     void hundredThousandLines();
     void listVanishingWhileRead();
 
@@ -333,6 +335,33 @@ void TestPlaylistFile::hostileListFiles() {
     QVERIFY(LoadPlayList(write("long.m3u", QByteArray(10 * 1024 * 1024, 'z')), false, list));
     QCOMPARE(list.count(), afterJunk + 3);
     QCOMPARE(list.text(list.count(), 7).size(), 10 * 1024 * 1024);
+}
+
+void TestPlaylistFile::byteOrderMarkIsNotPartOfFirstLine() {
+    ClipListModel list;
+    QVERIFY(LoadPlayList(write("bom.m3u", "\xEF\xBB\xBF#EXTM3U\r\n/a.mp3\r\n"), false, list));
+    QCOMPARE(locations(list), QStringList{"/a.mp3"});
+    // Only at the very start of the file.
+    QVERIFY(LoadPlayList(write("bom2.m3u", "/b.mp3\r\n\xEF\xBB\xBF/c.mp3\r\n"), false, list));
+    QCOMPARE(list.text(3, 7), QString::fromUtf8("\xEF\xBB\xBF/c.mp3"));
+}
+
+void TestPlaylistFile::specialFilesNeverBlock() {
+    // A FIFO named like a list or a song would block a reader waiting for a writer.
+    const QString fifoList = path("pipe.m3u");
+    const QString fifoSong = path("pipe.mp3");
+    QCOMPARE(::mkfifo(QFile::encodeName(fifoList).constData(), 0600), 0);
+    QCOMPARE(::mkfifo(QFile::encodeName(fifoSong).constData(), 0600), 0);
+    ClipListModel list;
+    Recorder rec;
+    OpenFile(fifoList, true, 0, list, &rec);
+    QCOMPARE(list.count(), 0);
+    QVERIFY(rec.events.isEmpty());
+    OpenFile(fifoSong, false, 0, list, &rec);
+    QCOMPARE(locations(list), QStringList{fifoSong});
+    QCOMPARE(list.text(1, 0), QString("pipe"));
+    OpenFile("/dev/zero", false, 0, list);
+    QCOMPARE(list.count(), 2);
 }
 
 void TestPlaylistFile::hundredThousandLines() {
