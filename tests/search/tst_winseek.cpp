@@ -132,7 +132,10 @@ void TestWinSeek::init() {
     // A fresh tree and no stored settings for every case.
     m_treeOwner = std::make_unique<QTemporaryDir>();
     m_tree = m_treeOwner.get();
-    QFile::remove(m_settingsDir.path() + "/Volaro/Volaro.ini");
+    QSettings s(QSettings::NativeFormat, QSettings::UserScope, "Volaro", "Volaro");
+    s.clear();
+    s.sync();
+    QVERIFY(s.fileName().startsWith(m_settingsDir.path()));
 }
 
 void TestWinSeek::initialDesign() {
