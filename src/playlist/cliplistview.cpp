@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 
 namespace {
@@ -348,6 +349,12 @@ void ClipListView::dropEvent(QDropEvent* event) {
 void ClipListView::dragOverAt(const QPoint& viewportPos) {
     if (m_model->count() == 0)
         return;
+    // Near the top or bottom edge the list scrolls, so a drop can reach any row.
+    const int edge = std::max(6, sizeHintForRow(0) / 2);
+    if (viewportPos.y() < edge)
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    else if (viewportPos.y() > viewport()->height() - edge)
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     const int row = HitTest(viewportPos);
     if (row) {
         // The row under the pointer becomes the only selected one.

@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QMimeData>
 #include <QRandomGenerator>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -62,6 +63,7 @@ private slots:
     void dropThroughTheViewport();
     void dragOverSelectsRowUnderPointer();
     void nonFileDataIsRefused();
+    void dragNearEdgesScrolls();
 
 private:
     void showView(ClipListView& view) {
@@ -463,6 +465,35 @@ void TestClipListView::nonFileDataIsRefused() {
     QVERIFY(!drop2.isAccepted());
     QCOMPARE(dropped.count(), 0);
     QCOMPARE(view.ListItems().Count(), 1);
+}
+
+void TestClipListView::dragNearEdgesScrolls() {
+    ClipListView view;
+    view.setAcceptFileDrops(true);
+    for (int i = 0; i < 300; ++i)
+        view.ListItems().Add(i + 1, QString::number(i + 1));
+    showView(view);
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile("/x/one.mp3")});
+    QScrollBar* bar = view.verticalScrollBar();
+    QCOMPARE(bar->value(), 0);
+    const QPoint bottom(40, view.viewport()->height() - 2);
+    QVERIFY(enterDrag(view, &data, bottom));
+    for (int i = 0; i < 5; ++i) {
+        QDragMoveEvent move(bottom, Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(view.viewport(), &move);
+    }
+    const int scrolled = bar->value();
+    QVERIFY(scrolled > 0);
+    const QPoint middle(40, view.viewport()->height() / 2);
+    QDragMoveEvent still(middle, Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(view.viewport(), &still);
+    QCOMPARE(bar->value(), scrolled);
+    QDragMoveEvent top(QPoint(40, 1), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(view.viewport(), &top);
+    QVERIFY(bar->value() < scrolled);
+    // The row under the pointer after scrolling is the one selected.
+    QCOMPARE(view.SelectedItem(), view.HitTest(QPoint(40, 1)));
 }
 
 QTEST_MAIN(TestClipListView)
