@@ -136,6 +136,38 @@ private slots:
         QVERIFY(std::abs(tone(part, 1, 440) - Amplitude) < 0.01);
     }
 
+    void anyRateAndChannelCountPlays_data() {
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<bool>("mp3");
+        QTest::newRow("mono 8 kHz wav") << 8000 << 1 << false;
+        QTest::newRow("5.1 48 kHz wav") << 48000 << 6 << false;
+        QTest::newRow("stereo 96 kHz wav") << 96000 << 2 << false;
+        QTest::newRow("mono 22.05 kHz mp3") << 22050 << 1 << true;
+    }
+
+    void anyRateAndChannelCountPlays() {
+        QFETCH(int, rate);
+        QFETCH(int, channels);
+        QFETCH(bool, mp3);
+        Signal s;
+        s.amplitude = Amplitude;
+        s.seconds = 2;
+        s.sampleRate = rate;
+        s.channels = channels;
+        const QString f = m_dir.filePath(
+            QStringLiteral("fmt-%1-%2.%3").arg(rate).arg(channels).arg(mp3 ? "mp3" : "wav"));
+        QVERIFY(mp3 ? writeMp3(f, s, Mp3Kind::Cbr, 64) : writeWav(f, s));
+        auto p = deck(f);
+        QVERIFY(p);
+        QCOMPARE(p->Duration(), 2);
+        p->PlayFile();
+        const auto heard = listen(0.3);
+        // The same pitch at the device's rate, on both sides.
+        QVERIFY(std::abs(tone(heard, 0, 440) - Amplitude) < 0.03);
+        QVERIFY(std::abs(tone(heard, 1, 440) - Amplitude) < 0.03);
+    }
+
     void pauseHoldsThePosition() {
         auto p = deck(m_steps);
         QVERIFY(p);
