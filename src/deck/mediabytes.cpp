@@ -21,7 +21,8 @@ std::shared_ptr<const MediaBytes> MediaBytes::mapFile(const QString& path, Error
     Error& err = error ? *error : dummy;
     err = Error::None;
     const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking so that a FIFO or a device cannot hold us up; only regular files pass.
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         err = errno == ENOENT || errno == ENOTDIR ? Error::Missing : Error::Unreadable;
         return nullptr;

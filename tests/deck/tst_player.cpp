@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <sys/stat.h>
 #include <vector>
 
 using namespace volaro::fixtures;
@@ -138,6 +139,13 @@ private slots:
         Player dir;
         QCOMPARE(open(dir, m_dir.path(), m_output), int16_t(Player::OpenNoFile));
         QCOMPARE(dir.Duration(), 0);
+        // Nobody writes to this pipe: opening it must not wait for a writer.
+        const QString fifo = path("pipe.mp3");
+        QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        Player pipe;
+        QCOMPARE(open(pipe, fifo, m_output), int16_t(Player::OpenNoFile));
+        Player device;
+        QCOMPARE(open(device, "/dev/zero", m_output), int16_t(Player::OpenNoFile));
     }
 
     void durationsRoundHalfToEven_data() {
