@@ -5,6 +5,7 @@
 #include "cliplistview.h"
 #include "dirlistview.h"
 #include "filelistview.h"
+#include "filepattern.h"
 #include "fixtures.h"
 #include "searchtree.h"
 #include "winseek.h"
@@ -99,6 +100,7 @@ private slots:
     void leavingDirectoryListOpensHighlighted();
     void cancelDuringLargeDirectory();
     void tagsReachTheResults();
+    void oddMediaFilesSurvive();
 
     void findByTitleOrOtherColumns();
     void columnSortRules();
@@ -367,6 +369,23 @@ void TestWinSeek::tagsReachTheResults() {
     QCOMPARE(m.text(1, 0), QStringLiteral("bad"));
     QCOMPARE(m.text(2, 0), QStringLiteral("Tagged Title"));
     QCOMPARE(m.text(2, ClipListModel::ColArtist), QStringLiteral("Tag Artist"));
+}
+
+void TestWinSeek::oddMediaFilesSurvive() {
+    // Real-world files with broken, looping or oversized tags all become rows.
+    const QString data = qEnvironmentVariable("VOLARO_TESTDATA");
+    QVERIFY2(!data.isEmpty(), "VOLARO_TESTDATA is not set");
+    const QString dir = data + "/taglib";
+    const QStringList names = QDir(dir).entryList(QDir::Files);
+    QVERIFY2(names.size() > 10, qPrintable("no media files in " + dir));
+    Window win;
+    QVERIFY(win->dirList()->setPath(dir));
+    win->txtSearchSpec()->setText("*.*");
+    win->cmdSearch_Click();
+    QCOMPARE(win.rows(), names.size());
+    QCOMPARE(win->lblCount()->text(), SearchText::numberText(names.size()));
+    for (int i = 1; i <= win.rows(); ++i)
+        QVERIFY(!win->lstClipList()->clipModel().text(i, 0).isEmpty());
 }
 
 void TestWinSeek::findByTitleOrOtherColumns() {
