@@ -93,8 +93,16 @@ int ClipListModel::columnCount(const QModelIndex& parent) const {
 QVariant ClipListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= count() || index.column() >= ColumnCount)
         return {};
-    if (role == Qt::DisplayRole || role == Qt::EditRole || role == Qt::ToolTipRole)
-        return m_rows[index.row()].texts[index.column()];
+    const QString& text = m_rows[index.row()].texts[index.column()];
+    if (role == Qt::EditRole)
+        return text;
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
+        // Laying out a text of megabytes (a junk line of a list file) takes the view
+        // seconds per paint; no title or path needs more than this to be recognised.
+        if (text.size() > MaxShownChars)
+            return QString(text.left(MaxShownChars) + QChar(0x2026));
+        return text;
+    }
     return {};
 }
 

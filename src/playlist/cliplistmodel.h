@@ -82,6 +82,8 @@ class ClipListModel : public QAbstractTableModel {
 public:
     static constexpr int ColumnCount = 10;
     static constexpr int MaxRows = 32767;
+    // Longest text the view is given to draw; the row keeps the whole text.
+    static constexpr int MaxShownChars = 1024;
     // Column numbers of the song record.
     enum Column {
         ColTitle = 0,

@@ -50,6 +50,7 @@ private slots:
     void collectionAccess();
     void keysAreUniqueAndFindable();
     void subItemsOutOfRangeAreIgnored();
+    void hugeTextsAreShownShortened();
     void selectedItemAndMultiSelect();
     void pointerSelection();
     void pointerAndKeyEventsBecomeSignals();
@@ -153,6 +154,24 @@ void TestClipListView::subItemsOutOfRangeAreIgnored() {
     QCOMPARE(item.SubItems(10), QString());
     QCOMPARE(item.Text(), QString("a"));
     QCOMPARE(view.clipModel().data(view.clipModel().index(0, 9)).toString(), QString("215"));
+}
+
+void TestClipListView::hugeTextsAreShownShortened() {
+    ClipListView view;
+    const QString huge(2 * 1024 * 1024, u'z');
+    view.ListItems().Add(1, huge).setSubItems(7, huge);
+    const ClipListModel& m = view.clipModel();
+    // The row keeps the whole text (it is the song's identity); the view draws a prefix.
+    QCOMPARE(view.ListItems().Item(1).SubItems(7), huge);
+    const QString shown = m.data(m.index(0, 7)).toString();
+    QCOMPARE(shown.size(), ClipListModel::MaxShownChars + 1);
+    QVERIFY(huge.startsWith(shown.chopped(1)));
+    QCOMPARE(m.data(m.index(0, 0), Qt::EditRole).toString(), huge);
+    view.ListItems().Item(1).setText("short");
+    QCOMPARE(m.data(m.index(0, 0)).toString(), QString("short"));
+    view.resize(600, 300);
+    view.show();
+    QVERIFY(!view.grab().isNull()); // drawing it finishes
 }
 
 void TestClipListView::selectedItemAndMultiSelect() {
