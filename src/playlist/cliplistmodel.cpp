@@ -289,7 +289,7 @@ int ClipListModel::removeSelected() {
     if (runs.isEmpty())
         return 0;
     int removed = 0;
-    if (runs.size() <= 64) {
+    if (runs.size() <= 8) {
         // Few runs: remove them bottom-up so the view keeps its scroll position.
         for (auto it = runs.crbegin(); it != runs.crend(); ++it) {
             beginRemoveRows({}, it->first, it->first + it->second - 1);
