@@ -52,8 +52,7 @@ SearchWalker::Entry SearchWalker::enter(const QString& path, Frame* parent, cons
     out.openCount = &m_openDirs;
     m_currentDir = path;
     m_hooks.setCaption(path);
-    m_keepSearching = true;
-    if (!m_hooks.processEvents())
+    if (yieldDue() && !yieldNow())
         return Entry::Gone;
     if (!m_keepSearching)
         return Entry::Abandoned;
@@ -117,9 +116,17 @@ SearchWalker::Entry SearchWalker::enter(const QString& path, Frame* parent, cons
     return Entry::Listed;
 }
 
+bool SearchWalker::yieldDue() const {
+    return m_yieldMs <= 0 || !m_sinceYield.isValid() || m_sinceYield.elapsed() >= m_yieldMs;
+}
+
+bool SearchWalker::yieldNow() {
+    const bool stay = m_hooks.processEvents();
+    m_sinceYield.start();
+    return stay;
+}
+
 bool SearchWalker::listFiles(Frame& f, bool& gone) {
-    QElapsedTimer sinceYield;
-    sinceYield.start();
     for (const QString& name : std::as_const(f.files)) {
         if (!m_hooks.addFile(SearchText::joinPath(f.path, name))) {
             m_hooks.showMessage(QString::fromUtf8(ListFullMessage));
@@ -130,12 +137,9 @@ bool SearchWalker::listFiles(Frame& f, bool& gone) {
         m_hooks.setCounterText(SearchText::numberText(n));
         // Keeps the player's timers running through a directory of thousands of files. A
         // cancel pressed here still lets the rest of this directory through.
-        if (m_yieldMs <= 0 || sinceYield.elapsed() >= m_yieldMs) {
-            if (!m_hooks.processEvents()) {
-                gone = true;
-                return false;
-            }
-            sinceYield.restart();
+        if (yieldDue() && !yieldNow()) {
+            gone = true;
+            return false;
         }
     }
     return m_keepSearching;
@@ -152,6 +156,8 @@ bool SearchWalker::WalkDirectory(const QString& dirPath, const QString& parentPa
     } running(m_running);
     m_visited.clear();
     m_currentDir = dirPath;
+    m_keepSearching = true;
+    m_sinceYield.invalidate(); // the first directory always lets events through
 
     std::vector<std::unique_ptr<Frame>> stack;
     auto root = std::make_unique<Frame>();

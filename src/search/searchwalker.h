@@ -10,10 +10,13 @@
 //
 // Call order: construct with the hooks, setPattern(), then WalkDirectory(start). cancel()
 // may be called from inside a hook (typically from a button handled while processEvents
-// runs). The walk yields to processEvents once on entry to every directory (that is where a
-// cancel takes effect: nothing of that directory is listed) and, inside a directory with many
-// files, every yieldInterval ms; a cancel seen there still lets every matching file of that
-// directory be added before the walk ends.
+// runs). The walk lets pending events through (processEvents) on entry to the first
+// directory and then at most once every yieldInterval ms, checked on entry to every
+// directory and after every file added: often enough for the player's timers, rarely enough
+// that repainting the result list does not dominate a walk over thousands of small
+// directories. A cancel seen on entry to a directory lists nothing of it; a cancel seen while
+// a directory's files are added lets the rest of that directory through, and then the walk
+// ends.
 //
 // Robustness: unreadable or vanished directories are skipped; each real directory (device
 // and inode) is visited once, so symbolic-link loops end; the walk keeps its own stack, so
@@ -24,6 +27,7 @@
 
 #include "filepattern.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <functional>
 #include <set>
@@ -52,7 +56,8 @@ public:
     void setPattern(const FilePattern& pattern) { m_pattern = pattern; }
     const FilePattern& pattern() const { return m_pattern; }
 
-    // Milliseconds between yields while the files of one directory are added (0: after each).
+    // Least milliseconds between two yields (0: on entry to every directory and after every
+    // file).
     void setYieldInterval(int ms) { m_yieldMs = ms; }
 
     // Searches dirPath and everything below it. Returns true when the walk was abandoned
@@ -76,10 +81,13 @@ private:
     enum class Entry { Listed, Abandoned, Gone };
     Entry enter(const QString& path, Frame* parent, const QByteArray& name, Frame& out);
     bool listFiles(Frame& f, bool& gone);
+    bool yieldDue() const;
+    bool yieldNow(); // false when the owner has gone
 
     Hooks m_hooks;
     FilePattern m_pattern;
     int m_yieldMs = 10;
+    QElapsedTimer m_sinceYield;
     bool m_keepSearching = false;
     bool m_running = false;
     QString m_currentDir;

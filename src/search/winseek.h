@@ -84,7 +84,8 @@ public:
     // Shown when the results can take no more rows (the search then ends as if cancelled).
     // Replaceable so tests need no modal box; the default is a one-button message box.
     void setMessageHandler(std::function<void(const QString&)> show) { m_showMessage = show; }
-    // Milliseconds between event processing while one directory's files are added.
+    // Least milliseconds between two rounds of event processing during a walk (0: on entry
+    // to every directory and after every file).
     void setYieldInterval(int ms) { m_yieldMs = ms; }
 
 signals:

@@ -110,6 +110,7 @@ private slots:
 
     void cancelAtNextDirectory();
     void cancelDuringLargeDirectory();
+    void yieldsAreRateLimited();
     void ownerGoneStopsAtOnce();
     void fullListEndsWalk();
     void timersRunDuringLargeDirectory();
@@ -267,6 +268,7 @@ void TestSearchWalker::rootDirectoryJoin() {
     // The filesystem root is the one directory that ends with "/": no doubled separator.
     Recorder rec;
     SearchWalker w(rec.hooks());
+    w.setYieldInterval(0); // events on entry to every directory
     w.setPattern(pattern(QStringLiteral("*")));
     rec.onYield = [&] {
         if (rec.captions.last() != "/")
@@ -314,6 +316,7 @@ void TestSearchWalker::cancelAtNextDirectory() {
     QVERIFY(touch(root + "/C/c.mp3"));
     Recorder rec;
     SearchWalker w(rec.hooks());
+    w.setYieldInterval(0); // events on entry to every directory
     // Cancel is pressed while the walk yields on entering B.
     rec.onYield = [&] {
         if (rec.captions.last() == root + "/B")
@@ -351,6 +354,36 @@ void TestSearchWalker::cancelDuringLargeDirectory() {
     QCOMPARE(w.currentDirectory(), root + "/Big");
     QVERIFY(!rec.captions.contains(root + "/A"));
     QCOMPARE(rec.captions.last(), QStringLiteral("Search for MP3 files"));
+}
+
+void TestSearchWalker::yieldsAreRateLimited() {
+    QTemporaryDir tmp;
+    for (int i = 0; i < 20; ++i)
+        QVERIFY(touch(tmp.path() + QStringLiteral("/d%1/x.mp3").arg(i, 2, 10, QChar(u'0'))));
+    Recorder rec;
+    SearchWalker w(rec.hooks());
+    w.setYieldInterval(60000);
+    QVERIFY(!w.WalkDirectory(tmp.path()));
+    QCOMPARE(rec.files.size(), 20);
+    QCOMPARE(rec.yields, 1); // the first directory only
+    QCOMPARE(w.directoriesEntered(), 21);
+
+    // A cancel between two yields still ends the walk at the next directory entered.
+    Recorder rec2;
+    SearchWalker::Hooks h = rec2.hooks();
+    SearchWalker* walker = nullptr;
+    h.setCaption = [&](const QString& c) {
+        rec2.captions << c;
+        if (c == SearchText::searchingCaption(5))
+            walker->cancel();
+    };
+    SearchWalker w2(h);
+    walker = &w2;
+    w2.setYieldInterval(60000);
+    QVERIFY(w2.WalkDirectory(tmp.path()));
+    QCOMPARE(rec2.files.size(), 5);
+    QCOMPARE(rec2.yields, 1);
+    QCOMPARE(w2.currentDirectory(), tmp.path() + "/d15");
 }
 
 void TestSearchWalker::ownerGoneStopsAtOnce() {
@@ -467,6 +500,7 @@ void TestSearchWalker::vanishedDirectorySkipped() {
     QVERIFY(touch(root + "/C/c.mp3"));
     Recorder rec;
     SearchWalker w(rec.hooks());
+    w.setYieldInterval(0); // events on entry to every directory
     // B disappears while the walk yields on entering it.
     rec.onYield = [&] {
         if (rec.captions.last() == root + "/B")

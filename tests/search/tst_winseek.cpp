@@ -632,6 +632,7 @@ void TestWinSeek::closeFromTitleBarDuringWalk() {
     for (const char* d : {"A", "B", "C"})
         QVERIFY(touch(tree() + "/" + d + "/x.mp3"));
     Window win;
+    win->setYieldInterval(0);
     QVERIFY(win->dirList()->setPath(tree()));
     win->show();
     QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
@@ -652,6 +653,7 @@ void TestWinSeek::deleteDuringWalk() {
     int seen = 0;
     QStringList sent;
     QPointer<WinSeek> w = new WinSeek([&](const QString& p) { sent << p; });
+    w->setYieldInterval(0);
     w->setMessageHandler([](const QString&) { QFAIL("no message expected"); });
     QVERIFY(w->dirList()->setPath(tree()));
     connect(w.data(), &WinSeek::walkProgress, [&](const QString& c) {
