@@ -106,6 +106,7 @@ private slots:
     void columnSortRules();
     void closeAndReopenKeepsResults();
     void backClearsSearch();
+    void returnInTextBoxSearchesAndBackFocusesFragment();
 
     void fullResultListStopsWithMessage();
     void driveWithoutMedium();
@@ -539,6 +540,25 @@ void TestWinSeek::focusSelectsPattern() {
     win->txtSearchMask()->setText("abc");
     win->txtSearchMask()->setFocus();
     QTRY_COMPARE(win->txtSearchMask()->selectedText(), QStringLiteral("abc"));
+}
+
+void TestWinSeek::returnInTextBoxSearchesAndBackFocusesFragment() {
+    QVERIFY(touch(tree() + "/Blue Moon.mp3"));
+    QVERIFY(touch(tree() + "/Red Sun.mp3"));
+    Window win;
+    QVERIFY(win->dirList()->setPath(tree()));
+    win->show();
+    win->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(win.w.get()));
+    win->txtSearchMask()->setFocus();
+    QTest::keyClicks(win->txtSearchMask(), "moon");
+    QTest::keyClick(win->txtSearchMask(), Qt::Key_Return);
+    QTRY_COMPARE(win->state(), WinSeek::State::ShowingResults);
+    QCOMPARE(win.locations(), QStringList{tree() + "/Blue Moon.mp3"});
+    win->cmdSearch()->click(); // "&Back"
+    QCOMPARE(win->state(), WinSeek::State::Idle);
+    QTRY_VERIFY(win->txtSearchMask()->hasFocus());
+    QCOMPARE(win->txtSearchMask()->text(), QStringLiteral("moon")); // criteria are kept
 }
 
 void TestWinSeek::filesToPlaylist() {
