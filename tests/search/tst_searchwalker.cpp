@@ -448,13 +448,7 @@ void TestSearchWalker::timersRunDuringLargeDirectory() {
     SearchWalker w(h);
     QTimer timer;
     int ticks = 0;
-    QElapsedTimer sinceTick;
-    qint64 longestGap = 0;
-    sinceTick.start();
-    connect(&timer, &QTimer::timeout, [&] {
-        ++ticks;
-        longestGap = std::max(longestGap, sinceTick.restart());
-    });
+    connect(&timer, &QTimer::timeout, [&] { ++ticks; });
     timer.start(20);
     QElapsedTimer total;
     total.start();
@@ -465,8 +459,9 @@ void TestSearchWalker::timersRunDuringLargeDirectory() {
     QStringList sorted = rec.files;
     std::sort(sorted.begin(), sorted.end());
     QCOMPARE(rec.files, sorted);
-    QVERIFY2(ticks >= int(ms / 20) / 2,
-             qPrintable(QStringLiteral("%1 ticks in %2 ms").arg(ticks).arg(ms)));
+    // Events let through only on entering the directory would give one tick at most; the
+    // directory takes at least 300 ms, 15 periods of the timer.
+    QVERIFY2(ticks >= 5, qPrintable(QStringLiteral("%1 ticks in %2 ms").arg(ticks).arg(ms)));
 }
 
 void TestSearchWalker::unreadableDirectorySkipped() {
