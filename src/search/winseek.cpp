@@ -57,7 +57,7 @@ WinSeek::WinSeek(OpenFileHandler openFile, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_openFile(std::move(openFile)) {
     m_showMessage = [this](const QString& text) {
-        QMessageBox::information(this, windowTitle(), text, QMessageBox::Ok);
+        QMessageBox::information(this, QStringLiteral("Volaro"), text, QMessageBox::Ok);
     };
     buildControls();
     Form_Load();
