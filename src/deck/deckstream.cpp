@@ -190,12 +190,21 @@ bool DeckStream::produce() {
         m_ended = false;
         worked = true;
     }
+    // Refill in bursts once half the blocks are free: one warm run of the decoder every
+    // 140 ms or so costs less than a cold one at every wake-up.
+    if (!worked && !m_refilling) {
+        if (m_free.size() + (m_spare ? 1 : 0) < BlockCount / 2)
+            return false;
+        m_refilling = true;
+    }
     const double perFrame = rate / m_deviceRate;
     // A few blocks per visit so that one deck cannot starve the other.
     for (int budget = 4; budget > 0 && !m_ended; --budget) {
         Block* b = takeFreeBlock();
-        if (!b)
+        if (!b) {
+            m_refilling = false; // all full again
             break;
+        }
         const int got = fill(b->samples, BlockFrames);
         if (got < BlockFrames)
             m_ended = true;

@@ -120,6 +120,7 @@ private:
     double m_producedSeconds = 0; // file position of the next frame put in a block
     bool m_decoderDrained = false;
     bool m_ended = false;
+    bool m_refilling = false; // filling until no block is free
     Block* m_spare = nullptr;
     std::vector<float> m_decodeBuffer;
     std::vector<float> m_stereoBuffer;

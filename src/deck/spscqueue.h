@@ -33,6 +33,11 @@ public:
         return true;
     }
 
+    // How many items are queued; exact for either side's own view, a snapshot otherwise.
+    std::size_t size() const {
+        return m_tail.load(std::memory_order_acquire) - m_head.load(std::memory_order_acquire);
+    }
+
     bool empty() const {
         return m_head.load(std::memory_order_acquire) == m_tail.load(std::memory_order_acquire);
     }
