@@ -293,6 +293,36 @@ private slots:
         QVERIFY(rms(s, 2, 0) > 0.1); // it did sound in between
     }
 
+    void otherDecksComingAndGoingLeaveAPlayingDeckAlone() {
+        auto steady = deck(m_tone440);
+        QVERIFY(steady);
+        steady->PlayFile();
+        sleepSeconds(0.1);
+        const int64_t mark = m_capture->frames();
+        // Load, play, seek, fade and drop decks as fast as the total-length command and the
+        // transitions would, all on the same device.
+        for (int i = 0; i < 120; ++i) {
+            auto other = deck(i % 2 ? m_tone1000 : m_steps);
+            QVERIFY(other);
+            other->setVolume(-10000);
+            other->PlayFile();
+            other->setPosition(i % 5);
+            other->setPitch(1.0 + (i % 3) * 0.25);
+            if (i % 4 == 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        const int64_t end = m_capture->advance(0.1);
+        const auto heard = m_capture->read(mark, end - mark);
+        QVERIFY(heard.size() > 2 * Rate / 10);
+        // Every 50 ms window holds the steady tone at its level, and nothing else.
+        const size_t window = 2 * Rate / 20;
+        for (size_t at = 0; at + window <= heard.size(); at += window) {
+            const std::vector<float> part(heard.begin() + at, heard.begin() + at + window);
+            QVERIFY(std::abs(tone(part, 0, 440) - Amplitude) < 0.01);
+            QVERIFY(std::abs(rms(part, 2, 0) - Amplitude / std::sqrt(2.0)) < 0.01);
+        }
+    }
+
     void releasedDeckGoesSilent() {
         auto p = deck(m_tone440);
         QVERIFY(p);
