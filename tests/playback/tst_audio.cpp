@@ -7,6 +7,7 @@
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 
 using namespace volaro::playback;
 using namespace volaro::playback::testing;
@@ -151,6 +152,117 @@ private slots:
         const double gap = double(m.outGone - m.inFull) / ProbeRate;
         qInfo("cut: full after %.3f s, outgoing gone %.3f s from there", switchAfter, gap);
         QVERIFY2(std::abs(gap) < 0.1, qPrintable(QString::number(gap)));
+        e->btnStop_Click();
+    }
+
+    void downUpHasItsDip() {
+        FakeList list({tone("a.wav", ToneA, 10), tone("b.wav", ToneB, 10)});
+        auto e = playingA(list, 2, 2);
+        const int64_t mark = m_capture->frames();
+        e->btnNext_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(!e->tmrTransition.isActive(), 10000);
+        QTest::qWait(300);
+        const std::vector<float> heard = since(mark);
+        const std::vector<double> out = probeDecibels(heard, ToneA);
+        const std::vector<double> in = probeDecibels(heard, ToneB);
+        // Somewhere in the middle both songs are far down at once (a = 84 / 85 at the
+        // turn); with a Cross Dissolve they never are.
+        double deepest = 0;
+        size_t at = 0;
+        for (size_t w = 0; w < out.size(); ++w) {
+            const double louder = std::max(out[w], in[w]);
+            if (louder < deepest) {
+                deepest = louder;
+                at = w;
+            }
+        }
+        qInfo("dip: %.1f dB at %.2f s", deepest, at / 30.0);
+        QVERIFY2(deepest < -50, qPrintable(QString::number(deepest)));
+        QVERIFY(at > 15 && at < 50); // around 1 s into the 2 s transition
+        QVERIFY(std::abs(in.back()) < 0.2);
+        e->btnStop_Click();
+    }
+
+    void mixPlaysBothAtMasterLevel() {
+        FakeList list({tone("a.wav", ToneA, 10), tone("b.wav", ToneB, 10)});
+        auto e = playingA(list, 2, 3);
+        e->hscVolume.setValue(60); // -6.25 dB
+        QTest::qWait(150);
+        const int64_t mark = m_capture->frames();
+        e->btnNext_Click();
+        QTest::qWait(1200);
+        const std::vector<float> during = since(mark);
+        const std::vector<double> out = probeDecibels(during, ToneA);
+        const std::vector<double> in = probeDecibels(during, ToneB);
+        // From the first tick on both play at the master level for the whole transition.
+        int both = 0;
+        for (size_t w = 6; w < out.size(); ++w) {
+            QVERIFY2(std::abs(out[w] + 6.25) < 0.5, qPrintable(QString::number(out[w])));
+            QVERIFY2(std::abs(in[w] + 6.25) < 0.5, qPrintable(QString::number(in[w])));
+            ++both;
+        }
+        QVERIFY(both >= 20);
+        QTRY_VERIFY_WITH_TIMEOUT(!e->tmrTransition.isActive(), 10000);
+        QTest::qWait(300);
+        const std::vector<float> after =
+            m_capture->read(m_capture->frames() - ProbeRate / 5, ProbeRate / 5);
+        QVERIFY(decibels(probeLevel(after, 0, ToneA), ProbeAmplitude) < -100);
+        e->btnStop_Click();
+    }
+
+    void pauseAndResume() {
+        FakeList list({tone("a.wav", ToneA, 10)});
+        auto e = playingA(list, 1, 0);
+        e->btnPause_Click();
+        QCOMPARE(e->display().lblStatus, QStringLiteral("Pause"));
+        QTest::qWait(150);
+        const int64_t paused = m_capture->frames();
+        QTest::qWait(400);
+        QVERIFY(rms(since(paused), 2, 0) < 1e-6);
+        const int32_t position = e->deck(e->CurrentDeck)->Position();
+        e->btnPause_Click(); // the second press resumes
+        QCOMPARE(e->PlayState, 1);
+        QTest::qWait(150);
+        const int64_t resumed = m_capture->frames();
+        QTest::qWait(300);
+        QVERIFY(std::abs(decibels(probeLevel(since(resumed), 0, ToneA), ProbeAmplitude)) < 0.3);
+        QVERIFY(e->deck(e->CurrentDeck)->Position() - position <= 1);
+        e->btnStop_Click();
+    }
+
+    void nextDuringTransitionRestartsIt() {
+        FakeList list(
+            {tone("a.wav", ToneA, 10), tone("b.wav", ToneB, 10), tone("c.wav", ToneC, 10)});
+        auto e = playingA(list, 2, 0);
+        e->btnNext_Click(); // A fades out, B fades in
+        QTest::qWait(1000);
+        const int64_t mark = m_capture->frames();
+        QVERIFY(e->TransitionStep > 10);
+        e->btnNext_Click(); // A stops at once; B now fades out and C fades in
+        QTRY_VERIFY_WITH_TIMEOUT(!e->tmrTransition.isActive(), 10000);
+        QTest::qWait(300);
+        const std::vector<float> heard = since(mark);
+        const std::vector<double> a = probeDecibels(heard, ToneA);
+        const std::vector<double> b = probeDecibels(heard, ToneB);
+        const std::vector<double> c = probeDecibels(heard, ToneC);
+        QVERIFY(a.size() > 60);
+        // A was heard until the command reached the output (buffer latency), then never:
+        // what its bin still reads while B's level steps is their splatter, far below the
+        // -17 dB or so A had reached, and nothing once the levels rest.
+        const double before = decibels(
+            probeLevel(m_capture->read(mark - ProbeWindow, ProbeWindow), 0, ToneA), ProbeAmplitude);
+        QVERIFY2(before > -30, qPrintable(QString::number(before)));
+        for (size_t w = 6; w < a.size(); ++w)
+            QVERIFY2(a[w] < -40, qPrintable(QStringLiteral("window %1: %2 dB").arg(w).arg(a[w])));
+        QVERIFY(a.back() < -100);
+        // B fades out from step 1 of the restarted transition: back near full level at the
+        // first tick, then only falling.
+        const double peak = *std::max_element(b.begin(), b.begin() + 6);
+        QVERIFY2(peak > -1.0, qPrintable(QString::number(peak)));
+        for (size_t w = 8; w < b.size() && b[w] > -40; ++w)
+            QVERIFY2(b[w] <= b[w - 2] + 0.5, qPrintable(QStringLiteral("window %1").arg(w)));
+        QVERIFY(std::abs(c.back()) < 0.2);
+        QVERIFY(b.back() < -100);
         e->btnStop_Click();
     }
 
