@@ -235,6 +235,25 @@ void DeckStream::publishHeard(uint32_t generation, double seconds, uint64_t tick
     m_heardSequence.store(s + 2, std::memory_order_release);
 }
 
+int DeckStream::fadeOutStale(float* out, int frames, float step) {
+    // After a seek the sound that was playing fades out over one ramp, so that the jump
+    // to the new place does not click; the new sound then fades in from silence.
+    const int n = std::min(frames, m_current->frames - m_currentOffset);
+    const float* in = m_current->samples + static_cast<size_t>(m_currentOffset) * 2;
+    int i = 0;
+    for (; i < n && (m_gainLeft > 0 || m_gainRight > 0); ++i) {
+        m_gainLeft = std::max(0.0f, m_gainLeft - step);
+        m_gainRight = std::max(0.0f, m_gainRight - step);
+        out[2 * i] += in[2 * i] * m_gainLeft;
+        out[2 * i + 1] += in[2 * i + 1] * m_gainRight;
+    }
+    m_gainLeft = 0.0f;
+    m_gainRight = 0.0f;
+    m_free.push(m_current);
+    m_current = nullptr;
+    return i;
+}
+
 void DeckStream::mixInto(float* out, int frames, uint64_t nowTicks) {
     const uint32_t generation = m_requestedGeneration.load(std::memory_order_acquire);
     const bool playing = m_playing.load(std::memory_order_acquire);
@@ -251,6 +270,16 @@ void DeckStream::mixInto(float* out, int frames, uint64_t nowTicks) {
         frames = std::min(frames, static_cast<int>(RampSeconds * m_deviceRate) + 1);
 
     int done = 0;
+    if (generation != m_mixedGeneration && m_sounding && playing) {
+        if (!m_current && m_filled.pop(m_current))
+            m_currentOffset = 0;
+        if (m_current && m_current->generation != generation)
+            done = fadeOutStale(out, frames, step);
+        m_gainLeft = 0.0f; // the new place fades in
+        m_gainRight = 0.0f;
+        m_mixedGeneration = generation;
+    }
+
     bool mixed = false;
     double heard = 0;
     while (done < frames) {
@@ -284,6 +313,7 @@ void DeckStream::mixInto(float* out, int frames, uint64_t nowTicks) {
         m_currentOffset += n;
         done += n;
         mixed = true;
+        m_mixedGeneration = generation;
         heard = m_current->startSeconds + m_currentOffset * m_current->secondsPerFrame;
         if (m_currentOffset >= m_current->frames) {
             m_free.push(m_current);

@@ -81,6 +81,7 @@ private:
     bool rebuildConverter(double rate);
     int fill(float* out, int frames);
     Block* takeFreeBlock();
+    int fadeOutStale(float* out, int frames, float step);
     void publishHeard(uint32_t generation, double seconds, uint64_t ticks);
 
     // Shared, set once.
@@ -130,7 +131,8 @@ private:
     int m_currentOffset = 0;
     float m_gainLeft = 0.0f;
     float m_gainRight = 0.0f;
-    bool m_sounding = false; // playing, or fading out after a pause
+    bool m_sounding = false;        // playing, or fading out after a pause
+    uint32_t m_mixedGeneration = 0; // of the sound last mixed
 };
 
 } // namespace volaro::deck

@@ -277,6 +277,11 @@ private slots:
             p->setVolume(i % 2 ? 0 : -10000);
             sleepSeconds(0.05);
         }
+        // Seeking while playing fades out, jumps and fades in.
+        for (int i = 0; i < 4; ++i) {
+            p->setPosition(i + 1);
+            sleepSeconds(0.05);
+        }
         // Pausing and resuming fade too.
         for (int i = 0; i < 6; ++i) {
             if (i % 2)
