@@ -12,7 +12,8 @@
 //
 // Failures never reach the caller: a deck without a chain (before OpenFile, or after a
 // failed one) ignores the transport calls, stores what the setters are given and
-// returns 0 from the getters.
+// returns 0 from the getters. A file that opens but finds no output listed under
+// OutputDevice still has its Duration measured (status OpenNoOutput).
 //
 // Threading: every member is called on the GUI thread. Decoding and mixing run on the
 // audio engine's own threads and never wait for this object.
