@@ -156,5 +156,13 @@ int main(int argc, char** argv) {
         p.OpenFile();
         return double(p.Duration());
     });
+    std::printf("Player, the VBR file without header only (the slowest kind):\n");
+    measure("Player OpenFile + Duration", [&] {
+        Player p;
+        p.setFilename(files[2].path);
+        p.setOutputDevice(outputs.first());
+        p.OpenFile();
+        return double(p.Duration());
+    });
     return 0;
 }
