@@ -1,0 +1,52 @@
+// A machine where the audio back end cannot start at all (run with an audio driver that
+// does not exist): listing fails loudly, as start-up expects, while decks stay quiet,
+// silent and still measure their files.
+
+#include "fixtures.h"
+#include "player.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <stdexcept>
+
+struct Recorder {
+    QStringList items;
+    void addItem(const QString& s) { items << s; }
+};
+
+class TestNoOutput : public QObject {
+    Q_OBJECT
+
+private slots:
+    void listingThrows() {
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, Player::outputNames());
+        Recorder r;
+        Player p;
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, p.EnumDirectSoundDevices(r));
+        QVERIFY(r.items.isEmpty());
+    }
+
+    void decksStayQuietButMeasure() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        volaro::fixtures::Signal s;
+        s.seconds = 3.0;
+        s.sampleRate = 8000;
+        const QString f = dir.filePath("three.wav");
+        QVERIFY(volaro::fixtures::writeWav(f, s));
+        Player p;
+        p.setFilename(f);
+        p.setOutputDevice("Default Output");
+        QCOMPARE(p.OpenFile(), int16_t(Player::OpenNoOutput));
+        QCOMPARE(p.Duration(), 3);
+        p.PlayFile();
+        p.setPosition(2);
+        p.setVolume(-100);
+        QCOMPARE(p.Position(), 0);
+        QCOMPARE(p.Volume(), 0);
+        QCOMPARE(p.Pitch(), 0.0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNoOutput)
+#include "tst_nooutput.moc"
