@@ -74,10 +74,10 @@ bool isInfoFrame(const uint8_t* frame, const Header& h) {
         return false;
     const int sideInfo = h.version == 0 ? (h.channels == 1 ? 17 : 32) : (h.channels == 1 ? 9 : 17);
     const std::size_t at = 4 + static_cast<std::size_t>(sideInfo);
-    if (static_cast<std::size_t>(h.frameBytes) >= at + 4 &&
-        (std::memcmp(frame + at, "Xing", 4) == 0 || std::memcmp(frame + at, "Info", 4) == 0))
-        return true;
-    return h.frameBytes >= 40 && std::memcmp(frame + 36, "VBRI", 4) == 0;
+    // Only the tags libmpg123 itself takes for an info frame; it plays any other (VBRI)
+    // as audio, so counting them keeps the length equal to what is decoded.
+    return static_cast<std::size_t>(h.frameBytes) >= at + 4 &&
+           (std::memcmp(frame + at, "Xing", 4) == 0 || std::memcmp(frame + at, "Info", 4) == 0);
 }
 
 std::size_t skipId3v2(const uint8_t* data, std::size_t size) {

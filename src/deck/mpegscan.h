@@ -15,7 +15,7 @@ struct MpegScan {
     int64_t frames = 0;  // audio frames (an info frame at the start is not one)
     int sampleRate = 0;
     int samplesPerFrame = 0;
-    bool infoFrame = false; // a Xing/Info/VBRI frame came first
+    bool infoFrame = false; // a Xing/Info frame came first
 };
 
 // Skips leading ID3v2 tags, finds the first frame confirmed by the one after it (or by
