@@ -266,6 +266,52 @@ private slots:
         e->btnStop_Click();
     }
 
+    void trimsShiftStartAndEndPoints() {
+        // 1 s at 300 Hz, 4 s at 450 Hz, 1 s at 600 Hz: with a second cut from each end
+        // only the middle tone may sound, and the next song starts about a transition
+        // time before the end point (position 5 s of the file).
+        std::vector<float> joined;
+        for (const auto& [frequency, seconds] :
+             {std::pair{300.0, 1.0}, {ToneA, 4.0}, {600.0, 1.0}}) {
+            volaro::fixtures::Signal part;
+            part.frequency = frequency;
+            part.seconds = seconds;
+            part.amplitude = ProbeAmplitude;
+            const std::vector<float> samples = volaro::fixtures::render(part);
+            joined.insert(joined.end(), samples.begin(), samples.end());
+        }
+        const QString trimmed = m_dir.filePath("trimmed.wav");
+        QVERIFY(volaro::fixtures::writeWavSamples(trimmed, joined, ProbeRate, 2));
+        FakeList list({trimmed, tone("b.wav", ToneB, 10)});
+        auto e = engine(list);
+        e->spinCutFirst.setValue(1);
+        e->spinCutLast.setValue(1);
+        e->TransitionTime = 1;
+        const int64_t mark = m_capture->frames();
+        e->btnPlay_Click();
+        QCOMPARE(e->SongStart, 1);
+        QCOMPARE(e->SongEnd, 5);
+        QTRY_VERIFY_WITH_TIMEOUT(e->CurrentIndex == 2, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!e->tmrTransition.isActive(), 10000);
+        QTest::qWait(300);
+        const std::vector<float> heard = since(mark);
+        const std::vector<double> first = probeDecibels(heard, 300);
+        const std::vector<double> last = probeDecibels(heard, 600);
+        QVERIFY(*std::max_element(first.begin(), first.end()) < -40);
+        QVERIFY(*std::max_element(last.begin(), last.end()) < -40);
+        // The middle tone played from the start point until the next song took over:
+        // between 2.4 s (position 3.5 s rounds to the transition point 4) and 4 s.
+        // Both fade in by the same law, so their -20 dB crossings lie as far apart as
+        // their starts.
+        const int64_t aFrom = toneStart(heard, 2, 0, ProbeRate, ToneA, 0.05, ProbeWindow);
+        const int64_t bFrom = toneStart(heard, 2, 0, ProbeRate, ToneB, 0.05, ProbeWindow);
+        QVERIFY(aFrom >= 0 && bFrom > aFrom);
+        const double played = double(bFrom - aFrom) / ProbeRate;
+        qInfo("middle tone alone for %.2f s before the next song", played);
+        QVERIFY2(played > 2.2 && played < 3.2, qPrintable(QString::number(played)));
+        e->btnStop_Click();
+    }
+
     void missingSongIsSkipped() {
         FakeList list(
             {tone("a.wav", ToneA, 3), m_dir.filePath("gone.mp3"), tone("c.wav", ToneC, 4)});
