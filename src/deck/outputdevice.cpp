@@ -24,9 +24,15 @@ std::unique_ptr<OutputDevice> OutputDevice::open(const QString& sdlName) {
     want.userdata = dev.get();
     SDL_AudioSpec have{};
     const QByteArray name = sdlName.toUtf8();
-    dev->m_id =
-        SDL_OpenAudioDevice(sdlName.isEmpty() ? nullptr : name.constData(), 0, &want, &have,
-                            SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
+    const char* device = sdlName.isEmpty() ? nullptr : name.constData();
+    // The device's own rate saves SDL a second conversion after ours, up to 48 kHz; above
+    // that the decoded blocks would last too short a time, and SDL converts instead. The
+    // period stays as asked: the decks' buffering is sized for it.
+    dev->m_id = SDL_OpenAudioDevice(device, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
+    if (dev->m_id != 0 && have.freq > 48000) {
+        SDL_CloseAudioDevice(dev->m_id);
+        dev->m_id = SDL_OpenAudioDevice(device, 0, &want, &have, 0);
+    }
     if (dev->m_id == 0)
         return nullptr;
     dev->m_rate = have.freq;
