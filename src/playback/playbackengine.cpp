@@ -97,7 +97,8 @@ void PlaybackEngine::setStatus(const QString& text) {
 
 void PlaybackEngine::setLevel(int deck, int64_t level) {
     // A level outside 0..M is refused by the fader and the deck keeps its volume.
-    vscVolume[deck].setValue(level);
+    if (deck == 0 || deck == 1)
+        vscVolume[deck].setValue(level);
 }
 
 Deck* PlaybackEngine::replaceDeck(int index) {
@@ -192,7 +193,8 @@ void PlaybackEngine::DoTransition() {
         CurrentIndex = 0;
         return;
     }
-    CurrentDeck = static_cast<int16_t>(1 - CurrentDeck);
+    // The other deck; a stray value from outside lands on deck 0 rather than off the array.
+    CurrentDeck = CurrentDeck == 0 ? 1 : 0;
     LoadSongOnDeck();
     if (Deck* d = deck(CurrentDeck))
         d->PlayFile();
@@ -356,7 +358,8 @@ void PlaybackEngine::tmrPosition_Timer() {
 void PlaybackEngine::hscVolume_Change() {
     const int v = hscVolume.value();
     const int m = hscVolume.maximum();
-    vscVolume[CurrentDeck].setValue(m - v);
+    if (CurrentDeck == 0 || CurrentDeck == 1)
+        vscVolume[CurrentDeck].setValue(m - v);
     const int p = m > 0 ? percent(v, m) : 0;
     m_display.lblMasterVolume = QString::number(p) + QLatin1Char('%');
     emit masterVolumeTextChanged(m_display.lblMasterVolume);

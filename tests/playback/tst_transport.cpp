@@ -44,6 +44,7 @@ private slots:
     void trimChangesWaitForNextLoad();
     void outputChoiceRebuildsDecks();
     void engineWithoutDecksSurvives();
+    void strayCurrentDeckIsSafe();
 };
 
 void TestTransport::playFromStopStartsEntryOne() {
@@ -466,6 +467,19 @@ void TestTransport::engineWithoutDecksSurvives() {
     QCOMPARE(bare.CurrentIndex, -1);
     bare.mnuPlaySelectedItem_Click();
     bare.mnuShowItemInPlay_Click();
+}
+
+void TestTransport::strayCurrentDeckIsSafe() {
+    Rig rig(threeSongs);
+    PlaybackEngine& e = rig.e();
+    e.CurrentDeck = 7; // only a caller writing the public field wrongly can do this
+    e.hscVolume.setValue(40);
+    e.tmrTransition_Timer();
+    e.btnPlay_Click();
+    QCOMPARE(e.CurrentDeck, 0);
+    QCOMPARE(rig.incoming()->file, QStringLiteral("/m/1.mp3"));
+    rig.finishTransition();
+    QCOMPARE(rig.incoming()->volume, -(45 * 45));
 }
 
 QTEST_GUILESS_MAIN(TestTransport)
