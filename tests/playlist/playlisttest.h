@@ -1,0 +1,82 @@
+#pragma once
+
+// Small helpers shared by the playlist tests.
+
+#include "cliplistview.h"
+#include "fixtures.h"
+#include "playlistfile.h"
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QRegularExpression>
+#include <functional>
+
+// Records what the main window would show, in order.
+class Recorder : public ListProgress {
+public:
+    QStringList events;
+    std::function<void()> onStatus;
+    void setProgress(int percent) override { events << QString("p%1").arg(percent); }
+    void setStatusText(const QString& text) override {
+        events << "s" + text;
+        if (onStatus)
+            onStatus();
+    }
+    void showWebAddress() override { events << "web"; }
+};
+
+inline QStringList column(const ClipListModel& m, int c = 0) {
+    QStringList out;
+    for (int i = 1; i <= m.count(); ++i)
+        out << m.text(i, c);
+    return out;
+}
+
+inline QStringList locations(const ClipListModel& m) {
+    return column(m, ClipListModel::ColLocation);
+}
+
+inline QList<QUrl> fileUrls(const QStringList& paths) {
+    QList<QUrl> out;
+    for (const QString& p : paths)
+        out << QUrl::fromLocalFile(p);
+    return out;
+}
+
+inline QPoint centreOf(ClipListView& view, int row) {
+    return view.visualRect(view.clipModel().index(row - 1, 0)).center();
+}
+
+inline QPoint belowRows(ClipListView& view) {
+    return QPoint(10, view.viewport()->height() - 3);
+}
+
+// Drop and drag-move events only reach a widget that accepted a drag enter first (they go to
+// the drag's current target), so nothing more is sent after a refused enter.
+inline bool enterDrag(ClipListView& view, QMimeData* data, const QPoint& pos) {
+    QDragEnterEvent enter(pos, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &enter);
+    return enter.isAccepted();
+}
+
+inline void moveDrag(ClipListView& view, QMimeData* data, const QPoint& pos) {
+    QDragMoveEvent move(pos, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &move);
+}
+
+// Enter, move and drop at pos; true when the drop was accepted.
+inline bool dropOn(ClipListView& view, QMimeData* data, const QPoint& pos) {
+    if (!enterDrag(view, data, pos))
+        return false;
+    moveDrag(view, data, pos);
+    QDropEvent drop(pos, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &drop);
+    return drop.isAccepted();
+}
+
+inline bool dropOn(ClipListView& view, const QList<QUrl>& urls, const QPoint& pos) {
+    QMimeData data;
+    data.setUrls(urls);
+    return dropOn(view, &data, pos);
+}
