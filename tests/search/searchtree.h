@@ -1,26 +1,27 @@
 #pragma once
 
-// Small helpers for building directory trees for the search tests.
+// Builds directory trees for the search tests.
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QString>
+#include <QStringList>
 
 namespace searchtree {
 
 // Creates the file (and its directories) with a few bytes of content.
 inline bool touch(const QString& path, const QByteArray& bytes = QByteArray("x")) {
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return false;
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    return f.write(bytes) == bytes.size();
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && f.open(QIODevice::WriteOnly) &&
+           f.write(bytes) == bytes.size();
 }
 
-inline bool mkdirs(const QString& path) {
-    return QDir().mkpath(path);
+// Creates each file, named relative to root.
+inline bool touchAll(const QString& root, const QStringList& names) {
+    for (const QString& n : names)
+        if (!touch(root + "/" + n))
+            return false;
+    return true;
 }
 
 } // namespace searchtree

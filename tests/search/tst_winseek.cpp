@@ -10,7 +10,6 @@
 #include "searchtree.h"
 #include "winseek.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
@@ -19,7 +18,6 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSettings>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -27,8 +25,8 @@
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 
-using searchtree::mkdirs;
 using searchtree::touch;
+using searchtree::touchAll;
 
 namespace {
 
@@ -46,12 +44,14 @@ struct Window {
     QString location(int row) const {
         return w->lstClipList()->clipModel().text(row, ClipListModel::ColLocation);
     }
-    QStringList locations() const {
+    QStringList column(int col) const {
         QStringList l;
         for (int i = 1; i <= rows(); ++i)
-            l << location(i);
+            l << w->lstClipList()->clipModel().text(i, col);
         return l;
     }
+    QStringList locations() const { return column(ClipListModel::ColLocation); }
+    QStringList titles() const { return column(ClipListModel::ColTitle); }
     void addRow(const QString& title, const QString& artist, const QString& location) {
         ClipRow r;
         r.texts[ClipListModel::ColTitle] = title;
@@ -59,11 +59,12 @@ struct Window {
         r.texts[ClipListModel::ColLocation] = location;
         w->lstClipList()->clipModel().insertRow(rows() + 1, r);
     }
-    QStringList titles() const {
-        QStringList l;
-        for (int i = 1; i <= rows(); ++i)
-            l << w->lstClipList()->clipModel().text(i, 0);
-        return l;
+    bool show(bool active = false) {
+        w->show();
+        if (!active)
+            return QTest::qWaitForWindowExposed(w.get());
+        w->activateWindow();
+        return QTest::qWaitForWindowActive(w.get());
     }
 };
 
@@ -88,41 +89,28 @@ class TestWinSeek : public QObject {
 private slots:
     void initTestCase();
     void init();
-
-    void initialDesign();
-    void storedDirectoryAcrossRestart();
+    void startAndStoredDirectoryAcrossRestart();
     void patternAndFragment();
-
-    void searchRootAB();
-    void counterAndCaptionAfterThreeFiles();
-    void nothingToFind();
+    void walk_data();
+    void walk();
     void highlightedDirectoryOpensFirst();
     void leavingDirectoryListOpensHighlighted();
     void cancelDuringLargeDirectory();
-    void tagsReachTheResults();
-    void oddMediaFilesSurvive();
-
+    void tagsAndOddFilesBecomeRows();
     void findByTitleOrOtherColumns();
     void columnSortRules();
-    void closeAndReopenKeepsResults();
-    void backClearsSearch();
-    void returnInTextBoxSearchesAndBackFocusesFragment();
-
+    void backThenCloseAndReopen();
     void fullResultListStopsWithMessage();
     void driveWithoutMedium();
     void focusSelectsPattern();
-
-    void filesToPlaylist();
-    void dragData();
+    void filesAndRowsToPlaylist();
     void resizeRules();
-
     void closeFromTitleBarDuringWalk();
     void deleteDuringWalk();
 
 private:
     QTemporaryDir m_settingsDir;
-    QTemporaryDir* m_tree = nullptr;
-    std::unique_ptr<QTemporaryDir> m_treeOwner;
+    std::unique_ptr<QTemporaryDir> m_tree;
     QString tree() const { return m_tree->path(); }
 };
 
@@ -133,56 +121,36 @@ void TestWinSeek::initTestCase() {
 
 void TestWinSeek::init() {
     // A fresh tree and no stored settings for every case.
-    m_treeOwner = std::make_unique<QTemporaryDir>();
-    m_tree = m_treeOwner.get();
+    m_tree = std::make_unique<QTemporaryDir>();
     QSettings s(QSettings::NativeFormat, QSettings::UserScope, "Volaro", "Volaro");
     s.clear();
     s.sync();
     QVERIFY(s.fileName().startsWith(m_settingsDir.path()));
 }
 
-void TestWinSeek::initialDesign() {
-    Window win;
-    QCOMPARE(win->windowTitle(), QStringLiteral("Search for MP3 files"));
-    QCOMPARE(win->palette().color(QPalette::Window), QColor(128, 128, 128));
-    QVERIFY(!win->Picture1()->isHidden());
-    QVERIFY(win->Picture2()->isHidden());
-    QCOMPARE(win->Picture1()->pos(), QPoint(0, 0));
-    QCOMPARE(win->Picture1()->width(), win->width());
-    QCOMPARE(win->txtSearchSpec()->text(), QStringLiteral("*.mp3"));
-    QCOMPARE(win->txtSearchSpec()->toolTip(),
-             QStringLiteral("Use *.mp3 for all mp3 files, *.m3u for all paylist files"));
-    QCOMPARE(win->filList()->toolTip(),
-             QStringLiteral("Select files from here, then Drag and Drop to Volaro window"));
-    QVERIFY(win->txtSearchMask()->text().isEmpty());
-    QCOMPARE(win->lblCount()->text(), QStringLiteral("0"));
-    QVERIFY(win->chkSearchTitlesOnly()->isChecked());
-    QCOMPARE(win->chkSearchTitlesOnly()->text(), QStringLiteral("By Title Only"));
-    QCOMPARE(win->cmdSearch()->text(), QStringLiteral("&Search"));
-    QVERIFY(win->cmdSearch()->isDefault());
-    QCOMPARE(win->cmdExit()->text(), QStringLiteral("&Close"));
-    QVERIFY(win->Label1()->text().startsWith("Use this window for scanning files on any drive"));
-    QCOMPARE(win->state(), WinSeek::State::Idle);
-    QCOMPARE(win->LastSortColumn(), 0);
-    QCOMPARE(win->LastSortOrder(), 0);
-    // The result list has the playlist's ten columns.
-    QAbstractItemModel* m = win->lstClipList()->model();
-    QCOMPARE(m->columnCount(), 10);
-    const QStringList headers{"Title", "Length",  "Artist",   "Cd",   "Year",
-                              "Genre", "Comment", "Location", "Azar", "TotLength"};
-    for (int c = 0; c < 10; ++c)
-        QCOMPARE(m->headerData(c, Qt::Horizontal).toString(), headers.at(c));
-    // No stored directory: the home directory, and the drive it is on.
-    QCOMPARE(win->dirList()->Path(), QDir::cleanPath(QDir::homePath()));
-    QVERIFY(!win->drvList()->currentText().isEmpty());
-    QVERIFY(QDir::homePath().startsWith(win->drvList()->currentText()));
-}
-
-void TestWinSeek::storedDirectoryAcrossRestart() {
+void TestWinSeek::startAndStoredDirectoryAcrossRestart() {
     const QString dir = tree() + "/Music/Rock";
-    QVERIFY(mkdirs(dir));
+    QVERIFY(QDir().mkpath(dir));
     {
         Window win;
+        QCOMPARE(win->state(), WinSeek::State::Idle);
+        QVERIFY(!win->Picture1()->isHidden());
+        QVERIFY(win->Picture2()->isHidden());
+        QCOMPARE(win->txtSearchSpec()->text(), QStringLiteral("*.mp3"));
+        QVERIFY(win->chkSearchTitlesOnly()->isChecked());
+        QVERIFY(win->cmdSearch()->isDefault());
+        // The result list has the playlist's ten columns.
+        QAbstractItemModel* m = win->lstClipList()->model();
+        QStringList headers;
+        for (int c = 0; c < m->columnCount(); ++c)
+            headers << m->headerData(c, Qt::Horizontal).toString();
+        QCOMPARE(headers, (QStringList{"Title", "Length", "Artist", "Cd", "Year", "Genre",
+                                       "Comment", "Location", "Azar", "TotLength"}));
+        // No stored directory: the home directory, and the drive it is on.
+        QCOMPARE(win->dirList()->Path(), QDir::cleanPath(QDir::homePath()));
+        QVERIFY(!win->drvList()->currentText().isEmpty());
+        QVERIFY(QDir::homePath().startsWith(win->drvList()->currentText()));
+
         QVERIFY(win->dirList()->setPath(dir));
         QCOMPARE(win->filList()->Path(), dir);
     } // unloading stores the directory
@@ -201,10 +169,7 @@ void TestWinSeek::storedDirectoryAcrossRestart() {
 }
 
 void TestWinSeek::patternAndFragment() {
-    QVERIFY(touch(tree() + "/I Love You.MP3"));
-    QVERIFY(touch(tree() + "/love.wav"));
-    QVERIFY(touch(tree() + "/other.mp3"));
-    QVERIFY(touch(tree() + "/.hidden love.mp3"));
+    QVERIFY(touchAll(tree(), {"I Love You.MP3", "love.wav", "other.mp3", ".hidden love.mp3"}));
     Window win;
     QVERIFY(win->dirList()->setPath(tree()));
     QCOMPARE(win->filList()->fileCount(), 2);
@@ -228,16 +193,52 @@ void TestWinSeek::patternAndFragment() {
     QCOMPARE(win.locations(), QStringList{tree() + "/I Love You.MP3"});
 }
 
-void TestWinSeek::searchRootAB() {
+void TestWinSeek::walk_data() {
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("found");
+    QTest::addColumn<QStringList>("captions");
+    QTest::addColumn<QString>("counter");
+    const QString s1 = "Searching...  1 Files Found ", s2 = "Searching...  2 Files Found ",
+                  s3 = "Searching...  3 Files Found ";
+    QTest::newRow("Root/A/B order")
+        << QStringList{"r.mp3", "A/a.mp3", "B/b.mp3"} << QStringList{"B/b.mp3", "A/a.mp3", "r.mp3"}
+        << QStringList{"", "/B", s1, "/A", s2, s3} << " 3";
+    QTest::newRow("three files") << QStringList{"x.mp3", "y.mp3", "z.mp3"}
+                                 << QStringList{"x.mp3", "y.mp3", "z.mp3"}
+                                 << QStringList{"", s1, s2, s3} << " 3";
+    QTest::newRow("nothing to find")
+        << QStringList{"readme.txt"} << QStringList{} << QStringList{""} << "0";
+}
+
+void TestWinSeek::walk() {
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, found);
+    QFETCH(QStringList, captions);
+    QFETCH(QString, counter);
     const QString root = tree() + "/Root";
-    QVERIFY(touch(root + "/r.mp3"));
-    QVERIFY(touch(root + "/A/a.mp3"));
-    QVERIFY(touch(root + "/B/b.mp3"));
+    QVERIFY(touchAll(root, files));
+    QStringList titles;
+    for (QString& f : found) {
+        titles << QFileInfo(f).completeBaseName();
+        f.prepend(root + "/");
+    }
+    for (QString& c : captions)
+        if (!c.startsWith("Searching"))
+            c.prepend(root);
     Window win;
     QVERIFY(win->dirList()->setPath(root));
+    QStringList seen, exitCaptions;
+    connect(win.w.get(), &WinSeek::walkProgress, [&](const QString& c) {
+        seen << c;
+        exitCaptions << win->cmdExit()->text();
+        QVERIFY(!win->cmdSearch()->isEnabled());
+    });
     win->cmdSearch()->click();
-    QCOMPARE(win.locations(), (QStringList{root + "/B/b.mp3", root + "/A/a.mp3", root + "/r.mp3"}));
-    QCOMPARE(win.titles(), (QStringList{"b", "a", "r"}));
+    QCOMPARE(win.locations(), found);
+    QCOMPARE(win.titles(), titles);
+    QCOMPARE(seen, captions);
+    QCOMPARE(exitCaptions, QStringList(captions.size(), "Cancel"));
+    QCOMPARE(win->lblCount()->text(), counter);
     QCOMPARE(win->state(), WinSeek::State::ShowingResults);
     QCOMPARE(win->cmdSearch()->text(), QStringLiteral("&Back"));
     QVERIFY(!win->cmdSearch()->isDefault());
@@ -251,43 +252,8 @@ void TestWinSeek::searchRootAB() {
     QVERIFY(win.sent.isEmpty()); // nothing reaches the playlist by itself
 }
 
-void TestWinSeek::counterAndCaptionAfterThreeFiles() {
-    for (const char* f : {"x.mp3", "y.mp3", "z.mp3"})
-        QVERIFY(touch(tree() + "/" + f));
-    Window win;
-    QVERIFY(win->dirList()->setPath(tree()));
-    QStringList captions;
-    QStringList exitCaptions;
-    connect(win.w.get(), &WinSeek::walkProgress, [&](const QString& c) {
-        captions << c;
-        exitCaptions << win->cmdExit()->text();
-        QVERIFY(!win->cmdSearch()->isEnabled());
-    });
-    win->cmdSearch_Click();
-    QCOMPARE(captions,
-             (QStringList{tree(), "Searching...  1 Files Found ", "Searching...  2 Files Found ",
-                          "Searching...  3 Files Found "}));
-    QCOMPARE(exitCaptions, QStringList(4, "Cancel"));
-    QCOMPARE(win->lblCount()->text(), QStringLiteral(" 3"));
-}
-
-void TestWinSeek::nothingToFind() {
-    QVERIFY(touch(tree() + "/readme.txt"));
-    Window win;
-    QVERIFY(win->dirList()->setPath(tree()));
-    QSignalSpy progress(win.w.get(), &WinSeek::walkProgress);
-    win->cmdSearch_Click();
-    QCOMPARE(progress.count(), 1);
-    QCOMPARE(progress.at(0).at(0).toString(), tree());
-    QCOMPARE(win->windowTitle(), QStringLiteral("Search for MP3 files"));
-    QCOMPARE(win->lblCount()->text(), QStringLiteral("0"));
-    QCOMPARE(win->cmdSearch()->text(), QStringLiteral("&Back"));
-    QCOMPARE(win.rows(), 0);
-}
-
 void TestWinSeek::highlightedDirectoryOpensFirst() {
-    QVERIFY(touch(tree() + "/top.mp3"));
-    QVERIFY(touch(tree() + "/Sub/inner.mp3"));
+    QVERIFY(touchAll(tree(), {"top.mp3", "Sub/inner.mp3"}));
     Window win;
     QVERIFY(win->dirList()->setPath(tree()));
     QCOMPARE(win->dirList()->subdirectoryCount(), 1);
@@ -295,8 +261,7 @@ void TestWinSeek::highlightedDirectoryOpensFirst() {
     QCOMPARE(win->dirList()->highlightedPath(), tree() + "/Sub");
 
     // Return presses the default button; the first press only opens what is highlighted.
-    win->show();
-    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
+    QVERIFY(win.show());
     QTest::keyClick(win.w.get(), Qt::Key_Return);
     QTRY_COMPARE(win->dirList()->Path(), tree() + "/Sub");
     QCOMPARE(win->state(), WinSeek::State::Idle);
@@ -313,13 +278,10 @@ void TestWinSeek::highlightedDirectoryOpensFirst() {
 }
 
 void TestWinSeek::leavingDirectoryListOpensHighlighted() {
-    QVERIFY(mkdirs(tree() + "/One"));
-    QVERIFY(mkdirs(tree() + "/Two"));
+    QVERIFY(QDir().mkpath(tree() + "/One") && QDir().mkpath(tree() + "/Two"));
     Window win;
     QVERIFY(win->dirList()->setPath(tree()));
-    win->show();
-    win->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(win.w.get()));
+    QVERIFY(win.show(true));
     win->dirList()->setFocus();
     QTRY_VERIFY(win->dirList()->hasFocus());
     // The keyboard moves the highlight down to the last entry, Two.
@@ -334,8 +296,7 @@ void TestWinSeek::leavingDirectoryListOpensHighlighted() {
 void TestWinSeek::cancelDuringLargeDirectory() {
     for (int i = 0; i < 200; ++i)
         QVERIFY(touch(tree() + QStringLiteral("/Large/%1.mp3").arg(i, 3, 10, QChar(u'0'))));
-    QVERIFY(touch(tree() + "/A-Small/s.mp3")); // walked after Large
-    QVERIFY(touch(tree() + "/top.mp3"));
+    QVERIFY(touchAll(tree(), {"A-Small/s.mp3", "top.mp3"})); // walked after Large
     Window win;
     win->setYieldInterval(0);
     QVERIFY(win->dirList()->setPath(tree()));
@@ -359,34 +320,26 @@ void TestWinSeek::cancelDuringLargeDirectory() {
     QVERIFY(win->isHidden());                            // Cancel never closes the window
 }
 
-void TestWinSeek::tagsReachTheResults() {
+void TestWinSeek::tagsAndOddFilesBecomeRows() {
     QVERIFY(writeTaggedMp3(tree() + "/one.mp3", "Tagged Title", "Tag Artist"));
     QVERIFY(touch(tree() + "/bad.mp3", QByteArray(5000, '\xff'))); // garbage still listed
     Window win;
     QVERIFY(win->dirList()->setPath(tree()));
     win->cmdSearch_Click();
-    QCOMPARE(win.rows(), 2);
-    const ClipListModel& m = win->lstClipList()->clipModel();
-    QCOMPARE(m.text(1, 0), QStringLiteral("bad"));
-    QCOMPARE(m.text(2, 0), QStringLiteral("Tagged Title"));
-    QCOMPARE(m.text(2, ClipListModel::ColArtist), QStringLiteral("Tag Artist"));
-}
+    QCOMPARE(win.titles(), (QStringList{"bad", "Tagged Title"}));
+    QCOMPARE(win.column(ClipListModel::ColArtist).last(), QStringLiteral("Tag Artist"));
+    win->cmdSearch_Click(); // "&Back"
 
-void TestWinSeek::oddMediaFilesSurvive() {
     // Real-world files with broken, looping or oversized tags all become rows.
-    const QString data = qEnvironmentVariable("VOLARO_TESTDATA");
-    QVERIFY2(!data.isEmpty(), "VOLARO_TESTDATA is not set");
-    const QString dir = data + "/taglib";
+    const QString dir = qEnvironmentVariable("VOLARO_TESTDATA") + "/taglib";
     const QStringList names = QDir(dir).entryList(QDir::Files);
     QVERIFY2(names.size() > 10, qPrintable("no media files in " + dir));
-    Window win;
     QVERIFY(win->dirList()->setPath(dir));
     win->txtSearchSpec()->setText("*.*");
     win->cmdSearch_Click();
     QCOMPARE(win.rows(), names.size());
     QCOMPARE(win->lblCount()->text(), SearchText::numberText(names.size()));
-    for (int i = 1; i <= win.rows(); ++i)
-        QVERIFY(!win->lstClipList()->clipModel().text(i, 0).isEmpty());
+    QVERIFY(!win.titles().contains(QString()));
 }
 
 void TestWinSeek::findByTitleOrOtherColumns() {
@@ -424,8 +377,7 @@ void TestWinSeek::columnSortRules() {
         const int x = header->sectionViewportPosition(section) + 5;
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, 5));
     };
-    win->show();
-    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
+    QVERIFY(win.show());
     win->lblCount()->setText("x"); // the header sits in the results panel; show it
     win->Picture2()->show();
     win->Picture2()->raise();
@@ -446,48 +398,44 @@ void TestWinSeek::columnSortRules() {
     QCOMPARE(win.titles().last(), QStringLiteral("zz"));
 }
 
-void TestWinSeek::closeAndReopenKeepsResults() {
-    QVERIFY(touch(tree() + "/a.mp3"));
-    QVERIFY(touch(tree() + "/b.mp3"));
+void TestWinSeek::backThenCloseAndReopen() {
+    QVERIFY(touchAll(tree(), {"Blue Moon.mp3", "Red Sun.mp3"}));
     Window win;
     QVERIFY(win->dirList()->setPath(tree()));
-    win->show();
-    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
-    win->cmdSearch()->click();
-    QCOMPARE(win.rows(), 2);
-    win->cmdExit()->click();
-    QVERIFY(win->isHidden());
-    win->show();
-    QVERIFY(win->Picture2()->isVisible());
-    QVERIFY(!win->Picture1()->isVisible());
-    QCOMPARE(win.rows(), 2);
-    QCOMPARE(win->lblCount()->text(), QStringLiteral(" 2"));
-    QCOMPARE(win->cmdSearch()->text(), QStringLiteral("&Back"));
-    QCOMPARE(win->dirList()->Path(), tree());
-}
+    QVERIFY(win.show(true));
+    win->txtSearchMask()->setFocus();
+    QTest::keyClicks(win->txtSearchMask(), "moon");
+    QTest::keyClick(win->txtSearchMask(), Qt::Key_Return); // Return in a text box searches
+    QTRY_COMPARE(win->state(), WinSeek::State::ShowingResults);
+    QCOMPARE(win.locations(), QStringList{tree() + "/Blue Moon.mp3"});
 
-void TestWinSeek::backClearsSearch() {
-    QVERIFY(touch(tree() + "/a.mp3"));
-    Window win;
-    QVERIFY(win->dirList()->setPath(tree()));
-    win->cmdSearch_Click();
-    QCOMPARE(win.rows(), 1);
-    win->cmdSearch_Click(); // "&Back"
+    win->cmdSearch()->click(); // "&Back" clears the results and keeps the criteria
+    QCOMPARE(win->state(), WinSeek::State::Idle);
     QCOMPARE(win.rows(), 0);
     QCOMPARE(win->lblCount()->text(), QStringLiteral("0"));
     QVERIFY(win->Picture2()->isHidden());
     QVERIFY(!win->Picture1()->isHidden());
     QCOMPARE(win->cmdSearch()->text(), QStringLiteral("&Search"));
     QVERIFY(win->cmdSearch()->isDefault());
-    QCOMPARE(win->state(), WinSeek::State::Idle);
-    // A new search counts from zero again.
-    win->cmdSearch_Click();
+    QTRY_VERIFY(win->txtSearchMask()->hasFocus());
+    QCOMPARE(win->txtSearchMask()->text(), QStringLiteral("moon"));
+    win->cmdSearch()->click(); // a new search counts from zero again
     QCOMPARE(win->lblCount()->text(), QStringLiteral(" 1"));
+
+    // "&Close" only hides: reopened, everything is as it was.
+    win->cmdExit()->click();
+    QVERIFY(win->isHidden());
+    win->show();
+    QVERIFY(win->Picture2()->isVisible());
+    QVERIFY(!win->Picture1()->isVisible());
+    QCOMPARE(win.locations(), QStringList{tree() + "/Blue Moon.mp3"});
+    QCOMPARE(win->lblCount()->text(), QStringLiteral(" 1"));
+    QCOMPARE(win->cmdSearch()->text(), QStringLiteral("&Back"));
+    QCOMPARE(win->dirList()->Path(), tree());
 }
 
 void TestWinSeek::fullResultListStopsWithMessage() {
-    for (const char* f : {"a.mp3", "b.mp3", "c.mp3"})
-        QVERIFY(touch(tree() + "/" + f));
+    QVERIFY(touchAll(tree(), {"a.mp3", "b.mp3", "c.mp3"}));
     Window win;
     ClipListModel& m = win->lstClipList()->clipModel();
     for (int i = 1; i < ClipListModel::MaxRows; ++i)
@@ -505,33 +453,32 @@ void TestWinSeek::fullResultListStopsWithMessage() {
 }
 
 void TestWinSeek::driveWithoutMedium() {
-    QVERIFY(mkdirs(tree() + "/Here"));
+    QVERIFY(QDir().mkpath(tree() + "/Here"));
     Window win;
     QVERIFY(win->dirList()->setPath(tree() + "/Here"));
     QComboBox* drives = win->drvList();
     const QString drive = drives->currentText();
     QVERIFY(!drive.isEmpty());
+    auto choose = [drives](const QString& volume) {
+        drives->addItem(volume);
+        drives->setCurrentIndex(drives->count() - 1); // as the user's choice does
+        emit drives->activated(drives->count() - 1);
+    };
     // A volume that is listed but cannot be opened (no medium, gone since).
-    drives->addItem(tree() + "/no-medium");
-    drives->setCurrentIndex(drives->count() - 1); // as the user's choice does
-    emit drives->activated(drives->count() - 1);
+    choose(tree() + "/no-medium");
     QCOMPARE(drives->currentText(), drive);
     QCOMPARE(win->dirList()->Path(), tree() + "/Here");
     QVERIFY(win.messages.isEmpty());
     // A volume that is there opens at its root.
-    QVERIFY(mkdirs(tree() + "/Volume/Music"));
-    drives->addItem(tree() + "/Volume");
-    drives->setCurrentIndex(drives->count() - 1);
-    emit drives->activated(drives->count() - 1);
+    QVERIFY(QDir().mkpath(tree() + "/Volume/Music"));
+    choose(tree() + "/Volume");
     QCOMPARE(win->dirList()->Path(), tree() + "/Volume");
     QCOMPARE(win->dirList()->subdirectory(0), tree() + "/Volume/Music");
 }
 
 void TestWinSeek::focusSelectsPattern() {
     Window win;
-    win->show();
-    win->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(win.w.get()));
+    QVERIFY(win.show(true));
     win->txtSearchMask()->setFocus();
     QTest::qWait(10);
     QVERIFY(!win->txtSearchMask()->hasSelectedText()); // empty: nothing to select
@@ -542,83 +489,47 @@ void TestWinSeek::focusSelectsPattern() {
     QTRY_COMPARE(win->txtSearchMask()->selectedText(), QStringLiteral("abc"));
 }
 
-void TestWinSeek::returnInTextBoxSearchesAndBackFocusesFragment() {
-    QVERIFY(touch(tree() + "/Blue Moon.mp3"));
-    QVERIFY(touch(tree() + "/Red Sun.mp3"));
+void TestWinSeek::filesAndRowsToPlaylist() {
+    QVERIFY(touchAll(tree(), {"c.mp3", "a song.mp3", "b.mp3", "list.m3u"}));
     Window win;
     QVERIFY(win->dirList()->setPath(tree()));
-    win->show();
-    win->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(win.w.get()));
-    win->txtSearchMask()->setFocus();
-    QTest::keyClicks(win->txtSearchMask(), "moon");
-    QTest::keyClick(win->txtSearchMask(), Qt::Key_Return);
-    QTRY_COMPARE(win->state(), WinSeek::State::ShowingResults);
-    QCOMPARE(win.locations(), QStringList{tree() + "/Blue Moon.mp3"});
-    win->cmdSearch()->click(); // "&Back"
-    QCOMPARE(win->state(), WinSeek::State::Idle);
-    QTRY_VERIFY(win->txtSearchMask()->hasFocus());
-    QCOMPARE(win->txtSearchMask()->text(), QStringLiteral("moon")); // criteria are kept
-}
-
-void TestWinSeek::filesToPlaylist() {
-    QVERIFY(touch(tree() + "/Sub/song one.mp3"));
-    QVERIFY(touch(tree() + "/Sub/list.m3u"));
-    Window win;
-    QVERIFY(win->dirList()->setPath(tree() + "/Sub"));
-    win->show();
-    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
+    QVERIFY(win.show());
     FileListView* files = win->filList();
-    QCOMPARE(files->fileCount(), 1);
+    QCOMPARE(files->fileCount(), 3);
+    QVERIFY(files->createDragData() == nullptr);
     const QRect r = files->visualRect(files->model()->index(0, 0));
     QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, r.center());
     QVERIFY(win.sent.isEmpty()); // a single click only selects
     QTest::mouseDClick(files->viewport(), Qt::LeftButton, {}, r.center());
-    QCOMPARE(win.sent, QStringList{tree() + "/Sub/song one.mp3"});
-    QCOMPARE(files->filePath(0), tree() + "/Sub/song one.mp3");
-
-    // A result row goes by its Location.
-    win->txtSearchSpec()->setText("*.m3u");
-    win->cmdSearch_Click();
-    QCOMPARE(win.rows(), 1);
-    ClipListView* list = win->lstClipList();
-    const QRect rr = list->visualRect(list->model()->index(0, 0));
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rr.center());
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rr.center());
-    QCOMPARE(win.sent.size(), 2);
-    QCOMPARE(win.sent.last(), tree() + "/Sub/list.m3u");
-}
-
-void TestWinSeek::dragData() {
-    for (const char* f : {"c.mp3", "a.mp3", "b.mp3"})
-        QVERIFY(touch(tree() + "/" + f));
-    Window win;
-    QVERIFY(win->dirList()->setPath(tree()));
-    FileListView* files = win->filList();
-    QVERIFY(files->createDragData() == nullptr);
-    files->item(2)->setSelected(true); // c, then a: the data follows the list order
-    files->item(0)->setSelected(true);
+    QCOMPARE(win.sent, QStringList{tree() + "/a song.mp3"});
+    QCOMPARE(files->filePath(0), tree() + "/a song.mp3");
+    // Dragged files follow the list order, whatever order they were picked in.
+    const QList<QUrl> ac{QUrl::fromLocalFile(tree() + "/a song.mp3"),
+                         QUrl::fromLocalFile(tree() + "/c.mp3")};
+    files->item(2)->setSelected(true);
     const QModelIndexList picked{files->model()->index(2, 0), files->model()->index(0, 0)};
     std::unique_ptr<QMimeData> data(files->model()->mimeData(picked));
     QVERIFY(data);
     QVERIFY(data->hasFormat("text/uri-list"));
-    QCOMPARE(data->urls(), (QList<QUrl>{QUrl::fromLocalFile(tree() + "/a.mp3"),
-                                        QUrl::fromLocalFile(tree() + "/c.mp3")}));
+    QCOMPARE(data->urls(), ac);
 
+    // Result rows go by their Location.
     win->cmdSearch_Click();
-    ClipListModel& m = win->lstClipList()->clipModel();
-    m.setSelected(3, true);
-    m.setSelected(1, true);
-    std::unique_ptr<QMimeData> rows(win->lstClipList()->createDragData());
+    ClipListView* list = win->lstClipList();
+    list->clipModel().setSelected(3, true);
+    list->clipModel().setSelected(1, true);
+    std::unique_ptr<QMimeData> rows(list->createDragData());
     QVERIFY(rows);
-    QCOMPARE(rows->urls(), (QList<QUrl>{QUrl::fromLocalFile(tree() + "/a.mp3"),
-                                        QUrl::fromLocalFile(tree() + "/c.mp3")}));
+    QCOMPARE(rows->urls(), ac);
+    const QRect rr = list->visualRect(list->model()->index(1, 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rr.center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rr.center());
+    QCOMPARE(win.sent, (QStringList{tree() + "/a song.mp3", tree() + "/b.mp3"}));
 }
 
 void TestWinSeek::resizeRules() {
     Window win;
-    win->show();
-    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
+    QVERIFY(win.show());
     win->resize(600, 700);
     // Outer size in twips: client x15 plus the frame; the panels are H - 1200 high.
     const int h = 700 * 15 + 435, w = 600 * 15 + 120;
@@ -649,13 +560,11 @@ void TestWinSeek::resizeRules() {
 }
 
 void TestWinSeek::closeFromTitleBarDuringWalk() {
-    for (const char* d : {"A", "B", "C"})
-        QVERIFY(touch(tree() + "/" + d + "/x.mp3"));
+    QVERIFY(touchAll(tree(), {"A/x.mp3", "B/x.mp3", "C/x.mp3"}));
     Window win;
     win->setYieldInterval(0);
     QVERIFY(win->dirList()->setPath(tree()));
-    win->show();
-    QVERIFY(QTest::qWaitForWindowExposed(win.w.get()));
+    QVERIFY(win.show());
     connect(win.w.get(), &WinSeek::walkProgress, [&](const QString& c) {
         if (c == tree() + "/B")
             QTimer::singleShot(0, win.w.get(), &QWidget::close);
