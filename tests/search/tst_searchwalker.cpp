@@ -29,16 +29,10 @@ struct Recorder {
     QString counter = QStringLiteral("0");
     int yields = 0;
     std::function<bool()> onYield; // extra work done while events are processed
-    bool keepCaptions = true;      // off for huge trees (their captions are long paths)
 
     SearchWalker::Hooks hooks() {
         SearchWalker::Hooks h;
-        h.setCaption = [this](const QString& c) {
-            if (keepCaptions || captions.isEmpty())
-                captions << c;
-            else
-                captions.last() = c;
-        };
+        h.setCaption = [this](const QString& c) { captions << c; };
         h.counterText = [this] { return counter; };
         h.setCounterText = [this](const QString& t) { counter = t; };
         h.addFile = [this](const QString& p) { return files << p, true; };
@@ -50,28 +44,22 @@ struct Recorder {
 
 // Drops the root powers that let the tests read any directory, for as long as it lives,
 // so that permission checks apply as to a normal user.
-class NoDacOverride {
-public:
+struct NoDacOverride {
+    __user_cap_header_struct hdr{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved[2]{};
+    bool active = false;
     NoDacOverride() {
-        if (geteuid() != 0)
-            return;
-        __user_cap_header_struct hdr{_LINUX_CAPABILITY_VERSION_3, 0};
-        if (syscall(SYS_capget, &hdr, m_saved) != 0)
-            return;
-        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
-        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
-        m_active = syscall(SYS_capset, &hdr, reduced) == 0;
+        if (geteuid() == 0 && syscall(SYS_capget, &hdr, saved) == 0) {
+            __user_cap_data_struct reduced[2] = {saved[0], saved[1]};
+            reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+            active = syscall(SYS_capset, &hdr, reduced) == 0;
+        }
     }
     ~NoDacOverride() {
-        __user_cap_header_struct hdr{_LINUX_CAPABILITY_VERSION_3, 0};
-        if (m_active)
-            syscall(SYS_capset, &hdr, m_saved);
+        if (active)
+            syscall(SYS_capset, &hdr, saved);
     }
-    bool ok() const { return geteuid() != 0 || m_active; }
-
-private:
-    __user_cap_data_struct m_saved[2]{};
-    bool m_active = false;
+    bool ok() const { return geteuid() != 0 || active; }
 };
 
 } // namespace
@@ -79,302 +67,266 @@ private:
 class TestSearchWalker : public QObject {
     Q_OBJECT
 private slots:
-    void patterns_data();
-    void patterns();
-    void refusedPatterns();
-    void texts();
-    void orderOfNamesAndDepth();
-    void hiddenEntriesSkipped();
-    void enteringB_data();
-    void enteringB();
-    void yieldsAreRateLimited();
-    void timersRunDuringLargeDirectory();
-    void unreadableDirectorySkipped();
-    void symlinkLoopVisitsOnce();
-    void veryDeepTree();
-};
+    void patterns_data() {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("match");
+        const struct {
+            const char *row, *pattern, *name;
+            bool match;
+        } rows[] = {
+            {"ext", "*.mp3", "song.mp3", true},
+            {"ext case", "*.mp3", "SONG.MP3", true},
+            {"ext other", "*.mp3", "song.wav", false},
+            {"ext suffix only", "*.mp3", "song.mp3.bak", false},
+            {"double star", "**.mp3", ".mp3x.mp3", true},
+            {"question", "a?c.mp3", "abc.mp3", true},
+            {"question needs one", "a?c.mp3", "ac.mp3", false},
+            {"fragment", "*love*.mp3", "I Love You.MP3", true},
+            {"fragment other ext", "*love*.mp3", "love.wav", false},
+            {"backtrack", "*ab*ab.mp3", "xabyabzab.mp3", true},
+            {"list", "*.wav;*.mp3", "a.mp3", true},
+            {"list miss", "*.wav;*.mp3", "a.ogg", false},
+            {"all", "*.*", "README", true},
+            {"non-ascii case", "*ÉTÉ*", "l'été.mp3", true},
+            {"non-ascii question", "?t?.mp3", "été.mp3", true},
+        };
+        for (const auto& r : rows)
+            QTest::newRow(r.row) << QString::fromUtf8(r.pattern) << QString::fromUtf8(r.name)
+                                 << r.match;
+    }
 
-void TestSearchWalker::patterns_data() {
-    QTest::addColumn<QString>("pattern");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("match");
-    const struct {
-        const char *row, *pattern, *name;
-        bool match;
-    } rows[] = {
-        {"ext", "*.mp3", "song.mp3", true},
-        {"ext case", "*.mp3", "SONG.MP3", true},
-        {"ext other", "*.mp3", "song.wav", false},
-        {"ext suffix only", "*.mp3", "song.mp3.bak", false},
-        {"double star", "**.mp3", ".mp3x.mp3", true},
-        {"question", "a?c.mp3", "abc.mp3", true},
-        {"question needs one", "a?c.mp3", "ac.mp3", false},
-        {"fragment", "*love*.mp3", "I Love You.MP3", true},
-        {"fragment other ext", "*love*.mp3", "love.wav", false},
-        {"backtrack", "*ab*ab.mp3", "xabyabzab.mp3", true},
-        {"list", "*.wav;*.mp3", "a.mp3", true},
-        {"list miss", "*.wav;*.mp3", "a.ogg", false},
-        {"all", "*.*", "README", true},
-        {"non-ascii case", "*ÉTÉ*", "l'été.mp3", true},
-        {"non-ascii question", "?t?.mp3", "été.mp3", true},
-    };
-    for (const auto& r : rows)
-        QTest::newRow(r.row) << QString::fromUtf8(r.pattern) << QString::fromUtf8(r.name)
-                             << r.match;
-}
+    void patterns() {
+        QFETCH(QString, pattern);
+        QFETCH(QString, name);
+        QFETCH(bool, match);
+        FilePattern p;
+        QVERIFY(p.setPattern(pattern));
+        QCOMPARE(p.matches(name), match);
+    }
 
-void TestSearchWalker::patterns() {
-    QFETCH(QString, pattern);
-    QFETCH(QString, name);
-    QFETCH(bool, match);
-    FilePattern p;
-    QVERIFY(p.setPattern(pattern));
-    QCOMPARE(p.matches(name), match);
-}
+    void refusedPatterns() {
+        FilePattern p;
+        QCOMPARE(p.pattern(), QStringLiteral("*.mp3"));
+        for (const char* bad : {"", "   ", "a/b.mp3", "a\tb", ";;"})
+            QVERIFY2(!p.setPattern(QString::fromUtf8(bad)), bad);
+        // The old pattern stays in force.
+        QCOMPARE(p.pattern(), QStringLiteral("*.mp3"));
+        QVERIFY(p.matches(u"x.mp3"));
+        QVERIFY(p.setPattern(QStringLiteral("*.wav")));
+        QVERIFY(!p.matches(u"x.mp3"));
+    }
 
-void TestSearchWalker::refusedPatterns() {
-    FilePattern p;
-    QCOMPARE(p.pattern(), QStringLiteral("*.mp3"));
-    for (const char* bad : {"", "   ", "a/b.mp3", "a\tb", ";;"})
-        QVERIFY2(!p.setPattern(QString::fromUtf8(bad)), bad);
-    // The old pattern stays in force.
-    QCOMPARE(p.pattern(), QStringLiteral("*.mp3"));
-    QVERIFY(p.matches(u"x.mp3"));
-    QVERIFY(p.setPattern(QStringLiteral("*.wav")));
-    QVERIFY(!p.matches(u"x.mp3"));
-}
+    void texts() {
+        QCOMPARE(SearchText::numberText(12), QStringLiteral(" 12"));
+        QCOMPARE(SearchText::numberText(0), QStringLiteral(" 0"));
+        QCOMPARE(SearchText::counterValue(QStringLiteral(" 12")), 12);
+        QCOMPARE(SearchText::counterValue(QStringLiteral("0")), 0);
+        QCOMPARE(SearchText::counterValue(QStringLiteral("  7 files")), 7);
+        QCOMPARE(SearchText::counterValue(QStringLiteral("abc")), 0);
+        QCOMPARE(SearchText::counterValue(QString()), 0);
+        // The filesystem root is the one directory that ends with "/": no doubled separator.
+        QCOMPARE(SearchText::joinPath(QStringLiteral("/"), QStringLiteral("a.mp3")),
+                 QStringLiteral("/a.mp3"));
+        QCOMPARE(SearchText::joinPath(QStringLiteral("/Music"), QStringLiteral("a.mp3")),
+                 QStringLiteral("/Music/a.mp3"));
+        QCOMPARE(SearchText::searchingCaption(3), QStringLiteral("Searching...  3 Files Found "));
+    }
 
-void TestSearchWalker::texts() {
-    QCOMPARE(SearchText::numberText(12), QStringLiteral(" 12"));
-    QCOMPARE(SearchText::numberText(0), QStringLiteral(" 0"));
-    QCOMPARE(SearchText::counterValue(QStringLiteral(" 12")), 12);
-    QCOMPARE(SearchText::counterValue(QStringLiteral("0")), 0);
-    QCOMPARE(SearchText::counterValue(QStringLiteral("  7 files")), 7);
-    QCOMPARE(SearchText::counterValue(QStringLiteral("abc")), 0);
-    QCOMPARE(SearchText::counterValue(QString()), 0);
-    // The filesystem root is the one directory that ends with "/": no doubled separator.
-    QCOMPARE(SearchText::joinPath(QStringLiteral("/"), QStringLiteral("a.mp3")),
-             QStringLiteral("/a.mp3"));
-    QCOMPARE(SearchText::joinPath(QStringLiteral("/Music"), QStringLiteral("a.mp3")),
-             QStringLiteral("/Music/a.mp3"));
-    QCOMPARE(SearchText::searchingCaption(3), QStringLiteral("Searching...  3 Files Found "));
-}
-
-void TestSearchWalker::orderOfNamesAndDepth() {
-    QTemporaryDir tmp;
-    const QString root = tmp.path();
-    // Names compare without regard to case; files follow their directory's subtrees.
-    for (const char* f :
-         {"b.mp3", "A.mp3", "c.MP3", "skip.wav", "x/y2/q.mp3", "x/Y1/p.mp3", "x/o.mp3", "W/n.mp3"})
-        QVERIFY(touch(root + "/" + f));
-    QVERIFY(QDir().mkpath(root + "/empty"));
-    Recorder rec;
-    SearchWalker w(rec.hooks());
-    QVERIFY(!w.WalkDirectory(root));
-    const QStringList expected{root + "/x/y2/q.mp3", root + "/x/Y1/p.mp3", root + "/x/o.mp3",
-                               root + "/W/n.mp3",    root + "/A.mp3",      root + "/b.mp3",
-                               root + "/c.MP3"};
-    QCOMPARE(rec.files, expected);
-    // The directories in the order they are entered, as the caption shows them.
-    QStringList dirs;
-    for (const QString& c : rec.captions)
-        if (c.startsWith(root))
-            dirs << c;
-    QCOMPARE(dirs, (QStringList{root, root + "/x", root + "/x/y2", root + "/x/Y1", root + "/W",
-                                root + "/empty"}));
-    QCOMPARE(w.currentDirectory(), root);
-    QCOMPARE(w.directoriesEntered(), 6);
-}
-
-void TestSearchWalker::hiddenEntriesSkipped() {
-    QTemporaryDir tmp;
-    for (const char* f : {".hidden.mp3", ".cache/in-hidden.mp3", "shown.mp3", "d.mp3/inner.mp3"})
-        QVERIFY(touch(tmp.path() + "/" + f)); // d.mp3 is a directory named like a song
-    Recorder rec;
-    SearchWalker w(rec.hooks());
-    QVERIFY(!w.WalkDirectory(tmp.path()));
-    QCOMPARE(rec.files, (QStringList{tmp.path() + "/d.mp3/inner.mp3", tmp.path() + "/shown.mp3"}));
-}
-
-// Something happens while the walk yields on entering B: Cancel is pressed, or B vanishes.
-void TestSearchWalker::enteringB_data() {
-    QTest::addColumn<bool>("cancel");
-    QTest::addColumn<QStringList>("files");
-    QTest::addColumn<QString>("stoppedIn");
-    QTest::addColumn<int>("skipped");
-    QTest::newRow("cancel") << true << QStringList{"C/c.mp3"} << "/B" << 0;
-    QTest::newRow("vanished") << false << QStringList{"C/c.mp3", "A/a.mp3", "r.mp3"} << "" << 1;
-}
-
-void TestSearchWalker::enteringB() {
-    QFETCH(bool, cancel);
-    QFETCH(QStringList, files);
-    QFETCH(QString, stoppedIn);
-    QFETCH(int, skipped);
-    QTemporaryDir tmp;
-    const QString root = tmp.path();
-    for (const char* f : {"r.mp3", "A/a.mp3", "B/b.mp3", "C/c.mp3"})
-        QVERIFY(touch(root + "/" + f));
-    Recorder rec;
-    SearchWalker w(rec.hooks());
-    w.setYieldInterval(0); // events on entry to every directory
-    rec.onYield = [&] {
-        if (rec.captions.last() == root + "/B")
-            cancel ? w.cancel() : void(QDir(root + "/B").removeRecursively());
-        return true;
-    };
-    QCOMPARE(w.WalkDirectory(root), cancel);
-    for (QString& f : files)
-        f.prepend(root + "/");
-    QCOMPARE(rec.files, files);
-    QCOMPARE(w.currentDirectory(), root + stoppedIn);
-    QCOMPARE(w.directoriesSkipped(), skipped);
-    QCOMPARE(w.keepSearching(), !cancel);
-    if (cancel)
-        QCOMPARE(rec.captions.last(), QStringLiteral("Search for MP3 files"));
-}
-
-void TestSearchWalker::yieldsAreRateLimited() {
-    QTemporaryDir tmp;
-    for (int i = 0; i < 20; ++i)
-        QVERIFY(touch(tmp.path() + QStringLiteral("/d%1/x.mp3").arg(i, 2, 10, QChar(u'0'))));
-    Recorder rec;
-    SearchWalker w(rec.hooks());
-    w.setYieldInterval(60000);
-    QVERIFY(!w.WalkDirectory(tmp.path()));
-    QCOMPARE(rec.files.size(), 20);
-    QCOMPARE(rec.yields, 1); // the first directory only
-    QCOMPARE(w.directoriesEntered(), 21);
-
-    // A cancel between two yields still ends the walk at the next directory entered.
-    Recorder rec2;
-    SearchWalker::Hooks h = rec2.hooks();
-    SearchWalker* walker = nullptr;
-    h.setCaption = [&](const QString& c) {
-        if (c == SearchText::searchingCaption(5))
-            walker->cancel();
-    };
-    SearchWalker w2(h);
-    walker = &w2;
-    w2.setYieldInterval(60000);
-    QVERIFY(w2.WalkDirectory(tmp.path()));
-    QCOMPARE(rec2.files.size(), 5);
-    QCOMPARE(rec2.yields, 1);
-    QCOMPARE(w2.currentDirectory(), tmp.path() + "/d15");
-}
-
-void TestSearchWalker::timersRunDuringLargeDirectory() {
-    QTemporaryDir tmp;
-    for (int i = 0; i < 1500; ++i)
-        QVERIFY(touch(tmp.path() + QStringLiteral("/%1.mp3").arg(i)));
-    Recorder rec;
-    SearchWalker::Hooks h = rec.hooks();
-    h.addFile = [&](const QString& p) {
-        // Adding a row with its tag takes time; 1500 of them take about 300 ms.
-        QElapsedTimer t;
-        t.start();
-        while (t.nsecsElapsed() < 200000) {
-        }
-        return rec.files << p, true;
-    };
-    h.processEvents = [] { return QCoreApplication::processEvents(), true; };
-    SearchWalker w(h);
-    QTimer timer;
-    int ticks = 0;
-    connect(&timer, &QTimer::timeout, [&] { ++ticks; });
-    timer.start(20);
-    QElapsedTimer total;
-    total.start();
-    QVERIFY(!w.WalkDirectory(tmp.path()));
-    QCOMPARE(rec.files.size(), 1500);
-    // The files stay in name order whatever ran in between.
-    QStringList sorted = rec.files;
-    std::sort(sorted.begin(), sorted.end());
-    QCOMPARE(rec.files, sorted);
-    // Events let through only on entering the directory would give one tick at most; the
-    // directory takes at least 300 ms, 15 periods of the timer.
-    QVERIFY2(ticks >= 5,
-             qPrintable(QStringLiteral("%1 ticks in %2 ms").arg(ticks).arg(total.elapsed())));
-}
-
-void TestSearchWalker::unreadableDirectorySkipped() {
-    QTemporaryDir tmp;
-    const QString root = tmp.path();
-    for (const char* f :
-         {"A/a.mp3", "Locked/secret.mp3", "Locked/Inner/deep.mp3", "Z/z.mp3", "r.mp3"})
-        QVERIFY(touch(root + "/" + f));
-    QVERIFY(QFile::setPermissions(root + "/Locked", QFileDevice::Permissions()));
-    Recorder rec;
-    SearchWalker w(rec.hooks());
-    {
-        NoDacOverride asUser;
-        QVERIFY2(asUser.ok(), "cannot drop the root permission override");
+    void orderOfNamesAndDepth() {
+        QTemporaryDir tmp;
+        const QString root = tmp.path();
+        // Names compare without regard to case; files follow their directory's subtrees.
+        QVERIFY(touchAll(root, {"b.mp3", "A.mp3", "c.MP3", "skip.wav", "x/y2/q.mp3", "x/Y1/p.mp3",
+                                "x/o.mp3", "W/n.mp3"}));
+        QVERIFY(QDir().mkpath(root + "/empty"));
+        Recorder rec;
+        SearchWalker w(rec.hooks());
         QVERIFY(!w.WalkDirectory(root));
+        const QStringList expected{root + "/x/y2/q.mp3", root + "/x/Y1/p.mp3", root + "/x/o.mp3",
+                                   root + "/W/n.mp3",    root + "/A.mp3",      root + "/b.mp3",
+                                   root + "/c.MP3"};
+        QCOMPARE(rec.files, expected);
+        // The directories in the order they are entered, as the caption shows them.
+        QStringList dirs;
+        for (const QString& c : rec.captions)
+            if (c.startsWith(root))
+                dirs << c;
+        QCOMPARE(dirs, (QStringList{root, root + "/x", root + "/x/y2", root + "/x/Y1", root + "/W",
+                                    root + "/empty"}));
+        QCOMPARE(w.currentDirectory(), root);
+        QCOMPARE(w.directoriesEntered(), 6);
     }
-    QFile::setPermissions(root + "/Locked",
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    QCOMPARE(rec.files, (QStringList{root + "/Z/z.mp3", root + "/A/a.mp3", root + "/r.mp3"}));
-    QCOMPARE(w.directoriesSkipped(), 1);
-}
 
-void TestSearchWalker::symlinkLoopVisitsOnce() {
-    QTemporaryDir tmp;
-    const QString root = tmp.path() + "/Root";
-    QVERIFY(touch(root + "/A/a.mp3"));
-    QVERIFY(touch(root + "/r.mp3"));
-    QVERIFY(QFile::link(root, root + "/A/up")); // back to the top
-    QVERIFY(QFile::link(root + "/A", root + "/A/self"));
-    QVERIFY(QFile::link(root + "/A/a.mp3", root + "/linked.mp3")); // a linked file is a file
-    QVERIFY(QFile::link(root + "/nowhere", root + "/dangling.mp3"));
-    Recorder rec;
-    SearchWalker w(rec.hooks());
-    QVERIFY(!w.WalkDirectory(root));
-    QCOMPARE(rec.files, (QStringList{root + "/A/a.mp3", root + "/linked.mp3", root + "/r.mp3"}));
-    QCOMPARE(w.directoriesEntered(), 4); // Root, A, and the two links seen as known
-}
+    void hiddenEntriesSkipped() {
+        QTemporaryDir tmp;
+        // d.mp3 is a directory named like a song.
+        QVERIFY(touchAll(tmp.path(),
+                         {".hidden.mp3", ".cache/in-hidden.mp3", "shown.mp3", "d.mp3/inner.mp3"}));
+        Recorder rec;
+        SearchWalker w(rec.hooks());
+        QVERIFY(!w.WalkDirectory(tmp.path()));
+        QCOMPARE(rec.files,
+                 (QStringList{tmp.path() + "/d.mp3/inner.mp3", tmp.path() + "/shown.mp3"}));
+    }
 
-void TestSearchWalker::veryDeepTree() {
-    // Deeper than any path may be long (2500 levels of "d/"), so built relative to each level.
-    QTemporaryDir tmp;
-    const int depth = 2500;
-    int fd = open(QFile::encodeName(tmp.path()).constData(), O_RDONLY | O_DIRECTORY);
-    QVERIFY(fd >= 0);
-    for (int i = 0; i <= depth; ++i) {
-        if (i % 500 == 0 || i == depth) {
-            const int f = openat(fd, i == depth ? "bottom.mp3" : "x.mp3", O_CREAT | O_WRONLY, 0644);
-            QVERIFY(f >= 0);
-            close(f);
+    void vanishedDirectorySkipped() {
+        QTemporaryDir tmp;
+        const QString root = tmp.path();
+        QVERIFY(touchAll(root, {"r.mp3", "A/a.mp3", "B/b.mp3", "C/c.mp3"}));
+        Recorder rec;
+        SearchWalker w(rec.hooks());
+        w.setYieldInterval(0); // events on entry to every directory
+        // B disappears while the walk yields on entering it.
+        rec.onYield = [&] {
+            if (rec.captions.last() == root + "/B")
+                QDir(root + "/B").removeRecursively();
+            return true;
+        };
+        QVERIFY(!w.WalkDirectory(root));
+        QCOMPARE(rec.files, (QStringList{root + "/C/c.mp3", root + "/A/a.mp3", root + "/r.mp3"}));
+        QCOMPARE(w.directoriesSkipped(), 1);
+        QCOMPARE(w.currentDirectory(), root);
+    }
+
+    void yieldsAreRateLimited() {
+        QTemporaryDir tmp;
+        for (int i = 0; i < 20; ++i)
+            QVERIFY(touch(tmp.path() + QStringLiteral("/d%1/x.mp3").arg(i, 2, 10, QChar(u'0'))));
+        Recorder rec;
+        SearchWalker w(rec.hooks());
+        w.setYieldInterval(60000);
+        QVERIFY(!w.WalkDirectory(tmp.path()));
+        QCOMPARE(rec.files.size(), 20);
+        QCOMPARE(rec.yields, 1); // the first directory only
+        QCOMPARE(w.directoriesEntered(), 21);
+
+        // A cancel between two yields still ends the walk at the next directory entered.
+        Recorder rec2;
+        SearchWalker::Hooks h = rec2.hooks();
+        SearchWalker* walker = nullptr;
+        h.setCaption = [&](const QString& c) {
+            if (c == SearchText::searchingCaption(5))
+                walker->cancel();
+        };
+        SearchWalker w2(h);
+        walker = &w2;
+        w2.setYieldInterval(60000);
+        QVERIFY(w2.WalkDirectory(tmp.path()));
+        QCOMPARE(rec2.files.size(), 5);
+        QCOMPARE(rec2.yields, 1);
+        QCOMPARE(w2.currentDirectory(), tmp.path() + "/d15");
+    }
+
+    void timersRunDuringLargeDirectory() {
+        QTemporaryDir tmp;
+        for (int i = 0; i < 1500; ++i)
+            QVERIFY(touch(tmp.path() + QStringLiteral("/%1.mp3").arg(i)));
+        Recorder rec;
+        SearchWalker::Hooks h = rec.hooks();
+        h.addFile = [&](const QString& p) {
+            // Adding a row with its tag takes time; 1500 of them take about 300 ms.
+            QElapsedTimer t;
+            t.start();
+            while (t.nsecsElapsed() < 200000) {
+            }
+            return rec.files << p, true;
+        };
+        h.processEvents = [] { return QCoreApplication::processEvents(), true; };
+        SearchWalker w(h);
+        QTimer timer;
+        int ticks = 0;
+        connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+        timer.start(20);
+        QVERIFY(!w.WalkDirectory(tmp.path()));
+        QCOMPARE(rec.files.size(), 1500);
+        // The files stay in name order whatever ran in between.
+        QStringList sorted = rec.files;
+        std::sort(sorted.begin(), sorted.end());
+        QCOMPARE(rec.files, sorted);
+        // Events let through only on entering the directory would give one tick at most; the
+        // directory takes at least 300 ms, 15 periods of the timer.
+        QVERIFY2(ticks >= 5, qPrintable(QStringLiteral("%1 ticks").arg(ticks)));
+    }
+
+    void unreadableDirectorySkipped() {
+        QTemporaryDir tmp;
+        const QString root = tmp.path();
+        QVERIFY(touchAll(
+            root, {"A/a.mp3", "Locked/secret.mp3", "Locked/Inner/deep.mp3", "Z/z.mp3", "r.mp3"}));
+        QVERIFY(QFile::setPermissions(root + "/Locked", QFileDevice::Permissions()));
+        Recorder rec;
+        SearchWalker w(rec.hooks());
+        {
+            NoDacOverride asUser;
+            QVERIFY2(asUser.ok(), "cannot drop the root permission override");
+            QVERIFY(!w.WalkDirectory(root));
         }
-        if (i == depth)
-            break;
-        QVERIFY(mkdirat(fd, "d", 0755) == 0);
-        const int next = openat(fd, "d", O_RDONLY | O_DIRECTORY);
-        QVERIFY(next >= 0);
-        close(fd);
-        fd = next;
+        QFile::setPermissions(root + "/Locked", QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                    QFileDevice::ExeOwner);
+        QCOMPARE(rec.files, (QStringList{root + "/Z/z.mp3", root + "/A/a.mp3", root + "/r.mp3"}));
+        QCOMPARE(w.directoriesSkipped(), 1);
     }
-    close(fd);
 
-    Recorder rec;
-    rec.keepCaptions = false;
-    SearchWalker w(rec.hooks());
-    // On a thread with a small stack: a walk that recursed per level would overflow it.
-    bool abandoned = true;
-    std::unique_ptr<QThread> thread(
-        QThread::create([&] { abandoned = w.WalkDirectory(tmp.path()); }));
-    thread->setStackSize(128 * 1024);
-    thread->start();
-    QVERIFY(thread->wait(60000));
-    // QTemporaryDir works with paths and cannot remove this; rm works level by level.
-    QCOMPARE(QProcess::execute("rm", {"-rf", tmp.path() + "/d"}), 0);
-    QVERIFY(!abandoned);
-    QCOMPARE(w.directoriesEntered(), depth + 1);
-    QCOMPARE(w.directoriesSkipped(), 0);
-    QCOMPARE(rec.files.size(), depth / 500 + 1);
-    QVERIFY(rec.files.first().endsWith(QStringLiteral("/d/bottom.mp3")));
-    QCOMPARE(rec.files.first().count(QStringLiteral("/d")), depth);
-    QCOMPARE(rec.files.last(), tmp.path() + "/x.mp3");
-}
+    void symlinkLoopVisitsOnce() {
+        QTemporaryDir tmp;
+        const QString root = tmp.path() + "/Root";
+        QVERIFY(touchAll(root, {"A/a.mp3", "r.mp3"}));
+        QVERIFY(QFile::link(root, root + "/A/up")); // back to the top
+        QVERIFY(QFile::link(root + "/A", root + "/A/self"));
+        QVERIFY(QFile::link(root + "/A/a.mp3", root + "/linked.mp3")); // a linked file is a file
+        QVERIFY(QFile::link(root + "/nowhere", root + "/dangling.mp3"));
+        Recorder rec;
+        SearchWalker w(rec.hooks());
+        QVERIFY(!w.WalkDirectory(root));
+        QCOMPARE(rec.files,
+                 (QStringList{root + "/A/a.mp3", root + "/linked.mp3", root + "/r.mp3"}));
+        QCOMPARE(w.directoriesEntered(), 4); // Root, A, and the two links seen as known
+    }
+
+    void veryDeepTree() {
+        // Deeper than any path may be long (2500 levels of "d/"), so built relative to each level.
+        QTemporaryDir tmp;
+        const int depth = 2500;
+        int fd = open(QFile::encodeName(tmp.path()).constData(), O_RDONLY | O_DIRECTORY);
+        QVERIFY(fd >= 0);
+        for (int i = 0; i <= depth; ++i) {
+            if (i % 500 == 0 || i == depth) {
+                const int f =
+                    openat(fd, i == depth ? "bottom.mp3" : "x.mp3", O_CREAT | O_WRONLY, 0644);
+                QVERIFY(f >= 0);
+                close(f);
+            }
+            if (i == depth)
+                break;
+            QVERIFY(mkdirat(fd, "d", 0755) == 0);
+            const int next = openat(fd, "d", O_RDONLY | O_DIRECTORY);
+            QVERIFY(next >= 0);
+            close(fd);
+            fd = next;
+        }
+        close(fd);
+
+        Recorder rec;
+        SearchWalker w(rec.hooks());
+        // On a thread with a small stack: a walk that recursed per level would overflow it.
+        bool abandoned = true;
+        std::unique_ptr<QThread> thread(
+            QThread::create([&] { abandoned = w.WalkDirectory(tmp.path()); }));
+        thread->setStackSize(128 * 1024);
+        thread->start();
+        QVERIFY(thread->wait(60000));
+        // QTemporaryDir works with paths and cannot remove this; rm works level by level.
+        QCOMPARE(QProcess::execute("rm", {"-rf", tmp.path() + "/d"}), 0);
+        QVERIFY(!abandoned);
+        QCOMPARE(w.directoriesEntered(), depth + 1);
+        QCOMPARE(w.directoriesSkipped(), 0);
+        QCOMPARE(rec.files.size(), depth / 500 + 1);
+        QVERIFY(rec.files.first().endsWith(QStringLiteral("/d/bottom.mp3")));
+        QCOMPARE(rec.files.first().count(QStringLiteral("/d")), depth);
+        QCOMPARE(rec.files.last(), tmp.path() + "/x.mp3");
+    }
+};
 
 QTEST_GUILESS_MAIN(TestSearchWalker)
 #include "tst_searchwalker.moc"
