@@ -15,11 +15,10 @@ namespace volaro::fixtures {
 
 namespace {
 
-TagLib::String toT(const QString& s) {
-    return TagLib::String(s.toUtf8().toStdString(), TagLib::String::UTF8);
-}
-
 void fill(TagLib::Tag* tag, const SongTags& t) {
+    const auto toT = [](const QString& s) {
+        return TagLib::String(s.toUtf8().toStdString(), TagLib::String::UTF8);
+    };
     tag->setTitle(toT(t.title));
     tag->setArtist(toT(t.artist));
     tag->setAlbum(toT(t.album));
@@ -28,25 +27,11 @@ void fill(TagLib::Tag* tag, const SongTags& t) {
     tag->setYear(t.year);
 }
 
-QByteArray syncsafe(quint32 v) {
-    QByteArray b(4, '\0');
-    for (int i = 3; i >= 0; --i) {
-        b[i] = char(v & 0x7f);
-        v >>= 7;
-    }
-    return b;
-}
-
-QByteArray v22Frame(const char* id, const QString& text) {
-    if (text.isEmpty())
-        return {};
-    QByteArray body = QByteArray(1, '\0') + text.toLatin1(); // encoding 0: ISO-8859-1
-    QByteArray frame(id, 3);
-    const quint32 n = body.size();
-    frame += char((n >> 16) & 0xff);
-    frame += char((n >> 8) & 0xff);
-    frame += char(n & 0xff);
-    return frame + body;
+// One ID3v2.2 frame: three-letter id, 24-bit size, then the body (encoding 0: ISO-8859-1).
+QByteArray v22Frame(const char* id, const QByteArray& body) {
+    const quint32 n = body.size() + 1;
+    return QByteArray(id, 3) + char((n >> 16) & 0xff) + char((n >> 8) & 0xff) + char(n & 0xff) +
+           '\0' + body;
 }
 
 bool writeId3v22(const QString& path, const SongTags& t) {
@@ -55,52 +40,42 @@ bool writeId3v22(const QString& path, const SongTags& t) {
         return false;
     const QByteArray audio = in.readAll();
     in.close();
-    QByteArray frames = v22Frame("TT2", t.title) + v22Frame("TP1", t.artist) +
-                        v22Frame("TAL", t.album) + v22Frame("TCO", t.genre) +
-                        (t.year ? v22Frame("TYE", QString::number(t.year)) : QByteArray());
-    if (!t.comment.isEmpty()) {
-        // COM: encoding, language, empty description, text.
-        QByteArray body = QByteArray(1, '\0') + "eng" + QByteArray(1, '\0') + t.comment.toLatin1();
-        const quint32 n = body.size();
-        frames += QByteArray("COM") + char((n >> 16) & 0xff) + char((n >> 8) & 0xff) +
-                  char(n & 0xff) + body;
-    }
+    QByteArray frames;
+    const std::pair<const char*, QString> texts[] = {
+        {"TT2", t.title},
+        {"TP1", t.artist},
+        {"TAL", t.album},
+        {"TCO", t.genre},
+        {"TYE", t.year ? QString::number(t.year) : ""}};
+    for (const auto& [id, text] : texts)
+        if (!text.isEmpty())
+            frames += v22Frame(id, text.toLatin1());
+    if (!t.comment.isEmpty()) // language, empty description, text
+        frames += v22Frame("COM", "eng" + QByteArray(1, '\0') + t.comment.toLatin1());
     QByteArray header("ID3\x02\x00\x00", 6);
-    header += syncsafe(frames.size());
+    for (int shift = 21; shift >= 0; shift -= 7) // syncsafe size
+        header += char((frames.size() >> shift) & 0x7f);
     return writeBytes(path, header + frames + audio);
 }
 
 } // namespace
 
-bool writeBareMp3(const QString& path, bool tiny) {
-    Signal s;
-    s.seconds = tiny ? 0.03 : 0.2;
-    s.channels = tiny ? 1 : 2;
-    s.amplitude = 0.1;
-    return writeMp3(path, s, Mp3Kind::CbrNoHeader, 64);
-}
-
-bool writeTaggedSong(const QString& path, const SongTags& tags, TagKind kind, bool tiny) {
+bool writeTaggedSong(const QString& path, const SongTags& tags, TagKind kind) {
     const QByteArray native = QFile::encodeName(path);
+    Signal s;
+    s.seconds = 0.2;
+    s.amplitude = 0.1;
     if (kind == TagKind::WavId3v2 || kind == TagKind::WavInfo) {
-        Signal s;
-        s.seconds = tiny ? 0.005 : 0.2;
-        s.channels = tiny ? 1 : 2;
-        s.sampleRate = tiny ? 8000 : 44100;
         if (!writeWav(path, s))
             return false;
         TagLib::RIFF::WAV::File wav(native.constData());
         if (!wav.isValid())
             return false;
-        if (kind == TagKind::WavId3v2) {
-            fill(wav.ID3v2Tag(), tags);
-            return wav.save(TagLib::RIFF::WAV::File::ID3v2);
-        }
-        fill(wav.InfoTag(), tags);
-        return wav.save(TagLib::RIFF::WAV::File::Info);
+        const bool id3 = kind == TagKind::WavId3v2;
+        fill(id3 ? static_cast<TagLib::Tag*>(wav.ID3v2Tag()) : wav.InfoTag(), tags);
+        return wav.save(id3 ? TagLib::RIFF::WAV::File::ID3v2 : TagLib::RIFF::WAV::File::Info);
     }
-
-    if (!writeBareMp3(path, tiny))
+    if (!writeMp3(path, s, Mp3Kind::CbrNoHeader, 64))
         return false;
     if (kind == TagKind::None)
         return true;
@@ -111,35 +86,27 @@ bool writeTaggedSong(const QString& path, const SongTags& tags, TagKind kind, bo
     if (!mp3.isValid())
         return false;
     auto* factory = TagLib::ID3v2::FrameFactory::instance();
+    int tagType = TagLib::MPEG::File::ID3v2;
+    TagLib::ID3v2::Version version = TagLib::ID3v2::v3;
     switch (kind) {
     case TagKind::Id3v1:
+        tagType = TagLib::MPEG::File::ID3v1;
         fill(mp3.ID3v1Tag(true), tags);
-        return mp3.save(TagLib::MPEG::File::ID3v1, TagLib::File::StripOthers, TagLib::ID3v2::v4,
-                        TagLib::File::DoNotDuplicate);
+        break;
     case TagKind::Ape:
+        tagType = TagLib::MPEG::File::APE;
         fill(mp3.APETag(true), tags);
-        return mp3.save(TagLib::MPEG::File::APE, TagLib::File::StripOthers, TagLib::ID3v2::v4,
-                        TagLib::File::DoNotDuplicate);
-    default:
-        break;
-    }
-    TagLib::ID3v2::Version version = TagLib::ID3v2::v4;
-    switch (kind) {
-    case TagKind::Id3v23Latin1:
-        factory->setDefaultTextEncoding(TagLib::String::Latin1);
-        version = TagLib::ID3v2::v3;
-        break;
-    case TagKind::Id3v23Utf16:
-        factory->setDefaultTextEncoding(TagLib::String::UTF16);
-        version = TagLib::ID3v2::v3;
         break;
     default:
-        factory->setDefaultTextEncoding(TagLib::String::UTF8);
-        break;
+        factory->setDefaultTextEncoding(kind == TagKind::Id3v23Latin1  ? TagLib::String::Latin1
+                                        : kind == TagKind::Id3v23Utf16 ? TagLib::String::UTF16
+                                                                       : TagLib::String::UTF8);
+        if (kind == TagKind::Id3v24Utf8)
+            version = TagLib::ID3v2::v4;
+        fill(mp3.ID3v2Tag(true), tags);
     }
-    fill(mp3.ID3v2Tag(true), tags);
-    const bool ok = mp3.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, version,
-                             TagLib::File::DoNotDuplicate);
+    const bool ok =
+        mp3.save(tagType, TagLib::File::StripOthers, version, TagLib::File::DoNotDuplicate);
     factory->setDefaultTextEncoding(TagLib::String::Latin1);
     return ok;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-// Tagged media files for the playlist tests and benchmarks, written with LAME (through the
-// shared fixture generators) and TagLib; ID3v2.2, which TagLib cannot write, is built by hand.
+// Tagged media files for the playlist tests, written with LAME (through the shared fixture
+// generators) and TagLib; ID3v2.2, which TagLib cannot write, is built by hand.
 
 #include <QString>
 
@@ -24,11 +24,7 @@ enum class TagKind {
     WavInfo   // WAV file with a RIFF INFO list
 };
 
-// A short quiet song at path carrying the tags in the given form. tiny makes the audio a
-// few milliseconds of mono (for fuzz seeds).
-bool writeTaggedSong(const QString& path, const SongTags& tags, TagKind kind, bool tiny = false);
-
-// A short MP3 without any tag, reused as the template for tagged copies (fast for many files).
-bool writeBareMp3(const QString& path, bool tiny = false);
+// A short quiet song at path carrying the tags in the given form.
+bool writeTaggedSong(const QString& path, const SongTags& tags, TagKind kind);
 
 } // namespace volaro::fixtures

@@ -24,12 +24,6 @@ class TestPlaylistFile : public QObject {
         QFile f(file);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
     }
-    static QByteArray manyLines(const char* dir, int n) {
-        QByteArray bytes;
-        for (int i = 0; i < n; ++i)
-            bytes += dir + QByteArray::number(i) + ".mp3\n";
-        return bytes;
-    }
 
 private slots:
     void whatCountsAsListFile_data() {
@@ -258,25 +252,20 @@ private slots:
         QCOMPARE(list.count(), 2);
     }
 
-    void hundredThousandLines() {
-        ClipListModel list;
-        Recorder rec;
-        QVERIFY(LoadPlayList(write("many.m3u", manyLines("/nowhere/", 100000)), false, list, &rec));
-        QCOMPARE(list.count(), ClipListModel::MaxRows); // the rest are refused, reading goes on
-        QCOMPARE(list.text(32767, 7), QString("/nowhere/32766.mp3"));
-        QVERIFY(rec.events.contains("s100000"));
-    }
-
-    void listVanishingWhileRead() {
-        const QString file = write("vanish.m3u", manyLines("/gone/", 200000));
+    void hundredThousandLinesVanishingWhileRead() {
+        QByteArray bytes;
+        for (int i = 0; i < 100000; ++i)
+            bytes += "/gone/" + QByteArray::number(i) + ".mp3\n";
+        const QString file = write("vanish.m3u", bytes);
         ClipListModel list;
         Recorder rec;
         rec.onStatus = [&] { QFile::remove(file); };
         // The open file stays readable after its name is removed: the list is read to its end.
         QVERIFY(LoadPlayList(file, false, list, &rec));
         QVERIFY(!QFile::exists(file));
-        QCOMPARE(list.count(), ClipListModel::MaxRows);
-        QVERIFY(rec.events.contains("s200000"));
+        QCOMPARE(list.count(), ClipListModel::MaxRows); // the rest are refused, reading goes on
+        QCOMPARE(list.text(32767, 7), QString("/gone/32766.mp3"));
+        QVERIFY(rec.events.contains("s100000"));
     }
 };
 
