@@ -4,13 +4,13 @@
 // driven tick by tick without audio or widgets.
 
 #include "deck.h"
+#include "playbackengine.h"
 #include "playbacklist.h"
 
 #include <QHash>
 #include <QList>
 #include <QMap>
 #include <QPair>
-#include <QString>
 #include <QStringList>
 #include <memory>
 #include <vector>
@@ -27,9 +27,15 @@ struct DeckPark {
     int made = 0;
 
     DeckFactory factory();
-    // The live deck with serial `serial`, or null once it was released.
-    FakeDeck* find(int serial) const;
-    QStringList callsOf(int serial) const;
+    FakeDeck* find(int serial) const; // null once released
+    QStringList callsOf(int serial) const {
+        QStringList out;
+        const QString prefix = QString::number(serial) + QLatin1Char(' ');
+        for (const QString& line : log)
+            if (line.startsWith(prefix))
+                out << line.mid(prefix.size());
+        return out;
+    }
 };
 
 class FakeDeck final : public Deck {
@@ -39,22 +45,16 @@ public:
         , m_park(park) {
         m_park.alive.push_back(this);
     }
-    ~FakeDeck() override;
-
-    void setOutputDevice(const QString& name) override {
-        device = name;
-        note(QStringLiteral("device ") + name);
+    ~FakeDeck() override {
+        note(QStringLiteral("released"));
+        std::erase(m_park.alive, this);
     }
-    void setFilename(const QString& path) override {
-        file = path;
-        note(QStringLiteral("file ") + path);
-    }
+    void setOutputDevice(const QString& name) override { note("device " + (device = name)); }
+    void setFilename(const QString& path) override { note("file " + (file = path)); }
     int16_t OpenFile() override {
         note(QStringLiteral("open"));
-        if (!m_park.durations.contains(file))
-            return 1;
         duration = m_park.durations.value(file);
-        return 0;
+        return m_park.durations.contains(file) ? 0 : 1;
     }
     void PlayFile() override {
         playing = true;
@@ -69,33 +69,21 @@ public:
         note(QStringLiteral("stop"));
     }
     void setPosition(int32_t seconds) override {
-        position = seconds;
-        note(QStringLiteral("seek %1").arg(seconds));
+        note(QStringLiteral("seek %1").arg(position = seconds));
     }
     int32_t Position() override { return position; }
     int32_t Duration() override { return duration; }
-    void setVolume(int32_t v) override {
-        volume = v;
-        note(QStringLiteral("volume %1").arg(v));
-    }
+    void setVolume(int32_t v) override { note(QStringLiteral("volume %1").arg(volume = v)); }
 
     const int serial;
-    QString device;
-    QString file;
-    int32_t duration = 0;
-    int32_t position = 0;
-    int32_t volume = 0;
+    QString device, file;
+    int32_t duration = 0, position = 0, volume = 0;
     bool playing = false;
 
 private:
     void note(const QString& call) { m_park.log << QStringLiteral("%1 %2").arg(serial).arg(call); }
     DeckPark& m_park;
 };
-
-inline FakeDeck::~FakeDeck() {
-    note(QStringLiteral("released"));
-    std::erase(m_park.alive, this);
-}
 
 inline DeckFactory DeckPark::factory() {
     return [this] { return std::make_unique<FakeDeck>(*this, ++made); };
@@ -108,20 +96,10 @@ inline FakeDeck* DeckPark::find(int serial) const {
     return nullptr;
 }
 
-inline QStringList DeckPark::callsOf(int serial) const {
-    QStringList out;
-    const QString prefix = QString::number(serial) + QLatin1Char(' ');
-    for (const QString& line : log)
-        if (line.startsWith(prefix))
-            out << line.mid(prefix.size());
-    return out;
-}
-
 class FakeList final : public PlaybackList {
 public:
     explicit FakeList(QStringList paths = {})
         : locations(std::move(paths)) {}
-
     int count() const override { return locations.size(); }
     QString location(int row) const override { return locations.value(row - 1); }
     void setSubItem(int row, int column, const QString& text) override {
@@ -133,25 +111,17 @@ public:
         if (selected == row)
             selected = 0;
     }
-    void showItem(int row) override {
-        shown << row;
-        selected = row;
-    }
-
+    void showItem(int row) override { shown << (selected = row); }
     QString subItem(int row, int column) const { return subItems.value({row, column}); }
 
     QStringList locations;
     QMap<QPair<int, int>, QString> subItems;
     int selected = 0;
-    QList<int> cleared;
-    QList<int> shown;
+    QList<int> cleared, shown;
 };
 
-} // namespace volaro::playback::testing
-
-#include "playbackengine.h"
-
-namespace volaro::playback::testing {
+using Songs = QList<QPair<QString, int>>; // path and length in seconds (-1: fails to open)
+inline const Songs threeSongs{{"/m/1.mp3", 200}, {"/m/2.mp3", 180}, {"/m/3.mp3", 240}};
 
 // An engine over fake decks and a fake list, set up the way start-up leaves it: an
 // output chosen (both decks made), both faders at silence, a master level.
@@ -160,7 +130,7 @@ struct Rig {
     FakeList list;
     std::unique_ptr<PlaybackEngine> engine;
 
-    explicit Rig(const QList<QPair<QString, int>>& songs = {}, int masterVolume = 85) {
+    explicit Rig(const Songs& songs = {}, int masterVolume = 85) {
         for (const auto& [path, seconds] : songs) {
             list.locations << path;
             if (seconds >= 0)
@@ -178,15 +148,27 @@ struct Rig {
     FakeDeck* deck(int i) const { return dynamic_cast<FakeDeck*>(engine->deck(i)); }
     FakeDeck* incoming() const { return deck(engine->CurrentDeck); }
     FakeDeck* outgoing() const { return deck(1 - engine->CurrentDeck); }
+    int level(bool in) const {
+        return engine->vscVolume[in ? engine->CurrentDeck : 1 - engine->CurrentDeck].value();
+    }
 
     // Runs transition ticks by hand until the transition closes; returns the tick count.
     int finishTransition(int limit = 1000) {
         int ticks = 0;
-        while (engine->tmrTransition.isActive() && ticks < limit) {
+        for (; engine->tmrTransition.isActive() && ticks < limit; ++ticks)
             engine->tmrTransition_Timer();
-            ++ticks;
-        }
         return ticks;
+    }
+    // Play, then the first song's fade-in run to its end.
+    Rig& playing() {
+        engine->btnPlay_Click();
+        finishTransition();
+        return *this;
+    }
+    // Puts the current deck at `seconds` and runs one monitor tick.
+    void tickAt(int seconds) {
+        incoming()->position = seconds;
+        engine->tmrPosition_Timer();
     }
 };
 

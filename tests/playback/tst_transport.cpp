@@ -1,5 +1,5 @@
-// Transport commands, the range rules of DoTransition, the song loader and the output
-// choice, over recording decks and a recording list.
+// Transport commands, the range rules of DoTransition, the song loader, the output choice
+// and the position monitor, over recording decks and a recording list.
 
 #include "fakes.h"
 
@@ -9,261 +9,167 @@
 using namespace volaro::playback;
 using namespace volaro::playback::testing;
 
-namespace {
-
-const QList<QPair<QString, int>> threeSongs{{QStringLiteral("/m/1.mp3"), 200},
-                                            {QStringLiteral("/m/2.mp3"), 180},
-                                            {QStringLiteral("/m/3.mp3"), 240}};
-
-} // namespace
-
 class TestTransport : public QObject {
     Q_OBJECT
 private slots:
-    void playFromStopStartsEntryOne();
-    void playWhilePlayingCallsNoDeck();
-    void pauseTogglesTheCurrentDeckOnly();
-    void pauseWhileStoppedPausesCurrentDeck();
-    void stopStopsBothAndKeepsIndexAndTimers();
-    void nextWhilePausedResumesFirst();
-    void nextAndBackWhileStoppedKeepState();
-    void backFromFirstReplaysEntryOne();
-    void nextOnLastStartsNothing();
-    void playSelectedItem();
-    void playSelectedItemWithoutSelection();
-    void showItemInPlayRange_data();
-    void showItemInPlayRange();
-    void emptyListStopsEverything();
-    void minusOneIndexDoesNothing();
-    void beyondListLeavesRunningTransition();
+    void stateTable_data();
+    void stateTable();
+    void doTransitionRangeRules();
     void nextDuringTransitionRestartsOnOtherDeck();
+    void playSelectedAndShowItem_data();
+    void playSelectedAndShowItem();
+    void loaderAppliesTrims_data();
     void loaderAppliesTrims();
-    void loaderIgnoresTrimsOnShortSong();
-    void loaderOnMissingFile();
     void loaderStartsSilentAndSeeks();
     void trimChangesWaitForNextLoad();
     void outputChoiceRebuildsDecks();
-    void engineWithoutDecksSurvives();
-    void strayCurrentDeckIsSafe();
+    void oddStatesSurvive();
+    void monitorWorkedExample();
+    void transitionPoint_data();
+    void transitionPoint();
+    void orderPlayWrapsToTheTop();
+    void shuffle();
+    void failedSongIsSkippedOnNextTick();
+    void emptyListAtTransitionPoint();
+    void positionBeforeTheStartPoint();
+    void monitorRunsFromFirstLoad();
 };
 
-void TestTransport::playFromStopStartsEntryOne() {
-    Rig rig(threeSongs);
-    PlaybackEngine& e = rig.e();
-    QSignalSpy status(&e, &PlaybackEngine::statusTextChanged);
-    e.CurrentIndex = 3;
-    e.btnPlay_Click();
-    QCOMPARE(e.CurrentIndex, 1);
-    QCOMPARE(e.PlayState, 1);
-    QCOMPARE(e.CurrentDeck, 1);
-    QCOMPARE(rig.incoming()->file, QStringLiteral("/m/1.mp3"));
-    QCOMPARE(rig.incoming()->device, QStringLiteral("Test Output"));
-    QVERIFY(rig.incoming()->playing);
-    QCOMPARE(status.count(), 1);
-    QCOMPARE(status.last().at(0).toString(), QStringLiteral("Play"));
-    QCOMPARE(e.display().lblStatus, QStringLiteral("Play"));
-    QCOMPARE(rig.list.shown, QList<int>{1});
-}
-
-void TestTransport::playWhilePlayingCallsNoDeck() {
-    Rig rig(threeSongs);
-    PlaybackEngine& e = rig.e();
-    e.btnPlay_Click();
-    const int calls = rig.park.log.size();
-    QSignalSpy status(&e, &PlaybackEngine::statusTextChanged);
-    e.btnPlay_Click();
-    QCOMPARE(rig.park.log.size(), calls);
-    QCOMPARE(e.PlayState, 1);
-    QCOMPARE(status.count(), 1);
-    QCOMPARE(status.last().at(0).toString(), QStringLiteral("Play"));
-}
-
-void TestTransport::pauseTogglesTheCurrentDeckOnly() {
-    Rig rig(threeSongs);
-    PlaybackEngine& e = rig.e();
-    e.btnPlay_Click();
-    rig.finishTransition();
-    e.btnNext_Click(); // a transition runs: both decks sound
-    FakeDeck* in = rig.incoming();
-    FakeDeck* out = rig.outgoing();
-    QVERIFY(out->playing);
-
-    e.btnPause_Click();
-    QCOMPARE(e.PlayState, 2);
-    QCOMPARE(e.display().lblStatus, QStringLiteral("Pause"));
-    QVERIFY(!in->playing);
-    QVERIFY(out->playing);
-    QCOMPARE(rig.park.callsOf(in->serial).last(), QStringLiteral("pause"));
-    QVERIFY(e.tmrTransition.isActive());
-
-    e.btnPause_Click();
-    QCOMPARE(e.PlayState, 1);
-    QCOMPARE(e.display().lblStatus, QStringLiteral("Play"));
-    QVERIFY(in->playing);
-    QCOMPARE(e.CurrentIndex, 2); // resuming starts no song
-}
-
-void TestTransport::pauseWhileStoppedPausesCurrentDeck() {
-    Rig rig(threeSongs);
-    PlaybackEngine& e = rig.e();
-    FakeDeck* current = rig.deck(e.CurrentDeck);
-    e.btnPause_Click();
-    QCOMPARE(e.PlayState, 2);
-    QCOMPARE(rig.park.callsOf(current->serial).last(), QStringLiteral("pause"));
-    // Play from pause resumes rather than starting entry 1.
-    e.btnPlay_Click();
-    QCOMPARE(e.PlayState, 1);
-    QCOMPARE(e.CurrentIndex, 0);
-    QCOMPARE(rig.park.callsOf(current->serial).last(), QStringLiteral("play"));
-}
-
-void TestTransport::stopStopsBothAndKeepsIndexAndTimers() {
-    Rig rig(threeSongs);
-    PlaybackEngine& e = rig.e();
-    e.btnPlay_Click();
-    rig.finishTransition();
-    e.btnNext_Click();
-    FakeDeck* in = rig.incoming();
-    FakeDeck* out = rig.outgoing();
-    rig.park.log.clear();
-    e.btnStop_Click();
-    QCOMPARE(rig.park.log, QStringList({QStringLiteral("%1 stop").arg(in->serial),
-                                        QStringLiteral("%1 stop").arg(out->serial)}));
-    QCOMPARE(e.PlayState, 0);
-    QCOMPARE(e.display().lblStatus, QStringLiteral("Stop"));
-    QCOMPARE(e.CurrentIndex, 2);
-    QCOMPARE(e.CurrentDeck, 0);
-    QVERIFY(e.tmrTransition.isActive());
-    QVERIFY(e.tmrPosition.isActive());
-}
-
-void TestTransport::nextWhilePausedResumesFirst() {
-    Rig rig(threeSongs);
-    PlaybackEngine& e = rig.e();
-    e.btnPlay_Click();
-    rig.finishTransition();
-    FakeDeck* first = rig.incoming();
-    e.btnPause_Click();
-    rig.park.log.clear();
-    e.btnNext_Click();
-    QCOMPARE(rig.park.log.first(), QStringLiteral("%1 play").arg(first->serial));
-    QCOMPARE(e.PlayState, 1);
-    QCOMPARE(e.CurrentIndex, 2);
-    QCOMPARE(rig.incoming()->file, QStringLiteral("/m/2.mp3"));
-    QVERIFY(first->playing); // it fades out now
-}
-
-void TestTransport::nextAndBackWhileStoppedKeepState() {
-    Rig rig(threeSongs);
-    PlaybackEngine& e = rig.e();
-    e.btnPlay_Click();
-    e.btnStop_Click();
-    e.btnNext_Click();
-    QCOMPARE(e.PlayState, 0);
-    QCOMPARE(e.display().lblStatus, QStringLiteral("Stop"));
-    QCOMPARE(e.CurrentIndex, 2);
-    QVERIFY(rig.incoming()->playing);
-    e.btnBack_Click();
-    QCOMPARE(e.CurrentIndex, 1);
-    QCOMPARE(rig.incoming()->file, QStringLiteral("/m/1.mp3"));
-    QCOMPARE(e.PlayState, 0);
-    e.btnStop_Click();
-    e.CurrentIndex = 3;
-    e.btnPlay_Click();
-    QCOMPARE(e.CurrentIndex, 1);
-}
-
-void TestTransport::backFromFirstReplaysEntryOne() {
-    Rig rig(threeSongs);
-    PlaybackEngine& e = rig.e();
-    e.btnPlay_Click();
-    rig.finishTransition();
-    const int deckBefore = e.CurrentDeck;
-    e.btnBack_Click(); // index 0: the loader turns it into 1
-    QCOMPARE(e.CurrentIndex, 1);
-    QCOMPARE(e.CurrentDeck, 1 - deckBefore);
-    QCOMPARE(rig.incoming()->file, QStringLiteral("/m/1.mp3"));
-    QCOMPARE(rig.outgoing()->file, QStringLiteral("/m/1.mp3"));
-    QVERIFY(e.tmrTransition.isActive());
-}
-
-void TestTransport::nextOnLastStartsNothing() {
-    Rig rig(threeSongs);
-    PlaybackEngine& e = rig.e();
-    e.btnPlay_Click();
-    rig.finishTransition();
-    e.CurrentIndex = 3;
-    FakeDeck* current = rig.incoming();
-    const int calls = rig.park.log.size();
-    e.btnNext_Click();
-    QCOMPARE(e.CurrentIndex, 0);
-    QCOMPARE(rig.park.log.size(), calls);
-    QCOMPARE(rig.incoming(), current);
-    QVERIFY(current->playing);
-}
-
-void TestTransport::playSelectedItem() {
-    Rig rig(threeSongs);
-    PlaybackEngine& e = rig.e();
-    rig.list.selected = 3;
-    e.mnuPlaySelectedItem_Click();
-    QCOMPARE(rig.list.cleared, QList<int>{3});
-    QCOMPARE(e.CurrentIndex, 3);
-    QCOMPARE(rig.incoming()->file, QStringLiteral("/m/3.mp3"));
-    QCOMPARE(e.PlayState, 1);
-    QCOMPARE(e.display().lblStatus, QStringLiteral("Play"));
-    QCOMPARE(rig.list.shown, QList<int>{3}); // shown again as the single selection
-    QCOMPARE(rig.list.selected, 3);
-}
-
-void TestTransport::playSelectedItemWithoutSelection() {
-    Rig rig(threeSongs);
-    PlaybackEngine& e = rig.e();
-    const int calls = rig.park.log.size();
-    e.mnuPlaySelectedItem_Click();
-    QCOMPARE(rig.park.log.size(), calls);
-    QCOMPARE(e.CurrentIndex, 0);
-    QCOMPARE(e.PlayState, 1);
-    QCOMPARE(e.display().lblStatus, QStringLiteral("Play"));
-    rig.list.selected = 4; // stale: beyond the list
-    e.mnuPlaySelectedItem_Click();
-    QCOMPARE(rig.park.log.size(), calls);
-    QVERIFY(rig.list.cleared.isEmpty());
-}
-
-void TestTransport::showItemInPlayRange_data() {
+void TestTransport::stateTable_data() {
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("state");
     QTest::addColumn<int>("index");
-    QTest::addColumn<bool>("shown");
-    QTest::newRow("-1") << -1 << false;
-    QTest::newRow("0") << 0 << false;
-    QTest::newRow("1") << 1 << true;
-    QTest::newRow("3") << 3 << true;
-    QTest::newRow("4") << 4 << false;
+    QTest::addColumn<QString>("firstCall"); // on the deck current before: "" none, "-" any
+    QTest::addColumn<QString>("file");      // on the current deck after
+    const auto row = [](const char* from, const char* command, int state, int index,
+                        const char* call, int song) {
+        QTest::addRow("%s + %s", from, command)
+            << from << command << state << index << call << QStringLiteral("/m/%1.mp3").arg(song);
+    };
+    row("Stop", "Play", 1, 1, "-", 1); // play from stop starts entry 1
+    row("Stop", "Pause", 2, 2, "pause", 2);
+    row("Stop", "Stop", 0, 2, "stop", 2);
+    row("Stop", "Next", 0, 3, "-", 3); // the song changes, the state stays
+    row("Stop", "Back", 0, 1, "-", 1);
+    row("Play", "Play", 1, 2, "", 2);
+    row("Play", "Pause", 2, 2, "pause", 2);
+    row("Play", "Stop", 0, 2, "stop", 2);
+    row("Play", "Next", 1, 3, "-", 3);
+    row("Play", "Back", 1, 1, "-", 1);
+    row("Pause", "Play", 1, 2, "play", 2); // resumes, starts no song
+    row("Pause", "Pause", 1, 2, "play", 2);
+    row("Pause", "Stop", 0, 2, "stop", 2);
+    row("Pause", "Next", 1, 3, "play", 3); // resumes first; it fades out now
+    row("Pause", "Back", 1, 1, "play", 1);
 }
 
-void TestTransport::showItemInPlayRange() {
+void TestTransport::stateTable() {
+    QFETCH(QString, from);
+    QFETCH(QString, command);
+    QFETCH(int, state);
     QFETCH(int, index);
-    QFETCH(bool, shown);
+    QFETCH(QString, firstCall);
+    QFETCH(QString, file);
     Rig rig(threeSongs);
-    rig.e().CurrentIndex = static_cast<int16_t>(index);
-    rig.e().mnuShowItemInPlay_Click();
-    QCOMPARE(rig.list.shown, shown ? QList<int>{index} : QList<int>{});
+    PlaybackEngine& e = rig.playing().e();
+    e.btnNext_Click(); // a transition runs: both decks sound
+    if (from == "Pause")
+        e.btnPause_Click();
+    else if (from == "Stop")
+        e.btnStop_Click();
+    FakeDeck* current = rig.incoming();
+    FakeDeck* other = rig.outgoing();
+    rig.park.log.clear();
+    QSignalSpy status(&e, &PlaybackEngine::statusTextChanged);
+
+    if (command == "Play")
+        e.btnPlay_Click();
+    else if (command == "Pause")
+        e.btnPause_Click();
+    else if (command == "Stop")
+        e.btnStop_Click();
+    else if (command == "Next")
+        e.btnNext_Click();
+    else
+        e.btnBack_Click();
+
+    const QString label = QStringList{"Stop", "Play", "Pause"}.at(state);
+    QCOMPARE(e.PlayState, state);
+    QCOMPARE(e.CurrentIndex, index);
+    QCOMPARE(e.display().lblStatus, label);
+    if (command != "Next" && command != "Back") // these rewrite the label only when resuming
+        QCOMPARE(status.count(), 1);
+    if (!status.isEmpty())
+        QCOMPARE(status.last().at(0).toString(), label);
+    QCOMPARE(rig.incoming()->file, file);
+    if (firstCall != "-")
+        QCOMPARE(rig.park.callsOf(current->serial).value(0), firstCall);
+    if (command == "Stop") { // both decks, nothing else; the timers run on
+        QCOMPARE(rig.park.log, QStringList({QStringLiteral("%1 stop").arg(current->serial),
+                                            QStringLiteral("%1 stop").arg(other->serial)}));
+        QVERIFY(e.tmrTransition.isActive() && e.tmrPosition.isActive());
+    }
+    if (command == "Pause" && from == "Play") { // only the current deck pauses
+        QVERIFY(!current->playing && other->playing);
+        QVERIFY(e.tmrTransition.isActive());
+    }
+    if (command == "Next" || command == "Back" || (from == "Stop" && command == "Play"))
+        QVERIFY(rig.incoming()->playing);
 }
 
-void TestTransport::emptyListStopsEverything() {
+void TestTransport::doTransitionRangeRules() {
+    {
+        // Index below 1: DoTransition does nothing.
+        Rig rig(threeSongs);
+        rig.e().CurrentIndex = -1;
+        const int calls = rig.park.log.size();
+        rig.e().DoTransition();
+        QCOMPARE(rig.park.log.size(), calls);
+        QCOMPARE(rig.e().CurrentIndex, -1);
+        QCOMPARE(rig.e().CurrentDeck, 0);
+    }
+    {
+        // Next on the last entry: past the end, nothing starts, the running transition goes on.
+        Rig rig(threeSongs);
+        PlaybackEngine& e = rig.e();
+        e.btnPlay_Click();
+        for (int s = 0; s < 10; ++s)
+            e.tmrTransition_Timer();
+        FakeDeck* current = rig.incoming();
+        const int calls = rig.park.log.size();
+        e.CurrentIndex = 3;
+        e.btnNext_Click();
+        QCOMPARE(e.CurrentIndex, 0);
+        QCOMPARE(rig.park.log.size(), calls);
+        QCOMPARE(e.TransitionStep, 10);
+        QVERIFY(e.tmrTransition.isActive());
+        QCOMPARE(rig.incoming(), current);
+        QVERIFY(current->playing);
+    }
+    {
+        // Back from entry 1 gives index 0, which the loader turns into 1.
+        Rig rig(threeSongs);
+        PlaybackEngine& e = rig.playing().e();
+        const int deckBefore = e.CurrentDeck;
+        e.btnBack_Click();
+        QCOMPARE(e.CurrentIndex, 1);
+        QCOMPARE(e.CurrentDeck, 1 - deckBefore);
+        QCOMPARE(rig.incoming()->file, QStringLiteral("/m/1.mp3"));
+        QCOMPARE(rig.outgoing()->file, QStringLiteral("/m/1.mp3"));
+        QVERIFY(e.tmrTransition.isActive());
+    }
+    // An emptied list stops everything.
     Rig rig(threeSongs);
     PlaybackEngine& e = rig.e();
     e.btnPlay_Click();
-    FakeDeck* a = rig.deck(0);
-    FakeDeck* b = rig.deck(1);
     rig.list.locations.clear();
     e.btnNext_Click();
     QCOMPARE(e.CurrentIndex, -1);
     QCOMPARE(e.PlayState, 0);
     QCOMPARE(e.display().lblStatus, QStringLiteral("Stop"));
-    QVERIFY(!a->playing && !b->playing);
+    QVERIFY(!rig.deck(0)->playing && !rig.deck(1)->playing);
     QVERIFY(!e.tmrTransition.isActive());
-
     // Play with an empty list: decks stay stopped, the state still says Play.
     Rig empty;
     empty.e().btnPlay_Click();
@@ -274,38 +180,9 @@ void TestTransport::emptyListStopsEverything() {
     QCOMPARE(empty.park.callsOf(2).last(), QStringLiteral("stop"));
 }
 
-void TestTransport::minusOneIndexDoesNothing() {
-    Rig rig(threeSongs);
-    PlaybackEngine& e = rig.e();
-    e.CurrentIndex = -1;
-    const int calls = rig.park.log.size();
-    e.DoTransition();
-    QCOMPARE(rig.park.log.size(), calls);
-    QCOMPARE(e.CurrentIndex, -1);
-    QCOMPARE(e.CurrentDeck, 0);
-}
-
-void TestTransport::beyondListLeavesRunningTransition() {
-    Rig rig(threeSongs);
-    PlaybackEngine& e = rig.e();
-    e.btnPlay_Click();
-    for (int s = 0; s < 10; ++s)
-        e.tmrTransition_Timer();
-    const int calls = rig.park.log.size();
-    e.CurrentIndex = 9;
-    e.DoTransition();
-    QCOMPARE(e.CurrentIndex, 0);
-    QCOMPARE(rig.park.log.size(), calls);
-    QCOMPARE(e.TransitionStep, 10);
-    QVERIFY(e.tmrTransition.isActive());
-    QCOMPARE(e.CurrentDeck, 1);
-}
-
 void TestTransport::nextDuringTransitionRestartsOnOtherDeck() {
     Rig rig(threeSongs);
-    PlaybackEngine& e = rig.e();
-    e.btnPlay_Click();
-    rig.finishTransition();
+    PlaybackEngine& e = rig.playing().e();
     e.btnNext_Click(); // song 2 fades in on deck 0, song 1 fades out on deck 1
     for (int s = 0; s < 30; ++s)
         e.tmrTransition_Timer();
@@ -330,62 +207,95 @@ void TestTransport::nextDuringTransitionRestartsOnOtherDeck() {
     QCOMPARE(e.vscVolume[1].value(), 84);
 }
 
-void TestTransport::loaderAppliesTrims() {
+void TestTransport::playSelectedAndShowItem_data() {
+    QTest::addColumn<int>("index");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("-1") << -1 << false;
+    QTest::newRow("0") << 0 << false;
+    QTest::newRow("1") << 1 << true;
+    QTest::newRow("3") << 3 << true;
+    QTest::newRow("4 (stale)") << 4 << false;
+}
+
+void TestTransport::playSelectedAndShowItem() {
+    QFETCH(int, index);
+    QFETCH(bool, valid);
+    Rig shown(threeSongs);
+    shown.e().CurrentIndex = static_cast<int16_t>(index);
+    shown.e().mnuShowItemInPlay_Click();
+    QCOMPARE(shown.list.shown, valid ? QList<int>{index} : QList<int>{});
+
     Rig rig(threeSongs);
     PlaybackEngine& e = rig.e();
-    e.spinCutFirst.setValue(5);
-    e.spinCutLast.setValue(10);
-    QCOMPARE(e.CutFirst, 5);
-    QCOMPARE(e.CutLast, 10);
+    rig.list.selected = index;
+    const int calls = rig.park.log.size();
+    e.mnuPlaySelectedItem_Click();
+    QCOMPARE(e.PlayState, 1);
+    QCOMPARE(e.display().lblStatus, QStringLiteral("Play"));
+    if (!valid) { // no selection: the state says Play, no deck moves
+        QCOMPARE(rig.park.log.size(), calls);
+        QCOMPARE(e.CurrentIndex, 0);
+        QVERIFY(rig.list.cleared.isEmpty());
+        return;
+    }
+    QCOMPARE(rig.list.cleared, QList<int>{index});
+    QCOMPARE(e.CurrentIndex, index);
+    QCOMPARE(rig.incoming()->file, QStringLiteral("/m/%1.mp3").arg(index));
+    QCOMPARE(rig.list.shown, QList<int>{index}); // shown again as the single selection
+    QCOMPARE(rig.list.selected, index);
+}
+
+void TestTransport::loaderAppliesTrims_data() {
+    QTest::addColumn<int>("length"); // -1: the file does not open
+    QTest::addColumn<int>("cutFirst");
+    QTest::addColumn<int>("cutLast");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("end");
+    QTest::addColumn<QString>("total");
+    QTest::addColumn<QString>("playable");
+    QTest::newRow("trimmed") << 200 << 5 << 10 << 5 << 190 << "200"
+                             << "03:05";
+    QTest::newRow("too short for trims") << 10 << 5 << 10 << 0 << 10 << "10"
+                                         << "00:10";
+    QTest::newRow("missing file") << -1 << 3 << 0 << 0 << 0 << "0"
+                                  << "00:00";
+}
+
+void TestTransport::loaderAppliesTrims() {
+    QFETCH(int, length);
+    QFETCH(int, cutFirst);
+    QFETCH(int, cutLast);
+    QFETCH(int, start);
+    QFETCH(int, end);
+    QFETCH(QString, total);
+    QFETCH(QString, playable);
+    Rig rig({{"/m/song.mp3", length}});
+    PlaybackEngine& e = rig.e();
+    e.spinCutFirst.setValue(cutFirst);
+    e.spinCutLast.setValue(cutLast);
     QSignalSpy slider(&e, &PlaybackEngine::positionSliderChanged);
     e.btnPlay_Click();
-    QCOMPARE(e.SongStart, 5);
-    QCOMPARE(e.SongEnd, 190);
-    QCOMPARE(rig.list.subItem(1, 9), QStringLiteral("200"));
-    QCOMPARE(rig.list.subItem(1, 1), QStringLiteral("03:05"));
-    QCOMPARE(rig.incoming()->position, 5);
+    QCOMPARE(e.SongStart, start);
+    QCOMPARE(e.SongEnd, end);
+    QCOMPARE(rig.list.subItem(1, 9), total);
+    QCOMPARE(rig.list.subItem(1, 1), playable);
+    QCOMPARE(rig.incoming()->position, start);
     QCOMPARE(e.hscPosition.value(), 0);
-    QCOMPARE(e.hscPosition.maximum(), 185);
-    QCOMPARE(slider.last().at(1).toInt(), 185);
+    QCOMPARE(e.hscPosition.maximum(), end - start);
+    QCOMPARE(slider.last().at(1).toInt(), end - start);
     QCOMPARE(e.PositionUpdating, 0);
-}
-
-void TestTransport::loaderIgnoresTrimsOnShortSong() {
-    Rig rig({{QStringLiteral("/m/short.wav"), 10}});
-    PlaybackEngine& e = rig.e();
-    e.spinCutFirst.setValue(5);
-    e.spinCutLast.setValue(10);
-    e.btnPlay_Click();
-    QCOMPARE(e.SongStart, 0);
-    QCOMPARE(e.SongEnd, 10);
-    QCOMPARE(rig.list.subItem(1, 1), QStringLiteral("00:10"));
-    QCOMPARE(rig.incoming()->position, 0);
-}
-
-void TestTransport::loaderOnMissingFile() {
-    Rig rig({{QStringLiteral("/m/gone.mp3"), -1}});
-    PlaybackEngine& e = rig.e();
-    e.spinCutFirst.setValue(3);
-    e.btnPlay_Click();
-    QCOMPARE(e.SongStart, 0);
-    QCOMPARE(e.SongEnd, 0);
-    QCOMPARE(rig.list.subItem(1, 9), QStringLiteral("0"));
-    QCOMPARE(rig.list.subItem(1, 1), QStringLiteral("00:00"));
-    QCOMPARE(e.hscPosition.maximum(), 0);
     QVERIFY(e.tmrPosition.isActive());
 }
 
 void TestTransport::loaderStartsSilentAndSeeks() {
     Rig rig(threeSongs, 64);
-    PlaybackEngine& e = rig.e();
-    e.btnPlay_Click();
-    rig.finishTransition();
+    PlaybackEngine& e = rig.playing().e();
     QCOMPARE(e.vscVolume[1].value(), 21);
     // Deck 0 was left at silence, so the loader's explicit handler run is the only call.
     e.btnNext_Click();
-    const QStringList fresh = rig.park.callsOf(rig.incoming()->serial);
-    QCOMPARE(fresh, QStringList({"device Test Output", "file /m/2.mp3", "open", "seek 0",
-                                 "volume -7225", "play"}));
+    QCOMPARE(rig.park.callsOf(rig.incoming()->serial),
+             QStringList({"device Test Output", "file /m/2.mp3", "open", "seek 0", "volume -7225",
+                          "play"}));
     QCOMPARE(e.display().lblVolume[0], QStringLiteral("0"));
     // A Mix leaves deck 1's fader at the master level (21); reloading it moves the fader
     // to silence (one call) and the handler runs again explicitly.
@@ -395,8 +305,8 @@ void TestTransport::loaderStartsSilentAndSeeks() {
     e.btnNext_Click();
     QCOMPARE(rig.park.callsOf(rig.incoming()->serial).filter("volume"),
              QStringList({"volume -7225", "volume -7225"}));
-    QVERIFY(rig.park.log.contains(QStringLiteral("%1 stop").arg(3))); // old deck 1 stopped
-    QVERIFY(rig.park.find(3) == nullptr);                             // and released
+    QVERIFY(rig.park.log.contains(QStringLiteral("3 stop"))); // old deck 1 stopped
+    QVERIFY(rig.park.find(3) == nullptr);                     // and released
 }
 
 void TestTransport::trimChangesWaitForNextLoad() {
@@ -423,16 +333,13 @@ void TestTransport::outputChoiceRebuildsDecks() {
     Rig rig(threeSongs);
     PlaybackEngine& e = rig.e();
     e.btnPlay_Click();
-    FakeDeck* playing = rig.incoming();
-    QVERIFY(playing->playing);
-    const int serial = playing->serial;
+    const int serial = rig.incoming()->serial;
     e.cmbOutputDevices_Click(QStringLiteral("Other Card"));
     QVERIFY(rig.park.find(serial) == nullptr); // released: silent at once
     QCOMPARE(rig.deck(0)->device, QStringLiteral("Other Card"));
     QCOMPARE(rig.deck(1)->device, QStringLiteral("Other Card"));
     QVERIFY(rig.deck(0)->file.isEmpty());
     QCOMPARE(e.PlayState, 1);
-    QCOMPARE(e.display().lblStatus, QStringLiteral("Play"));
     QCOMPARE(e.CurrentIndex, 1);
     QCOMPARE(e.CurrentDeck, 1);
     QCOMPARE(e.outputDevice(), QStringLiteral("Other Card"));
@@ -440,7 +347,7 @@ void TestTransport::outputChoiceRebuildsDecks() {
     QCOMPARE(rig.incoming()->device, QStringLiteral("Other Card"));
 }
 
-void TestTransport::engineWithoutDecksSurvives() {
+void TestTransport::oddStatesSurvive() {
     // No output found at start-up: no decks until the loader makes one.
     DeckPark park;
     FakeList list({QStringLiteral("/m/1.mp3")});
@@ -461,25 +368,204 @@ void TestTransport::engineWithoutDecksSurvives() {
     while (e.tmrTransition.isActive())
         e.tmrTransition_Timer();
 
-    // And without a list at all.
+    // Without a list at all.
     PlaybackEngine bare(park.factory(), nullptr);
     bare.btnPlay_Click();
     QCOMPARE(bare.CurrentIndex, -1);
     bare.mnuPlaySelectedItem_Click();
     bare.mnuShowItemInPlay_Click();
-}
 
-void TestTransport::strayCurrentDeckIsSafe() {
+    // A stray CurrentDeck (only a caller writing the public field wrongly can do this).
     Rig rig(threeSongs);
-    PlaybackEngine& e = rig.e();
-    e.CurrentDeck = 7; // only a caller writing the public field wrongly can do this
-    e.hscVolume.setValue(40);
-    e.tmrTransition_Timer();
-    e.btnPlay_Click();
-    QCOMPARE(e.CurrentDeck, 0);
+    rig.e().CurrentDeck = 7;
+    rig.e().hscVolume.setValue(40);
+    rig.e().tmrTransition_Timer();
+    rig.e().btnPlay_Click();
+    QCOMPARE(rig.e().CurrentDeck, 0);
     QCOMPARE(rig.incoming()->file, QStringLiteral("/m/1.mp3"));
     rig.finishTransition();
     QCOMPARE(rig.incoming()->volume, -(45 * 45));
+}
+
+void TestTransport::monitorWorkedExample() {
+    Rig rig(threeSongs);
+    PlaybackEngine& e = rig.e();
+    e.spinCutFirst.setValue(5);
+    e.spinCutLast.setValue(10);
+    e.spinTransitionTime.setValue(8);
+    rig.playing().tickAt(181);
+    QCOMPARE(e.display().lblTotal, QStringLiteral("03:05"));
+    QCOMPARE(e.display().lblPosition, QStringLiteral("02:56"));
+    QCOMPARE(e.display().lblTimeLeft, QStringLiteral("00:09"));
+    QCOMPARE(e.hscPosition.value(), 176);
+    QCOMPARE(e.CurrentIndex, 1);
+
+    QSignalSpy position(&e, &PlaybackEngine::positionTextChanged);
+    QSignalSpy left(&e, &PlaybackEngine::timeLeftTextChanged);
+    const int firstDeck = e.CurrentDeck;
+    rig.tickAt(182);
+    QCOMPARE(position.first().at(0).toString(), QStringLiteral("02:57"));
+    QCOMPARE(left.first().at(0).toString(), QStringLiteral("00:08"));
+    QCOMPARE(e.CurrentIndex, 2);
+    QCOMPARE(e.CurrentDeck, 1 - firstDeck);
+    QCOMPARE(rig.incoming()->file, QStringLiteral("/m/2.mp3"));
+    QVERIFY(rig.outgoing()->playing); // fades out over its last 8 s
+    QCOMPARE(e.tmrTransition.interval(), 8000 / 85);
+    // The loader reset the slider for the new song without seeking.
+    QCOMPARE(e.hscPosition.value(), 0);
+    QCOMPARE(e.hscPosition.maximum(), 165);
+    QCOMPARE(rig.incoming()->position, 5);
+}
+
+void TestTransport::transitionPoint_data() {
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("transitionTime");
+    QTest::addColumn<int>("position");
+    QTest::addColumn<bool>("advances");
+    QTest::newRow("1 s, one before") << 200 << 1 << 198 << false;
+    QTest::newRow("1 s, at the point") << 200 << 1 << 199 << true;
+    QTest::newRow("20 s set late, one before") << 200 << 20 << 179 << false;
+    QTest::newRow("20 s set late, at the point") << 200 << 20 << 180 << true;
+    QTest::newRow("song shorter than the transition") << 3 << 5 << 0 << true;
+}
+
+void TestTransport::transitionPoint() {
+    QFETCH(int, length);
+    QFETCH(int, transitionTime);
+    QFETCH(int, position);
+    QFETCH(bool, advances);
+    Rig rig({{"/m/1.mp3", length}, {"/m/2.mp3", 100}});
+    rig.playing().e().spinTransitionTime.setValue(transitionTime); // takes effect at once
+    rig.tickAt(position);
+    QCOMPARE(rig.e().CurrentIndex, advances ? 2 : 1);
+}
+
+void TestTransport::orderPlayWrapsToTheTop() {
+    Rig rig(threeSongs);
+    PlaybackEngine& e = rig.e();
+    e.btnPlay_Click();
+    QStringList played{rig.incoming()->file};
+    for (int song = 0; song < 3; ++song) {
+        rig.finishTransition();
+        rig.tickAt(e.SongEnd - 1); // exactly at the transition point (1 s)
+        if (e.CurrentIndex == 0) {
+            // Past the end: nothing started; the next tick starts entry 1.
+            QCOMPARE(rig.incoming()->file, QStringLiteral("/m/3.mp3"));
+            rig.tickAt(e.SongEnd - 1);
+        }
+        played << rig.incoming()->file;
+    }
+    QCOMPARE(played, QStringList({"/m/1.mp3", "/m/2.mp3", "/m/3.mp3", "/m/1.mp3"}));
+    QCOMPARE(e.CurrentIndex, 1);
+}
+
+void TestTransport::shuffle() {
+    {
+        Rig rig({{"/m/only.mp3", 60}}); // one entry: it repeats
+        PlaybackEngine& e = rig.e();
+        e.chkRndPlay.setValue(1);
+        e.btnPlay_Click();
+        for (int round = 0; round < 4; ++round) {
+            const int deckBefore = e.CurrentDeck;
+            rig.finishTransition();
+            rig.tickAt(59);
+            QCOMPARE(e.CurrentIndex, 1);
+            QCOMPARE(e.CurrentDeck, 1 - deckBefore);
+            QCOMPARE(rig.incoming()->file, QStringLiteral("/m/only.mp3"));
+            QCOMPARE(rig.incoming()->position, 0);
+        }
+    }
+    {
+        Rig rig(threeSongs);
+        PlaybackEngine& e = rig.e();
+        QList<double> draws{0.70, 0.0, 0.999999, 0.34};
+        e.setRandomSource([&draws] { return draws.takeFirst(); });
+        QSignalSpy shuffle(&e, &PlaybackEngine::shuffleChanged);
+        QVERIFY(e.chkRndPlay.setValue(1));
+        QCOMPARE(shuffle.count(), 1);
+        e.btnPlay_Click();
+        QList<int> picked;
+        for (int i = 0; i < 4; ++i) {
+            rig.finishTransition();
+            rig.tickAt(e.SongEnd - 1);
+            picked << e.CurrentIndex;
+        }
+        QCOMPARE(picked, QList<int>({3, 1, 3, 2}));
+        e.btnBack_Click(); // Next and Back keep list order in shuffle mode
+        QCOMPARE(e.CurrentIndex, 1);
+    }
+    Rig rig(threeSongs); // the default draw stays in range
+    rig.e().chkRndPlay.setValue(1);
+    rig.e().btnPlay_Click();
+    for (int i = 0; i < 20; ++i) {
+        rig.finishTransition();
+        rig.tickAt(rig.e().SongEnd);
+        QVERIFY2(rig.e().CurrentIndex >= 1 && rig.e().CurrentIndex <= 3,
+                 qPrintable(QString::number(rig.e().CurrentIndex)));
+    }
+}
+
+void TestTransport::failedSongIsSkippedOnNextTick() {
+    Rig rig({{"/m/1.mp3", 100}, {"/m/missing.mp3", -1}, {"/m/3.mp3", 100}});
+    PlaybackEngine& e = rig.playing().e();
+    rig.tickAt(99);
+    QCOMPARE(e.CurrentIndex, 2);
+    QCOMPARE(e.SongEnd, 0);
+    QCOMPARE(rig.list.subItem(2, 9), QStringLiteral("0"));
+    QCOMPARE(rig.list.subItem(2, 1), QStringLiteral("00:00"));
+    const int survivor = rig.outgoing()->serial; // song 1 keeps fading out meanwhile
+    QVERIFY(rig.outgoing()->playing);
+    e.tmrPosition_Timer();
+    QCOMPARE(e.CurrentIndex, 3);
+    QCOMPARE(rig.incoming()->file, QStringLiteral("/m/3.mp3"));
+    QVERIFY(rig.park.find(survivor) == nullptr); // its deck received song 3
+}
+
+void TestTransport::emptyListAtTransitionPoint() {
+    Rig rig(threeSongs);
+    PlaybackEngine& e = rig.playing().e();
+    FakeDeck* current = rig.incoming();
+    const QStringList saved = rig.list.locations;
+    rig.list.locations.clear();
+    rig.tickAt(199);
+    QCOMPARE(e.CurrentIndex, -1);
+    QCOMPARE(e.PlayState, 0);
+    QVERIFY(!current->playing);
+    // Every later tick at the point stops again while the list is empty...
+    e.tmrPosition_Timer();
+    QCOMPARE(e.CurrentIndex, -1);
+    // ...and starts entry 1 as soon as the list has rows.
+    rig.list.locations = saved;
+    e.tmrPosition_Timer();
+    QCOMPARE(e.CurrentIndex, 1);
+    QCOMPARE(rig.incoming()->file, QStringLiteral("/m/1.mp3"));
+}
+
+void TestTransport::positionBeforeTheStartPoint() {
+    Rig rig(threeSongs);
+    PlaybackEngine& e = rig.e();
+    e.spinCutFirst.setValue(10);
+    e.btnPlay_Click();
+    rig.tickAt(30);
+    QCOMPARE(e.hscPosition.value(), 20);
+    QSignalSpy slider(&e, &PlaybackEngine::positionSliderChanged);
+    rig.tickAt(4); // before the cut-first point: the slider refuses -6
+    QCOMPARE(slider.count(), 0);
+    QCOMPARE(e.hscPosition.value(), 20);
+    QCOMPARE(e.display().lblPosition, QStringLiteral("00:-06"));
+    QCOMPARE(e.display().prgPosition, 11); // 20 of 190
+}
+
+void TestTransport::monitorRunsFromFirstLoad() {
+    Rig rig(threeSongs);
+    PlaybackEngine& e = rig.e();
+    QVERIFY(!e.tmrPosition.isActive());
+    QCOMPARE(e.tmrPosition.interval(), 100);
+    e.btnPlay_Click();
+    e.btnStop_Click();
+    QVERIFY(e.tmrPosition.isActive());
+    rig.incoming()->position = 65; // the real timer drives the displays
+    QTRY_COMPARE_WITH_TIMEOUT(e.display().lblPosition, QStringLiteral("01:05"), 5000);
 }
 
 QTEST_GUILESS_MAIN(TestTransport)
