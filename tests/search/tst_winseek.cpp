@@ -138,8 +138,17 @@ private slots:
         Window win;
         QVERIFY(win->dirList()->setPath(tree()));
         QCOMPARE(win->filList()->fileCount(), 2);
+        // Entering a text box selects its text.
+        QVERIFY(win.show(true));
+        win->txtSearchMask()->setFocus();
+        QTest::qWait(10);
+        QVERIFY(!win->txtSearchMask()->hasSelectedText()); // empty: nothing to select
+        win->txtSearchSpec()->setFocus();
+        QTRY_COMPARE(win->txtSearchSpec()->selectedText(), QStringLiteral("*.mp3"));
 
         win->txtSearchMask()->setText("love");
+        win->txtSearchMask()->setFocus();
+        QTRY_COMPARE(win->txtSearchMask()->selectedText(), QStringLiteral("love"));
         QCOMPARE(win->txtSearchSpec()->text(), QStringLiteral("*love*.mp3"));
         QCOMPARE(win->filList()->fileCount(), 1);
         QCOMPARE(win->filList()->fileName(0), QStringLiteral("I Love You.MP3"));
@@ -182,11 +191,8 @@ private slots:
         QFETCH(QString, counter);
         const QString root = tree() + "/Root";
         QVERIFY(touchAll(root, files));
-        QStringList titles;
-        for (QString& f : found) {
-            titles << QFileInfo(f).completeBaseName();
+        for (QString& f : found)
             f.prepend(root + "/");
-        }
         for (QString& c : captions)
             if (!c.startsWith("Searching"))
                 c.prepend(root);
@@ -200,7 +206,6 @@ private slots:
         });
         win->cmdSearch()->click();
         QCOMPARE(win.locations(), found);
-        QCOMPARE(win.titles(), titles);
         QCOMPARE(seen, captions);
         QCOMPARE(exitCaptions, QStringList(captions.size(), "Cancel"));
         QCOMPARE(win->lblCount()->text(), counter);
@@ -433,19 +438,6 @@ private slots:
         choose(tree() + "/Volume");
         QCOMPARE(win->dirList()->Path(), tree() + "/Volume");
         QCOMPARE(win->dirList()->subdirectory(0), tree() + "/Volume/Music");
-    }
-
-    void focusSelectsPattern() {
-        Window win;
-        QVERIFY(win.show(true));
-        win->txtSearchMask()->setFocus();
-        QTest::qWait(10);
-        QVERIFY(!win->txtSearchMask()->hasSelectedText()); // empty: nothing to select
-        win->txtSearchSpec()->setFocus();
-        QTRY_COMPARE(win->txtSearchSpec()->selectedText(), QStringLiteral("*.mp3"));
-        win->txtSearchMask()->setText("abc");
-        win->txtSearchMask()->setFocus();
-        QTRY_COMPARE(win->txtSearchMask()->selectedText(), QStringLiteral("abc"));
     }
 
     void filesAndRowsToPlaylist() {
