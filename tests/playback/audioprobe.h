@@ -18,12 +18,12 @@ constexpr int ProbeRate = 44100;
 constexpr int ProbeWindow = ProbeRate / 30;
 constexpr double ProbeAmplitude = 0.5;
 
-inline bool writeProbeTone(const QString& path, double frequency, double seconds) {
+inline std::vector<float> probeSignal(double frequency, double seconds) {
     fixtures::Signal s;
     s.frequency = frequency;
     s.seconds = seconds;
     s.amplitude = ProbeAmplitude;
-    return fixtures::writeWav(path, s);
+    return fixtures::render(s);
 }
 
 inline double probeLevel(const std::vector<float>& samples, int64_t fromFrame, double frequency) {
@@ -35,56 +35,45 @@ inline double probeLevel(const std::vector<float>& samples, int64_t fromFrame, d
 // Levels of one tone per window, in dB against ProbeAmplitude.
 inline std::vector<double> probeDecibels(const std::vector<float>& samples, double frequency) {
     std::vector<double> out;
-    const int64_t frames = static_cast<int64_t>(samples.size() / 2);
-    for (int64_t at = 0; at + ProbeWindow <= frames; at += ProbeWindow)
+    for (int64_t at = 0; at + ProbeWindow <= int64_t(samples.size() / 2); at += ProbeWindow)
         out.push_back(capture::decibels(probeLevel(samples, at, frequency), ProbeAmplitude));
     return out;
 }
 
-// The landmarks of one transition in frames from the start of `samples`: where the
-// incoming tone is first heard at all, where it first reaches `fullDb`, and after which
-// the outgoing tone is never heard again.
+// Frames from the start of `samples` where the incoming tone is first heard at all, where
+// it first reaches -1 dB, and after which the outgoing tone is never heard again.
 struct FadeMarks {
-    int64_t inHeard = -1;
-    int64_t inFull = -1;
-    int64_t outGone = -1;
+    int64_t inHeard = -1, inFull = -1, outGone = -1;
 };
 
-inline FadeMarks measureFade(const std::vector<float>& samples, double outgoing, double incoming,
-                             double fullDb = -1.0) {
-    FadeMarks m;
+inline FadeMarks measureFade(const std::vector<float>& samples, double outgoing, double incoming) {
     const double heard = ProbeAmplitude * std::pow(10.0, -80.0 / 20.0);
-    const double full = ProbeAmplitude * std::pow(10.0, fullDb / 20.0);
-    m.inHeard = capture::toneStart(samples, 2, 0, ProbeRate, incoming, heard, ProbeWindow);
-    m.inFull = capture::toneStart(samples, 2, 0, ProbeRate, incoming, full, ProbeWindow);
-    m.outGone = capture::toneEnd(samples, 2, 0, ProbeRate, outgoing, heard, ProbeWindow);
-    return m;
+    const double full = ProbeAmplitude * std::pow(10.0, -1.0 / 20.0);
+    return {capture::toneStart(samples, 2, 0, ProbeRate, incoming, heard, ProbeWindow),
+            capture::toneStart(samples, 2, 0, ProbeRate, incoming, full, ProbeWindow),
+            capture::toneEnd(samples, 2, 0, ProbeRate, outgoing, heard, ProbeWindow)};
 }
 
 // The tones of `frequencies` in the order they dominate the output, each run of at least
-// `minWindows` windows of 0.1 s counted once.
+// two windows of 0.1 s counted once.
 inline QList<double> dominantTones(const std::vector<float>& samples,
-                                   const QList<double>& frequencies, int minWindows = 2) {
+                                   const QList<double>& frequencies) {
     const int window = ProbeRate / 10;
-    const int64_t frames = static_cast<int64_t>(samples.size() / 2);
     QList<double> order;
     double current = 0;
     int run = 0;
-    for (int64_t at = 0; at + window <= frames; at += window) {
+    for (int64_t at = 0; at + window <= int64_t(samples.size() / 2); at += window) {
         const std::vector<float> part(samples.begin() + at * 2,
                                       samples.begin() + (at + window) * 2);
-        double best = 0;
-        double bestLevel = 0.05;
+        double best = 0, bestLevel = 0.05;
         for (double f : frequencies) {
             const double level = capture::toneAmplitude(part, 2, 0, ProbeRate, f);
-            if (level > bestLevel) {
-                best = f;
-                bestLevel = level;
-            }
+            if (level > bestLevel)
+                best = f, bestLevel = level;
         }
         run = best == current ? run + 1 : 1;
         current = best;
-        if (run == minWindows && best != 0 && (order.isEmpty() || order.last() != best))
+        if (run == 2 && best != 0 && (order.isEmpty() || order.last() != best))
             order << best;
     }
     return order;

@@ -148,8 +148,10 @@ struct Rig {
     FakeDeck* deck(int i) const { return dynamic_cast<FakeDeck*>(engine->deck(i)); }
     FakeDeck* incoming() const { return deck(engine->CurrentDeck); }
     FakeDeck* outgoing() const { return deck(1 - engine->CurrentDeck); }
-    int level(bool in) const {
-        return engine->vscVolume[in ? engine->CurrentDeck : 1 - engine->CurrentDeck].value();
+    // Fader levels of the incoming and the outgoing deck.
+    QList<int> levels() const {
+        const int in = engine->CurrentDeck;
+        return {engine->vscVolume[in].value(), engine->vscVolume[1 - in].value()};
     }
 
     // Runs transition ticks by hand until the transition closes; returns the tick count.

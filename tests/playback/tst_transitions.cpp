@@ -53,357 +53,311 @@ QImage picture(int type, bool pressed, QSize size = QSize(75, 22)) {
 class TestTransitions : public QObject {
     Q_OBJECT
 private slots:
-    void lawTable_data();
-    void lawTable();
-    void intervalComputation_data();
-    void intervalComputation();
-    void zeroTransitionTimeFinishesAtOnce();
-    void controlsAreReadAtEachTick();
-    void masterVolumeFigures_data();
-    void masterVolumeFigures();
-    void positionSliderSeeksOnlyForTheUser();
-    void controlsRefuseOutsiders();
-    void picturesShowTheCurves_data();
-    void picturesShowTheCurves();
-    void pictureSurvivesOddSizes();
-};
-
-void TestTransitions::lawTable_data() {
-    QTest::addColumn<int>("type");
-    QTest::addColumn<int>("master");
-    QTest::addColumn<QList<int>>("steps"); // triples: step s, incoming level, outgoing level
-    QTest::newRow("Cross Dissolve 85") << 0 << 85 << QList<int>{1, 84, 1, 42, 43, 42, 85, 0, 85};
-    QTest::newRow("Cross Dissolve 60") << 0 << 60 << QList<int>{1, 84, 26, 30, 55, 55, 60, 25, 85};
-    QTest::newRow("Up Down 85") << 1 << 85 << QList<int>{1, 83, 0, 42, 1, 0, 43, 1, 1, 85, 1, 85};
-    QTest::newRow("Up Down 60") << 1 << 60
-                                << QList<int>{1, 83, 25, 30, 25, 25, 31, 25, 27, 60, 25, 85};
-    QTest::newRow("Down  Up 85") << 2 << 85
-                                 << QList<int>{1, 85, 2, 42, 85, 84, 43, 84, 84, 85, 0, 84};
-    QTest::newRow("Down  Up 60") << 2 << 60
-                                 << QList<int>{1, 85, 27, 30, 85, 85, 31, 83, 85, 60, 25, 85};
-    QTest::newRow("Mix 85") << 3 << 85 << QList<int>{1, 0, 0};
-    QTest::newRow("Mix 60") << 3 << 60 << QList<int>{1, 25, 25, 30, 25, 25, 60, 25, 25};
-    QTest::newRow("Cut 85") << 4 << 85 << QList<int>{1, 0, 85};
-    QTest::newRow("Cut 60") << 4 << 60 << QList<int>{1, 25, 85, 30, 25, 85, 60, 25, 85};
-}
-
-void TestTransitions::lawTable() {
-    QFETCH(int, type);
-    QFETCH(int, master);
-    QFETCH(QList<int>, steps);
-    Rig rig(twoSongs, master);
-    startSecondTransition(rig, type);
-    PlaybackEngine& e = rig.e();
-    FakeDeck* out = rig.outgoing();
-    FakeDeck* in = rig.incoming();
-    QCOMPARE(rig.level(true), 85); // the loader starts it silent
-    QCOMPARE(rig.level(false), 85 - master);
-    const auto stops = [&] { return rig.park.callsOf(out->serial).count("stop"); };
-    const int stopsBefore = stops();
-
-    for (int s = 1; s <= master; ++s) {
-        e.tmrTransition_Timer();
-        QCOMPARE(e.TransitionStep, s);
-        QVERIFY(e.tmrTransition.isActive());
-        if (type == 0) { // one unit per tick each way
-            QCOMPARE(rig.level(true), 85 - s);
-            QCOMPARE(rig.level(false), 85 - master + s);
-        } else if (type == 3) { // both at the master level throughout
-            QCOMPARE(in->volume, -(85 - master) * (85 - master));
-            QCOMPARE(out->volume, in->volume);
-        }
-        if (type == 4)
-            QCOMPARE(stops(), stopsBefore + s); // Cut stops the outgoing deck at every tick
-        else
-            QVERIFY2(out->playing, "the outgoing song plays until the closing tick");
-        for (qsizetype row = 0; row < steps.size(); row += 3) {
-            if (steps[row] != s)
-                continue;
-            const int inLevel = steps[row + 1], outLevel = steps[row + 2];
-            QCOMPARE(rig.level(true), inLevel);
-            QCOMPARE(rig.level(false), outLevel);
-            // The decks hear the law through the volume curve -(a*a) hundredths of a dB.
-            QCOMPARE(in->volume, -(inLevel * inLevel));
-            QCOMPARE(out->volume, -(outLevel * outLevel));
-            QCOMPARE(e.display().lblVolume[e.CurrentDeck],
-                     QString::number(qRound((85 - inLevel) / 85.0 * 100)));
-        }
+    void lawTable_data() {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("master");
+        QTest::addColumn<QList<int>>("steps"); // triples: step s, incoming level, outgoing level
+        const auto row = [](const char* name, int type, int master, const QList<int>& steps) {
+            QTest::newRow(name) << type << master << steps;
+        };
+        row("CD 85", 0, 85, {1, 84, 1, 42, 43, 42, 85, 0, 85});
+        row("CD 60", 0, 60, {1, 84, 26, 30, 55, 55, 60, 25, 85});
+        row("UD 85", 1, 85, {1, 83, 0, 42, 1, 0, 43, 1, 1, 85, 1, 85});
+        row("UD 60", 1, 60, {1, 83, 25, 30, 25, 25, 31, 25, 27, 60, 25, 85});
+        row("DU 85", 2, 85, {1, 85, 2, 42, 85, 84, 43, 84, 84, 85, 0, 84});
+        row("DU 60", 2, 60, {1, 85, 27, 30, 85, 85, 31, 83, 85, 60, 25, 85});
+        row("Mix 85", 3, 85, {1, 0, 0});
+        row("Mix 60", 3, 60, {1, 25, 25, 30, 25, 25, 60, 25, 25});
+        row("Cut 85", 4, 85, {1, 0, 85});
+        row("Cut 60", 4, 60, {1, 25, 85, 30, 25, 85, 60, 25, 85});
     }
 
-    // The closing tick only stops the outgoing deck: no level moves, the Player stays.
-    const int inLevel = rig.level(true), outLevel = rig.level(false);
-    e.tmrTransition_Timer();
-    QVERIFY(!e.tmrTransition.isActive());
-    QCOMPARE(e.TransitionStep, 0);
-    QVERIFY(!out->playing && in->playing);
-    QCOMPARE(rig.park.callsOf(out->serial).last(), QStringLiteral("stop"));
-    QCOMPARE(rig.level(true), inLevel);
-    QCOMPARE(rig.level(false), outLevel);
-    QCOMPARE(rig.outgoing(), out);
-    if (type == 4)
-        QCOMPARE(stops(), stopsBefore + master + 1);
-}
+    void lawTable() {
+        QFETCH(int, type);
+        QFETCH(int, master);
+        QFETCH(QList<int>, steps);
+        Rig rig(twoSongs, master);
+        startSecondTransition(rig, type);
+        PlaybackEngine& e = rig.e();
+        FakeDeck* out = rig.outgoing();
+        FakeDeck* in = rig.incoming();
+        QCOMPARE(rig.levels(), QList<int>({85, 85 - master})); // the loader starts it silent
+        QCOMPARE(in->volume, -7225);
+        const auto stops = [&] { return rig.park.callsOf(out->serial).count("stop"); };
+        const int stopsBefore = stops();
 
-void TestTransitions::intervalComputation_data() {
-    QTest::addColumn<int>("seconds");
-    QTest::addColumn<int>("master");
-    QTest::addColumn<int>("expected"); // -1: none, the timer keeps the interval it had
-    QTest::newRow("1 s at 85") << 1 << 85 << 11;
-    QTest::newRow("5 s at 85") << 5 << 85 << 58;
-    QTest::newRow("8 s at 85") << 8 << 85 << 94;
-    QTest::newRow("100 s at 85") << 100 << 85 << 1176;
-    QTest::newRow("10 s at 60") << 10 << 60 << 166;
-    // Beyond the old 65,535 ms timer limit the computed interval is used as it is.
-    QTest::newRow("66 s at 1") << 66 << 1 << 66000;
-    QTest::newRow("500 s at 2") << 500 << 2 << 250000;
-    QTest::newRow("huge") << 2147483647 << 1 << 2147483647;
-    // No interval at master 0: the transition closes at the first tick.
-    QTest::newRow("5 s at 0") << 5 << 0 << -1;
-}
+        for (int s = 1; s <= master; ++s) {
+            e.tmrTransition_Timer();
+            QCOMPARE(e.TransitionStep, s);
+            QVERIFY(e.tmrTransition.isActive());
+            if (type == 0) // one unit per tick each way
+                QCOMPARE(rig.levels(), QList<int>({85 - s, 85 - master + s}));
+            if (type == 3) // both at the master level throughout
+                QCOMPARE(QList<int>({in->volume, out->volume}),
+                         QList<int>(2, -(85 - master) * (85 - master)));
+            if (type == 4)
+                QCOMPARE(stops(), stopsBefore + s); // Cut stops the outgoing deck at every tick
+            else
+                QVERIFY2(out->playing, "the outgoing song plays until the closing tick");
+            for (qsizetype row = 0; row < steps.size(); row += 3) {
+                if (steps[row] != s)
+                    continue;
+                const int inLevel = steps[row + 1], outLevel = steps[row + 2];
+                QCOMPARE(rig.levels(), QList<int>({inLevel, outLevel}));
+                // The decks hear the law through the volume curve -(a*a) hundredths of a dB.
+                QCOMPARE(in->volume, -(inLevel * inLevel));
+                QCOMPARE(out->volume, -(outLevel * outLevel));
+                QCOMPARE(e.display().lblVolume[e.CurrentDeck],
+                         QString::number(qRound((85 - inLevel) / 85.0 * 100)));
+            }
+        }
 
-void TestTransitions::intervalComputation() {
-    QFETCH(int, seconds);
-    QFETCH(int, master);
-    QFETCH(int, expected);
-    QCOMPARE(PlaybackEngine::transitionInterval(seconds, master),
-             expected < 0 ? std::nullopt : std::optional<int>(expected));
-    if (seconds > 1000)
-        return;
-    Rig rig(twoSongs, master);
-    PlaybackEngine& e = rig.e();
-    e.TransitionTime = seconds;
-    e.btnPlay_Click();
-    QCOMPARE(e.tmrTransition.interval(), expected < 0 ? 100 : expected);
-    QCOMPARE(e.tmrTransition.timerType(), Qt::PreciseTimer);
-    QVERIFY(e.tmrTransition.isActive());
-    FakeDeck* out = rig.outgoing();
-    QCOMPARE(rig.finishTransition(), master + 1); // V steps and the closing tick
-    QCOMPARE(rig.park.callsOf(out->serial).last(), QStringLiteral("stop"));
-    QCOMPARE(rig.level(true), 85 - master);
-    QCOMPARE(rig.incoming()->volume, -(85 - master) * (85 - master));
-}
-
-void TestTransitions::zeroTransitionTimeFinishesAtOnce() {
-    Rig rig(twoSongs, 60);
-    PlaybackEngine& e = rig.playing().e();
-    e.TransitionTime = 0; // only an edited settings file can give this
-    e.optTransition.setValue(2);
-    e.btnNext_Click();
-    QVERIFY(!e.tmrTransition.isActive());
-    QCOMPARE(e.TransitionStep, 0);
-    QCOMPARE(rig.level(true), 25);
-    QCOMPARE(rig.incoming()->volume, -625);
-    QVERIFY(rig.incoming()->playing && !rig.outgoing()->playing);
-    QCOMPARE(rig.level(false), 85);
-}
-
-void TestTransitions::controlsAreReadAtEachTick() {
-    Rig rig(twoSongs, 85);
-    startSecondTransition(rig, 0);
-    PlaybackEngine& e = rig.e();
-    for (int s = 1; s <= 20; ++s)
+        // The closing tick only stops the outgoing deck: no level moves, the Player stays.
+        const QList<int> levels = rig.levels();
         e.tmrTransition_Timer();
-    const int interval = e.tmrTransition.interval();
-    // The incoming deck jumps to the new master level at once, the other stays...
-    e.hscVolume.setValue(50);
-    QCOMPARE(rig.level(true), 35);
-    QCOMPARE(rig.incoming()->volume, -1225);
-    QCOMPARE(rig.level(false), 20);
-    QCOMPARE(e.tmrTransition.interval(), interval); // computed once per transition
-    // ...and the law goes on with the new V: out = (85 - 50) + s.
-    e.tmrTransition_Timer();
-    QCOMPARE(rig.level(true), 85 - 21);
-    QCOMPARE(rig.level(false), 35 + 21);
-    // A new type takes over at the next tick, not before.
-    e.optTransition.setValue(4);
-    QCOMPARE(e.TransitionType, 4);
-    QCOMPARE(rig.level(true), 64);
-    e.tmrTransition_Timer();
-    QCOMPARE(rig.level(true), 35);
-    QCOMPARE(rig.level(false), 85);
-    QVERIFY(!rig.outgoing()->playing);
-    // Lowering V below the step reached closes the transition at the next tick.
-    e.optTransition.setValue(0);
-    e.hscVolume.setValue(10);
-    e.tmrTransition_Timer();
-    QVERIFY(!e.tmrTransition.isActive());
-}
+        QVERIFY(!e.tmrTransition.isActive());
+        QCOMPARE(e.TransitionStep, 0);
+        QVERIFY(!out->playing && in->playing);
+        QCOMPARE(rig.park.callsOf(out->serial).last(), QStringLiteral("stop"));
+        QCOMPARE(rig.levels(), levels);
+        QCOMPARE(rig.outgoing(), out);
+        if (type == 4)
+            QCOMPARE(stops(), stopsBefore + master + 1);
+    }
 
-void TestTransitions::masterVolumeFigures_data() {
-    QTest::addColumn<int>("master");
-    QTest::addColumn<int>("level");
-    QTest::addColumn<int>("deckVolume");
-    QTest::addColumn<QString>("masterText");
-    QTest::addColumn<QString>("deckText");
-    QTest::newRow("85") << 85 << 0 << 0 << "100%"
-                        << "100";
-    QTest::newRow("64") << 64 << 21 << -441 << "75%"
-                        << "75";
-    QTest::newRow("60") << 60 << 25 << -625 << "71%"
-                        << "71";
-    QTest::newRow("10") << 10 << 75 << -5625 << "12%"
-                        << "12";
-    QTest::newRow("0") << 0 << 85 << -7225 << "0%"
-                       << "0";
-}
+    void intervalComputation_data() {
+        QTest::addColumn<int>("seconds");
+        QTest::addColumn<int>("master");
+        QTest::addColumn<int>("expected"); // -1: none, the timer keeps the interval it had
+        QTest::newRow("1 s at 85") << 1 << 85 << 11;
+        QTest::newRow("5 s at 85") << 5 << 85 << 58;
+        QTest::newRow("8 s at 85") << 8 << 85 << 94;
+        QTest::newRow("100 s at 85") << 100 << 85 << 1176;
+        QTest::newRow("10 s at 60") << 10 << 60 << 166;
+        // Beyond the old 65,535 ms timer limit the computed interval is used as it is.
+        QTest::newRow("66 s at 1") << 66 << 1 << 66000;
+        QTest::newRow("500 s at 2") << 500 << 2 << 250000;
+        QTest::newRow("huge") << 2147483647 << 1 << 2147483647;
+        QTest::newRow("5 s at 0: closes at the first tick") << 5 << 0 << -1;
+    }
 
-void TestTransitions::masterVolumeFigures() {
-    QFETCH(int, master);
-    QFETCH(int, level);
-    QFETCH(int, deckVolume);
-    QFETCH(QString, masterText);
-    QFETCH(QString, deckText);
-    Rig rig({{"/m/1.mp3", 200}}, 30);
-    PlaybackEngine& e = rig.playing().e();
-    QSignalSpy bar(&e, &PlaybackEngine::masterVolumePercentChanged);
-    QSignalSpy deckBar(&e, &PlaybackEngine::deckVolumePercentChanged);
-    const QStringList otherCalls = rig.park.callsOf(rig.outgoing()->serial);
-    QVERIFY(e.hscVolume.setValue(master));
-    QCOMPARE(rig.level(true), level);
-    QCOMPARE(rig.incoming()->volume, deckVolume);
-    QCOMPARE(rig.park.callsOf(rig.outgoing()->serial), otherCalls); // only the current deck
-    QCOMPARE(e.display().lblMasterVolume, masterText);
-    QCOMPARE(e.display().lblVolume[e.CurrentDeck], deckText);
-    QCOMPARE(bar.last().at(0).toInt(), masterText.chopped(1).toInt());
-    QCOMPARE(deckBar.last().at(0).toInt(), e.CurrentDeck);
-    QCOMPARE(deckBar.last().at(1).toInt(), deckText.toInt());
-}
+    void intervalComputation() {
+        QFETCH(int, seconds);
+        QFETCH(int, master);
+        QFETCH(int, expected);
+        QCOMPARE(PlaybackEngine::transitionInterval(seconds, master),
+                 expected < 0 ? std::nullopt : std::optional<int>(expected));
+        if (seconds > 1000)
+            return;
+        Rig rig(twoSongs, master);
+        PlaybackEngine& e = rig.e();
+        e.TransitionTime = seconds;
+        e.btnPlay_Click();
+        QCOMPARE(e.tmrTransition.interval(), expected < 0 ? 100 : expected);
+        QCOMPARE(e.tmrTransition.timerType(), Qt::PreciseTimer);
+        QVERIFY(e.tmrTransition.isActive());
+        FakeDeck* out = rig.outgoing();
+        QCOMPARE(rig.finishTransition(), master + 1); // V steps and the closing tick
+        QCOMPARE(rig.park.callsOf(out->serial).last(), QStringLiteral("stop"));
+        QCOMPARE(rig.levels().first(), 85 - master);
+        QCOMPARE(rig.incoming()->volume, -(85 - master) * (85 - master));
+    }
 
-void TestTransitions::positionSliderSeeksOnlyForTheUser() {
-    {
+    void zeroTransitionTimeFinishesAtOnce() {
+        Rig rig(twoSongs, 60);
+        PlaybackEngine& e = rig.playing().e();
+        e.TransitionTime = 0; // only an edited settings file can give this
+        e.optTransition.setValue(2);
+        e.btnNext_Click();
+        QVERIFY(!e.tmrTransition.isActive());
+        QCOMPARE(e.TransitionStep, 0);
+        QCOMPARE(rig.levels(), QList<int>({25, 85}));
+        QCOMPARE(rig.incoming()->volume, -625);
+        QVERIFY(rig.incoming()->playing && !rig.outgoing()->playing);
+    }
+
+    void controlsAreReadAtEachTick() {
+        Rig rig(twoSongs, 85);
+        startSecondTransition(rig, 0);
+        PlaybackEngine& e = rig.e();
+        for (int s = 1; s <= 20; ++s)
+            e.tmrTransition_Timer();
+        const int interval = e.tmrTransition.interval();
+        // The incoming deck jumps to the new master level at once, the other stays...
+        e.hscVolume.setValue(50);
+        QCOMPARE(rig.levels(), QList<int>({35, 20}));
+        QCOMPARE(rig.incoming()->volume, -1225);
+        QCOMPARE(e.tmrTransition.interval(), interval); // computed once per transition
+        // ...and the law goes on with the new V: out = (85 - 50) + s.
+        e.tmrTransition_Timer();
+        QCOMPARE(rig.levels(), QList<int>({85 - 21, 35 + 21}));
+        // A new type takes over at the next tick, not before.
+        e.optTransition.setValue(4);
+        QCOMPARE(e.TransitionType, 4);
+        QCOMPARE(rig.levels(), QList<int>({64, 56}));
+        e.tmrTransition_Timer();
+        QCOMPARE(rig.levels(), QList<int>({35, 85}));
+        QVERIFY(!rig.outgoing()->playing);
+        // Lowering V below the step reached closes the transition at the next tick.
+        e.optTransition.setValue(0);
+        e.hscVolume.setValue(10);
+        e.tmrTransition_Timer();
+        QVERIFY(!e.tmrTransition.isActive());
+    }
+
+    void masterVolumeFigures_data() {
+        QTest::addColumn<int>("master");
+        QTest::addColumn<int>("level");
+        QTest::addColumn<int>("percent"); // of the master and of the current deck
+        QTest::newRow("85") << 85 << 0 << 100;
+        QTest::newRow("64") << 64 << 21 << 75;
+        QTest::newRow("60") << 60 << 25 << 71;
+        QTest::newRow("10") << 10 << 75 << 12;
+        QTest::newRow("0") << 0 << 85 << 0;
+    }
+
+    void masterVolumeFigures() {
+        QFETCH(int, master);
+        QFETCH(int, level);
+        QFETCH(int, percent);
+        Rig rig({{"/m/1.mp3", 200}}, 30);
+        PlaybackEngine& e = rig.playing().e();
+        QSignalSpy bar(&e, &PlaybackEngine::masterVolumePercentChanged);
+        QSignalSpy deckBar(&e, &PlaybackEngine::deckVolumePercentChanged);
+        const QStringList otherCalls = rig.park.callsOf(rig.outgoing()->serial);
+        QVERIFY(e.hscVolume.setValue(master));
+        QCOMPARE(rig.levels().first(), level);
+        QCOMPARE(rig.incoming()->volume, -level * level);
+        QCOMPARE(rig.park.callsOf(rig.outgoing()->serial), otherCalls); // only the current deck
+        QCOMPARE(e.display().lblMasterVolume, QStringLiteral("%1%").arg(percent));
+        QCOMPARE(e.display().lblVolume[e.CurrentDeck], QString::number(percent));
+        QCOMPARE(bar.last().at(0).toInt(), percent);
+        QCOMPARE(deckBar.last(), QVariantList({e.CurrentDeck, percent}));
+    }
+
+    void positionSliderSeeksOnlyForTheUser() {
         Rig rig(threeSongs);
         PlaybackEngine& e = rig.e();
+        e.spinCutFirst.setValue(5);
+        e.spinCutLast.setValue(10);
         e.btnPlay_Click();
+        FakeDeck* d = rig.incoming();
         QSignalSpy percent(&e, &PlaybackEngine::positionPercentChanged);
         QSignalSpy slider(&e, &PlaybackEngine::positionSliderChanged);
-        const QStringList before = rig.park.callsOf(rig.incoming()->serial);
-        rig.tickAt(50); // the monitor moves the slider: displays change, no seek
+        rig.tickAt(55); // the monitor moves the slider: displays change, no seek
         QCOMPARE(e.hscPosition.value(), 50);
-        QCOMPARE(percent.last().at(0).toInt(), 25);
         QCOMPARE(slider.last().at(0).toInt(), 50);
         QCOMPARE(e.display().lblPosition, QStringLiteral("00:50"));
-        QCOMPARE(e.display().lblTimeLeft, QStringLiteral("02:30"));
-        QCOMPARE(rig.park.callsOf(rig.incoming()->serial), before);
+        QCOMPARE(e.display().lblTimeLeft, QStringLiteral("02:15"));
+        QCOMPARE(rig.park.callsOf(d->serial).filter("seek"), QStringList{"seek 5"});
         percent.clear();
-        rig.tickAt(50); // the same position again moves nothing
+        rig.tickAt(55); // the same position again moves nothing
         QCOMPARE(percent.count(), 0);
+        // The user drags it: the deck seeks to the value plus the start point.
+        QVERIFY(e.hscPosition.setValue(100));
+        QCOMPARE(d->position, 105);
+        QCOMPARE(percent.last().at(0).toInt(), 54); // 100 of 185
+        QCOMPARE(e.display().lblPosition, QStringLiteral("01:40"));
+        QCOMPARE(e.display().lblTimeLeft, QStringLiteral("01:25"));
+        QVERIFY(!e.hscPosition.setValue(186)); // beyond the playable length: no seek
+        QCOMPARE(d->position, 105);
         // A seek to the very end reaches the transition point at the next tick.
         rig.finishTransition();
         e.hscPosition.setValue(e.hscPosition.maximum());
-        QCOMPARE(rig.incoming()->position, 200);
+        QCOMPARE(d->position, 190);
         e.tmrPosition_Timer();
         QCOMPARE(e.CurrentIndex, 2);
+
+        Rig broken({{"/m/broken.mp3", -1}});
+        broken.e().hscPosition.setValue(500); // 1000 before the first load
+        QCOMPARE(broken.e().display().prgPosition, 50);
+        broken.e().btnPlay_Click();
+        QCOMPARE(broken.e().hscPosition.maximum(), 0);
+        broken.e().hscPosition_Change(); // no division by the zero range
+        QCOMPARE(broken.e().display().prgPosition, 0);
     }
-    Rig rig({{"/m/1.mp3", 200}});
-    PlaybackEngine& e = rig.e();
-    e.spinCutFirst.setValue(5);
-    e.spinCutLast.setValue(10);
-    e.btnPlay_Click();
-    FakeDeck* d = rig.incoming();
-    rig.tickAt(25);
-    QCOMPARE(e.hscPosition.value(), 20);
-    QCOMPARE(rig.park.callsOf(d->serial).filter("seek"), QStringList{"seek 5"});
-    // The user drags it: the deck seeks to the value plus the start point.
-    QSignalSpy percent(&e, &PlaybackEngine::positionPercentChanged);
-    QVERIFY(e.hscPosition.setValue(100));
-    QCOMPARE(d->position, 105);
-    QCOMPARE(percent.last().at(0).toInt(), 54); // 100 of 185
-    QCOMPARE(e.display().lblPosition, QStringLiteral("01:40"));
-    QCOMPARE(e.display().lblTimeLeft, QStringLiteral("01:25"));
-    QVERIFY(!e.hscPosition.setValue(186)); // beyond the playable length: no seek
-    QCOMPARE(d->position, 105);
 
-    Rig broken({{"/m/broken.mp3", -1}});
-    broken.e().hscPosition.setValue(500); // 1000 before the first load
-    QCOMPARE(broken.e().display().prgPosition, 50);
-    broken.e().btnPlay_Click();
-    QCOMPARE(broken.e().hscPosition.maximum(), 0);
-    broken.e().hscPosition_Change(); // no division by the zero range
-    QCOMPARE(broken.e().display().prgPosition, 0);
-}
+    void controlsRefuseOutsiders() {
+        Rig rig({{"/m/1.mp3", 200}}, 85);
+        PlaybackEngine& e = rig.e();
+        QVERIFY(!e.hscVolume.setValue(86));
+        QVERIFY(!e.hscVolume.setValue(-1));
+        QVERIFY(!e.vscVolume[0].setValue(90));
+        QVERIFY(!e.optTransition.setValue(5));
+        QVERIFY(!e.chkRndPlay.setValue(2));
+        QVERIFY(!e.spinCutLast.setValue(101));
+        QVERIFY(!e.spinTransitionTime.setValue(0));
+        QCOMPARE(QList<int>({e.hscVolume.value(), e.vscVolume[0].value(), e.TransitionType,
+                             e.chkRndPlay.value(), e.CutLast, e.TransitionTime}),
+                 QList<int>({85, 85, 0, 0, 0, 1}));
+        // A stored 500 stays in the field; the control keeps its value.
+        e.spinTransitionTime.setValue(12);
+        e.TransitionTime = 500;
+        QVERIFY(!e.spinTransitionTime.setValue(500));
+        QCOMPARE(e.TransitionTime, 500);
+        QCOMPARE(e.spinTransitionTime.value(), 12);
 
-void TestTransitions::controlsRefuseOutsiders() {
-    Rig rig({{"/m/1.mp3", 200}}, 85);
-    PlaybackEngine& e = rig.e();
-    QVERIFY(!e.hscVolume.setValue(86));
-    QVERIFY(!e.hscVolume.setValue(-1));
-    QCOMPARE(e.hscVolume.value(), 85);
-    QVERIFY(!e.vscVolume[0].setValue(90));
-    QCOMPARE(e.vscVolume[0].value(), 85);
-    QVERIFY(!e.optTransition.setValue(5));
-    QCOMPARE(e.TransitionType, 0);
-    QVERIFY(e.chkRndPlay.setValue(1));
-    QVERIFY(!e.chkRndPlay.setValue(2));
-    // A stored 500 stays in the field; the control keeps its value.
-    e.spinTransitionTime.setValue(12);
-    e.TransitionTime = 500;
-    QVERIFY(!e.spinTransitionTime.setValue(500));
-    QCOMPARE(e.TransitionTime, 500);
-    QCOMPARE(e.spinTransitionTime.value(), 12);
+        int runs = 0, mirrors = 0;
+        ControlValue spin(100, 1, 1); // inverted range, as the spin controls have it
+        spin.onChange = [&runs] { ++runs; };
+        QVERIFY(spin.setValue(50));
+        QVERIFY(spin.setValue(50)); // unchanged: the handler does not run again
+        QVERIFY(!spin.setValue(0));
+        QVERIFY(!spin.setValue(101));
+        QVERIFY(!spin.setValue(int64_t(1) << 40));
+        QCOMPARE(spin.value(), 50);
+        QVERIFY(spin.setValue(100) && spin.setValue(1));
+        QCOMPARE(runs, 3);
 
-    int runs = 0, mirrors = 0;
-    ControlValue spin(100, 1, 1); // inverted range, as the spin controls have it
-    spin.onChange = [&runs] { ++runs; };
-    QVERIFY(spin.setValue(50));
-    QVERIFY(spin.setValue(50)); // unchanged: the handler does not run again
-    QVERIFY(!spin.setValue(0));
-    QVERIFY(!spin.setValue(101));
-    QVERIFY(!spin.setValue(int64_t(1) << 40));
-    QCOMPARE(spin.value(), 50);
-    QCOMPARE(runs, 1);
-    QVERIFY(spin.setValue(100));
-    QVERIFY(spin.setValue(1));
-    QCOMPARE(runs, 3);
-
-    ControlValue slider(0, 1000, 700);
-    runs = 0;
-    slider.onChange = [&runs] { ++runs; };
-    slider.onMirror = [&mirrors] { ++mirrors; };
-    QVERIFY(slider.setMaximum(900));
-    QCOMPARE(runs, 0);
-    QCOMPARE(mirrors, 1);
-    QVERIFY(slider.setMaximum(300)); // the value follows the shrinking range
-    QCOMPARE(slider.value(), 300);
-    QCOMPARE(runs, 1);
-    QVERIFY(!slider.setMaximum(40000)); // beyond 16 bits
-    QCOMPARE(slider.maximum(), 300);
-}
-
-void TestTransitions::picturesShowTheCurves_data() {
-    QTest::addColumn<int>("type");
-    for (int t = 0; t < TransitionTypeCount; ++t)
-        QTest::newRow(qPrintable(transitionName(t))) << t;
-}
-
-void TestTransitions::picturesShowTheCurves() {
-    QFETCH(int, type);
-    const QImage image = picture(type, false);
-    const Colours left = coloursIn(image, 3, 15), right = coloursIn(image, 60, 72);
-    const Colours middle = coloursIn(image, 34, 41), centre = coloursIn(image, 37, 38);
-    QVERIFY2(left.red > left.blue, "the outgoing song is red, on the left");
-    QVERIFY2(right.blue > right.red, "the incoming song is blue, on the right");
-    if (type == 2 || type == 4) { // a white dip / a thin gap between two blocks
-        QVERIFY(middle.white > 0);
-        QCOMPARE(centre.red + centre.blue, 0);
-    } else { // crossing diagonals, long overlap, hatched block: the middle holds both
-        QVERIFY(middle.red > 0 && middle.blue > 0);
+        ControlValue slider(0, 1000, 700);
+        runs = 0;
+        slider.onChange = [&runs] { ++runs; };
+        slider.onMirror = [&mirrors] { ++mirrors; };
+        QVERIFY(slider.setMaximum(900));
+        QCOMPARE(QList<int>({runs, mirrors}), QList<int>({0, 1}));
+        QVERIFY(slider.setMaximum(300)); // the value follows the shrinking range
+        QCOMPARE(QList<int>({slider.value(), runs}), QList<int>({300, 1}));
+        QVERIFY(!slider.setMaximum(40000)); // beyond 16 bits
+        QCOMPARE(slider.maximum(), 300);
     }
-    for (int other = 0; other < type; ++other)
-        QVERIFY(picture(other, false) != image);
-    const QImage pressed = picture(type, true);
-    QVERIFY(pressed != image);
-    QVERIFY(coloursIn(pressed, 0, 75).white < coloursIn(image, 0, 75).white);
-}
 
-void TestTransitions::pictureSurvivesOddSizes() {
-    QStringList names;
-    for (int t = -1; t <= TransitionTypeCount; ++t)
-        names << transitionName(t);
-    QCOMPARE(names, QStringList({"", "Cross Dissolve", "Up Down", "Down  Up", "Mix", "Cut", ""}));
-    QCOMPARE(picture(0, false, QSize(3, 3)).pixel(1, 1), qRgb(0, 0, 0));
-    QCOMPARE(coloursIn(picture(9, false), 0, 75).red, 0);
-    QVERIFY(coloursIn(picture(2, true, QSize(600, 176)), 10, 100).red > 0);
-}
+    void picturesShowTheCurves_data() {
+        QTest::addColumn<int>("type");
+        for (int t = 0; t < TransitionTypeCount; ++t)
+            QTest::newRow(qPrintable(transitionName(t))) << t;
+    }
+
+    void picturesShowTheCurves() {
+        QFETCH(int, type);
+        const QImage image = picture(type, false);
+        const Colours left = coloursIn(image, 3, 15), right = coloursIn(image, 60, 72);
+        const Colours middle = coloursIn(image, 34, 41), centre = coloursIn(image, 37, 38);
+        QVERIFY2(left.red > left.blue, "the outgoing song is red, on the left");
+        QVERIFY2(right.blue > right.red, "the incoming song is blue, on the right");
+        if (type == 2 || type == 4) { // a white dip / a thin gap between two blocks
+            QVERIFY(middle.white > 0);
+            QCOMPARE(centre.red + centre.blue, 0);
+        } else { // crossing diagonals, long overlap, hatched block: the middle holds both
+            QVERIFY(middle.red > 0 && middle.blue > 0);
+        }
+        for (int other = 0; other < type; ++other)
+            QVERIFY(picture(other, false) != image);
+        const QImage pressed = picture(type, true);
+        QVERIFY(pressed != image);
+        QVERIFY(coloursIn(pressed, 0, 75).white < coloursIn(image, 0, 75).white);
+    }
+
+    void namesAndOddPictures() {
+        QStringList names;
+        for (int t = -1; t <= TransitionTypeCount; ++t)
+            names << transitionName(t);
+        QCOMPARE(names,
+                 QStringList({"", "Cross Dissolve", "Up Down", "Down  Up", "Mix", "Cut", ""}));
+        QCOMPARE(picture(0, false, QSize(3, 3)).pixel(1, 1), qRgb(0, 0, 0));
+        QCOMPARE(coloursIn(picture(9, false), 0, 75).red, 0);
+        QVERIFY(coloursIn(picture(2, true, QSize(600, 176)), 10, 100).red > 0);
+    }
+};
 
 QTEST_MAIN(TestTransitions)
 #include "tst_transitions.moc"
