@@ -1,6 +1,4 @@
-// The About window: version caption and centring arithmetic as plain functions, then the
-// real window offscreen: its texts, design positions, links opened through the desktop,
-// and closing with Esc.
+// The About window: version caption and centring arithmetic, then the real window offscreen.
 
 #include "aboutlayout.h"
 #include "appicon.h"
@@ -68,17 +66,20 @@ private slots:
         QCOMPARE(centredOrigin(QSizeF(9000, 9000), QSizeF(9600, 9000)), QPoint(-300, 0));
     }
 
-    void textsAndDesignPositions() {
+    void shownWindow() {
         frmAbout about;
+        about.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&about));
         QCOMPARE(about.windowTitle(), QStringLiteral("Volaro info@volaro.example"));
         QCOMPARE(about.size(), QSize(478, 198)); // design client area 7170 x 2970 twips
         QCOMPARE(about.picIcon->geometry(), QRect(16, 16, 128, 138));
-        const struct {
-            QLabel* label;
-            const char* text;
-            QPoint pos;
-        } labels[] = {
-            {about.lblVersion, "Version", {21, 0}},
+        // The version label reads the numbers this program was built with.
+        const QString version = QStringLiteral("Version %1.%2%3")
+                                    .arg(VOLARO_EXPECTED_MAJOR)
+                                    .arg(VOLARO_EXPECTED_MINOR)
+                                    .arg(VOLARO_EXPECTED_REVISION);
+        const std::tuple<QLabel*, QString, QPoint> labels[] = {
+            {about.lblVersion, version, {21, 0}},
             {about.Label1, "Volaro 3.1 PRO", {168, 24}},
             {about.lblDescription,
              "Volaro Is a software that allows you to PlayBack MP3 files with different types of "
@@ -88,10 +89,11 @@ private slots:
             {about.Label5, "volaro.example", {21, 171}},
             {about.Label2, "info@volaro.example", {147, 171}},
         };
-        for (const auto& l : labels) {
-            QCOMPARE(l.label->text(), QString::fromUtf8(l.text));
-            QCOMPARE(l.label->pos(), l.pos);
+        for (const auto& [label, text, pos] : labels) {
+            QCOMPARE(label->text(), text);
+            QCOMPARE(label->pos(), pos);
         }
+        QVERIFY(about.lblVersion->width() >= about.lblVersion->sizeHint().width());
         QVERIFY(about.Label1->font().bold());
         QVERIFY(!about.lblDescription->font().bold());
         QCOMPARE(about.lblDescription->width(), 252);
@@ -106,18 +108,6 @@ private slots:
         const QImage logo = about.picIcon->pixmap().toImage();
         QVERIFY(!logo.isNull());
         QCOMPARE(qAlpha(logo.pixel(logo.width() / 2, logo.height() / 2)), 255);
-    }
-
-    void loadSetsVersionAndCentres() {
-        frmAbout about;
-        about.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&about));
-        // The numbers this program was built with.
-        QCOMPARE(about.lblVersion->text(), QStringLiteral("Version %1.%2%3")
-                                               .arg(VOLARO_EXPECTED_MAJOR)
-                                               .arg(VOLARO_EXPECTED_MINOR)
-                                               .arg(VOLARO_EXPECTED_REVISION));
-        QVERIFY(about.lblVersion->width() >= about.lblVersion->sizeHint().width());
 
         const QRect screen = about.screen()->geometry();
         const QSize outer = about.frameGeometry().size();
@@ -128,25 +118,12 @@ private slots:
         QCOMPARE(about.frameGeometry().topLeft(), centred);
         QVERIFY(left > 0 && top > 0);
 
-        // Moved by the user, closed with Esc and opened again: centred again.
-        about.move(centred - QPoint(40, 30));
-        QTest::keyClick(&about, Qt::Key_Escape);
-        QVERIFY(!about.isVisible());
-        about.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&about));
-        QCOMPARE(about.frameGeometry().topLeft(), centred);
-    }
-
-    void linksOpenThroughTheDesktop() {
-        frmAbout about;
+        // The links: blue, a hand pointer, opened through the desktop by a click or a key.
+        QVERIFY(about.Label1->palette().color(QPalette::WindowText) != QColor(0, 0, 255));
         for (QLabel* label : {(QLabel*)about.Label5, (QLabel*)about.Label2}) {
             QCOMPARE(label->palette().color(QPalette::WindowText), QColor(0, 0, 255));
             QCOMPARE(label->cursor().shape(), Qt::PointingHandCursor);
         }
-        QVERIFY(about.Label1->palette().color(QPalette::WindowText) != QColor(0, 0, 255));
-        about.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&about));
-
         const QUrl web(QStringLiteral("https://volaro.example/"));
         const QUrl mail(QStringLiteral("mailto:info@volaro.example"));
         QTest::mouseClick(about.Label5, Qt::LeftButton);
@@ -157,11 +134,18 @@ private slots:
         QTest::mousePress(about.Label5, Qt::LeftButton);
         QTest::mouseRelease(about.Label5, Qt::LeftButton, {}, QPoint(-5, -5));
         QCOMPARE(m_opened.size(), 2);
-        // From the keyboard.
         about.activateWindow();
         about.Label5->setFocus();
         QTest::keyClick(about.Label5, Qt::Key_Space);
         QCOMPARE(m_opened, (QList<QUrl>{web, mail, web}));
+
+        // Moved by the user, closed with Esc and opened again: centred again.
+        about.move(centred - QPoint(40, 30));
+        QTest::keyClick(&about, Qt::Key_Escape);
+        QVERIFY(!about.isVisible());
+        about.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        QCOMPARE(about.frameGeometry().topLeft(), centred);
     }
 
     void escapeOrOkClosesAndFrees() {
