@@ -13,7 +13,6 @@
 #include <QPair>
 #include <QStringList>
 #include <memory>
-#include <vector>
 
 namespace volaro::playback::testing {
 
@@ -23,11 +22,9 @@ class FakeDeck;
 struct DeckPark {
     QHash<QString, int> durations; // files that open, with their length in seconds
     QStringList log;               // "<serial> <call>" of every deck, in order
-    std::vector<FakeDeck*> alive;
     int made = 0;
 
     DeckFactory factory();
-    FakeDeck* find(int serial) const; // null once released
     QStringList callsOf(int serial) const {
         QStringList out;
         const QString prefix = QString::number(serial) + QLatin1Char(' ');
@@ -42,13 +39,8 @@ class FakeDeck final : public Deck {
 public:
     FakeDeck(DeckPark& park, int serial)
         : serial(serial)
-        , m_park(park) {
-        m_park.alive.push_back(this);
-    }
-    ~FakeDeck() override {
-        note(QStringLiteral("released"));
-        std::erase(m_park.alive, this);
-    }
+        , m_park(park) {}
+    ~FakeDeck() override { note(QStringLiteral("released")); }
     void setOutputDevice(const QString& name) override { note("device " + (device = name)); }
     void setFilename(const QString& path) override { note("file " + (file = path)); }
     int16_t OpenFile() override {
@@ -56,18 +48,9 @@ public:
         duration = m_park.durations.value(file);
         return m_park.durations.contains(file) ? 0 : 1;
     }
-    void PlayFile() override {
-        playing = true;
-        note(QStringLiteral("play"));
-    }
-    void PauseFile() override {
-        playing = false;
-        note(QStringLiteral("pause"));
-    }
-    void StopFile() override {
-        playing = false;
-        note(QStringLiteral("stop"));
-    }
+    void PlayFile() override { transport("play", true); }
+    void PauseFile() override { transport("pause", false); }
+    void StopFile() override { transport("stop", false); }
     void setPosition(int32_t seconds) override {
         note(QStringLiteral("seek %1").arg(position = seconds));
     }
@@ -81,19 +64,16 @@ public:
     bool playing = false;
 
 private:
+    void transport(const char* call, bool nowPlaying) {
+        playing = nowPlaying;
+        note(QLatin1String(call));
+    }
     void note(const QString& call) { m_park.log << QStringLiteral("%1 %2").arg(serial).arg(call); }
     DeckPark& m_park;
 };
 
 inline DeckFactory DeckPark::factory() {
     return [this] { return std::make_unique<FakeDeck>(*this, ++made); };
-}
-
-inline FakeDeck* DeckPark::find(int serial) const {
-    for (FakeDeck* d : alive)
-        if (d->serial == serial)
-            return d;
-    return nullptr;
 }
 
 class FakeList final : public PlaybackList {

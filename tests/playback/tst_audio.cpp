@@ -139,11 +139,8 @@ private slots:
             const double aOut = std::sqrt(-out[w] * 100.0);
             const double law = -((85 - aOut) * (85 - aOut)) / 100.0;
             QVERIFY2(std::abs(in[w] - law) < 1.0,
-                     qPrintable(QStringLiteral("window %1: out %2 dB, in %3 dB, law %4 dB")
-                                    .arg(w)
-                                    .arg(out[w])
-                                    .arg(in[w])
-                                    .arg(law)));
+                     qPrintable(
+                         QStringLiteral("window %1: in %2 dB, law %3").arg(w).arg(in[w]).arg(law)));
             ++checked;
         }
         QVERIFY2(checked >= 15, qPrintable(QString::number(checked)));
