@@ -249,6 +249,11 @@ private slots:
         percent.clear();
         rig.tickAt(55); // the same position again moves nothing
         QCOMPARE(percent.count(), 0);
+        rig.tickAt(2); // before the cut-first point: the slider refuses -3
+        QCOMPARE(slider.count(), 1);
+        QCOMPARE(e.hscPosition.value(), 50);
+        QCOMPARE(e.display().lblPosition, QStringLiteral("00:-03"));
+        QCOMPARE(e.display().prgPosition, 27); // 50 of 185
         // The user drags it: the deck seeks to the value plus the start point.
         QVERIFY(e.hscPosition.setValue(100));
         QCOMPARE(d->position, 105);

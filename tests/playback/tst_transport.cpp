@@ -398,20 +398,6 @@ private slots:
         QCOMPARE(e.CurrentIndex, 1);
         QCOMPARE(rig.incoming()->file, QStringLiteral("/m/1.mp3"));
     }
-
-    void positionBeforeTheStartPoint() {
-        Rig rig(threeSongs);
-        PlaybackEngine& e = rig.e();
-        e.spinCutFirst.setValue(10);
-        e.btnPlay_Click();
-        rig.tickAt(30);
-        QSignalSpy slider(&e, &PlaybackEngine::positionSliderChanged);
-        rig.tickAt(4); // before the cut-first point: the slider refuses -6
-        QCOMPARE(slider.count(), 0);
-        QCOMPARE(e.hscPosition.value(), 20);
-        QCOMPARE(e.display().lblPosition, QStringLiteral("00:-06"));
-        QCOMPARE(e.display().prgPosition, 11); // 20 of 190
-    }
 };
 
 QTEST_GUILESS_MAIN(TestTransport)
