@@ -45,6 +45,7 @@ private slots:
         QTest::addColumn<int>("offset");
         QTest::newRow("even difference") << 15360.0 << 7260.0 << 4050;
         QTest::newRow("odd difference keeps the whole part") << 15360.0 << 7171.0 << 4094;
+        QTest::newRow("whole part, not rounded up") << 15360.0 << 7169.0 << 4095;
         QTest::newRow("fraction rounds down first") << 1000.4 << 0.0 << 500;
         QTest::newRow("half") << 1000.5 << 0.0 << 500;
         QTest::newRow("odd and a half") << 1001.5 << 0.0 << 501;
