@@ -18,12 +18,21 @@ constexpr int ProbeRate = 44100;
 constexpr int ProbeWindow = ProbeRate / 30;
 constexpr double ProbeAmplitude = 0.5;
 
-inline std::vector<float> probeSignal(double frequency, double seconds) {
+inline fixtures::Signal probeSpec(double frequency, double seconds) {
     fixtures::Signal s;
     s.frequency = frequency;
     s.seconds = seconds;
     s.amplitude = ProbeAmplitude;
-    return fixtures::render(s);
+    return s;
+}
+
+inline std::vector<float> probeSignal(double frequency, double seconds) {
+    return fixtures::render(probeSpec(frequency, seconds));
+}
+
+// A WAV of the probe tone (the benchmark plays files, like the player).
+inline bool writeProbeTone(const QString& path, double frequency, double seconds) {
+    return fixtures::writeWav(path, probeSpec(frequency, seconds));
 }
 
 inline double probeLevel(const std::vector<float>& samples, int64_t fromFrame, double frequency) {
