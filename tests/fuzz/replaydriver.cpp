@@ -11,16 +11,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace fs = std::filesystem;
 
-static int runOne(const fs::path& p)
-{
+static int runOne(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     return 1;
 }
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     int count = 0;
     for (int i = 1; i < argc; ++i) {
         fs::path arg(argv[i]);

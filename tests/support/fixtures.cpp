@@ -10,8 +10,7 @@
 
 namespace volaro::fixtures {
 
-std::vector<float> render(const Signal& s)
-{
+std::vector<float> render(const Signal& s) {
     const auto frames = static_cast<size_t>(std::llround(s.seconds * s.sampleRate));
     std::vector<float> out(frames * s.channels);
     std::mt19937 rng(s.seed);
@@ -20,13 +19,13 @@ std::vector<float> render(const Signal& s)
     for (size_t i = 0; i < frames; ++i) {
         double v = s.frequency > 0 ? s.amplitude * std::sin(step * static_cast<double>(i)) : 0.0;
         for (int c = 0; c < s.channels; ++c)
-            out[i * s.channels + c] = static_cast<float>(v + (s.noise > 0 ? s.noise * noise(rng) : 0.0));
+            out[i * s.channels + c] =
+                static_cast<float>(v + (s.noise > 0 ? s.noise * noise(rng) : 0.0));
     }
     return out;
 }
 
-bool writeWav(const QString& path, const Signal& s)
-{
+bool writeWav(const QString& path, const Signal& s) {
     SF_INFO info{};
     info.samplerate = s.sampleRate;
     info.channels = s.channels;
@@ -41,8 +40,7 @@ bool writeWav(const QString& path, const Signal& s)
 }
 
 bool writeWavSamples(const QString& path, const std::vector<float>& samples, int sampleRate,
-                     int channels)
-{
+                     int channels) {
     SF_INFO info{};
     info.samplerate = sampleRate;
     info.channels = channels;
@@ -55,8 +53,7 @@ bool writeWavSamples(const QString& path, const std::vector<float>& samples, int
     return sf_close(f) == 0 && ok;
 }
 
-bool writeMp3(const QString& path, const Signal& s, Mp3Kind kind, int bitrate)
-{
+bool writeMp3(const QString& path, const Signal& s, Mp3Kind kind, int bitrate) {
     lame_global_flags* gf = lame_init();
     if (!gf)
         return false;
@@ -110,8 +107,7 @@ bool writeMp3(const QString& path, const Signal& s, Mp3Kind kind, int bitrate)
     return ok;
 }
 
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
+bool writeBytes(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
