@@ -1,12 +1,11 @@
 #include "playbackengine.h"
 
 #include "playbacklist.h"
+#include "programrandom.h"
 #include "songrecord.h"
 
-#include <QTime>
 #include <cmath>
 #include <limits>
-#include <random>
 
 namespace volaro::playback {
 
@@ -28,9 +27,9 @@ bool fits32(int64_t v) {
 double defaultDraw() {
     // Reseeded before every draw from the clock's second, so two draws within the same
     // second give the same entry; that is how shuffle has always behaved.
-    static std::mt19937 generator;
-    generator.seed(static_cast<unsigned>(QTime::currentTime().msecsSinceStartOfDay() / 1000));
-    return std::uniform_real_distribution<double>(0.0, 1.0)(generator);
+    static ProgramRandom generator;
+    generator.RandomizeFromClock();
+    return generator.Rnd();
 }
 
 } // namespace
