@@ -30,3 +30,20 @@ function(volaro_add_fuzzer name)
     endif()
     target_link_libraries(${name} PRIVATE ${F_LIBS})
 endfunction()
+
+# volaro_add_desktop_test(<name> SOURCES <files...> LIBS <targets...> [ENV <VAR=value...>]
+#                         [TIMEOUT <s>])
+# A test of the desktop leg: it runs inside tests/desktop/session.sh, under a real X server
+# with a window manager, a private PulseAudio server with two null sinks and a private
+# session bus. Labelled "desktop" (ctest -L desktop runs only these).
+function(volaro_add_desktop_test name)
+    cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})
+    add_test(NAME ${name} COMMAND ${CMAKE_SOURCE_DIR}/tests/desktop/session.sh $<TARGET_FILE:${name}>)
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 240)
+    endif()
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS desktop
+        ENVIRONMENT "VOLARO_TESTDATA=${CMAKE_SOURCE_DIR}/../shared/testdata;${T_ENV}")
+endfunction()

@@ -10,8 +10,10 @@ packages=(
     fonts-dejavu-core
 )
 if [[ "${1:-}" == "--test" ]]; then
-    # Fuzzing needs clang's libFuzzer; the desktop checks need their validators.
-    packages+=(clang libclang-rt-dev desktop-file-utils appstream xauth xvfb)
+    # Fuzzing needs clang's libFuzzer; the desktop checks need their validators; the
+    # desktop leg runs under Xvfb with openbox, a private PulseAudio and a session bus.
+    packages+=(clang libclang-rt-dev desktop-file-utils appstream xauth xvfb x11-utils
+        openbox pulseaudio pulseaudio-utils dbus xdotool)
 fi
 
 missing=()
