@@ -146,6 +146,10 @@ int32_t Player::Volume() {
     return m_volume;
 }
 
+bool Player::outputLost() const {
+    return false;
+}
+
 void Player::setBalance(int32_t balance) {
     m_balance = balance;
     const int64_t scaled = static_cast<int64_t>(balance) * 1000;

@@ -77,6 +77,10 @@ public:
 
     void setBalance(int32_t balance);
 
+    // True once the deck's output went away and no other output could take its sound: the
+    // deck is silent and its position stands still.
+    bool outputLost() const;
+
     // The output names of the audio back end; may throw std::runtime_error when the
     // back end cannot list its outputs at all.
     static QStringList outputNames();
