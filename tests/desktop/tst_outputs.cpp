@@ -213,6 +213,10 @@ private slots:
                  qPrintable(QString("at %1 s, heard segment %2 first").arg(at).arg(heard)));
         QVERIFY(!p->outputLost());
         QVERIFY(reaches(*p, at + 2, 3000));
+        // The next song asks for the output that has gone: it plays on the default too.
+        auto next = play(m_high, "Volaro_Sink_B");
+        QVERIFY(next);
+        QVERIFY(a->hears(1000, 1500));
         loadSink("volaro_b", "Volaro_Sink_B");
     }
 
