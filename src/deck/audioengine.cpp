@@ -297,9 +297,12 @@ void AudioEngine::workerLoop() {
         }
         toFree.clear(); // decoders and buffers are freed outside the lock
         if (std::chrono::steady_clock::now() >= nextCheck) {
-            std::lock_guard devices(m_deviceMutex);
-            heal();
-            nextCheck = std::chrono::steady_clock::now() + CheckInterval;
+            // Not while the GUI thread opens an output: decoding must not wait for that.
+            std::unique_lock devices(m_deviceMutex, std::try_to_lock);
+            if (devices) {
+                heal();
+                nextCheck = std::chrono::steady_clock::now() + CheckInterval;
+            }
         }
         worked = false;
         for (const auto& s : streams)

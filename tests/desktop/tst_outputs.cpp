@@ -135,16 +135,6 @@ private:
         return best;
     }
 
-    // Waits until the deck reaches `seconds`; false if it never does.
-    static bool reaches(Player& p, int seconds, int timeoutMs = 8000) {
-        for (int waited = 0; p.Position() < seconds; waited += 20) {
-            if (waited > timeoutMs)
-                return false;
-            QTest::qWait(20);
-        }
-        return true;
-    }
-
 private slots:
     void initTestCase() {
         QVERIFY(m_dir.isValid());
@@ -200,7 +190,7 @@ private slots:
         auto a = capture("volaro_a");
         auto p = play(m_stepped, "Volaro_Sink_B");
         QVERIFY(p);
-        QVERIFY(reaches(*p, 3));
+        QTRY_VERIFY_WITH_TIMEOUT(p->Position() >= 3, 8000);
         QTest::qWait(100);
         const int at = p->Position(); // so at - 1 or at is playing
         const int64_t mark = a->capture.frames();
@@ -212,7 +202,7 @@ private slots:
         QVERIFY2(heard == at - 1 || heard == at,
                  qPrintable(QString("at %1 s, heard segment %2 first").arg(at).arg(heard)));
         QVERIFY(!p->outputLost());
-        QVERIFY(reaches(*p, at + 2, 3000));
+        QTRY_VERIFY_WITH_TIMEOUT(p->Position() >= at + 2, 3000);
         // The next song asks for the output that has gone: it plays on the default too.
         auto next = play(m_high, "Volaro_Sink_B");
         QVERIFY(next);
@@ -223,7 +213,7 @@ private slots:
     void serverRestartHoldsTheSongUntilItIsBack() {
         auto p = play(m_stepped, "Default Output");
         QVERIFY(p);
-        QVERIFY(reaches(*p, 2));
+        QTRY_VERIFY_WITH_TIMEOUT(p->Position() >= 2, 8000);
         pactl({"exit"});
         QTRY_VERIFY_WITH_TIMEOUT(p->outputLost(), 1500);
         const int at = p->Position();
