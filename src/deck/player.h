@@ -54,7 +54,7 @@ public:
         OpenOk = 0,
         OpenNoFile = 1,      // missing, unreadable, a directory or empty
         OpenNoDecoder = 2,   // nothing in the file decodes
-        OpenNoOutput = 3,    // no output listed under OutputDevice (trimmed, exact)
+        OpenNoOutput = 3,    // no output listed under OutputDevice (trimmed, exact), now or before
         OpenOutputFailed = 4 // neither it nor the default output opens, or both are full
     };
 
