@@ -67,10 +67,12 @@ double DeckStream::heardSeconds() const {
         return m_seekTarget.load(std::memory_order_relaxed);
     // seconds is the end of what was last handed to the device, which plays it out over
     // one period; take off what it has not played yet.
+    const int deviceRate = m_deviceRate.load(std::memory_order_relaxed);
     const double elapsedFrames = static_cast<double>(SDL_GetPerformanceCounter() - ticks) /
-                                 static_cast<double>(SDL_GetPerformanceFrequency()) * m_deviceRate;
-    const double pending = std::max(0.0, m_periodFrames - elapsedFrames);
-    const double perFrame = m_rate.load(std::memory_order_relaxed) / m_deviceRate;
+                                 static_cast<double>(SDL_GetPerformanceFrequency()) * deviceRate;
+    const double pending =
+        std::max(0.0, m_periodFrames.load(std::memory_order_relaxed) - elapsedFrames);
+    const double perFrame = m_rate.load(std::memory_order_relaxed) / deviceRate;
     return std::max(0.0, seconds - pending * perFrame);
 }
 
@@ -105,14 +107,24 @@ bool DeckStream::setRate(double rate) {
     return true;
 }
 
+void DeckStream::moveTo(int deviceRate, int periodFrames) {
+    const double at = heardSeconds();
+    m_deviceRate.store(deviceRate, std::memory_order_relaxed);
+    m_periodFrames.store(periodFrames, std::memory_order_relaxed);
+    // A seek drops what was decoded for the old device; the worker, seeing the new
+    // generation, converts for the new rate from there.
+    seek(at);
+}
+
 // ---- worker thread --------------------------------------------------------------------
 
-bool DeckStream::rebuildConverter(double rate) {
+bool DeckStream::rebuildConverter(double rate, int deviceRate) {
     if (m_converter)
         SDL_FreeAudioStream(m_converter);
     m_converterRate = rate;
+    m_converterDeviceRate = deviceRate;
     const int from = static_cast<int>(std::lround(m_sourceRate * rate));
-    m_converter = SDL_NewAudioStream(AUDIO_F32SYS, 2, from, AUDIO_F32SYS, 2, m_deviceRate);
+    m_converter = SDL_NewAudioStream(AUDIO_F32SYS, 2, from, AUDIO_F32SYS, 2, deviceRate);
     return m_converter != nullptr;
 }
 
@@ -172,8 +184,9 @@ bool DeckStream::produce() {
     bool worked = false;
     const uint32_t generation = m_requestedGeneration.load(std::memory_order_acquire);
     const double rate = m_rate.load(std::memory_order_relaxed);
-    if (!m_converter || rate != m_converterRate) {
-        if (!rebuildConverter(rate)) {
+    const int deviceRate = m_deviceRate.load(std::memory_order_relaxed);
+    if (!m_converter || rate != m_converterRate || deviceRate != m_converterDeviceRate) {
+        if (!rebuildConverter(rate, deviceRate)) {
             m_ended = true;
             return false;
         }
@@ -197,7 +210,7 @@ bool DeckStream::produce() {
             return false;
         m_refilling = true;
     }
-    const double perFrame = rate / m_deviceRate;
+    const double perFrame = rate / deviceRate;
     // A few blocks per visit so that one deck cannot starve the other.
     for (int budget = 4; budget > 0 && !m_ended; --budget) {
         Block* b = takeFreeBlock();
@@ -265,9 +278,10 @@ void DeckStream::mixInto(float* out, int frames, uint64_t nowTicks) {
     }
     const float targetLeft = playing ? m_targetLeft.load(std::memory_order_relaxed) : 0.0f;
     const float targetRight = playing ? m_targetRight.load(std::memory_order_relaxed) : 0.0f;
-    const float step = static_cast<float>(1.0 / (RampSeconds * m_deviceRate));
+    const int deviceRate = m_deviceRate.load(std::memory_order_relaxed);
+    const float step = static_cast<float>(1.0 / (RampSeconds * deviceRate));
     if (fadingOut) // at most one ramp's worth
-        frames = std::min(frames, static_cast<int>(RampSeconds * m_deviceRate) + 1);
+        frames = std::min(frames, static_cast<int>(RampSeconds * deviceRate) + 1);
 
     int done = 0;
     if (generation != m_mixedGeneration && m_sounding && playing) {

@@ -55,6 +55,10 @@ public:
     // False when the rate cannot be played (not positive, or out of the converter's range).
     bool setRate(double rate);
     double rate() const { return m_rate.load(std::memory_order_relaxed); }
+    // Takes the stream to another device, to go on from the place last heard. Called by the
+    // engine (on its worker) only while no device holds the stream: after its old device
+    // was closed, before the new one attaches it.
+    void moveTo(int deviceRate, int periodFrames);
 
     // Linear gain of a level in hundredths of a decibel; -10000 and below is true silence.
     static float gainOf(int32_t hundredthsDb);
@@ -78,15 +82,17 @@ private:
     };
 
     void updateGains();
-    bool rebuildConverter(double rate);
+    bool rebuildConverter(double rate, int deviceRate);
     int fill(float* out, int frames);
     Block* takeFreeBlock();
     int fadeOutStale(float* out, int frames, float step);
     void publishHeard(uint32_t generation, double seconds, uint64_t ticks);
 
+    // Set by the GUI thread at construction and when the stream changes device.
+    std::atomic<int> m_deviceRate;
+    std::atomic<int> m_periodFrames;
+
     // Shared, set once.
-    const int m_deviceRate;
-    const int m_periodFrames;
     const double m_lengthSeconds;
     const int m_sourceRate;
     const int m_sourceChannels;
@@ -117,6 +123,7 @@ private:
     std::unique_ptr<Decoder> m_decoder;
     _SDL_AudioStream* m_converter = nullptr;
     double m_converterRate = 0;
+    int m_converterDeviceRate = 0;
     uint32_t m_workGeneration = 0;
     double m_producedSeconds = 0; // file position of the next frame put in a block
     bool m_decoderDrained = false;

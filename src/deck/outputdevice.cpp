@@ -41,6 +41,10 @@ std::unique_ptr<OutputDevice> OutputDevice::open(const QString& sdlName) {
     return dev;
 }
 
+bool OutputDevice::alive() const {
+    return SDL_GetAudioDeviceStatus(m_id) == SDL_AUDIO_PLAYING;
+}
+
 bool OutputDevice::attach(DeckStream* deck) {
     for (auto& slot : m_decks) {
         if (slot.load(std::memory_order_relaxed) == nullptr) {
@@ -69,6 +73,12 @@ void OutputDevice::callback(void* self, uint8_t* stream, int len) {
     auto* dev = static_cast<OutputDevice*>(self);
     dev->m_callbacks.fetch_add(1, std::memory_order_seq_cst);
     std::memset(stream, 0, static_cast<size_t>(len));
+    // SDL goes on calling a lost device and throws its sound away; taking none keeps every
+    // deck where it was. (A status read: no lock, no allocation.)
+    if (!dev->alive()) {
+        dev->m_callbacks.fetch_add(1, std::memory_order_seq_cst);
+        return;
+    }
     const int frames = len / static_cast<int>(2 * sizeof(float));
     const uint64_t now = SDL_GetPerformanceCounter();
     for (auto& slot : dev->m_decks) {

@@ -5,12 +5,14 @@
 // engine, so binding a new deck never reopens one.
 //
 // Call order: open(); attach()/detach() from the GUI thread at any time; canFree() from
-// any thread after detach().
+// any thread after detach(); alive() from the GUI thread to learn whether the output is
+// still there (a sink unplugged, a sound server gone).
 //
 // Threading: the deck slots are atomics; attach/detach are only ever called from one
 // thread (the GUI thread) and the callback only reads the slots. The callback counts its
 // entries and exits (odd while inside) so that the engine can tell when a detached deck
-// can no longer be reached.
+// can no longer be reached. Once SDL reports the device lost the callback mixes nothing
+// more, so that the decks on it keep their place until they are moved elsewhere.
 
 #include <QString>
 #include <array>
@@ -32,6 +34,9 @@ public:
 
     // sdlName empty: the default output. Null when SDL cannot open it.
     static std::unique_ptr<OutputDevice> open(const QString& sdlName);
+
+    // False once SDL has given the device up.
+    bool alive() const;
 
     int rate() const { return m_rate; }
     int periodFrames() const { return m_period; }

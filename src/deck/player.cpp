@@ -7,7 +7,6 @@
 
 #include <cmath>
 #include <limits>
-#include <stdexcept>
 
 using volaro::deck::AudioEngine;
 using volaro::deck::Decoder;
@@ -56,27 +55,14 @@ int16_t Player::OpenFile() {
     else if (!(decoder = Decoder::open(bytes)))
         status = OpenNoDecoder;
 
-    QString output;
-    bool found = false;
-    try {
-        const QString wanted = m_outputDevice.trimmed();
-        for (const QString& name : m_engine->outputNames()) {
-            if (name.trimmed() == wanted) {
-                output = name;
-                found = true;
-                break;
-            }
-        }
-    } catch (const std::runtime_error&) {
-        // no audio at all: the same as no matching output
-    }
-    if (!found)
+    const QString output = m_engine->resolve(m_outputDevice);
+    if (output.isEmpty())
         status = OpenNoOutput;
 
     if (decoder) {
         // The length is known even when no output takes the sound.
         setDuration(roundSeconds(decoder->seconds()));
-        if (found) {
+        if (!output.isEmpty()) {
             AudioEngine::StreamError error;
             m_stream = m_engine->createStream(output, std::move(decoder), &error);
             if (!m_stream)
@@ -147,7 +133,9 @@ int32_t Player::Volume() {
 }
 
 bool Player::outputLost() const {
-    return false;
+    if (!m_stream)
+        return false;
+    return !m_engine->hasOutput(m_stream.get());
 }
 
 void Player::setBalance(int32_t balance) {

@@ -13,7 +13,8 @@
 // Failures never reach the caller: a deck without a chain (before OpenFile, or after a
 // failed one) ignores the transport calls, stores what the setters are given and
 // returns 0 from the getters. A file that opens but finds no output listed under
-// OutputDevice still has its Duration measured (status OpenNoOutput).
+// OutputDevice still has its Duration measured (status OpenNoOutput). An output that was
+// listed once and has gone since gives way to the default output ("Default Output").
 //
 // Threading: every member is called on the GUI thread. Decoding and mixing run on the
 // audio engine's own threads and never wait for this object.
@@ -53,8 +54,8 @@ public:
         OpenOk = 0,
         OpenNoFile = 1,      // missing, unreadable, a directory or empty
         OpenNoDecoder = 2,   // nothing in the file decodes
-        OpenNoOutput = 3,    // no output listed under OutputDevice (trimmed, exact)
-        OpenOutputFailed = 4 // the output exists but cannot be opened or is full
+        OpenNoOutput = 3,    // no output listed under OutputDevice (trimmed, exact), now or before
+        OpenOutputFailed = 4 // neither it nor the default output opens, or both are full
     };
 
     // Builds the chain, stopped at its start. 0 when built; nonzero when a step failed.
@@ -77,8 +78,10 @@ public:
 
     void setBalance(int32_t balance);
 
-    // True once the deck's output went away and no other output could take its sound: the
-    // deck is silent and its position stands still.
+    // True while the deck's output has gone and no other output takes its sound (the sound
+    // server is away, or has no output left): the deck is silent and its position stands
+    // still until the default output opens again. An output that goes away while others
+    // remain is replaced by the default output at once, the deck going on where it was.
     bool outputLost() const;
 
     // The output names of the audio back end; may throw std::runtime_error when the

@@ -7,7 +7,8 @@
 #   tests/desktop/session.sh COMMAND [ARGS...]
 #
 # The command sees DISPLAY, PULSE_SERVER, DBUS_SESSION_BUS_ADDRESS, XDG_RUNTIME_DIR and
-# VOLARO_SINKS ("volaro_a volaro_b", the two null sinks; the first is the default).
+# VOLARO_SINKS ("volaro_a volaro_b", the two null sinks; the first is the default) and
+# VOLARO_PULSE_CONFIG (the sound server's script, to start it again after a test stops it).
 set -uo pipefail
 
 rt=$(mktemp -d "${TMPDIR:-/tmp}/volaro-desktop.XXXXXX")
@@ -77,6 +78,7 @@ pulseaudio -n -F "$rt/pulse.pa" --daemonize=no --exit-idle-time=-1 --use-pid-fil
 pids+=($!)
 wait_for 10 pactl info || fail "PulseAudio did not start"
 export VOLARO_SINKS="volaro_a volaro_b"
+export VOLARO_PULSE_CONFIG="$rt/pulse.pa"
 
 export QT_QPA_PLATFORM=xcb
 export SDL_AUDIODRIVER=pulseaudio

@@ -1,0 +1,245 @@
+// Decks on a real sound server (the private PulseAudio of the desktop session, two null
+// sinks): entry 0 plays on the server's default sink and follows a change of default;
+// a song whose sink is unloaded carries on on the default sink where it was; through a
+// restart of the server the deck stands still, says its output is lost, and carries on
+// once the server is back, its named outputs usable again. What each sink plays is captured from
+// its monitor with parec.
+
+#include "audiocapture.h"
+#include "fixtures.h"
+#include "player.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+using namespace volaro::fixtures;
+using namespace volaro::capture;
+
+namespace {
+
+constexpr int Rate = 44100;
+constexpr int Segments = 10; // the stepped song: one second per frequency
+
+double segmentFrequency(int k) {
+    return 400.0 + 150.0 * k;
+}
+
+QString pactl(const QStringList& args) {
+    QProcess p;
+    p.start("pactl", args);
+    p.waitForFinished(10000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// The index of the module that made a null sink.
+QString sinkModule(const QString& sink) {
+    for (const QString& line : pactl({"list", "modules", "short"}).split('\n')) {
+        if (line.contains("sink_name=" + sink + " ") || line.endsWith("sink_name=" + sink))
+            return line.section('\t', 0, 0);
+    }
+    return {};
+}
+
+void loadSink(const QString& sink, const QString& description) {
+    pactl({"load-module", "module-null-sink", "sink_name=" + sink,
+           "sink_properties=device.description=" + description});
+}
+
+// What one sink plays, recorded from its monitor into a file as it comes.
+class SinkCapture {
+public:
+    SinkCapture(const QString& sink, const QString& path)
+        : capture(path) {
+        m_parec.setStandardOutputFile(path);
+        m_parec.start("parec", {"-d", sink + ".monitor", "--format=float32le", "--channels=2",
+                                "--rate=" + QString::number(Rate), "--latency-msec=20"});
+        m_parec.waitForStarted();
+    }
+    ~SinkCapture() {
+        m_parec.kill();
+        m_parec.waitForFinished();
+    }
+    // The last `seconds` recorded.
+    std::vector<float> last(double seconds) const {
+        const auto count = static_cast<int64_t>(seconds * Rate);
+        return capture.read(capture.frames() - count, count);
+    }
+    // Waits up to timeoutMs for the tone (any sound for frequency 0) in the last quarter
+    // second; false if it never comes.
+    bool hears(double frequency, int timeoutMs) const {
+        for (int waited = 0;; waited += 50) {
+            const std::vector<float> s = last(0.25);
+            if (frequency > 0 ? toneAmplitude(s, 2, 0, Rate, frequency) > 0.2 : rms(s, 2, 0) > 0.05)
+                return true;
+            if (waited >= timeoutMs)
+                return false;
+            QTest::qWait(50);
+        }
+    }
+    // A tenth of a second from where sound first starts after frame `mark`.
+    std::vector<float> firstSoundSince(int64_t mark) const {
+        constexpr int Window = 512;
+        for (int64_t at = mark; at + Window < capture.frames(); at += Window) {
+            if (rms(capture.read(at, Window), 2, 0) > 0.05)
+                return capture.read(at + Window, Rate / 10);
+        }
+        return {};
+    }
+
+    DiskCapture capture;
+
+private:
+    QProcess m_parec;
+};
+
+} // namespace
+
+class TestOutputs : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_low, m_high, m_stepped;
+    QProcess m_server; // the sound server once this test has restarted it
+    // Holds the default output open: an idle null sink starts a new stream up to two
+    // seconds late, one kept busy at once.
+    std::unique_ptr<Player> m_warm;
+
+    std::unique_ptr<Player> play(const QString& file, const QString& output) {
+        auto p = std::make_unique<Player>();
+        p->setFilename(file);
+        p->setOutputDevice(output);
+        if (p->OpenFile() != Player::OpenOk)
+            return nullptr;
+        p->PlayFile();
+        return p;
+    }
+
+    std::unique_ptr<SinkCapture> capture(const QString& sink) {
+        return std::make_unique<SinkCapture>(sink, m_dir.filePath(sink + ".raw"));
+    }
+
+    // The segment of the stepped song playing at the start of `samples`.
+    static int segmentOf(const std::vector<float>& samples) {
+        int best = -1;
+        double loudest = 0.1;
+        for (int k = 0; k < Segments; ++k) {
+            const double a = toneAmplitude(samples, 2, 0, Rate, segmentFrequency(k));
+            if (a > loudest) {
+                loudest = a;
+                best = k;
+            }
+        }
+        return best;
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        // The default source follows the default sink's monitor, and with it every capture of
+        // that monitor; a source of its own keeps the captures where they are put.
+        pactl({"load-module", "module-null-source", "source_name=volaro_mic"});
+        pactl({"set-default-source", "volaro_mic"});
+        Signal s;
+        s.seconds = 4;
+        s.frequency = 440;
+        m_low = m_dir.filePath("440.wav");
+        QVERIFY(writeWav(m_low, s));
+        s.frequency = 1000;
+        m_high = m_dir.filePath("1000.wav");
+        QVERIFY(writeWav(m_high, s));
+        std::vector<float> stepped;
+        for (int k = 0; k < Segments; ++k) {
+            s.seconds = 1;
+            s.frequency = segmentFrequency(k);
+            const std::vector<float> one = render(s);
+            stepped.insert(stepped.end(), one.begin(), one.end());
+        }
+        m_stepped = m_dir.filePath("stepped.wav");
+        QVERIFY(writeWavSamples(m_stepped, stepped, Rate, 2));
+        m_warm = std::make_unique<Player>();
+        m_warm->setFilename(m_low);
+        m_warm->setOutputDevice("Default Output");
+        QCOMPARE(m_warm->OpenFile(), Player::OpenOk);
+    }
+
+    void entryZeroIsTheDefaultAndFollowsIt() {
+        QCOMPARE(Player::outputNames(),
+                 (QStringList{"Default Output", "Volaro_Sink_A", "Volaro_Sink_B"}));
+        auto a = capture("volaro_a");
+        auto b = capture("volaro_b");
+
+        auto first = play(m_low, "Default Output");
+        QVERIFY(first);
+        QVERIFY(a->hears(440, 5000));
+        QVERIFY(!b->hears(440, 0));
+
+        // The user picks another default between two songs: the next one plays there.
+        pactl({"set-default-sink", "volaro_b"});
+        first.reset();
+        auto second = play(m_high, "Default Output");
+        QVERIFY(second);
+        QVERIFY(b->hears(1000, 5000));
+        QVERIFY(!a->hears(1000, 0));
+        pactl({"set-default-sink", "volaro_a"});
+    }
+
+    void unloadedSinkMovesTheSongToTheDefault() {
+        auto a = capture("volaro_a");
+        auto p = play(m_stepped, "Volaro_Sink_B");
+        QVERIFY(p);
+        QTRY_VERIFY_WITH_TIMEOUT(p->Position() >= 3, 8000);
+        QTest::qWait(100);
+        const int at = p->Position(); // so at - 1 or at is playing
+        const int64_t mark = a->capture.frames();
+        pactl({"unload-module", sinkModule("volaro_b")});
+
+        // Within about a second the song goes on on the default sink, from where it was.
+        QVERIFY(a->hears(0, 1500));
+        const int heard = segmentOf(a->firstSoundSince(mark));
+        QVERIFY2(heard == at - 1 || heard == at,
+                 qPrintable(QString("at %1 s, heard segment %2 first").arg(at).arg(heard)));
+        QVERIFY(!p->outputLost());
+        QTRY_VERIFY_WITH_TIMEOUT(p->Position() >= at + 2, 3000);
+        // The next song asks for the output that has gone: it plays on the default too.
+        auto next = play(m_high, "Volaro_Sink_B");
+        QVERIFY(next);
+        QVERIFY(a->hears(1000, 1500));
+        loadSink("volaro_b", "Volaro_Sink_B");
+    }
+
+    void serverRestartHoldsTheSongUntilItIsBack() {
+        auto p = play(m_stepped, "Default Output");
+        QVERIFY(p);
+        QTRY_VERIFY_WITH_TIMEOUT(p->Position() >= 2, 8000);
+        pactl({"exit"});
+        QTRY_VERIFY_WITH_TIMEOUT(p->outputLost(), 1500);
+        const int at = p->Position();
+        QTest::qWait(700);
+        QCOMPARE(p->Position(), at); // silent and still while nothing takes the sound
+
+        m_server.start("pulseaudio",
+                       {"-n", "-F", qEnvironmentVariable("VOLARO_PULSE_CONFIG"), "--daemonize=no",
+                        "--exit-idle-time=-1", "--use-pid-file=no", "--disallow-exit=no"});
+        QTRY_VERIFY_WITH_TIMEOUT(!pactl({"info"}).isEmpty(), 10000);
+        auto a = capture("volaro_a");
+        const int64_t mark = a->capture.frames();
+        QTRY_VERIFY_WITH_TIMEOUT(!p->outputLost(), 1000);
+        // A null sink that was idle starts its first stream up to two seconds late.
+        QVERIFY(a->hears(0, 3000));
+        const int heard = segmentOf(a->firstSoundSince(mark));
+        QVERIFY2(heard == at - 1 || heard == at,
+                 qPrintable(QString("at %1 s, heard segment %2 first").arg(at).arg(heard)));
+
+        // The named outputs are the new server's (its sinks have new indexes).
+        auto b = capture("volaro_b");
+        auto named = play(m_high, "Volaro_Sink_B");
+        QVERIFY(named);
+        QVERIFY(b->hears(1000, 3000));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOutputs)
+#include "tst_outputs.moc"
