@@ -79,7 +79,8 @@ frmPlayer::frmPlayer(SettingsStore& settings, DeckFactory factory, QWidget* pare
     m_total = std::make_unique<TotalLength>(
         m_ui.lstClipList->clipModel(),
         [this](const QString& path) -> int32_t {
-            Deck* deck = m_engine->replaceDeck(m_engine->CurrentDeck);
+            // A deck of its own: a song played meanwhile keeps sounding.
+            const std::unique_ptr<Deck> deck = m_engine->measuringDeck();
             if (!deck)
                 return 0;
             deck->setFilename(path);
@@ -333,6 +334,9 @@ void frmPlayer::wireTransport() {
     connect(m_ui.btnNext, &QPushButton::clicked, e, &PlaybackEngine::btnNext_Click);
     connect(m_ui.btnBack, &QPushButton::clicked, e, &PlaybackEngine::btnBack_Click);
     connect(e, &PlaybackEngine::statusTextChanged, m_ui.lblStatus, &QLabel::setText);
+    connect(e, &PlaybackEngine::noticeChanged, this, [this](const QString& notice) {
+        m_ui.statusPanel2->setText(notice.isEmpty() ? webAddressPanelText() : notice);
+    });
     connect(e, &PlaybackEngine::totalTextChanged, m_ui.lblTotal, &QLabel::setText);
     connect(e, &PlaybackEngine::positionTextChanged, m_ui.lblPosition, &QLabel::setText);
     connect(e, &PlaybackEngine::timeLeftTextChanged, m_ui.lblTimeLeft, &QLabel::setText);
