@@ -68,6 +68,7 @@ frmPlayer::frmPlayer(SettingsStore& settings, DeckFactory factory, QWidget* pare
     : QMainWindow(parent)
     , m_settings(settings) {
     m_ui.setupUi(this);
+    centralWidget()->installEventFilter(this);
     m_listAdapter = std::make_unique<ClipListPlaybackList>(*m_ui.lstClipList);
     m_engine = std::make_unique<PlaybackEngine>(std::move(factory), m_listAdapter.get());
     m_ui.lstClipList->setCurrentIndexField(&m_engine->CurrentIndex);
@@ -101,14 +102,17 @@ frmPlayer::frmPlayer(SettingsStore& settings, DeckFactory factory, QWidget* pare
     wireMenus();
 }
 
-frmPlayer::~frmPlayer() = default;
+frmPlayer::~frmPlayer() {
+    // A window destroyed without being closed still releases the windows it opened.
+    delete m_about;
+}
 
 // ---------------------------------------------------------------------------------------
 // Start-up and shutdown
 
 void frmPlayer::Form_Load(const QStringList& arguments) {
     // 1. The search window, hidden, at the main window's place.
-    m_winSeek = new WinSeek(
+    m_winSeek = std::make_unique<WinSeek>(
         [this](const QString& path) { OpenFile(path, false, 0, *m_ui.lstClipList, this); });
     m_winSeek->move(frameGeometry().topLeft());
     // 2-3. Outputs, then the first one chosen (creates both decks).
@@ -163,7 +167,7 @@ void frmPlayer::Form_Unload() {
         QMessageBox::critical(this, windowTitle(), error);
     if (m_total->Calculating())
         m_total->cancel();
-    delete m_winSeek; // stores the directory it shows
+    m_winSeek.reset(); // stores the directory it shows
     if (m_about)
         m_about->close();
 }
@@ -255,7 +259,9 @@ int frmPlayer::frameExtraHeight() const {
 }
 
 double frmPlayer::placedTwips(double placed, int pixels) const {
-    return frameGeometry() == m_placed.pixels ? placed : pixelsToTwips(pixels);
+    // While the window stays on the pixels the stored place rounds to, the stored figure
+    // is reported back, so a place does not drift by a pixel's rounding every run.
+    return m_placed.set && twipsToPixels(placed) == pixels ? placed : pixelsToTwips(pixels);
 }
 
 double frmPlayer::topTwips() const {
@@ -269,43 +275,80 @@ double frmPlayer::heightTwips() const {
 }
 
 void frmPlayer::setGeometryTwips(double top, double left, double height) {
-    move(twipsToPixels(left), twipsToPixels(top));
-    resize(width(), std::max(1, twipsToPixels(height) - frameExtraHeight()));
-    m_placed = {frameGeometry(), top, left, height};
+    m_placed.top = top;
+    m_placed.left = left;
+    m_placed.height = height;
+    m_placed.set = true;
+    applyPlacement();
+}
+
+void frmPlayer::applyPlacement() {
+    // The height is the outer one, title bar included; the client gets what the frame
+    // leaves of it. move() places the frame's corner.
+    m_placed.frameExtra = frameExtraHeight();
+    move(twipsToPixels(m_placed.left), twipsToPixels(m_placed.top));
+    resize(width(), std::max(1, twipsToPixels(m_placed.height) - m_placed.frameExtra));
+}
+
+void frmPlayer::settlePlacement() {
+    // A window manager frames the window only after it is shown, so a place applied before
+    // knew no title bar. Once the frame is there it is applied again, once: later frame
+    // changes belong to the user or the desktop.
+    if (!m_placed.set || m_placed.settled || !isVisible())
+        return;
+    if (frameExtraHeight() == m_placed.frameExtra)
+        return;
+    m_placed.settled = true;
+    applyPlacement();
+}
+
+bool frmPlayer::eventFilter(QObject* watched, QEvent* event) {
+    // The client area between menu bar and status bar changes size with the window, and
+    // also when the menu bar wraps or the status bar grows.
+    if (watched == centralWidget() && event->type() == QEvent::Resize)
+        Form_Resize();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void frmPlayer::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
+    settlePlacement();
     Form_Resize();
+}
+
+void frmPlayer::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    settlePlacement();
 }
 
 void frmPlayer::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
+    settlePlacement();
     Form_Resize();
 }
 
 void frmPlayer::Form_Resize() {
     if (isMinimized())
         return;
-    const double H = heightTwips();
-    const double S = pixelsToTwips(centralWidget()->width());
-    const int panelHeight = m_panelHeightTwips;
+    // The panel stands on the status bar: its bottom edge is the client area's bottom, the
+    // list fills what is left above it. (The design's "H - 1000" is that edge for its
+    // platform's title, menu and status bars; here the real heights are used.)
+    const QWidget* client = centralWidget();
+    const int panelHeight = twipsToPixels(m_panelHeightTwips);
+    const int panelTop = client->height() - panelHeight;
     ClipListView* list = m_ui.lstClipList;
 
-    const double listWidth = S - 2 * 120;
+    const int listWidth = client->width() - 2 * list->x();
     if (listWidth >= 0)
-        list->resize(twipsToPixels(listWidth), list->height());
-    const double listHeight = H - 1000 - panelHeight;
-    if (listHeight >= 0)
-        list->resize(list->width(), twipsToPixels(listHeight));
-    // The progress bar lies over the status bar's first panel. The design places it at
-    // H - 830 for its platform's frame metrics; here it follows the status bar itself.
+        list->resize(listWidth, list->height());
+    if (panelTop >= 0)
+        list->resize(list->width(), panelTop);
+    // The progress bar lies over the status bar's first panel.
     const QWidget* sb = statusBar();
     m_ui.ProgressBar1->move(m_ui.ProgressBar1->x(),
                             sb->y() + (sb->height() - m_ui.ProgressBar1->height()) / 2);
     m_ui.ProgressBar1->raise();
-    m_ui.Picture1->setGeometry(m_ui.Picture1->x(), twipsToPixels(H - 1000 - panelHeight),
-                               m_ui.Picture1->width(), twipsToPixels(panelHeight));
+    m_ui.Picture1->setGeometry(m_ui.Picture1->x(), panelTop, m_ui.Picture1->width(), panelHeight);
     if (m_winSeek)
         m_winSeek->move(frameGeometry().x() + frameGeometry().width(), frameGeometry().y());
 }
@@ -320,6 +363,10 @@ void frmPlayer::cmdShowOptions_Click() {
         m_ui.cmdShowOptions->setText(QStringLiteral("Hide Options"));
         ShowOptions = 1;
     }
+    // What the fold cuts off must not take the focus either: Tab or the arrow keys would
+    // otherwise change the output or the transition unseen.
+    for (QWidget* w : m_ui.belowFold)
+        w->setVisible(ShowOptions != 0);
     Form_Resize();
 }
 

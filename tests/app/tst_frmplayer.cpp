@@ -8,6 +8,7 @@
 #include "memorysettingsstore.h"
 #include "transitionbutton.h"
 
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -198,28 +199,34 @@ void TestFrmPlayer::resizeAndFoldRule() {
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     w.setGeometryTwips(1500, 1500, 7000);
-    QTRY_COMPARE(w.ui().lstClipList->height(), px(1665));
-    QCOMPARE(w.ui().Picture1->y(), px(1665));
-    QCOMPARE(w.ui().Picture1->height(), px(4335));
-    QCOMPARE(w.ui().lstClipList->x(), px(120));
-    QCOMPARE(w.ui().lstClipList->width(), w.centralWidget()->width() - 2 * px(120));
+    QWidget* panel = w.ui().Picture1;
+    ClipListView* list = w.ui().lstClipList;
+    // The panel stands on the status bar; the list fills the rest above it.
+    auto panelBottom = [&] { return panel->mapTo(&w, QPoint(0, panel->height())).y(); };
+    QTRY_COMPARE(panelBottom(), w.statusBar()->y());
+    QCOMPARE(panel->height(), px(4335));
+    QCOMPARE(list->height(), panel->y());
+    QCOMPARE(list->x(), px(120));
+    QCOMPARE(list->width(), w.centralWidget()->width() - 2 * px(120));
+    const int openTop = panel->y();
 
+    // Folding moves only the panel's top edge, and the list's bottom with it.
     QTest::mouseClick(w.ui().cmdShowOptions, Qt::LeftButton);
     QCOMPARE(w.ui().cmdShowOptions->text(), QStringLiteral("Show Options"));
-    QCOMPARE(w.ui().lstClipList->height(), px(3585));
-    QCOMPARE(w.ui().Picture1->y(), px(3585));
+    QCOMPARE(panel->y(), openTop + px(4335) - px(2415));
+    QCOMPARE(panelBottom(), w.statusBar()->y());
+    QCOMPARE(list->height(), panel->y());
     QCOMPARE(w.ShowOptions, int16_t(0));
-    // The button stays inside the folded strip.
-    QVERIFY(w.ui().cmdShowOptions->geometry().bottom() < w.ui().Picture1->height());
+    QVERIFY(w.ui().cmdShowOptions->geometry().bottom() < panel->height());
 
     QTest::mouseClick(w.ui().cmdShowOptions, Qt::LeftButton);
-    QCOMPARE(w.ui().lstClipList->height(), px(1665));
+    QCOMPARE(panel->y(), openTop);
     QCOMPARE(w.ShowOptions, int16_t(1));
 
     // A taller window gives the list the extra height; the panel keeps its size.
     w.setGeometryTwips(1500, 1500, 9000);
-    QTRY_COMPARE(w.ui().lstClipList->height(), px(3665));
-    QCOMPARE(w.ui().Picture1->height(), px(4335));
+    QTRY_COMPARE(list->height(), openTop + px(9000) - px(7000));
+    QCOMPARE(panelBottom(), w.statusBar()->y());
 }
 
 void TestFrmPlayer::commandLineQuotesAreRemoved() {
