@@ -186,22 +186,23 @@ void frmPlayer::GetSettings() {
                                      QString::fromLatin1(def));
     };
     PlaybackEngine& e = *m_engine;
-    if (auto v = settingToInt32(read("Transitions", "TransitionTime", "1"))) {
-        e.TransitionTime = *v;
-        e.spinTransitionTime.setValue(*v);
-    }
-    if (auto v = settingToInt16(read("Transitions", "TransitionType", "0"))) {
-        e.TransitionType = *v;
-        e.optTransition.setValue(*v);
-    }
-    if (auto v = settingToInt16(read("Trimming", "CutFirst", "0"))) {
-        e.CutFirst = *v;
-        e.spinCutFirst.setValue(*v);
-    }
-    if (auto v = settingToInt16(read("Trimming", "CutLast", "0"))) {
-        e.CutLast = *v;
-        e.spinCutLast.setValue(*v);
-    }
+    // A value its control refuses (a file edited by hand or by another version) must not
+    // sit in the field unseen, silencing songs or stalling the list: field and control
+    // take the default, and the file heals at the next exit.
+    auto restore = [&](const char* section, const char* key, int def, int64_t fieldMin,
+                       int64_t fieldMax, auto& field, ControlValue& control) {
+        const std::optional<int64_t> stored = settingToInteger(
+            read(section, key, QByteArray::number(def).constData()), fieldMin, fieldMax);
+        const int64_t value = stored && control.contains(*stored) ? *stored : def;
+        field = static_cast<std::remove_reference_t<decltype(field)>>(value);
+        control.setValue(value);
+    };
+    restore("Transitions", "TransitionTime", 1, INT32_MIN, INT32_MAX, e.TransitionTime,
+            e.spinTransitionTime);
+    restore("Transitions", "TransitionType", 0, INT16_MIN, INT16_MAX, e.TransitionType,
+            e.optTransition);
+    restore("Trimming", "CutFirst", 0, INT16_MIN, INT16_MAX, e.CutFirst, e.spinCutFirst);
+    restore("Trimming", "CutLast", 0, INT16_MIN, INT16_MAX, e.CutLast, e.spinCutLast);
     for (auto& level : e.vscVolume)
         level.setValue(level.maximum());
     if (auto v = settingToInt16(read("BasicAudio", "Volume", "64")))

@@ -58,7 +58,7 @@ class TestFrmPlayer : public QObject {
 private slots:
     void firstRunDefaults();
     void storedValuesAndScreenChecks();
-    void garbageAndOversizedValuesAreSkipped();
+    void refusedValuesGiveTheDefaultsAndHeal();
     void savesInOrderAndOnlyBelowTheTopEdge();
     void foldedAtStartWhenStoredFolded();
     void resizeAndFoldRule();
@@ -131,25 +131,28 @@ void TestFrmPlayer::storedValuesAndScreenChecks() {
     QVERIFY(qAbs(w.heightTwips() - 7000) <= 15);
 }
 
-void TestFrmPlayer::garbageAndOversizedValuesAreSkipped() {
+void TestFrmPlayer::refusedValuesGiveTheDefaultsAndHeal() {
     MemorySettingsStore store;
-    store.values = {{"Transitions/TransitionTime", "abc"},
-                    {"Transitions/TransitionType", "2.5"}, // half to even: 2
-                    {"Trimming/CutFirst", "70000"},        // does not fit 16 bits
-                    {"Trimming/CutLast", "500"},           // fits the field, not the control
-                    {"BasicAudio/Volume", "12.5"},         // half to even: 12
-                    {"ShowOptions/ShowOptions", "x"}};
+    store.values = {
+        {"Transitions/TransitionTime", "-3"}, {"Transitions/TransitionType", "7"},
+        {"Trimming/CutFirst", "500"}, // fits the field, not the control
+        {"Trimming/CutLast", "abc"},          {"BasicAudio/Volume", "12.5"}, // half to even: 12
+        {"ShowOptions/ShowOptions", "x"}};
     frmPlayer w(store);
     w.Form_Load({QStringLiteral("volaro")});
     PlaybackEngine& e = w.engine();
-    QCOMPARE(e.TransitionTime, 0);                                   // field untouched
-    QCOMPARE(w.ui().lblTransitionTime->text(), QStringLiteral("1")); // control as designed
-    QCOMPARE(e.TransitionType, int16_t(2));
-    QCOMPARE(e.CutFirst, 0);
-    QCOMPARE(e.CutLast, 500);
-    QCOMPARE(w.ui().lblCutLast->text(), QStringLiteral("0"));
+    QCOMPARE(QList<int>({e.TransitionTime, e.TransitionType, e.CutFirst, e.CutLast}),
+             QList<int>({1, 0, 0, 0}));
+    QCOMPARE(w.ui().lblTransitionTime->text(), QStringLiteral("1"));
+    QVERIFY(w.ui().optTransition[0]->isChecked());
+    QCOMPARE(w.ui().lblCutFirst->text(), QStringLiteral("0"));
     QCOMPARE(e.hscVolume.value(), 12);
     QCOMPARE(w.ShowOptions, int16_t(1));
+    w.SaveSettings(); // the file heals
+    QCOMPARE(store.values.value("Transitions/TransitionTime"), QStringLiteral("1"));
+    QCOMPARE(store.values.value("Transitions/TransitionType"), QStringLiteral("0"));
+    QCOMPARE(store.values.value("Trimming/CutFirst"), QStringLiteral("0"));
+    QCOMPARE(store.values.value("Trimming/CutLast"), QStringLiteral("0"));
 }
 
 void TestFrmPlayer::savesInOrderAndOnlyBelowTheTopEdge() {
