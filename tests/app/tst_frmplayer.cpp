@@ -1,56 +1,21 @@
-// The main window driven for real (offscreen): start-up order and settings, the layout
-// rules, the command line, and the mixer as the user and the program move it.
+// The main window driven for real (offscreen): start-up order and settings, the command
+// line, and the mixer as the user and the program move it. (The layout rules are checked
+// under a window manager, tests/desktop.)
 
 #include "cliplistview.h"
 #include "commandline.h"
+#include "fakedecks.h"
 #include "fixtures.h"
 #include "frmplayer.h"
 #include "memorysettingsstore.h"
 #include "transitionbutton.h"
 
-#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
 using namespace volaro::playback;
 
-namespace {
-
-// Records what the engine asks of a deck, for the cases where the question is whether a
-// call happened at all.
-struct DeckLog {
-    int seeks = 0;
-    int32_t lastSeek = -1;
-    int32_t lastVolume = 1;
-};
-
-class RecordingDeck final : public Deck {
-public:
-    explicit RecordingDeck(DeckLog& log)
-        : m_log(log) {}
-    void setOutputDevice(const QString&) override {}
-    void setFilename(const QString&) override {}
-    int16_t OpenFile() override { return 0; }
-    void PlayFile() override {}
-    void PauseFile() override {}
-    void StopFile() override {}
-    void setPosition(int32_t s) override {
-        ++m_log.seeks;
-        m_log.lastSeek = s;
-    }
-    int32_t Position() override { return 0; }
-    int32_t Duration() override { return 200; }
-    void setVolume(int32_t v) override { m_log.lastVolume = v; }
-
-private:
-    DeckLog& m_log;
-};
-
-int px(int twips) {
-    return qRound(twips / 15.0);
-}
-
-} // namespace
+namespace {} // namespace
 
 class TestFrmPlayer : public QObject {
     Q_OBJECT
@@ -61,11 +26,9 @@ private slots:
     void refusedValuesGiveTheDefaultsAndHeal();
     void savesInOrderAndOnlyBelowTheTopEdge();
     void foldedAtStartWhenStoredFolded();
-    void resizeAndFoldRule();
     void commandLineQuotesAreRemoved();
     void commandLineFileIsOpenedAndPlayed();
-    void volumeLawFigures();
-    void programMovesThePositionWithoutSeeking();
+    void mixerWidgetsDriveTheEngine();
     void transitionButtonsCarryTheirNames();
 };
 
@@ -195,43 +158,6 @@ void TestFrmPlayer::foldedAtStartWhenStoredFolded() {
     QCOMPARE(store.values.value("ShowOptions/ShowOptions"), QStringLiteral("0"));
 }
 
-void TestFrmPlayer::resizeAndFoldRule() {
-    MemorySettingsStore store;
-    frmPlayer w(store);
-    w.Form_Load({QStringLiteral("volaro")});
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    w.setGeometryTwips(1500, 1500, 7000);
-    QWidget* panel = w.ui().Picture1;
-    ClipListView* list = w.ui().lstClipList;
-    // The panel stands on the status bar; the list fills the rest above it.
-    auto panelBottom = [&] { return panel->mapTo(&w, QPoint(0, panel->height())).y(); };
-    QTRY_COMPARE(panelBottom(), w.statusBar()->y());
-    QCOMPARE(panel->height(), px(4335));
-    QCOMPARE(list->height(), panel->y());
-    QCOMPARE(list->x(), px(120));
-    QCOMPARE(list->width(), w.centralWidget()->width() - 2 * px(120));
-    const int openTop = panel->y();
-
-    // Folding moves only the panel's top edge, and the list's bottom with it.
-    QTest::mouseClick(w.ui().cmdShowOptions, Qt::LeftButton);
-    QCOMPARE(w.ui().cmdShowOptions->text(), QStringLiteral("Show Options"));
-    QCOMPARE(panel->y(), openTop + px(4335) - px(2415));
-    QCOMPARE(panelBottom(), w.statusBar()->y());
-    QCOMPARE(list->height(), panel->y());
-    QCOMPARE(w.ShowOptions, int16_t(0));
-    QVERIFY(w.ui().cmdShowOptions->geometry().bottom() < panel->height());
-
-    QTest::mouseClick(w.ui().cmdShowOptions, Qt::LeftButton);
-    QCOMPARE(panel->y(), openTop);
-    QCOMPARE(w.ShowOptions, int16_t(1));
-
-    // A taller window gives the list the extra height; the panel keeps its size.
-    w.setGeometryTwips(1500, 1500, 9000);
-    QTRY_COMPARE(list->height(), openTop + px(9000) - px(7000));
-    QCOMPARE(panelBottom(), w.statusBar()->y());
-}
-
 void TestFrmPlayer::commandLineQuotesAreRemoved() {
     QCOMPARE(commandLinePath({"volaro"}), QString());
     QCOMPARE(commandLinePath({"volaro", "\"/music/My Song.mp3\""}),
@@ -266,52 +192,37 @@ void TestFrmPlayer::commandLineFileIsOpenedAndPlayed() {
     QCOMPARE(rows.text(1, 1), QStringLiteral("00:03"));
 }
 
-void TestFrmPlayer::volumeLawFigures() {
-    DeckLog log0, log1;
-    int made = 0;
-    MemorySettingsStore store;
-    frmPlayer w(store, [&]() -> std::unique_ptr<Deck> {
-        return std::make_unique<RecordingDeck>(made++ % 2 == 0 ? log0 : log1);
-    });
-    w.Form_Load({QStringLiteral("volaro")});
-    const int current = w.engine().CurrentDeck;
-    DeckLog& log = current == 0 ? log0 : log1;
-
-    w.ui().hscVolume->setValue(85);
-    QCOMPARE(w.ui().lblMasterVolume->text(), QStringLiteral("100%"));
-    QCOMPARE(w.ui().prgMasterVolume->value(), 100);
-    QCOMPARE(w.ui().lblVolume[current]->text(), QStringLiteral("100"));
-    QCOMPARE(log.lastVolume, 0);
-
-    w.ui().hscVolume->setValue(64);
-    QCOMPARE(w.ui().lblMasterVolume->text(), QStringLiteral("75%"));
-    QCOMPARE(w.ui().lblVolume[current]->text(), QStringLiteral("75"));
-    QCOMPARE(log.lastVolume, -441);
-
-    w.ui().hscVolume->setValue(0);
-    QCOMPARE(w.ui().lblMasterVolume->text(), QStringLiteral("0%"));
-    QCOMPARE(w.ui().prgVolume[current]->value(), 0);
-    QCOMPARE(log.lastVolume, -7225);
-}
-
-void TestFrmPlayer::programMovesThePositionWithoutSeeking() {
-    DeckLog log;
+void TestFrmPlayer::mixerWidgetsDriveTheEngine() {
+    FakeDeckBoard board;
+    board.durations.insert(QStringLiteral("/m/song.mp3"), 200);
     MemorySettingsStore store;
     store.values = {{"Trimming/CutFirst", "5"}};
-    frmPlayer w(store,
-                [&]() -> std::unique_ptr<Deck> { return std::make_unique<RecordingDeck>(log); });
+    frmPlayer w(store, board.factory());
     w.Form_Load({QStringLiteral("volaro")});
-    w.ui().lstClipList->ListItems().Add(1, QStringLiteral("song"));
+    OpenFile(QStringLiteral("/m/song.mp3"), false, 0, *w.ui().lstClipList);
     w.engine().btnPlay_Click();
+    const int current = w.engine().CurrentDeck;
+
+    // The master volume moves the current deck by the volume law, with labels and bars.
+    const QList<std::tuple<int, QString, int>> figures{
+        {85, "100", 0}, {64, "75", -441}, {0, "0", -7225}};
+    for (const auto& [master, percent, volume] : figures) {
+        w.ui().hscVolume->setValue(master);
+        QCOMPARE(w.ui().lblMasterVolume->text(), percent + u'%');
+        QCOMPARE(w.ui().prgMasterVolume->value(), percent.toInt());
+        QCOMPARE(w.ui().lblVolume[current]->text(), percent);
+        QCOMPARE(w.ui().prgVolume[current]->value(), percent.toInt());
+        QCOMPARE(board.lastVolume, volume);
+    }
+
+    // The monitor moves the position slider without seeking; the user's drag seeks.
     QCOMPARE(w.ui().hscPosition->maximum(), 195); // 200 s less the first 5
-    const int seeksAfterLoad = log.seeks;
-
-    w.engine().tmrPosition_Timer(); // the monitor moves the slider itself
-    QCOMPARE(log.seeks, seeksAfterLoad);
-
-    w.ui().hscPosition->setValue(60); // the user drags the thumb
-    QCOMPARE(log.seeks, seeksAfterLoad + 1);
-    QCOMPARE(log.lastSeek, 65);
+    const int seeksAfterLoad = board.seeks;
+    w.engine().tmrPosition_Timer();
+    QCOMPARE(board.seeks, seeksAfterLoad);
+    w.ui().hscPosition->setValue(60);
+    QCOMPARE(board.seeks, seeksAfterLoad + 1);
+    QCOMPARE(board.lastSeek, 65);
     QCOMPARE(w.ui().lblPosition->text(), QStringLiteral("01:00"));
     QCOMPARE(w.ui().lblTimeLeft->text(), QStringLiteral("02:15"));
 }
