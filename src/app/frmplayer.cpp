@@ -68,6 +68,7 @@ frmPlayer::frmPlayer(SettingsStore& settings, DeckFactory factory, QWidget* pare
     : QMainWindow(parent)
     , m_settings(settings) {
     m_ui.setupUi(this);
+    centralWidget()->installEventFilter(this);
     m_listAdapter = std::make_unique<ClipListPlaybackList>(*m_ui.lstClipList);
     m_engine = std::make_unique<PlaybackEngine>(std::move(factory), m_listAdapter.get());
     m_ui.lstClipList->setCurrentIndexField(&m_engine->CurrentIndex);
@@ -79,7 +80,8 @@ frmPlayer::frmPlayer(SettingsStore& settings, DeckFactory factory, QWidget* pare
     m_total = std::make_unique<TotalLength>(
         m_ui.lstClipList->clipModel(),
         [this](const QString& path) -> int32_t {
-            Deck* deck = m_engine->replaceDeck(m_engine->CurrentDeck);
+            // A deck of its own: a song played meanwhile keeps sounding.
+            const std::unique_ptr<Deck> deck = m_engine->measuringDeck();
             if (!deck)
                 return 0;
             deck->setFilename(path);
@@ -100,14 +102,17 @@ frmPlayer::frmPlayer(SettingsStore& settings, DeckFactory factory, QWidget* pare
     wireMenus();
 }
 
-frmPlayer::~frmPlayer() = default;
+frmPlayer::~frmPlayer() {
+    // A window destroyed without being closed still releases the windows it opened.
+    delete m_about;
+}
 
 // ---------------------------------------------------------------------------------------
 // Start-up and shutdown
 
 void frmPlayer::Form_Load(const QStringList& arguments) {
     // 1. The search window, hidden, at the main window's place.
-    m_winSeek = new WinSeek(
+    m_winSeek = std::make_unique<WinSeek>(
         [this](const QString& path) { OpenFile(path, false, 0, *m_ui.lstClipList, this); });
     m_winSeek->move(frameGeometry().topLeft());
     // 2-3. Outputs, then the first one chosen (creates both decks).
@@ -162,7 +167,7 @@ void frmPlayer::Form_Unload() {
         QMessageBox::critical(this, windowTitle(), error);
     if (m_total->Calculating())
         m_total->cancel();
-    delete m_winSeek; // stores the directory it shows
+    m_winSeek.reset(); // stores the directory it shows
     if (m_about)
         m_about->close();
 }
@@ -181,22 +186,23 @@ void frmPlayer::GetSettings() {
                                      QString::fromLatin1(def));
     };
     PlaybackEngine& e = *m_engine;
-    if (auto v = settingToInt32(read("Transitions", "TransitionTime", "1"))) {
-        e.TransitionTime = *v;
-        e.spinTransitionTime.setValue(*v);
-    }
-    if (auto v = settingToInt16(read("Transitions", "TransitionType", "0"))) {
-        e.TransitionType = *v;
-        e.optTransition.setValue(*v);
-    }
-    if (auto v = settingToInt16(read("Trimming", "CutFirst", "0"))) {
-        e.CutFirst = *v;
-        e.spinCutFirst.setValue(*v);
-    }
-    if (auto v = settingToInt16(read("Trimming", "CutLast", "0"))) {
-        e.CutLast = *v;
-        e.spinCutLast.setValue(*v);
-    }
+    // A value its control refuses (a file edited by hand or by another version) must not
+    // sit in the field unseen, silencing songs or stalling the list: field and control
+    // take the default, and the file heals at the next exit.
+    auto restore = [&](const char* section, const char* key, int def, int64_t fieldMin,
+                       int64_t fieldMax, auto& field, ControlValue& control) {
+        const std::optional<int64_t> stored = settingToInteger(
+            read(section, key, QByteArray::number(def).constData()), fieldMin, fieldMax);
+        const int64_t value = stored && control.contains(*stored) ? *stored : def;
+        field = static_cast<std::remove_reference_t<decltype(field)>>(value);
+        control.setValue(value);
+    };
+    restore("Transitions", "TransitionTime", 1, INT32_MIN, INT32_MAX, e.TransitionTime,
+            e.spinTransitionTime);
+    restore("Transitions", "TransitionType", 0, INT16_MIN, INT16_MAX, e.TransitionType,
+            e.optTransition);
+    restore("Trimming", "CutFirst", 0, INT16_MIN, INT16_MAX, e.CutFirst, e.spinCutFirst);
+    restore("Trimming", "CutLast", 0, INT16_MIN, INT16_MAX, e.CutLast, e.spinCutLast);
     for (auto& level : e.vscVolume)
         level.setValue(level.maximum());
     if (auto v = settingToInt16(read("BasicAudio", "Volume", "64")))
@@ -247,82 +253,6 @@ QString frmPlayer::SaveSettings() {
 }
 
 // ---------------------------------------------------------------------------------------
-// Geometry, resize and fold
-
-int frmPlayer::frameExtraHeight() const {
-    return isWindow() ? frameGeometry().height() - geometry().height() : 0;
-}
-
-double frmPlayer::placedTwips(double placed, int pixels) const {
-    return frameGeometry() == m_placed.pixels ? placed : pixelsToTwips(pixels);
-}
-
-double frmPlayer::topTwips() const {
-    return placedTwips(m_placed.top, frameGeometry().y());
-}
-double frmPlayer::leftTwips() const {
-    return placedTwips(m_placed.left, frameGeometry().x());
-}
-double frmPlayer::heightTwips() const {
-    return placedTwips(m_placed.height, frameGeometry().height());
-}
-
-void frmPlayer::setGeometryTwips(double top, double left, double height) {
-    move(twipsToPixels(left), twipsToPixels(top));
-    resize(width(), std::max(1, twipsToPixels(height) - frameExtraHeight()));
-    m_placed = {frameGeometry(), top, left, height};
-}
-
-void frmPlayer::resizeEvent(QResizeEvent* event) {
-    QMainWindow::resizeEvent(event);
-    Form_Resize();
-}
-
-void frmPlayer::showEvent(QShowEvent* event) {
-    QMainWindow::showEvent(event);
-    Form_Resize();
-}
-
-void frmPlayer::Form_Resize() {
-    if (isMinimized())
-        return;
-    const double H = heightTwips();
-    const double S = pixelsToTwips(centralWidget()->width());
-    const int panelHeight = m_panelHeightTwips;
-    ClipListView* list = m_ui.lstClipList;
-
-    const double listWidth = S - 2 * 120;
-    if (listWidth >= 0)
-        list->resize(twipsToPixels(listWidth), list->height());
-    const double listHeight = H - 1000 - panelHeight;
-    if (listHeight >= 0)
-        list->resize(list->width(), twipsToPixels(listHeight));
-    // The progress bar lies over the status bar's first panel. The design places it at
-    // H - 830 for its platform's frame metrics; here it follows the status bar itself.
-    const QWidget* sb = statusBar();
-    m_ui.ProgressBar1->move(m_ui.ProgressBar1->x(),
-                            sb->y() + (sb->height() - m_ui.ProgressBar1->height()) / 2);
-    m_ui.ProgressBar1->raise();
-    m_ui.Picture1->setGeometry(m_ui.Picture1->x(), twipsToPixels(H - 1000 - panelHeight),
-                               m_ui.Picture1->width(), twipsToPixels(panelHeight));
-    if (m_winSeek)
-        m_winSeek->move(frameGeometry().x() + frameGeometry().width(), frameGeometry().y());
-}
-
-void frmPlayer::cmdShowOptions_Click() {
-    if (m_panelHeightTwips == kPanelOpenHeight) {
-        m_panelHeightTwips = kPanelFoldedHeight;
-        m_ui.cmdShowOptions->setText(QStringLiteral("Show Options"));
-        ShowOptions = 0;
-    } else {
-        m_panelHeightTwips = kPanelOpenHeight;
-        m_ui.cmdShowOptions->setText(QStringLiteral("Hide Options"));
-        ShowOptions = 1;
-    }
-    Form_Resize();
-}
-
-// ---------------------------------------------------------------------------------------
 // Wiring: widgets report user input to the engine; the engine's signals update them.
 
 void frmPlayer::wireTransport() {
@@ -333,6 +263,9 @@ void frmPlayer::wireTransport() {
     connect(m_ui.btnNext, &QPushButton::clicked, e, &PlaybackEngine::btnNext_Click);
     connect(m_ui.btnBack, &QPushButton::clicked, e, &PlaybackEngine::btnBack_Click);
     connect(e, &PlaybackEngine::statusTextChanged, m_ui.lblStatus, &QLabel::setText);
+    connect(e, &PlaybackEngine::noticeChanged, this, [this](const QString& notice) {
+        m_ui.statusPanel2->setText(notice.isEmpty() ? webAddressPanelText() : notice);
+    });
     connect(e, &PlaybackEngine::totalTextChanged, m_ui.lblTotal, &QLabel::setText);
     connect(e, &PlaybackEngine::positionTextChanged, m_ui.lblPosition, &QLabel::setText);
     connect(e, &PlaybackEngine::timeLeftTextChanged, m_ui.lblTimeLeft, &QLabel::setText);

@@ -56,7 +56,8 @@ public:
     // Saves the playlist; returns empty text, or a message naming the file and the reason.
     QString saveListTo(const QString& path);
 
-    // Geometry in twips: top, left and outer height as the settings keep them.
+    // Geometry in twips: top, left and outer height (title bar included) as the settings
+    // keep them.
     double topTwips() const;
     double leftTwips() const;
     double heightTwips() const;
@@ -65,14 +66,16 @@ public:
     int panelHeightTwips() const { return m_panelHeightTwips; }
     volaro::playback::PlaybackEngine& engine() { return *m_engine; }
     FrmPlayerUi& ui() { return m_ui; }
-    WinSeek* searchWindow() const { return m_winSeek; }
+    WinSeek* searchWindow() const { return m_winSeek.get(); }
 
     int16_t ShowOptions = 1;
     int16_t LastSortColumn = 0;
     int32_t LastSortOrder = 0;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -99,23 +102,26 @@ private:
     void showTotal(const QString& total, int count);
     void setTotalsRunning(bool running);
     int frameExtraHeight() const;
+    void applyPlacement();
+    void settlePlacement();
     double placedTwips(double placed, int pixels) const;
 
     SettingsStore& m_settings;
     FrmPlayerUi m_ui;
     std::unique_ptr<volaro::playback::PlaybackList> m_listAdapter;
     std::unique_ptr<volaro::playback::PlaybackEngine> m_engine;
-    QPointer<WinSeek> m_winSeek;
+    std::unique_ptr<WinSeek> m_winSeek; // created hidden at start-up, deleted at shutdown
     ProgramRandom m_random;
     std::unique_ptr<TotalLength> m_total;
     QPointer<frmAbout> m_about;
     QString m_lastDialogFile; // the one file dialog starts from the last name chosen
     int m_panelHeightTwips = kPanelOpenHeight;
-    // The geometry last set in twips: reported back as set while the window stays on the
-    // same pixels, so a stored place does not drift by a pixel's rounding every run.
+    // The place last set in twips, and the frame height it was applied for.
     struct {
-        QRect pixels;
         double top = 0, left = 0, height = 0;
+        int frameExtra = 0;
+        bool set = false;
+        bool settled = false; // applied again once the window manager framed the window
     } m_placed;
     bool m_loaded = false;
     bool m_unloaded = false;

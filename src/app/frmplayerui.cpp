@@ -220,6 +220,10 @@ void FrmPlayerUi::setupUi(QMainWindow* window) {
         l->setStyleSheet(l->styleSheet() + QStringLiteral("border: 1px solid #808080;"));
     }
 
+    for (QWidget* w : p->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (w->y() + w->height() > twipsToPixels(kPanelFoldedHeight))
+            belowFold.push_back(w);
+
     // Designed but never shown: the program drives these itself.
     hscBalance = slider(p, Qt::Horizontal, {120, 4500, 1500, 255}, -10, 10);
     Label1 = label(p, QStringLiteral("Balance"), {120, 4260, 900, 240});

@@ -12,6 +12,7 @@
 #include <QScrollBar>
 #include <QWidget>
 #include <array>
+#include <vector>
 
 class ClipListView;
 class QMainWindow;
@@ -88,6 +89,9 @@ struct FrmPlayerUi {
     QLabel* lblPitchTit = nullptr;
     QLabel* lblPitch = nullptr;
     std::array<QScrollBar*, 2> vscVolume{};
+
+    // The panel's controls the fold cuts off (those reaching below its folded height).
+    std::vector<QWidget*> belowFold;
 
     // Menus
     QMenu* mnuList = nullptr;

@@ -24,7 +24,16 @@ public:
 
     virtual void setOutputDevice(const QString& name) = 0;
     virtual void setFilename(const QString& path) = 0;
-    // 0 when the chain was built; nonzero when a step failed (the engine ignores it).
+
+    // What OpenFile reports (the same codes as Player's). 1 and 2: this file cannot be
+    // played; 3 and 4: no output can take the sound, whatever the file.
+    enum OpenStatus : int16_t {
+        OpenOk = 0,
+        OpenNoFile = 1,
+        OpenNoDecoder = 2,
+        OpenNoOutput = 3,
+        OpenOutputFailed = 4
+    };
     virtual int16_t OpenFile() = 0;
     virtual void PlayFile() = 0;
     virtual void PauseFile() = 0;
@@ -33,9 +42,13 @@ public:
     virtual int32_t Position() = 0;
     virtual int32_t Duration() = 0;
     virtual void setVolume(int32_t hundredthsDb) = 0;
+    // True once the output went away and no other output took the sound over: the deck is
+    // silent and its position stands still. A deck that cannot lose its output says false.
+    virtual bool outputLost() { return false; }
 };
 
-// Makes a fresh, empty deck; called once per song load and per output-device choice.
+// Makes a fresh, empty deck bound to no output; called once per song load, per
+// output-device choice and per song the total length measures.
 using DeckFactory = std::function<std::unique_ptr<Deck>()>;
 
 // Deck over a real Player. Destroying it destroys the Player, which silences it.
@@ -54,6 +67,7 @@ public:
     int32_t Position() override;
     int32_t Duration() override;
     void setVolume(int32_t hundredthsDb) override;
+    bool outputLost() override;
 
     Player& player() { return *m_player; }
 

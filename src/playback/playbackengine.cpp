@@ -100,6 +100,17 @@ void PlaybackEngine::setLevel(int deck, int64_t level) {
         vscVolume[deck].setValue(level);
 }
 
+std::unique_ptr<Deck> PlaybackEngine::measuringDeck() const {
+    return m_factory ? m_factory() : nullptr;
+}
+
+void PlaybackEngine::setNotice(const QString& text) {
+    if (text == m_notice)
+        return;
+    m_notice = text;
+    emit noticeChanged(text);
+}
+
 Deck* PlaybackEngine::replaceDeck(int index) {
     if (index != 0 && index != 1)
         return nullptr;
@@ -119,6 +130,10 @@ void PlaybackEngine::btnPlay_Click() {
     } else if (PlayState == 0) {
         CurrentIndex = 1;
         DoTransition();
+        // An empty list or a dead end stopped it: a "Play" now would promise a song that
+        // never comes, and would keep the next press from starting the list.
+        if (CurrentIndex == -1 || m_halted)
+            return;
     }
     PlayState = 1;
     setStatus(StatusPlayText);
@@ -166,6 +181,8 @@ void PlaybackEngine::mnuPlaySelectedItem_Click() {
         m_list->clearSelection(index);
         CurrentIndex = static_cast<int16_t>(index);
         DoTransition();
+        if (m_halted)
+            return;
     }
     PlayState = 1;
     setStatus(StatusPlayText);
@@ -192,9 +209,11 @@ void PlaybackEngine::DoTransition() {
         CurrentIndex = 0;
         return;
     }
+    m_halted = false;
     // The other deck; a stray value from outside lands on deck 0 rather than off the array.
     CurrentDeck = CurrentDeck == 0 ? 1 : 0;
-    LoadSongOnDeck();
+    if (!canSound(LoadSongOnDeck()))
+        return;
     if (Deck* d = deck(CurrentDeck))
         d->PlayFile();
     mnuShowItemInPlay_Click();
@@ -208,6 +227,47 @@ void PlaybackEngine::DoTransition() {
     tmrTransition.start();
 }
 
+bool PlaybackEngine::canSound(int16_t openStatus) {
+    if (openStatus == Deck::OpenOk) {
+        m_unplayable.clear();
+        setNotice({});
+        return true;
+    }
+    if (openStatus == Deck::OpenNoOutput || openStatus == Deck::OpenOutputFailed) {
+        halt(NoOutputNotice);
+        return false;
+    }
+    // A file that does not open is skipped by the monitor's next tick, as always; only a
+    // whole pass of them is a dead end.
+    m_unplayable.insert(m_list ? m_list->location(CurrentIndex) : QString());
+    if (wholeListUnplayable()) {
+        halt(NothingPlayableNotice);
+        return false;
+    }
+    return true;
+}
+
+bool PlaybackEngine::wholeListUnplayable() const {
+    const int n = listCount();
+    // From the row after the current one: during a pass the first row looked at is
+    // normally one not tried yet, so the check costs one lookup until the pass is done.
+    for (int k = 1; k <= n; ++k) {
+        const int row = (CurrentIndex - 1 + k) % n + 1;
+        if (!m_unplayable.contains(m_list->location(row)))
+            return false;
+    }
+    return n > 0;
+}
+
+void PlaybackEngine::halt(const QString& why) {
+    btnStop_Click();
+    tmrTransition.stop();
+    TransitionStep = 0;
+    m_halted = true;
+    m_unplayable.clear();
+    setNotice(why);
+}
+
 void PlaybackEngine::finishTransitionAtOnce() {
     // A zero-length transition: its end state at once, with no timer left running.
     tmrTransition.stop();
@@ -219,7 +279,7 @@ void PlaybackEngine::finishTransitionAtOnce() {
         out->StopFile();
 }
 
-void PlaybackEngine::LoadSongOnDeck() {
+int16_t PlaybackEngine::LoadSongOnDeck() {
     const int cur = CurrentDeck;
     if (Deck* d = deck(cur))
         d->StopFile();
@@ -229,9 +289,10 @@ void PlaybackEngine::LoadSongOnDeck() {
     const int count = listCount();
     if (CurrentIndex < 1 || CurrentIndex > count)
         CurrentIndex = 1;
+    int16_t status = Deck::OpenNoOutput; // no deck: nothing can sound
     if (d && m_list) {
         d->setFilename(m_list->location(CurrentIndex));
-        d->OpenFile();
+        status = d->OpenFile();
     }
 
     const int64_t duration = d ? d->Duration() : 0;
@@ -266,6 +327,7 @@ void PlaybackEngine::LoadSongOnDeck() {
     hscPosition.setValue(0);
     hscPosition.setMaximum(length);
     PositionUpdating = 0;
+    return status;
 }
 
 void PlaybackEngine::tmrTransition_Timer() {
@@ -338,6 +400,14 @@ void PlaybackEngine::tmrPosition_Timer() {
         hscPosition.setValue(sliderValue);
     PositionUpdating = 0;
 
+    if (m_halted)
+        return;
+    // An output gone with nothing to take over freezes the position: the song would never
+    // reach its transition point while the status kept saying "Play".
+    if (Deck* d = deck(CurrentDeck); d && d->outputLost()) {
+        halt(NoOutputNotice);
+        return;
+    }
     if (position() < static_cast<int64_t>(SongEnd) - TransitionTime)
         return;
 

@@ -10,6 +10,11 @@
 // control values; then the transport handlers in any order. Decks may be absent (no
 // output found): every deck call is then skipped, and the song loader creates the deck.
 //
+// Dead ends are never shown as playing: when no output can take a song's sound, or one
+// pass through the list finds nothing that opens, the engine stops, says why through
+// noticeChanged, and the position monitor waits for the user's next command instead of
+// trying again ten times a second. The notice stays until a song opens again.
+//
 // Units: times are whole seconds; deck levels are attenuations 0 (loudest) .. 85 played
 // at -(a*a) hundredths of a decibel; the master volume is a level 0 .. 85.
 //
@@ -20,6 +25,7 @@
 #include "deck.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QTimer>
 #include <array>
@@ -83,6 +89,9 @@ public:
     static inline const QString StatusPlayText = QStringLiteral("Play");
     static inline const QString StatusStopText = QStringLiteral("Stop");
     static inline const QString StatusPauseText = QStringLiteral("Pause");
+    static inline const QString NoOutputNotice = QStringLiteral("No sound output can be opened");
+    static inline const QString NothingPlayableNotice =
+        QStringLiteral("Nothing in the list can be played");
 
     // --- Controls (values with their designed ranges) --------------------------------
     ControlValue hscVolume{0, 85, 85}; // master level V
@@ -103,9 +112,11 @@ public:
         return (index == 0 || index == 1) ? Decks[index].get() : nullptr;
     }
 
-    // Replaces deck `index` by a fresh one on the chosen output (the old one falls
-    // silent); used by the total length calculation to measure songs.
-    Deck* replaceDeck(int index);
+    // A fresh deck bound to no output, so measuring a song never touches a deck that
+    // plays (such a deck still reports the file's duration).
+    std::unique_ptr<Deck> measuringDeck() const;
+    // The notice shown instead of the web address; empty when there is none.
+    QString notice() const { return m_notice; }
 
     // --- Handlers ------------------------------------------------------------------
     void btnPlay_Click();
@@ -142,6 +153,7 @@ signals:
     void transitionTimeTextChanged(const QString& text);       // lblTransitionTime
     void cutFirstTextChanged(const QString& text);             // lblCutFirst
     void cutLastTextChanged(const QString& text);              // lblCutLast
+    void noticeChanged(const QString& text); // status bar panel 2; empty: the web address
 
     // Control values, for widgets that mirror them (emitted on every accepted change,
     // whoever made it).
@@ -155,7 +167,12 @@ signals:
     void shuffleChanged(int value);                     // chkRndPlay
 
 private:
-    void LoadSongOnDeck();
+    Deck* replaceDeck(int index);
+    int16_t LoadSongOnDeck();
+    bool canSound(int16_t openStatus);
+    bool wholeListUnplayable() const;
+    void halt(const QString& why);
+    void setNotice(const QString& text);
     void finishTransitionAtOnce();
     void setStatus(const QString& text);
     void setLevel(int deck, int64_t level);
@@ -167,6 +184,10 @@ private:
     std::function<double()> m_random;
     QString m_outputDevice;
     PlaybackDisplay m_display;
+    QString m_notice;
+    // Stopped at a dead end: the position monitor starts nothing until a command does.
+    bool m_halted = false;
+    QSet<QString> m_unplayable; // locations that failed to open since the last good one
 };
 
 } // namespace volaro::playback

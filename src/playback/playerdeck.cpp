@@ -4,6 +4,12 @@
 
 namespace volaro::playback {
 
+// One set of status codes, whichever side names them.
+static_assert(int16_t(Deck::OpenNoFile) == int16_t(Player::OpenNoFile) &&
+              int16_t(Deck::OpenNoDecoder) == int16_t(Player::OpenNoDecoder) &&
+              int16_t(Deck::OpenNoOutput) == int16_t(Player::OpenNoOutput) &&
+              int16_t(Deck::OpenOutputFailed) == int16_t(Player::OpenOutputFailed));
+
 PlayerDeck::PlayerDeck()
     : m_player(std::make_unique<Player>()) {}
 
@@ -38,6 +44,9 @@ int32_t PlayerDeck::Duration() {
 }
 void PlayerDeck::setVolume(int32_t hundredthsDb) {
     m_player->setVolume(hundredthsDb);
+}
+bool PlayerDeck::outputLost() {
+    return m_player->outputLost();
 }
 
 DeckFactory playerDeckFactory() {

@@ -4,6 +4,8 @@
 #include "cliplistview.h"
 #include "playlistfile.h"
 
+#include <algorithm>
+
 void DeleteSelectedItems(ClipListModel& list) {
     list.removeSelected();
 }
@@ -42,8 +44,12 @@ void RandomOrder(ClipListModel& list, const std::function<double()>& Rnd) {
 
 void DropFiles(ClipListModel& list, const QStringList& paths, int32_t position,
                ListProgress* progress) {
-    for (int i = 0; i < paths.size(); ++i)
-        OpenFile(paths[i], false, position + i, list, progress);
+    for (int i = 0; i < paths.size(); ++i) {
+        // A list file among them adds its rows at the end, or none at all; a position past
+        // the end then means the end, so no later file is refused.
+        const int64_t at = std::min<int64_t>(int64_t(position) + i, list.count() + 1);
+        OpenFile(paths[i], false, static_cast<int32_t>(at), list, progress);
+    }
     if (progress)
         progress->showWebAddress();
 }

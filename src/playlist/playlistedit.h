@@ -28,9 +28,10 @@ void SortByHeader(ClipListModel& list, int header, int16_t& LastSortColumn, int3
 // here. The caller then shows the playing row (Show Item In Play).
 void RandomOrder(ClipListModel& list, const std::function<double()>& Rnd);
 
-// Adds dropped paths: the i-th (from 0) through OpenFile at position + i, so media files
-// form a run before the row that was under the pointer (position count + 1 appends) and
-// list files are appended. Ends with the web address back in the status panel.
+// Adds dropped paths: the i-th (from 0) through OpenFile at position + i, or at the end
+// when that lies past it, so media files form a run before the row that was under the
+// pointer (position count + 1 appends) and list files are appended. Ends with the web
+// address back in the status panel.
 void DropFiles(ClipListModel& list, const QStringList& paths, int32_t position,
                ListProgress* progress = nullptr);
 

@@ -1,8 +1,10 @@
-// The main window driven for real (offscreen): start-up order and settings, the layout
-// rules, the command line, and the mixer as the user and the program move it.
+// The main window driven for real (offscreen): start-up order and settings, the command
+// line, and the mixer as the user and the program move it. (The layout rules are checked
+// under a window manager, tests/desktop.)
 
 #include "cliplistview.h"
 #include "commandline.h"
+#include "fakedecks.h"
 #include "fixtures.h"
 #include "frmplayer.h"
 #include "memorysettingsstore.h"
@@ -13,43 +15,7 @@
 
 using namespace volaro::playback;
 
-namespace {
-
-// Records what the engine asks of a deck, for the cases where the question is whether a
-// call happened at all.
-struct DeckLog {
-    int seeks = 0;
-    int32_t lastSeek = -1;
-    int32_t lastVolume = 1;
-};
-
-class RecordingDeck final : public Deck {
-public:
-    explicit RecordingDeck(DeckLog& log)
-        : m_log(log) {}
-    void setOutputDevice(const QString&) override {}
-    void setFilename(const QString&) override {}
-    int16_t OpenFile() override { return 0; }
-    void PlayFile() override {}
-    void PauseFile() override {}
-    void StopFile() override {}
-    void setPosition(int32_t s) override {
-        ++m_log.seeks;
-        m_log.lastSeek = s;
-    }
-    int32_t Position() override { return 0; }
-    int32_t Duration() override { return 200; }
-    void setVolume(int32_t v) override { m_log.lastVolume = v; }
-
-private:
-    DeckLog& m_log;
-};
-
-int px(int twips) {
-    return qRound(twips / 15.0);
-}
-
-} // namespace
+namespace {} // namespace
 
 class TestFrmPlayer : public QObject {
     Q_OBJECT
@@ -57,14 +23,12 @@ class TestFrmPlayer : public QObject {
 private slots:
     void firstRunDefaults();
     void storedValuesAndScreenChecks();
-    void garbageAndOversizedValuesAreSkipped();
+    void refusedValuesGiveTheDefaultsAndHeal();
     void savesInOrderAndOnlyBelowTheTopEdge();
     void foldedAtStartWhenStoredFolded();
-    void resizeAndFoldRule();
     void commandLineQuotesAreRemoved();
     void commandLineFileIsOpenedAndPlayed();
-    void volumeLawFigures();
-    void programMovesThePositionWithoutSeeking();
+    void mixerWidgetsDriveTheEngine();
     void transitionButtonsCarryTheirNames();
 };
 
@@ -130,25 +94,28 @@ void TestFrmPlayer::storedValuesAndScreenChecks() {
     QVERIFY(qAbs(w.heightTwips() - 7000) <= 15);
 }
 
-void TestFrmPlayer::garbageAndOversizedValuesAreSkipped() {
+void TestFrmPlayer::refusedValuesGiveTheDefaultsAndHeal() {
     MemorySettingsStore store;
-    store.values = {{"Transitions/TransitionTime", "abc"},
-                    {"Transitions/TransitionType", "2.5"}, // half to even: 2
-                    {"Trimming/CutFirst", "70000"},        // does not fit 16 bits
-                    {"Trimming/CutLast", "500"},           // fits the field, not the control
-                    {"BasicAudio/Volume", "12.5"},         // half to even: 12
-                    {"ShowOptions/ShowOptions", "x"}};
+    store.values = {
+        {"Transitions/TransitionTime", "-3"}, {"Transitions/TransitionType", "7"},
+        {"Trimming/CutFirst", "500"}, // fits the field, not the control
+        {"Trimming/CutLast", "abc"},          {"BasicAudio/Volume", "12.5"}, // half to even: 12
+        {"ShowOptions/ShowOptions", "x"}};
     frmPlayer w(store);
     w.Form_Load({QStringLiteral("volaro")});
     PlaybackEngine& e = w.engine();
-    QCOMPARE(e.TransitionTime, 0);                                   // field untouched
-    QCOMPARE(w.ui().lblTransitionTime->text(), QStringLiteral("1")); // control as designed
-    QCOMPARE(e.TransitionType, int16_t(2));
-    QCOMPARE(e.CutFirst, 0);
-    QCOMPARE(e.CutLast, 500);
-    QCOMPARE(w.ui().lblCutLast->text(), QStringLiteral("0"));
+    QCOMPARE(QList<int>({e.TransitionTime, e.TransitionType, e.CutFirst, e.CutLast}),
+             QList<int>({1, 0, 0, 0}));
+    QCOMPARE(w.ui().lblTransitionTime->text(), QStringLiteral("1"));
+    QVERIFY(w.ui().optTransition[0]->isChecked());
+    QCOMPARE(w.ui().lblCutFirst->text(), QStringLiteral("0"));
     QCOMPARE(e.hscVolume.value(), 12);
     QCOMPARE(w.ShowOptions, int16_t(1));
+    w.SaveSettings(); // the file heals
+    QCOMPARE(store.values.value("Transitions/TransitionTime"), QStringLiteral("1"));
+    QCOMPARE(store.values.value("Transitions/TransitionType"), QStringLiteral("0"));
+    QCOMPARE(store.values.value("Trimming/CutFirst"), QStringLiteral("0"));
+    QCOMPARE(store.values.value("Trimming/CutLast"), QStringLiteral("0"));
 }
 
 void TestFrmPlayer::savesInOrderAndOnlyBelowTheTopEdge() {
@@ -191,37 +158,6 @@ void TestFrmPlayer::foldedAtStartWhenStoredFolded() {
     QCOMPARE(store.values.value("ShowOptions/ShowOptions"), QStringLiteral("0"));
 }
 
-void TestFrmPlayer::resizeAndFoldRule() {
-    MemorySettingsStore store;
-    frmPlayer w(store);
-    w.Form_Load({QStringLiteral("volaro")});
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    w.setGeometryTwips(1500, 1500, 7000);
-    QTRY_COMPARE(w.ui().lstClipList->height(), px(1665));
-    QCOMPARE(w.ui().Picture1->y(), px(1665));
-    QCOMPARE(w.ui().Picture1->height(), px(4335));
-    QCOMPARE(w.ui().lstClipList->x(), px(120));
-    QCOMPARE(w.ui().lstClipList->width(), w.centralWidget()->width() - 2 * px(120));
-
-    QTest::mouseClick(w.ui().cmdShowOptions, Qt::LeftButton);
-    QCOMPARE(w.ui().cmdShowOptions->text(), QStringLiteral("Show Options"));
-    QCOMPARE(w.ui().lstClipList->height(), px(3585));
-    QCOMPARE(w.ui().Picture1->y(), px(3585));
-    QCOMPARE(w.ShowOptions, int16_t(0));
-    // The button stays inside the folded strip.
-    QVERIFY(w.ui().cmdShowOptions->geometry().bottom() < w.ui().Picture1->height());
-
-    QTest::mouseClick(w.ui().cmdShowOptions, Qt::LeftButton);
-    QCOMPARE(w.ui().lstClipList->height(), px(1665));
-    QCOMPARE(w.ShowOptions, int16_t(1));
-
-    // A taller window gives the list the extra height; the panel keeps its size.
-    w.setGeometryTwips(1500, 1500, 9000);
-    QTRY_COMPARE(w.ui().lstClipList->height(), px(3665));
-    QCOMPARE(w.ui().Picture1->height(), px(4335));
-}
-
 void TestFrmPlayer::commandLineQuotesAreRemoved() {
     QCOMPARE(commandLinePath({"volaro"}), QString());
     QCOMPARE(commandLinePath({"volaro", "\"/music/My Song.mp3\""}),
@@ -256,52 +192,37 @@ void TestFrmPlayer::commandLineFileIsOpenedAndPlayed() {
     QCOMPARE(rows.text(1, 1), QStringLiteral("00:03"));
 }
 
-void TestFrmPlayer::volumeLawFigures() {
-    DeckLog log0, log1;
-    int made = 0;
-    MemorySettingsStore store;
-    frmPlayer w(store, [&]() -> std::unique_ptr<Deck> {
-        return std::make_unique<RecordingDeck>(made++ % 2 == 0 ? log0 : log1);
-    });
-    w.Form_Load({QStringLiteral("volaro")});
-    const int current = w.engine().CurrentDeck;
-    DeckLog& log = current == 0 ? log0 : log1;
-
-    w.ui().hscVolume->setValue(85);
-    QCOMPARE(w.ui().lblMasterVolume->text(), QStringLiteral("100%"));
-    QCOMPARE(w.ui().prgMasterVolume->value(), 100);
-    QCOMPARE(w.ui().lblVolume[current]->text(), QStringLiteral("100"));
-    QCOMPARE(log.lastVolume, 0);
-
-    w.ui().hscVolume->setValue(64);
-    QCOMPARE(w.ui().lblMasterVolume->text(), QStringLiteral("75%"));
-    QCOMPARE(w.ui().lblVolume[current]->text(), QStringLiteral("75"));
-    QCOMPARE(log.lastVolume, -441);
-
-    w.ui().hscVolume->setValue(0);
-    QCOMPARE(w.ui().lblMasterVolume->text(), QStringLiteral("0%"));
-    QCOMPARE(w.ui().prgVolume[current]->value(), 0);
-    QCOMPARE(log.lastVolume, -7225);
-}
-
-void TestFrmPlayer::programMovesThePositionWithoutSeeking() {
-    DeckLog log;
+void TestFrmPlayer::mixerWidgetsDriveTheEngine() {
+    FakeDeckBoard board;
+    board.durations.insert(QStringLiteral("/m/song.mp3"), 200);
     MemorySettingsStore store;
     store.values = {{"Trimming/CutFirst", "5"}};
-    frmPlayer w(store,
-                [&]() -> std::unique_ptr<Deck> { return std::make_unique<RecordingDeck>(log); });
+    frmPlayer w(store, board.factory());
     w.Form_Load({QStringLiteral("volaro")});
-    w.ui().lstClipList->ListItems().Add(1, QStringLiteral("song"));
+    OpenFile(QStringLiteral("/m/song.mp3"), false, 0, *w.ui().lstClipList);
     w.engine().btnPlay_Click();
+    const int current = w.engine().CurrentDeck;
+
+    // The master volume moves the current deck by the volume law, with labels and bars.
+    const QList<std::tuple<int, QString, int>> figures{
+        {85, "100", 0}, {64, "75", -441}, {0, "0", -7225}};
+    for (const auto& [master, percent, volume] : figures) {
+        w.ui().hscVolume->setValue(master);
+        QCOMPARE(w.ui().lblMasterVolume->text(), percent + u'%');
+        QCOMPARE(w.ui().prgMasterVolume->value(), percent.toInt());
+        QCOMPARE(w.ui().lblVolume[current]->text(), percent);
+        QCOMPARE(w.ui().prgVolume[current]->value(), percent.toInt());
+        QCOMPARE(board.lastVolume, volume);
+    }
+
+    // The monitor moves the position slider without seeking; the user's drag seeks.
     QCOMPARE(w.ui().hscPosition->maximum(), 195); // 200 s less the first 5
-    const int seeksAfterLoad = log.seeks;
-
-    w.engine().tmrPosition_Timer(); // the monitor moves the slider itself
-    QCOMPARE(log.seeks, seeksAfterLoad);
-
-    w.ui().hscPosition->setValue(60); // the user drags the thumb
-    QCOMPARE(log.seeks, seeksAfterLoad + 1);
-    QCOMPARE(log.lastSeek, 65);
+    const int seeksAfterLoad = board.seeks;
+    w.engine().tmrPosition_Timer();
+    QCOMPARE(board.seeks, seeksAfterLoad);
+    w.ui().hscPosition->setValue(60);
+    QCOMPARE(board.seeks, seeksAfterLoad + 1);
+    QCOMPARE(board.lastSeek, 65);
     QCOMPARE(w.ui().lblPosition->text(), QStringLiteral("01:00"));
     QCOMPARE(w.ui().lblTimeLeft->text(), QStringLiteral("02:15"));
 }

@@ -21,6 +21,7 @@ class FakeDeck;
 // Owns the shared record of every fake deck made by its factory.
 struct DeckPark {
     QHash<QString, int> durations; // files that open, with their length in seconds
+    int16_t outputStatus = 0;      // nonzero: every open finds no output (3 or 4)
     QStringList log;               // "<serial> <call>" of every deck, in order
     int made = 0;
 
@@ -46,6 +47,8 @@ public:
     int16_t OpenFile() override {
         note(QStringLiteral("open"));
         duration = m_park.durations.value(file);
+        if (m_park.outputStatus != 0)
+            return m_park.outputStatus;
         return m_park.durations.contains(file) ? 0 : 1;
     }
     void PlayFile() override { transport("play", true); }
@@ -57,11 +60,13 @@ public:
     int32_t Position() override { return position; }
     int32_t Duration() override { return duration; }
     void setVolume(int32_t v) override { note(QStringLiteral("volume %1").arg(volume = v)); }
+    bool outputLost() override { return lost; }
 
     const int serial;
     QString device, file;
     int32_t duration = 0, position = 0, volume = 0;
     bool playing = false;
+    bool lost = false; // the output went away with nothing to take over
 
 private:
     void transport(const char* call, bool nowPlaying) {

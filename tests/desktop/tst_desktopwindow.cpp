@@ -1,0 +1,236 @@
+// The real window on a desktop: framed by a window manager (openbox), playing through a
+// sound server (PulseAudio), with what the default sink plays captured from its monitor.
+// Where it opens and what it stores run after run, what the fold hides from the keyboard,
+// and the dead ends that once looked like success.
+
+#include "audiocapture.h"
+#include "cliplistview.h"
+#include "fixtures.h"
+#include "frmplayer.h"
+#include "settingsstore.h"
+#include "transitionbutton.h"
+
+#include <QMimeData>
+#include <QProcess>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+constexpr int Rate = 44100;
+constexpr double ToneA = 450, ToneB = 990; // on exact 30 Hz bins
+
+int px(int twips) {
+    return qRound(twips / 15.0);
+}
+
+// What the default sink plays, written by parec as float frames DiskCapture reads.
+class SinkCapture {
+public:
+    explicit SinkCapture(const QString& path)
+        : m_capture(path) {
+        const QString sink = qEnvironmentVariable("VOLARO_SINKS").section(u' ', 0, 0);
+        m_parec.setStandardOutputFile(path);
+        m_parec.start(QStringLiteral("parec"),
+                      {QStringLiteral("-d"), sink + QStringLiteral(".monitor"),
+                       QStringLiteral("--format=float32le"), QStringLiteral("--rate=44100"),
+                       QStringLiteral("--channels=2"), QStringLiteral("--latency-msec=20")});
+    }
+    ~SinkCapture() {
+        m_parec.terminate();
+        m_parec.waitForFinished();
+    }
+    bool started() { return m_parec.waitForStarted() && m_capture.waitFor(Rate / 10); }
+    // Amplitude of the tone over the last 0.3 s, after `seconds` more of listening.
+    double heard(double frequency, double seconds) {
+        QTest::qWait(static_cast<int>(seconds * 1000));
+        const int64_t n = Rate * 3 / 10;
+        return volaro::capture::toneAmplitude(m_capture.read(m_capture.frames() - n, n), 2, 0, Rate,
+                                              frequency);
+    }
+
+private:
+    QProcess m_parec;
+    volaro::capture::DiskCapture m_capture;
+};
+
+} // namespace
+
+class TestDesktopWindow : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_config;
+    QTemporaryDir m_files;
+
+    QString file(const QString& name) const { return m_files.filePath(name); }
+    QString settingsFile() const { return m_config.filePath(QStringLiteral("Volaro/Volaro.conf")); }
+
+    // Started as main() starts it, shown, and framed by the window manager.
+    bool start(frmPlayer& w, const QStringList& arguments = {}) {
+        w.Form_Load(QStringList{QStringLiteral("volaro")} + arguments);
+        w.show();
+        return QTest::qWaitForWindowExposed(&w) &&
+               QTest::qWaitFor([&] { return w.frameGeometry().height() > w.height(); });
+    }
+
+    bool addByDrop(frmPlayer& w, const QStringList& paths) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString& p : paths)
+            urls << QUrl::fromLocalFile(p);
+        data.setUrls(urls);
+        return w.ui().lstClipList->dropAt(&data, QPoint(5, 5));
+    }
+
+private slots:
+    void initTestCase() {
+        qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+        volaro::fixtures::Signal s;
+        s.seconds = 8;
+        s.frequency = ToneA;
+        QVERIFY(volaro::fixtures::writeWav(file("a.wav"), s));
+        s.frequency = ToneB;
+        QVERIFY(volaro::fixtures::writeWav(file("b.wav"), s));
+        QVERIFY(volaro::fixtures::writeBytes(file("empty.m3u"), {}));
+    }
+
+    void placeKeptOverThreeRunsAndRefusedValuesHeal() {
+        QDir().mkpath(m_config.filePath(QStringLiteral("Volaro")));
+        {
+            QSettings s(settingsFile(), QSettings::IniFormat);
+            s.setValue("Window/Top", 1500);
+            s.setValue("Window/Left", 1500);
+            s.setValue("Window/Height", 7000);
+            s.setValue("Transitions/TransitionTime", 500);
+            s.setValue("Transitions/TransitionType", 7);
+            s.setValue("Trimming/CutFirst", 500);
+            s.setValue("Trimming/CutLast", -3);
+        }
+        for (int run = 1; run <= 3; ++run) {
+            {
+                IniSettingsStore store;
+                frmPlayer w(store);
+                QVERIFY(start(w));
+                // Opened where and as tall as stored, title bar included.
+                QTRY_COMPARE(w.frameGeometry().height(), px(7000));
+                QCOMPARE(w.frameGeometry().topLeft(), QPoint(px(1500), px(1500)));
+                if (run == 1) {
+                    QCOMPARE(w.ui().lblTransitionTime->text(), QStringLiteral("1"));
+                    QVERIFY(w.ui().optTransition[0]->isChecked());
+                    QCOMPARE(w.ui().lblCutFirst->text() + w.ui().lblCutLast->text(),
+                             QStringLiteral("00"));
+                }
+                w.close();
+            }
+            QSettings s(settingsFile(), QSettings::IniFormat);
+            const QList<QPair<QString, double>> place{
+                {"Window/Top", 1500}, {"Window/Left", 1500}, {"Window/Height", 7000}};
+            for (const auto& [key, twips] : place) // within one pixel's rounding
+                QVERIFY2(qAbs(s.value(key).toDouble() - twips) <= 15,
+                         qPrintable(QStringLiteral("run %1: %2 = %3")
+                                        .arg(run)
+                                        .arg(key, s.value(key).toString())));
+            QCOMPARE(s.value("Transitions/TransitionTime").toString() +
+                         s.value("Transitions/TransitionType").toString() +
+                         s.value("Trimming/CutFirst").toString() +
+                         s.value("Trimming/CutLast").toString(),
+                     QStringLiteral("1000"));
+        }
+    }
+
+    void panelOnTheStatusBarAndTheFoldHidesFromTab() {
+        IniSettingsStore store;
+        frmPlayer w(store);
+        QVERIFY(start(w));
+        QWidget* panel = w.ui().Picture1;
+        auto bottom = [&] { return panel->mapTo(&w, QPoint(0, panel->height())).y(); };
+        // Every widget Tab reaches in two rounds, from Play on.
+        auto tabCycle = [&] {
+            QSet<QWidget*> reached;
+            w.ui().btnPlay->setFocus();
+            for (int i = 0; i < 60; ++i) {
+                QTest::keyClick(w.focusWidget(), Qt::Key_Tab);
+                reached.insert(w.focusWidget());
+            }
+            return reached;
+        };
+        w.activateWindow();
+        QTRY_VERIFY(w.isActiveWindow());
+        ClipListView* list = w.ui().lstClipList;
+        QTRY_COMPARE(bottom(), w.statusBar()->y());
+        QCOMPARE(list->height(), panel->y());
+        QCOMPARE(list->width(), w.centralWidget()->width() - 2 * list->x());
+        const int openTop = panel->y();
+        QVERIFY(tabCycle().contains(w.ui().cmbOutputDevices));
+
+        // Folding moves only the panel's top edge, and the list's bottom with it.
+        QTest::mouseClick(w.ui().cmdShowOptions, Qt::LeftButton);
+        QCOMPARE(bottom(), w.statusBar()->y());
+        QCOMPARE(panel->y(), openTop + px(4335) - px(2415));
+        QCOMPARE(list->height(), panel->y());
+        const QSet<QWidget*> reached = tabCycle();
+        QVERIFY(reached.contains(w.ui().cmdWinSeek));
+        for (QWidget* folded : w.ui().belowFold)
+            QVERIFY2(!reached.contains(folded), qPrintable(folded->metaObject()->className()));
+        QTest::mouseClick(w.ui().cmdShowOptions, Qt::LeftButton);
+        // A taller window gives the list the height; the panel stays on the status bar.
+        w.setGeometryTwips(1500, 1500, 9000);
+        QTRY_COMPARE(list->height(), openTop + px(9000) - px(7000));
+        QCOMPARE(bottom(), w.statusBar()->y());
+        w.close();
+    }
+
+    void playOnAnEmptyListThenDroppedSongsPlay() {
+        SinkCapture sink(file("empty.raw"));
+        QVERIFY(sink.started());
+        IniSettingsStore store;
+        frmPlayer w(store);
+        QVERIFY(start(w, {file("empty.m3u")})); // names a list that adds no row, then Play
+        QCOMPARE(w.ui().lblStatus->text(), QStringLiteral("Stop"));
+        // A list file that adds nothing does not push the files after it past the end.
+        QVERIFY(addByDrop(w, {file("empty.m3u"), file("a.wav"), file("b.wav")}));
+        QCOMPARE(w.ui().lstClipList->clipModel().count(), 2);
+        QTest::mouseClick(w.ui().btnPlay, Qt::LeftButton);
+        QCOMPARE(w.ui().lblStatus->text(), QStringLiteral("Play"));
+        QVERIFY(sink.heard(ToneA, 1.5) > 0.1);
+        w.close();
+    }
+
+    void playDuringTheTotalLengthIsHeard() {
+        SinkCapture sink(file("total.raw"));
+        QVERIFY(sink.started());
+        IniSettingsStore store;
+        frmPlayer w(store);
+        QVERIFY(start(w));
+        QVERIFY(addByDrop(w, {file("b.wav"), file("a.wav"), file("a.wav"), file("a.wav")}));
+        // Pressed while the first song is measured; three more are measured after it.
+        QMetaObject::invokeMethod(w.ui().btnPlay, &QPushButton::click, Qt::QueuedConnection);
+        QTest::mouseClick(w.ui().cmdCalculate, Qt::LeftButton);
+        QCOMPARE(w.ui().lblCantDeTemas->text(), QStringLiteral("4"));
+        QCOMPARE(w.ui().lblStatus->text(), QStringLiteral("Play"));
+        QVERIFY(sink.heard(ToneB, 1.5) > 0.1);
+        w.close();
+    }
+
+    // Last: it takes every output away from the sound server.
+    void noOutputAtAllStopsAndSaysSo() {
+        IniSettingsStore store;
+        frmPlayer w(store);
+        QVERIFY(start(w));
+        QVERIFY(addByDrop(w, {file("a.wav")}));
+        QCOMPARE(QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("unload-module"),
+                                                             QStringLiteral("module-null-sink")}),
+                 0);
+        QTest::mouseClick(w.ui().btnPlay, Qt::LeftButton);
+        QTRY_COMPARE(w.ui().lblStatus->text(), QStringLiteral("Stop"));
+        QCOMPARE(w.ui().statusPanel2->text(), QStringLiteral("No sound output can be opened"));
+        QTest::qWait(500); // and it stays so, with no retry behind it
+        QCOMPARE(w.ui().lblStatus->text(), QStringLiteral("Stop"));
+        w.close();
+    }
+};
+
+QTEST_MAIN(TestDesktopWindow)
+#include "tst_desktopwindow.moc"
