@@ -42,10 +42,11 @@ void RandomOrder(ClipListModel& list, const std::function<double()>& Rnd) {
 
 void DropFiles(ClipListModel& list, const QStringList& paths, int32_t position,
                ListProgress* progress) {
+    int notAdded = 0;
     for (int i = 0; i < paths.size(); ++i)
-        OpenFile(paths[i], false, position + i, list, progress);
+        notAdded += OpenFile(paths[i], false, position + i, list, progress);
     if (progress)
-        progress->showWebAddress();
+        progress->showOutcome(notAdded);
 }
 
 void DeleteSelectedItems(ClipListView& list) {

@@ -30,7 +30,8 @@ void RandomOrder(ClipListModel& list, const std::function<double()>& Rnd);
 
 // Adds dropped paths: the i-th (from 0) through OpenFile at position + i, so media files
 // form a run before the row that was under the pointer (position count + 1 appends) and
-// list files are appended. Ends with the web address back in the status panel.
+// list files are appended. Ends with the web address back in the status panel, or with
+// how many entries a full list refused.
 void DropFiles(ClipListModel& list, const QStringList& paths, int32_t position,
                ListProgress* progress = nullptr);
 

@@ -1,6 +1,8 @@
-// List files: what counts as one, reading every line-ending style, comments, progress and
-// status updates, saving (exact bytes, atomic replace, failures) and hostile inputs.
+// List files: what counts as one, reading every line-ending style, comments, lists in the
+// styles other programs write, progress and status updates, the full-list notice, saving
+// (exact bytes, atomic replace, failures) and hostile inputs.
 
+#include "playlistedit.h"
 #include "playlisttest.h"
 #include "tagfixtures.h"
 
@@ -33,7 +35,9 @@ private slots:
         QTest::newRow("upper") << "LIST.M3U" << true << "M3U";
         QTest::newRow("lower") << "list.m3u" << true << "m3u";
         QTest::newRow("mixed") << "List.M3u" << true << "M3u";
-        QTest::newRow("m3u8") << "list.m3u8" << false << "3u8";
+        QTest::newRow("m3u8") << "list.m3u8" << true << "3u8";
+        QTest::newRow("M3U8") << "LIST.M3U8" << true << "3U8";
+        QTest::newRow("m3u8 no dot") << "listm3u8" << false << "3u8";
         QTest::newRow("no dot") << "listm3u" << true << "m3u";
         QTest::newRow("three chars") << "abc" << false << "abc";
         QTest::newRow("short") << "ab" << false << "";
@@ -90,11 +94,66 @@ private slots:
                              list));
         QCOMPARE(locations(list),
                  QStringList({" #not.mp3", QString::fromUtf8("\xEF\xBB\xBF/c.mp3")}));
-        QVERIFY(LoadPlayList(write("rel.m3u", "music\\song.mp3\n../up/two.mp3\n  spaced.mp3  \n"),
-                             true, list));
-        QCOMPARE(locations(list),
-                 QStringList({"music\\song.mp3", "../up/two.mp3", "  spaced.mp3  "}));
-        QCOMPARE(list.text(1, 0), QString("song"));
+    }
+
+    void listsOfOtherPrograms_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes"); // "@" stands for the folder of the songs
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("extended, relative")
+            << "ext.m3u"
+            << QByteArray("#EXTM3U\r\n#EXTINF:2,Intro\r\nMusic/Album/01 intro.wav\r\n"
+                          "#EXTINF:2,Song\r\n./Music/../Music/song.wav\r\nMusic/gone.wav\r\n")
+            << QStringList({"@/Music/Album/01 intro.wav", "@/Music/song.wav", "Music/gone.wav"});
+        QTest::newRow("file URIs")
+            << "uris.m3u"
+            << QByteArray("file://@/Music/Album/01%20intro.wav\nFILE://localhost@/Music/song.wav\n"
+                          "file:///gone/a%20b.wav\nhttp://radio.example/live.mp3\n"
+                          "file://server/share/x.wav\nfile:///x%0Ay.wav\n")
+            << QStringList({"@/Music/Album/01 intro.wav", "@/Music/song.wav", "/gone/a b.wav",
+                            "http://radio.example/live.mp3", "file://server/share/x.wav",
+                            "file:///x%0Ay.wav"});
+        QTest::newRow("windows separators")
+            << "lists/win.m3u"
+            << QByteArray("..\\Music\\song.wav\r\n@\\Music\\Album\\01 intro.wav\r\n"
+                          "C:\\Music\\song.wav\r\nMusic\\song.wav\r\n")
+            << QStringList({"@/Music/song.wav", "@/Music/Album/01 intro.wav", "C:\\Music\\song.wav",
+                            "Music\\song.wav"});
+        QTest::newRow("m3u8, any case")
+            << "names.M3U8"
+            << QByteArray("Música/Ñandú 東京.wav\ncaf\xE9.wav\n") // not read as Windows-1252
+            << QStringList({QString::fromUtf8("@/Música/Ñandú 東京.wav"),
+                            QString::fromUtf8("caf\uFFFD.wav")});
+        QTest::newRow("windows-1252")
+            << "old.m3u" << QByteArray("Music\\caf\xE9.wav\r\n\x80 \x93quoted\x94.wav\r\n")
+            << QStringList(
+                   {QString::fromUtf8("@/Music/café.wav"), QString::fromUtf8("€ “quoted”.wav")});
+    }
+
+    void listsOfOtherPrograms() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, expected);
+        const QString root = m_dir.filePath("other");
+        for (const char* song : {"Music/Album/01 intro.wav", "Music/song.wav", "Music/café.wav",
+                                 "Música/Ñandú 東京.wav"}) {
+            QVERIFY(QDir(root).mkpath(QFileInfo(QString::fromUtf8(song)).path()));
+            QVERIFY(writeBytes(root + u'/' + QString::fromUtf8(song), "RIFF"));
+        }
+        QVERIFY(QDir(root).mkpath("lists"));
+        const QString file = root + u'/' + name;
+        QVERIFY(writeBytes(file, bytes.replace('@', root.toUtf8())));
+        expected.replaceInStrings("@", root);
+        QVERIFY(QDir::setCurrent(m_dir.path())); // relative entries do not depend on it
+        ClipListModel list;
+        OpenFile(file, false, 0, list);
+        QCOMPARE(locations(list), expected);
+        // Saved beside it and read back, the list holds the same Locations.
+        const QString saved = QFileInfo(file).path() + "/saved.m3u";
+        QCOMPARE(SavePlayList(saved, list), QString());
+        ClipListModel back;
+        OpenFile(saved, false, 0, back);
+        QCOMPARE(locations(back), expected);
     }
 
     void insertPositionAndClearList() {
@@ -266,6 +325,15 @@ private slots:
         QCOMPARE(list.count(), ClipListModel::MaxRows); // the rest are refused, reading goes on
         QCOMPARE(list.text(32767, 7), QString("/gone/32766.mp3"));
         QVERIFY(rec.events.contains("s100000"));
+        // The panel then says what is missing instead of showing the web address.
+        QCOMPARE(rec.events.mid(rec.events.size() - 2),
+                 QStringList({"p0", "s67,233 entries were not added: a list holds at most "
+                                    "32,767 songs"}));
+        // So does a drop on the full list: comments are no entries, media files count too.
+        DropFiles(list, {write("more.m3u", "#EXTM3U\n/a.mp3\n/b.mp3\n"), "/c.mp3"}, 1, &rec);
+        QCOMPARE(rec.events.last(), "s3 entries were not added: a list holds at most 32,767 songs");
+        DropFiles(list, {"/d.mp3"}, 1, &rec);
+        QCOMPARE(rec.events.last(), "s1 entry was not added: a list holds at most 32,767 songs");
     }
 };
 
