@@ -76,23 +76,6 @@ private:
     bool m_utf8Only;
 };
 
-// A "scheme://" prefix; one letter is a drive, not a scheme.
-bool isUri(const QString& entry) {
-    const qsizetype colon = entry.indexOf(QLatin1String("://"));
-    if (colon < 2 || !entry[0].isLetter())
-        return false;
-    for (qsizetype i = 1; i < colon; ++i) {
-        const QChar c = entry[i];
-        if (!(c.isLetterOrNumber() || c == u'+' || c == u'-' || c == u'.'))
-            return false;
-    }
-    return true;
-}
-
-bool isDrivePath(const QString& entry) {
-    return entry.size() >= 2 && entry[1] == u':' && entry[0].isLetter() && entry[0].unicode() < 128;
-}
-
 // The local path of a file URI (file:///path, file://localhost/path, file:/path). Other
 // hosts, and escapes that would put a line break or NUL into the path, leave it as written.
 std::optional<QString> localPathOfFileUri(const QString& entry, LineDecoder& decode) {
@@ -134,13 +117,10 @@ QString existingFile(const QString& entry, const QString& listFolder) {
 // Where an entry of a list points, read as the program that wrote it meant it; the entry as
 // written when that finds nothing (it then fails to play like any missing file).
 QString resolveEntry(const QString& entry, const QString& listFolder, LineDecoder& decode) {
-    if (entry.isEmpty() || isDrivePath(entry))
+    if (entry.isEmpty())
         return entry;
-    QString path = entry;
-    if (auto local = localPathOfFileUri(entry, decode))
-        path = *local;
-    else if (isUri(entry))
-        return entry;
+    // Other URIs and drive-letter paths name nothing here and stay as written.
+    const QString path = localPathOfFileUri(entry, decode).value_or(entry);
     if (!path.startsWith(u'/')) {
         if (QString found = existingFile(path, listFolder); !found.isEmpty())
             return found;

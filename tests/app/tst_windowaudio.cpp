@@ -159,9 +159,9 @@ private slots:
                                     "C:\\Music\\song.wav", at(4)}));
 
         m_capture = std::make_unique<DiskCapture>(DiskCapture::pathFromEnvironment());
-        QVERIFY(m_capture->waitFor(Rate / 10));
-        const int64_t mark = m_capture->frames();
         QTest::mouseClick(w->ui().btnPlay, Qt::LeftButton);
+        QVERIFY(m_capture->waitFor(Rate / 10)); // the output opens with the first song
+        const int64_t mark = m_capture->frames();
         QTRY_COMPARE_WITH_TIMEOUT(w->engine().CurrentIndex, int16_t(8), 15000);
         listen(1.5);
         // Each song is heard, in list order.

@@ -102,9 +102,11 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("extended, relative")
             << "ext.m3u"
-            << QByteArray("#EXTM3U\r\n#EXTINF:2,Intro\r\nMusic/Album/01 intro.wav\r\n"
-                          "#EXTINF:2,Song\r\n./Music/../Music/song.wav\r\nMusic/gone.wav\r\n")
-            << QStringList({"@/Music/Album/01 intro.wav", "@/Music/song.wav", "Music/gone.wav"});
+            << QByteArray(
+                   "#EXTM3U\r\n#EXTINF:2,Intro\r\nMusic/Album/01 intro.wav\r\n"
+                   "#EXTINF:2,Song\r\n./Music/../Music/song.wav\r\nMusic/gone.wav\r\nMusic\r\n")
+            << QStringList(
+                   {"@/Music/Album/01 intro.wav", "@/Music/song.wav", "Music/gone.wav", "Music"});
         QTest::newRow("file URIs")
             << "uris.m3u"
             << QByteArray("file://@/Music/Album/01%20intro.wav\nFILE://localhost@/Music/song.wav\n"
