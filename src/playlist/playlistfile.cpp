@@ -54,11 +54,15 @@ constexpr char16_t kWindows1252High[32] = {
 
 // Text of one line (or one percent-decoded path): UTF-8, or for old lists Windows-1252 when
 // the bytes are no valid UTF-8. Invalid UTF-8 in a .m3u8 shows as replacement characters.
+// Byte-order marks starting a line are dropped: editors put one at the start of a file, and
+// lists joined together carry them into the middle.
 class LineDecoder {
 public:
     explicit LineDecoder(bool utf8Only)
         : m_utf8Only(utf8Only) {}
     QString operator()(QByteArrayView bytes) {
+        while (bytes.startsWith("\xEF\xBB\xBF"))
+            bytes = bytes.sliced(3);
         m_utf8.resetState();
         QString text = m_utf8(bytes);
         if (m_utf8Only || !m_utf8.hasError())
@@ -237,18 +241,13 @@ ListRead ReadPlayList(QIODevice& device, const QString& listFolder, bool utf8Onl
 
     LineSplitter splitter;
     QByteArray buffer(1 << 16, Qt::Uninitialized);
-    bool first = true;
     for (;;) {
         const qint64 got = device.read(buffer.data(), buffer.size());
         if (got < 0)
             return result; // a failed read ends the reading where it is
         if (got == 0)
             break;
-        qsizetype skip = 0;
-        if (first && got >= 3 && buffer.startsWith("\xEF\xBB\xBF"))
-            skip = 3; // a UTF-8 byte-order mark (editors add one) is not part of the first line
-        first = false;
-        splitter.feed(buffer.constData() + skip, got - skip, onLine);
+        splitter.feed(buffer.constData(), got, onLine);
     }
     splitter.finish(onLine);
     result.complete = true;

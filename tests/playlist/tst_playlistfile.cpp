@@ -89,11 +89,12 @@ private slots:
                              false, list));
         QCOMPARE(locations(list), QStringList({"one.mp3", "", "two.mp3", ""}));
         QCOMPARE(list.text(2, 0), QString());
-        // A "#" only counts at the very start of the line; a BOM only at the start of the file.
-        QVERIFY(LoadPlayList(write("hash.m3u", " #not.mp3\n#skipped\n\xEF\xBB\xBF/c.mp3\n"), true,
-                             list));
-        QCOMPARE(locations(list),
-                 QStringList({" #not.mp3", QString::fromUtf8("\xEF\xBB\xBF/c.mp3")}));
+        // A "#" only counts at the very start of the line; a line's byte-order marks are
+        // dropped (lists joined together carry them into the middle).
+        QVERIFY(LoadPlayList(
+            write("hash.m3u", " #not.mp3\n\xEF\xBB\xBF#skipped\n\xEF\xBB\xBF\xEF\xBB\xBF/c.mp3\n"),
+            true, list));
+        QCOMPARE(locations(list), QStringList({" #not.mp3", "/c.mp3"}));
     }
 
     void listsOfOtherPrograms_data() {
