@@ -1,5 +1,6 @@
 // Fuzz entry for the list reader: the input is the content of a list file, read from memory
-// as .m3u and as .m3u8 in a folder holding a few songs for relative entries to find.
+// in a folder holding a few songs for relative entries to find; inputs of odd size are read
+// as .m3u8, the others as .m3u.
 #include "cliplistmodel.h"
 #include "playlistfile.h"
 
@@ -43,21 +44,16 @@ ListRead read(const QByteArray& bytes, bool utf8Only, ClipListModel& list,
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    for (const bool utf8Only : {false, true}) {
-        ClipListModel list;
-        int16_t currentIndex = 0;
-        list.setCurrentIndexField(&currentIndex);
-        CheckedProgress progress;
-        if (!read(bytes, utf8Only, list, &progress) || list.count() > ClipListModel::MaxRows)
+    ClipListModel list;
+    CheckedProgress progress;
+    if (!read(bytes, size % 2 == 1, list, &progress) || list.count() > ClipListModel::MaxRows)
+        std::abort();
+    // Saved and read back, the list holds the same Locations.
+    ClipListModel back;
+    if (!read(PlayListText(list), false, back) || back.count() != list.count())
+        std::abort();
+    for (int i = 1; i <= back.count(); ++i)
+        if (back.text(i, ClipListModel::ColLocation) != list.text(i, ClipListModel::ColLocation))
             std::abort();
-        // Saved and read back, the list holds the same Locations.
-        ClipListModel back;
-        if (!read(PlayListText(list), false, back) || back.count() != list.count())
-            std::abort();
-        for (int i = 1; i <= back.count(); ++i)
-            if (back.text(i, ClipListModel::ColLocation) !=
-                list.text(i, ClipListModel::ColLocation))
-                std::abort();
-    }
     return 0;
 }
