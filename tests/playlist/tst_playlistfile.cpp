@@ -4,7 +4,6 @@
 
 #include "playlistedit.h"
 #include "playlisttest.h"
-#include "tagfixtures.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -226,27 +225,6 @@ private slots:
         QCOMPARE(SavePlayList(path("saved.m3u"), list), QString());
         QCOMPARE(readBack(path("saved.m3u")),
                  QString::fromUtf8("/music/a.mp3\r\nrel\\b.mp3\r\n\r\n/música/ß.mp3\r\n").toUtf8());
-    }
-
-    void roundTripReadsTagsAgain() {
-        ClipListModel list;
-        QStringList expected;
-        for (int i = 0; i < 4; ++i) {
-            const QString song = path(QString::fromUtf8("rt%1 ñ.mp3").arg(i));
-            QVERIFY(writeTaggedSong(song, {QString("Title %1").arg(3 - i), "Art", "", "", "", 2000},
-                                    i % 2 ? TagKind::Id3v24Utf8 : TagKind::None));
-            OpenFile(song, false, 0, list);
-            expected << song;
-        }
-        list.setText(1, 1, "03:00"); // measured columns are not saved
-        const QString file = path("roundtrip.M3U");
-        QCOMPARE(SavePlayList(file, list), QString());
-        ClipListModel back;
-        OpenFile(file, false, 0, back);
-        QCOMPARE(locations(back), expected);
-        for (int i = 1; i <= 4; ++i)
-            for (int c = 0; c < ClipListModel::ColumnCount; ++c)
-                QCOMPARE(back.text(i, c), c == 1 ? QString() : list.text(i, c));
     }
 
     void saveReplacesAtomically() {
