@@ -10,6 +10,7 @@
 #include <QLocale>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <algorithm>
 #include <optional>
 #include <sys/stat.h>
 
@@ -240,7 +241,8 @@ ListRead ReadPlayList(QIODevice& device, const QString& listFolder, bool utf8Onl
     };
 
     LineSplitter splitter;
-    QByteArray buffer(1 << 16, Qt::Uninitialized);
+    // Reads of up to 64 KiB; a small list needs no more than its size.
+    QByteArray buffer(std::clamp<qint64>(length + 1, 1, 1 << 16), Qt::Uninitialized);
     for (;;) {
         const qint64 got = device.read(buffer.data(), buffer.size());
         if (got < 0)
