@@ -254,25 +254,11 @@ private slots:
         QCOMPARE(readBack(notADir), QByteArray("keep"));
     }
 
-    void hostileListFiles() {
-        ClipListModel list;
-        Recorder rec;
-        // Binary junk with NUL bytes and invalid UTF-8.
-        QByteArray junk;
-        for (int i = 0; i < 4096; ++i)
-            junk += char((i * 131 + 7) & 0xff);
-        QVERIFY(LoadPlayList(write("junk.m3u", junk), false, list, &rec));
-        const int afterJunk = list.count();
-        QVERIFY(afterJunk > 0);
-        QCOMPARE(rec.events.last(), QString("web"));
-        QVERIFY(LoadPlayList(write("nul.m3u", QByteArray("a\0b.mp3\n\xff\xfe\xc3(.mp3\n", 16)),
-                             false, list));
-        QCOMPARE(list.count(), afterJunk + 2);
-        QCOMPARE(list.text(afterJunk + 1, 7), QString::fromLatin1("a\0b.mp3", 7));
-        // One 10 MB line.
+    void tenMegabyteLine() {
+        ClipListModel list; // junk and NUL bytes are the fuzz target's
         QVERIFY(LoadPlayList(write("long.m3u", QByteArray(10 * 1024 * 1024, 'z')), false, list));
-        QCOMPARE(list.count(), afterJunk + 3);
-        QCOMPARE(list.text(list.count(), 7).size(), 10 * 1024 * 1024);
+        QCOMPARE(list.count(), 1);
+        QCOMPARE(list.text(1, 7).size(), 10 * 1024 * 1024);
     }
 
     void specialFilesNeverBlock() {
