@@ -44,14 +44,15 @@ void RandomOrder(ClipListModel& list, const std::function<double()>& Rnd) {
 
 void DropFiles(ClipListModel& list, const QStringList& paths, int32_t position,
                ListProgress* progress) {
+    int notAdded = 0;
     for (int i = 0; i < paths.size(); ++i) {
         // A list file among them adds its rows at the end, or none at all; a position past
         // the end then means the end, so no later file is refused.
         const int64_t at = std::min<int64_t>(int64_t(position) + i, list.count() + 1);
-        OpenFile(paths[i], false, static_cast<int32_t>(at), list, progress);
+        notAdded += OpenFile(paths[i], false, static_cast<int32_t>(at), list, progress);
     }
     if (progress)
-        progress->showWebAddress();
+        progress->showOutcome(notAdded);
 }
 
 void DeleteSelectedItems(ClipListView& list) {

@@ -31,7 +31,7 @@ void RandomOrder(ClipListModel& list, const std::function<double()>& Rnd);
 // Adds dropped paths: the i-th (from 0) through OpenFile at position + i, or at the end
 // when that lies past it, so media files form a run before the row that was under the
 // pointer (position count + 1 appends) and list files are appended. Ends with the web
-// address back in the status panel.
+// address back in the status panel, or with how many entries a full list refused.
 void DropFiles(ClipListModel& list, const QStringList& paths, int32_t position,
                ListProgress* progress = nullptr);
 

@@ -3,9 +3,11 @@
 // M3U list files: opening a path into the playlist (a list file or one media file),
 // reading a list file and writing the playlist back.
 //
-// List files are text in the locale's 8-bit encoding, one path per line; lines starting
-// with "#" are comments. Reading accepts CR LF, CR or LF line ends; writing uses CR LF
-// and no header.
+// List files are UTF-8 text, one path per line; lines starting with "#" are comments.
+// Reading accepts CR LF, CR or LF line ends; writing uses CR LF and no header. Lists other
+// programs wrote are read as they meant them: relative entries against the list's folder,
+// file:// URIs as local paths, "\" as separator, and in .m3u files (not .m3u8) a line that
+// is not valid UTF-8 as Windows-1252, the code page older Windows players wrote.
 //
 // Threading: GUI thread only (they change the list model).
 
@@ -14,6 +16,7 @@
 
 class ClipListModel;
 class ClipListView;
+class QIODevice;
 
 // What the main window shows while a list file is read: ProgressBar1 (0..100) and the
 // second status-bar panel (the line count, then the web address again).
@@ -23,27 +26,48 @@ public:
     virtual void setProgress(int percent) = 0;
     virtual void setStatusText(const QString& text) = 0;
     virtual void showWebAddress() = 0;
+
+    // The panel at rest after adding files: the web address, or how many entries a full
+    // list refused (the user would not notice the missing rows otherwise).
+    void showOutcome(int notAdded);
+};
+
+// "1,234 entries were not added: a list holds at most 32,767 songs".
+QString NotAddedNotice(int notAdded);
+
+// What reading a list came to.
+struct ListRead {
+    bool complete = false; // read to its end; false when it could not be opened or a read failed
+    int notAdded = 0;      // entries refused because the list was full
+    explicit operator bool() const { return complete; }
 };
 
 // The last three characters of Filename, or empty text for shorter names.
 QString GetExtension(const QString& Filename);
 
-// A name whose last three characters are "m3u" in any case is a list file (appended at the
-// end, InsertPos unused); any other name becomes one row at InsertPos (ClearList unused).
-void OpenFile(const QString& Filename, bool ClearList, int32_t InsertPos, ClipListView& list,
-              ListProgress* progress = nullptr);
-void OpenFile(const QString& Filename, bool ClearList, int32_t InsertPos, ClipListModel& list,
-              ListProgress* progress = nullptr);
+// A name whose last three characters are "m3u" in any case, or ending in ".m3u8", is a list
+// file (appended at the end, InsertPos unused); any other name becomes one row at InsertPos
+// (ClearList unused). Returns how many entries were not added because the list was full.
+int OpenFile(const QString& Filename, bool ClearList, int32_t InsertPos, ClipListView& list,
+             ListProgress* progress = nullptr);
+int OpenFile(const QString& Filename, bool ClearList, int32_t InsertPos, ClipListModel& list,
+             ListProgress* progress = nullptr);
 
 // Reads a list file, appending one row per non-comment line. Stops quietly at the first
 // failure; rows added before it stay. When the file cannot be opened nothing changes (the
-// list is not cleared either). Returns true when the whole file was read.
-bool LoadPlayList(const QString& Filename, bool ClearList, ClipListModel& list,
-                  ListProgress* progress = nullptr);
-bool LoadPlayList(const QString& Filename, bool ClearList, ClipListView& list,
-                  ListProgress* progress = nullptr);
+// list is not cleared either).
+ListRead LoadPlayList(const QString& Filename, bool ClearList, ClipListModel& list,
+                      ListProgress* progress = nullptr);
+ListRead LoadPlayList(const QString& Filename, bool ClearList, ClipListView& list,
+                      ListProgress* progress = nullptr);
+// The reading itself, from any device: entries are resolved against listFolder; utf8Only
+// for .m3u8 lists.
+ListRead ReadPlayList(QIODevice& device, const QString& listFolder, bool utf8Only,
+                      ClipListModel& list, ListProgress* progress = nullptr);
 
-// Writes the Locations, one per line with CR LF, replacing the file atomically. Returns
-// empty text on success, otherwise why it failed (the existing file is left untouched).
+// The bytes of a list file holding the Locations, one per line with CR LF.
+QByteArray PlayListText(const ClipListModel& list);
+// Writes PlayListText, replacing the file atomically. Returns empty text on success,
+// otherwise why it failed (the existing file is left untouched).
 QString SavePlayList(const QString& Filename, const ClipListModel& list);
 QString SavePlayList(const QString& Filename, const ClipListView& list);

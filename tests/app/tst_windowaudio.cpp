@@ -6,7 +6,9 @@
 #include "fixtures.h"
 #include "frmplayer.h"
 #include "memorysettingsstore.h"
+#include "playlistfile.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -123,6 +125,53 @@ private slots:
         // The list shows what was played.
         QCOMPARE(w->ui().lstClipList->clipModel().text(2, 9), QStringLiteral("3"));
         QCOMPARE(w->ui().lstClipList->clipModel().selectedIndexes(), QList<int>({1}));
+    }
+
+    void listsOfOtherProgramsPlay() {
+        // Songs beside a list as other programs write it, opened while the current folder is
+        // elsewhere; the rows naming nothing stay and are skipped.
+        QVERIFY(QDir(m_dir.path()).mkpath(QString::fromUtf8("Music/Album 1/Música")));
+        const QString root = m_dir.path();
+        const QList<double> tones = {ToneA, ToneC, ToneB, 1320, 1650};
+        const QStringList songs = {"Music/Album 1/01.wav", "Music/Album 1/sp ace.wav",
+                                   "Music/song.wav", QString::fromUtf8("Music/café.wav"),
+                                   QString::fromUtf8("Music/Album 1/Música/Ñandú.wav")};
+        for (int i = 0; i < songs.size(); ++i)
+            QVERIFY(!tone(songs[i], tones[i], 3).isEmpty());
+        const QString mix = m_dir.filePath("mix.m3u"), names = m_dir.filePath("lists/names.m3u8");
+        const QByteArray uri = "file://" + root.toUtf8() + "/Music/Album%201/sp%20ace.wav\r\n";
+        QVERIFY(volaro::fixtures::writeBytes(
+            mix, "#EXTM3U\r\n#EXTINF:3,One\r\nMusic/Album 1/01.wav\r\nmissing.wav\r\n" + uri +
+                     "Music\\song.wav\r\nfile:///gone/x%20y.wav\r\nMusic\\caf\xE9.wav\r\n"
+                     "C:\\Music\\song.wav\r\n"));
+        QVERIFY(QDir(root).mkpath("lists"));
+        QVERIFY(volaro::fixtures::writeBytes(names, "../Music/Album 1/Música/Ñandú.wav\n"));
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(m_config.path());
+        MemorySettingsStore store;
+        auto w = window(store, {mix, names});
+        QDir::setCurrent(before);
+        QStringList rows;
+        for (int i = 1; i <= w->ui().lstClipList->clipModel().count(); ++i)
+            rows << w->ui().lstClipList->clipModel().text(i, 7);
+        const auto at = [&](int i) { return root + u'/' + songs[i]; };
+        QCOMPARE(rows, QStringList({at(0), "missing.wav", at(1), at(2), "/gone/x y.wav", at(3),
+                                    "C:\\Music\\song.wav", at(4)}));
+
+        m_capture = std::make_unique<DiskCapture>(DiskCapture::pathFromEnvironment());
+        QTest::mouseClick(w->ui().btnPlay, Qt::LeftButton);
+        QVERIFY(m_capture->waitFor(Rate / 10)); // the output opens with the first song
+        const int64_t mark = m_capture->frames();
+        QTRY_COMPARE_WITH_TIMEOUT(w->engine().CurrentIndex, int16_t(8), 15000);
+        listen(1.5);
+        // Each song is heard, in list order.
+        const auto heard = m_capture->read(mark, m_capture->frames() - mark);
+        int64_t last = -1;
+        for (double t : tones) {
+            const int64_t start = toneStart(heard, 2, 0, Rate, t, 0.25);
+            QVERIFY2(start > last, qPrintable(QString("%1 Hz at %2").arg(t).arg(start)));
+            last = start;
+        }
     }
 };
 
