@@ -35,7 +35,7 @@ endfunction()
 #                         [TIMEOUT <s>])
 # A test of the desktop leg: it runs inside tests/desktop/session.sh, under a real X server
 # with a window manager, a private PulseAudio server with two null sinks and a private
-# session bus. Labelled "desktop" (ctest -L desktop runs only these).
+# session bus. Labelled "desktop" (ctest -L desktop runs only these); each runs alone.
 function(volaro_add_desktop_test name)
     cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
     add_executable(${name} ${T_SOURCES})
@@ -44,6 +44,7 @@ function(volaro_add_desktop_test name)
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 240)
     endif()
-    set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS desktop
+    # Alone on the machine: their checks listen to real-time sound through a sound server.
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS desktop RUN_SERIAL TRUE
         ENVIRONMENT "VOLARO_TESTDATA=${CMAKE_SOURCE_DIR}/../shared/testdata;${T_ENV}")
 endfunction()

@@ -62,9 +62,12 @@ pids+=($!)
 wait_for 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
     fail "openbox did not start"
 
-# Sound server with two null sinks; anonymous access on a socket of our own.
+# Sound server with two null sinks; anonymous access on a socket of our own. As on a
+# desktop, a dummy sink stands in when no other is left (SDL's PulseAudio driver crashes
+# on a server without any sink).
 cat >"$rt/pulse.pa" <<EOF
 load-module module-native-protocol-unix auth-anonymous=1 socket=$rt/pulse.sock
+load-module module-always-sink
 load-module module-null-sink sink_name=volaro_a sink_properties=device.description=Volaro_Sink_A
 load-module module-null-sink sink_name=volaro_b sink_properties=device.description=Volaro_Sink_B
 set-default-sink volaro_a
