@@ -20,7 +20,7 @@ namespace {
 constexpr int64_t MpegFrame = 1152;
 
 std::unique_ptr<Decoder> openPath(const QString& path) {
-    return Decoder::open(MediaBytes::mapFile(path));
+    return Decoder::open(MediaBytes::openFile(path));
 }
 
 // Every frame the decoder gives from where it stands, interleaved.
@@ -296,12 +296,12 @@ private slots:
         QVERIFY(!Decoder::open(nullptr));
         QVERIFY(!Decoder::open(MediaBytes::copyOf(nullptr, 0)));
         MediaBytes::Error error;
-        QVERIFY(!MediaBytes::mapFile(path("missing.mp3"), &error));
+        QVERIFY(!MediaBytes::openFile(path("missing.mp3"), &error));
         QCOMPARE(error, MediaBytes::Error::Missing);
         QVERIFY(writeBytes(path("zero.mp3"), {}));
-        QVERIFY(!MediaBytes::mapFile(path("zero.mp3"), &error));
+        QVERIFY(!MediaBytes::openFile(path("zero.mp3"), &error));
         QCOMPARE(error, MediaBytes::Error::Empty);
-        QVERIFY(!MediaBytes::mapFile(m_dir.path(), &error));
+        QVERIFY(!MediaBytes::openFile(m_dir.path(), &error));
         QCOMPARE(error, MediaBytes::Error::NotAFile);
 
         const QByteArray text = QByteArray("Just some words, no audio here.\n").repeated(100);
