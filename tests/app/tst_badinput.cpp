@@ -1,7 +1,8 @@
 // Bad input named on the command line, each met twice: by the real window in this process,
 // where the test checks what the user sees and that the window keeps answering, and by
-// the real program, which a logout's SIGTERM must close in order (settings written) at
-// any moment: as soon as it can catch the signal, or while it plays a song being cut.
+// the real program, which a logout's SIGTERM or Ctrl+C must close in order (settings
+// written) at any moment: as soon as it can catch the signal, or while it plays a song
+// being cut.
 
 #include "audiocapture.h"
 #include "cliplistview.h"
@@ -44,14 +45,15 @@ qint64 longestStall(const std::function<void()>& work, int ms) {
     return std::max(worst, clock.elapsed() - last);
 }
 
-// True once the process has its SIGTERM handler: the earliest moment it can close in order.
-bool catchesSigterm(qint64 pid) {
+// True once the process has its handler for the signal: the earliest moment it can close
+// in order.
+bool catches(qint64 pid, int signal) {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly))
         return false;
     for (const QByteArray& line : status.readAll().split('\n'))
         if (line.startsWith("SigCgt:"))
-            return line.mid(7).trimmed().toULongLong(nullptr, 16) & (1ull << (SIGTERM - 1));
+            return line.mid(7).trimmed().toULongLong(nullptr, 16) & (1ull << (signal - 1));
     return false;
 }
 
@@ -99,9 +101,10 @@ class TestBadInput : public QObject {
 
     ClipListModel& rows(frmPlayer& w) { return w.ui().lstClipList->clipModel(); }
 
-    // The real program with the argument; SIGTERM at the earliest moment, or after
-    // whilePlaying when given. It must end at once, normally, having saved its settings.
-    void programClosesInOrder(const QString& argument,
+    // The real program with the argument; the signal (a logout's SIGTERM, Ctrl+C's SIGINT)
+    // at the earliest moment, or after whilePlaying when given. It must end at once,
+    // normally, having saved its settings.
+    void programClosesInOrder(const QString& argument, int signal,
                               const std::function<void()>& whilePlaying = {}) {
         QTemporaryDir home;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -112,14 +115,14 @@ class TestBadInput : public QObject {
         player.setProcessEnvironment(env);
         player.start(QStringLiteral(VOLARO_BINARY), {argument});
         QVERIFY(player.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(catchesSigterm(player.processId()), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(catches(player.processId(), signal), 5000);
         if (whilePlaying) {
             QTest::qWait(1500);
             whilePlaying();
             QTest::qWait(1500); // a read of the cut file would have faulted by now
         }
-        ::kill(static_cast<pid_t>(player.processId()), SIGTERM);
-        QVERIFY2(player.waitForFinished(5000), "SIGTERM did not close the program");
+        ::kill(static_cast<pid_t>(player.processId()), signal);
+        QVERIFY2(player.waitForFinished(5000), "the signal did not close the program");
         QCOMPARE(player.exitStatus(), QProcess::NormalExit);
         QCOMPARE(player.exitCode(), 0);
         const QSettings saved(home.filePath(QStringLiteral("Volaro/Volaro.conf")),
@@ -154,7 +157,7 @@ private slots:
         QCOMPARE(rows(*w).count(), 1);
         QCOMPARE(rows(*w).text(1, ClipListModel::ColTitle), QFileInfo(file).completeBaseName());
         QCOMPARE(rows(*w).text(1, ClipListModel::ColLength), QStringLiteral("00:00"));
-        programClosesInOrder(file);
+        programClosesInOrder(file, SIGTERM);
     }
 
     void brokenList_data() {
@@ -189,7 +192,7 @@ private slots:
         for (int row = 1; row <= std::min(count, 4); ++row)
             if (row != playing)
                 QCOMPARE(rows(*w).text(row, ClipListModel::ColLength), QStringLiteral("00:00"));
-        programClosesInOrder(file);
+        programClosesInOrder(file, SIGINT);
     }
 
     // A song cut by another program while it plays: silence, then the list goes on.
@@ -220,7 +223,7 @@ private slots:
         w.reset();
 
         const QString again = songThenAnother(name);
-        programClosesInOrder(again, [&] { QFile::resize(path(name + ".mp3"), cutTo); });
+        programClosesInOrder(again, SIGTERM, [&] { QFile::resize(path(name + ".mp3"), cutTo); });
     }
 };
 
