@@ -232,7 +232,7 @@ private:
     // it stops after a bounded amount of the file: a stream that long with no length in
     // its header is refused rather than freezing whoever opens it.
     bool countFrames() {
-        constexpr int64_t MaxCountedBytes = 16 << 20;
+        constexpr int64_t MaxCountedBytes = int64_t(64) << 20; // some 6 minutes of CD audio
         std::vector<float> buf(4096 * static_cast<size_t>(m_channels));
         int64_t total = 0;
         for (sf_count_t n; (n = sf_readf_float(m_file, buf.data(), 4096)) > 0;) {

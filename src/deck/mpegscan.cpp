@@ -150,6 +150,12 @@ MpegScan findFirstMpegFrame(MediaReader& in) {
             break;
         at += tag;
     }
+    // A free-format stream (no bit rate in its headers) right where the audio starts: the
+    // walk cannot follow it, but the decoder can, and it bounds its own searches.
+    if (const uint8_t* p = in.peek(at, 4); p && plausible(p) && (p[2] & 0xF0) == 0) {
+        r.start = at;
+        return r;
+    }
     Header h;
     for (const int64_t limit = at + StartJunkLimit; at < limit; ++at) {
         const uint8_t* p = in.peek(at, 4);
@@ -170,7 +176,8 @@ MpegScan scanMpegFrames(MediaReader& in) {
     if (r.start < 0)
         return r;
     Header first;
-    parse(in.peek(r.start, 4), first);
+    if (!parse(in.peek(r.start, 4), first))
+        return r; // free format
     int64_t at = r.start;
     if (isInfoFrame(in, at, first)) {
         r.infoFrame = true;

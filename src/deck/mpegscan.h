@@ -26,8 +26,9 @@ struct MpegScan {
 };
 
 // Skips leading ID3v2 tags and finds the first frame confirmed by the one after it (or by
-// the end of the data); only start and sampleRate are set. Free-format streams (no bit
-// rate in the header) are not followed.
+// the end of the data); only start, sampleRate and samplesPerFrame are set. A free-format
+// stream (no bit rate in the header) is found only where the audio starts, and then only
+// start is set: its frames cannot be walked.
 MpegScan findFirstMpegFrame(MediaReader& in);
 
 // The whole walk from the first frame, resynchronising over junk and tags between frames
