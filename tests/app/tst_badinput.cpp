@@ -84,10 +84,19 @@ class TestBadInput : public QObject {
         return list(name + ".m3u", {path(name + ".mp3"), path(name + "-next.wav")});
     }
 
+    // Closed before it goes, as the user would close it.
+    struct Closing {
+        void operator()(frmPlayer* w) const {
+            w->close();
+            delete w;
+        }
+    };
+    using Window = std::unique_ptr<frmPlayer, Closing>;
+
     // The window loads the argument as at start-up (and plays it); its list afterwards.
-    std::unique_ptr<frmPlayer> window(MemorySettingsStore& store, const QString& argument) {
+    Window window(MemorySettingsStore& store, const QString& argument) {
         store.values.insert(QStringLiteral("BasicAudio/Volume"), QStringLiteral("85"));
-        auto w = std::make_unique<frmPlayer>(store);
+        Window w(new frmPlayer(store));
         const qint64 stall = longestStall(
             [&] {
                 w->Form_Load({QStringLiteral("volaro"), argument});
