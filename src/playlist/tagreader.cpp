@@ -1,9 +1,7 @@
 #include "tagreader.h"
 
 #include <QFile>
-#include <cstring>
 #include <fcntl.h>
-#include <memory>
 #include <sys/stat.h>
 #include <taglib/fileref.h>
 #include <taglib/id3v2framefactory.h>
