@@ -131,8 +131,12 @@ protected:
             size_t done = 0;
             const int ret = mpg123_read(m_handle, reinterpret_cast<unsigned char*>(out),
                                         static_cast<size_t>(maxFrames) * frameBytes, &done);
-            if (done > 0)
+            if (done > 0) {
+                // Where libmpg123 gave up (junk it could not resynchronise over) the song
+                // ends, as the length was measured; called again it would search on.
+                m_ended = ret != MPG123_OK && ret != MPG123_NEW_FORMAT;
                 return static_cast<long>(done / frameBytes);
+            }
             if (ret == MPG123_NEW_FORMAT) {
                 long rate = 0;
                 int channels = 0, encoding = 0;
