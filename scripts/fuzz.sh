@@ -4,6 +4,7 @@
 # (edges and features) and the speed of each. Crashes are left in build-fuzz/crashes/<target>/
 # and make the script fail.
 # Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
+#        FUZZ_RUNS=N scripts/fuzz.sh ...   also stops each target after N runs
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-30}"
@@ -31,7 +32,8 @@ for t in "${targets[@]}"; do
     mkdir -p "$work" "$crashes"
     [[ -n "$seeds" ]] && cp -n "$seeds"/* "$work"/ 2>/dev/null || true
     echo "== $t for ${seconds}s"
-    if ! SDL_AUDIODRIVER=dummy "$bin" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    if ! SDL_AUDIODRIVER=dummy "$bin" -max_total_time="$seconds" ${FUZZ_RUNS:+-runs="$FUZZ_RUNS"} \
+        -timeout=10 -rss_limit_mb=2048 \
         -artifact_prefix="$crashes/" "$work" ${seeds:+"$seeds"} 2>"build-fuzz/$t.log"; then
         echo "$t FAILED; see build-fuzz/$t.log and $crashes/" >&2
         tail -n 30 "build-fuzz/$t.log" >&2
