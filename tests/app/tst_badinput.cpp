@@ -176,11 +176,15 @@ private slots:
         Signal s;
         QVERIFY(writeWav(path("fine.wav"), s));
         QVERIFY(writeBytes(path("text.mp3"), "no audio here\n"));
+        // Every entry is a row, the empty line too; none plays.
         QTest::newRow("only broken files")
             << list("broken.m3u", {path("missing.mp3"), "", path("text.mp3"), m_dir.path()}) << 4
             << 0;
+        // Its own name is a row that does not play (it is not read again as a list); the
+        // song after it plays.
         QTest::newRow("naming itself")
             << list("self.m3u", {path("self.m3u"), path("fine.wav")}) << 2 << 2;
+        // The list holds what fits; the lines past that are not added.
         QStringList many;
         for (int i = 0; i < 40000; ++i)
             many << QStringLiteral("/nowhere/song %1.mp3").arg(i);
