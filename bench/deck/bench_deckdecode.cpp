@@ -44,8 +44,8 @@ double bareDecode(const QString& path) {
 // Two decks through the engine's own decode, conversion and mix, without a device.
 double offlineTwoDecks(const QString& a, const QString& b) {
     constexpr int Rate = 44100, Period = 1024;
-    auto da = deck::Decoder::open(deck::MediaBytes::mapFile(a));
-    auto db = deck::Decoder::open(deck::MediaBytes::mapFile(b));
+    auto da = deck::Decoder::open(deck::MediaBytes::openFile(a));
+    auto db = deck::Decoder::open(deck::MediaBytes::openFile(b));
     if (!da || !db)
         return 0;
     deck::DeckStream sa(std::move(da), Rate, Period), sb(std::move(db), Rate, Period);

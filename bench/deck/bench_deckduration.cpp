@@ -104,7 +104,7 @@ double bareScanMapped(const QByteArray& path) {
 }
 
 double ourDecoder(const QString& path) {
-    auto d = deck::Decoder::open(deck::MediaBytes::mapFile(path));
+    auto d = deck::Decoder::open(deck::MediaBytes::openFile(path));
     return d ? d->seconds() : -1;
 }
 

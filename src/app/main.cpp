@@ -8,6 +8,9 @@
 #include <stdexcept>
 
 int main(int argc, char** argv) {
+    // Before anything that takes time: a desktop logout (SIGTERM) or Ctrl+C at any moment,
+    // also during a slow start, closes the player in order (Stop, save the settings).
+    UnixSignals::catchTermination();
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Volaro"));
     QApplication::setApplicationName(QStringLiteral("Volaro"));
@@ -17,19 +20,36 @@ int main(int argc, char** argv) {
 
     IniSettingsStore settings;
     frmPlayer window(settings);
+    UnixSignals signalWatcher;
+    bool loaded = false;
+    bool terminating = false;
+    // Closing the window runs the shutdown. A request that comes while the window is still
+    // loading waits for the load to end, so that no half-read settings are saved.
+    QObject::connect(&signalWatcher, &UnixSignals::terminationRequested, &window, [&] {
+        terminating = true;
+        if (!loaded)
+            return;
+        window.close();
+        QApplication::quit();
+    });
     try {
         window.Form_Load(QApplication::arguments());
     } catch (const std::exception& e) {
+        if (terminating)
+            return 1;
+        QObject::connect(&signalWatcher, &UnixSignals::terminationRequested,
+                         [] { QApplication::exit(1); });
         QMessageBox::critical(nullptr, QStringLiteral("Volaro PRO"),
                               QStringLiteral("Volaro cannot start: the list of sound outputs "
                                              "cannot be read.\n\n%1")
                                   .arg(QString::fromLocal8Bit(e.what())));
         return 1;
     }
-    // A desktop logout (SIGTERM) or Ctrl+C closes the window like the user would,
-    // so playback stops and the settings are saved.
-    UnixSignals signalWatcher;
-    QObject::connect(&signalWatcher, &UnixSignals::terminationRequested, &window, &QWidget::close);
+    loaded = true;
+    if (terminating) {
+        window.close();
+        return 0;
+    }
     window.show();
     return app.exec();
 }

@@ -15,22 +15,32 @@ void onSignal(int) {
 }
 } // namespace
 
-UnixSignals::UnixSignals(QObject* parent)
-    : QObject(parent) {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_fds) != 0)
+void UnixSignals::catchTermination() {
+    if (g_fds[0] >= 0 ||
+        ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_fds) != 0)
         return;
-    m_notifier = new QSocketNotifier(g_fds[1], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
-        char c;
-        [[maybe_unused]] auto n = ::read(g_fds[1], &c, 1);
-        emit terminationRequested();
-    });
     struct sigaction sa {};
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
+}
+
+UnixSignals::UnixSignals(QObject* parent)
+    : QObject(parent) {
+    catchTermination();
+    if (g_fds[1] < 0)
+        return;
+    m_notifier = new QSocketNotifier(g_fds[1], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
+        char c;
+        bool any = false;
+        while (::read(g_fds[1], &c, 1) == 1)
+            any = true;
+        if (any)
+            emit terminationRequested();
+    });
 }
 
 UnixSignals::~UnixSignals() {

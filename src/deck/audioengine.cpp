@@ -28,6 +28,7 @@ std::shared_ptr<AudioEngine> AudioEngine::instance() {
 
 AudioEngine::AudioEngine() {
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Volaro");
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1"); // the application handles SIGTERM and SIGINT
     m_sdlReady = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
     if (!m_sdlReady)
         m_sdlError = QString::fromUtf8(SDL_GetError());

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <mpg123.h>
 #include <mutex>
+#include <optional>
 #include <sndfile.h>
 #include <vector>
 
@@ -21,11 +22,11 @@ constexpr int MaxChannels = 64;
 
 mpg123_ssize_t mpgRead(void* handle, void* out, size_t count) {
     return static_cast<mpg123_ssize_t>(
-        static_cast<MemoryReader*>(handle)->read(out, static_cast<int64_t>(count)));
+        static_cast<MediaReader*>(handle)->read(out, static_cast<int64_t>(count)));
 }
 
 off_t mpgSeek(void* handle, off_t offset, int whence) {
-    return static_cast<off_t>(static_cast<MemoryReader*>(handle)->seek(offset, whence));
+    return static_cast<off_t>(static_cast<MediaReader*>(handle)->seek(offset, whence));
 }
 
 class MpegDecoder final : public Decoder {
@@ -41,7 +42,13 @@ public:
         static std::once_flag initOnce;
         std::call_once(initOnce, [] { mpg123_init(); });
         m_kind = Kind::Mpeg;
-        m_reader.bytes = std::move(bytes);
+        // libmpg123 would search the whole file for a RIFF data chunk or an unbounded
+        // run of tags; it starts at the first frame we found within its own limits.
+        MediaReader probe(bytes);
+        const int64_t start = findFirstMpegFrame(probe).start;
+        if (start < 0)
+            return false;
+        m_reader.emplace(bytes, start);
         int err = MPG123_OK;
         m_handle = mpg123_new(nullptr, &err);
         if (!m_handle)
@@ -57,7 +64,7 @@ public:
         for (size_t i = 0; i < count; ++i)
             mpg123_format(m_handle, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
         if (mpg123_replace_reader_handle(m_handle, mpgRead, mpgSeek, nullptr) != MPG123_OK ||
-            mpg123_open_handle(m_handle, &m_reader) != MPG123_OK)
+            mpg123_open_handle(m_handle, &*m_reader) != MPG123_OK)
             return false;
         long rate = 0;
         int channels = 0, encoding = 0;
@@ -68,8 +75,7 @@ public:
         m_rate = static_cast<int>(rate);
         m_channels = channels;
         // A LAME/Info header gives the exact length (frames, delay and padding). Without
-        // one (no header, or a bare Xing one) the frame headers are counted; libmpg123's
-        // own index scan, which seeking needs, waits until the first seek.
+        // one (no header, or a bare Xing one) the frame headers are counted.
         long encoderDelay = -1;
         double unused = 0;
         if (mpg123_getstate(m_handle, MPG123_ENC_DELAY, &encoderDelay, &unused) == MPG123_OK &&
@@ -80,21 +86,19 @@ public:
                 return true;
             // The file ends long before its header says: count what is there, less the
             // delay the decoder trims at the start.
-            m_reader.bytes->prefault();
-            const MpegScan scan = scanMpegFrames(m_reader.bytes->data(), m_reader.bytes->size());
+            MediaReader walk(bytes);
+            const MpegScan scan = scanMpegFrames(walk);
             long decoderDelay = 0;
             mpg123_getstate(m_handle, MPG123_DEC_DELAY, &decoderDelay, &unused);
             m_length =
                 std::max<int64_t>(0, std::min<int64_t>(m_length, scan.samples - encoderDelay -
                                                                      std::max(0L, decoderDelay)));
-            m_needsIndex = true;
             return true;
         }
-        m_reader.bytes->prefault();
-        const MpegScan scan = scanMpegFrames(m_reader.bytes->data(), m_reader.bytes->size());
+        MediaReader walk(bytes);
+        const MpegScan scan = scanMpegFrames(walk);
         if (scan.ok && scan.sampleRate == m_rate) {
             m_length = scan.samples;
-            m_needsIndex = true;
             return true;
         }
         if (mpg123_scan(m_handle) != MPG123_OK)
@@ -114,10 +118,11 @@ public:
         const double minBitsPerSecond = info.version == MPG123_1_0 ? 32000 : 8000;
         const double samplesPerFrame = static_cast<double>(mpg123_spf(m_handle));
         const double seconds = static_cast<double>(frames) * samplesPerFrame / m_rate;
-        return seconds * minBitsPerSecond / 8 > static_cast<double>(m_reader.size());
+        return seconds * minBitsPerSecond / 8 > static_cast<double>(m_reader->size());
     }
 
-    long read(float* out, long maxFrames) override {
+protected:
+    long decode(float* out, long maxFrames) override {
         if (m_ended || maxFrames <= 0)
             return 0;
         const size_t frameBytes = sizeof(float) * static_cast<size_t>(m_channels);
@@ -126,8 +131,12 @@ public:
             size_t done = 0;
             const int ret = mpg123_read(m_handle, reinterpret_cast<unsigned char*>(out),
                                         static_cast<size_t>(maxFrames) * frameBytes, &done);
-            if (done > 0)
+            if (done > 0) {
+                // Where libmpg123 gave up (junk it could not resynchronise over) the song
+                // ends, as the length was measured; called again it would search on.
+                m_ended = ret != MPG123_OK && ret != MPG123_NEW_FORMAT;
                 return static_cast<long>(done / frameBytes);
+            }
             if (ret == MPG123_NEW_FORMAT) {
                 long rate = 0;
                 int channels = 0, encoding = 0;
@@ -143,30 +152,31 @@ public:
         return 0;
     }
 
-    bool seek(int64_t frame) override {
+    bool seekTo(int64_t frame) override {
         m_ended = false;
         return mpg123_seek(m_handle, static_cast<off_t>(frame), SEEK_SET) >= 0;
     }
 
+    bool sourceCut() const override { return m_reader && m_reader->cut(); }
+
 private:
     mpg123_handle* m_handle = nullptr;
-    MemoryReader m_reader;
+    std::optional<MediaReader> m_reader;
     bool m_ended = false;
-    bool m_needsIndex = false;
 };
 
 // ---- libsndfile ---------------------------------------------------------------------
 
 sf_count_t sfLength(void* handle) {
-    return static_cast<MemoryReader*>(handle)->size();
+    return static_cast<MediaReader*>(handle)->size();
 }
 
 sf_count_t sfSeek(sf_count_t offset, int whence, void* handle) {
-    return static_cast<MemoryReader*>(handle)->seek(offset, whence);
+    return static_cast<MediaReader*>(handle)->seek(offset, whence);
 }
 
 sf_count_t sfRead(void* out, sf_count_t count, void* handle) {
-    return static_cast<MemoryReader*>(handle)->read(out, count);
+    return static_cast<MediaReader*>(handle)->read(out, count);
 }
 
 sf_count_t sfWrite(const void*, sf_count_t, void*) {
@@ -174,11 +184,14 @@ sf_count_t sfWrite(const void*, sf_count_t, void*) {
 }
 
 sf_count_t sfTell(void* handle) {
-    return static_cast<MemoryReader*>(handle)->pos;
+    return static_cast<MediaReader*>(handle)->tell();
 }
 
 class SndfileDecoder final : public Decoder {
 public:
+    explicit SndfileDecoder(std::shared_ptr<const MediaBytes> bytes)
+        : m_reader(std::move(bytes)) {}
+
     ~SndfileDecoder() override {
         if (m_file)
             sf_close(m_file);
@@ -186,9 +199,8 @@ public:
 
     // False also for MPEG audio, which libsndfile may read but the MPEG decoder measures
     // exactly.
-    bool open(std::shared_ptr<const MediaBytes> bytes) {
+    bool open() {
         m_kind = Kind::Sndfile;
-        m_reader.bytes = std::move(bytes);
         SF_VIRTUAL_IO io{sfLength, sfSeek, sfRead, sfWrite, sfTell};
         SF_INFO info{};
         m_file = sf_open_virtual(&io, SFM_READ, &info, &m_reader);
@@ -203,37 +215,46 @@ public:
         m_channels = info.channels;
         m_length = info.frames;
         if (m_length == SF_COUNT_MAX)
-            m_length = countFrames();
+            return countFrames();
         return true;
     }
 
-    long read(float* out, long maxFrames) override {
+protected:
+    long decode(float* out, long maxFrames) override {
         if (maxFrames <= 0)
             return 0;
         const sf_count_t n = sf_readf_float(m_file, out, maxFrames);
         return n > 0 ? static_cast<long>(n) : 0;
     }
 
-    bool seek(int64_t frame) override { return sf_seek(m_file, frame, SEEK_SET) >= 0; }
+    bool seekTo(int64_t frame) override { return sf_seek(m_file, frame, SEEK_SET) >= 0; }
+
+    bool sourceCut() const override { return m_reader.cut(); }
 
 private:
-    // For streams whose header does not say how long they are.
-    int64_t countFrames() {
+    // For streams whose header does not say how long they are. Counting decodes them, so
+    // it stops after a bounded amount of the file: a stream that long with no length in
+    // its header is refused rather than freezing whoever opens it.
+    bool countFrames() {
+        constexpr int64_t MaxCountedBytes = int64_t(64) << 20; // some 6 minutes of CD audio
         std::vector<float> buf(4096 * static_cast<size_t>(m_channels));
         int64_t total = 0;
-        for (sf_count_t n; (n = sf_readf_float(m_file, buf.data(), 4096)) > 0;)
+        for (sf_count_t n; (n = sf_readf_float(m_file, buf.data(), 4096)) > 0;) {
             total += n;
-        sf_seek(m_file, 0, SEEK_SET);
-        return total;
+            if (m_reader.tell() > MaxCountedBytes)
+                return false;
+        }
+        m_length = total;
+        return sf_seek(m_file, 0, SEEK_SET) == 0;
     }
 
+    MediaReader m_reader;
     SNDFILE* m_file = nullptr;
-    MemoryReader m_reader;
 };
 
 bool looksLikeMpeg(const MediaBytes& bytes) {
-    const uint8_t* d = bytes.data();
-    const size_t n = bytes.size();
+    uint8_t d[3] = {};
+    const int64_t n = bytes.read(0, d, 3);
     if (n >= 3 && std::memcmp(d, "ID3", 3) == 0)
         return true;
     // A frame sync at the very start: 11 set bits, layer bits not 00.
@@ -241,6 +262,35 @@ bool looksLikeMpeg(const MediaBytes& bytes) {
 }
 
 } // namespace
+
+long Decoder::read(float* out, long maxFrames) {
+    if (maxFrames <= 0)
+        return 0;
+    if (!m_silence) {
+        const long n = decode(out, maxFrames);
+        if (n > 0) {
+            m_next += n;
+            return n;
+        }
+        if (!sourceCut())
+            return 0;
+        m_silence = true;
+    }
+    const int64_t n = std::min<int64_t>(maxFrames, m_length - m_next);
+    if (n <= 0)
+        return 0;
+    std::fill_n(out, n * m_channels, 0.0f);
+    m_next += n;
+    return static_cast<long>(n);
+}
+
+bool Decoder::seek(int64_t frame) {
+    const bool ok = seekTo(frame);
+    m_next = frame;
+    // Where the data is gone the decoder may not find its place again.
+    m_silence = !ok && sourceCut();
+    return ok;
+}
 
 std::unique_ptr<Decoder> Decoder::open(std::shared_ptr<const MediaBytes> bytes) {
     if (!bytes || bytes->size() == 0)
@@ -250,8 +300,8 @@ std::unique_ptr<Decoder> Decoder::open(std::shared_ptr<const MediaBytes> bytes) 
         return d->open(bytes) ? std::move(d) : nullptr;
     };
     auto trySndfile = [&]() -> std::unique_ptr<Decoder> {
-        auto d = std::make_unique<SndfileDecoder>();
-        return d->open(bytes) ? std::move(d) : nullptr;
+        auto d = std::make_unique<SndfileDecoder>(bytes);
+        return d->open() ? std::move(d) : nullptr;
     };
     if (looksLikeMpeg(*bytes)) {
         if (auto d = tryMpeg())

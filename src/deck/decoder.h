@@ -7,6 +7,10 @@
 //
 // Call order: open(), then read() and seek() as needed.
 //
+// A file cut short while it is open (a tag editor or a download rewriting it) reads as
+// silence from where its data ends up to the length measured at opening, so that the song
+// still ends where it was expected to.
+//
 // Threading: open() on any thread; afterwards one thread at a time uses the object (the
 // GUI thread opens it and hands it to the audio worker, which alone uses it from then on).
 
@@ -23,7 +27,8 @@ public:
 
     virtual ~Decoder() = default;
 
-    // Null when nothing in the bytes decodes.
+    // Null when nothing in the bytes decodes. Bounded work whatever the bytes: searches
+    // for audio stop where the decoder libraries stop theirs.
     static std::unique_ptr<Decoder> open(std::shared_ptr<const MediaBytes> bytes);
 
     Kind kind() const { return m_kind; }
@@ -35,15 +40,24 @@ public:
 
     // Up to maxFrames frames into out (maxFrames * channels() floats). 0 at the end or on
     // an error the decoder cannot get past.
-    virtual long read(float* out, long maxFrames) = 0;
+    long read(float* out, long maxFrames);
     // Moves so that the next read() starts at frame; false when the decoder refused.
-    virtual bool seek(int64_t frame) = 0;
+    bool seek(int64_t frame);
 
 protected:
+    virtual long decode(float* out, long maxFrames) = 0;
+    virtual bool seekTo(int64_t frame) = 0;
+    // True once the file turned out shorter than when it was opened.
+    virtual bool sourceCut() const = 0;
+
     Kind m_kind = Kind::Sndfile;
     int m_rate = 0;
     int m_channels = 0;
     int64_t m_length = 0;
+
+private:
+    int64_t m_next = 0;     // frame the next read() delivers
+    bool m_silence = false; // the data ran out early: silence up to m_length
 };
 
 } // namespace volaro::deck

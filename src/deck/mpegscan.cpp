@@ -5,6 +5,13 @@
 namespace volaro::deck {
 namespace {
 
+// libmpg123's own limits: junk it skips before the first frame, and bytes it shifts
+// through after a frame to find something that looks like a header before it gives up.
+constexpr int64_t StartJunkLimit = 65536;
+constexpr int64_t ResyncLimit = 1024;
+// Tags one after the other with no frame between them: past this it is not a song.
+constexpr int MaxTagsInARow = 64;
+
 struct Header {
     int version = 0; // 0 = MPEG 1, 1 = MPEG 2, 2 = MPEG 2.5
     int layer = 0;   // 1..3
@@ -24,6 +31,12 @@ constexpr int BitRates[2][3][16] = {
      {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0}}};
 constexpr int SampleRates[3][3] = {
     {44100, 48000, 32000}, {22050, 24000, 16000}, {11025, 12000, 8000}};
+
+// What libmpg123 takes for a possible header while it resynchronises.
+bool plausible(const uint8_t* p) {
+    return p[0] == 0xFF && (p[1] & 0xE0) == 0xE0 && (p[1] & 0x06) != 0 && (p[2] & 0xF0) != 0xF0 &&
+           (p[2] & 0x0C) != 0x0C;
+}
 
 bool parse(const uint8_t* p, Header& h) {
     if (p[0] != 0xFF || (p[1] & 0xE0) != 0xE0)
@@ -59,76 +72,133 @@ bool sameStream(const Header& a, const Header& b) {
 }
 
 // A frame is believed when the next one follows right after it (or the data ends there).
-bool confirmed(const uint8_t* data, std::size_t size, std::size_t at, const Header& h) {
-    const std::size_t next = at + static_cast<std::size_t>(h.frameBytes);
-    if (next > size)
+bool confirmed(MediaReader& in, int64_t at, const Header& h) {
+    const int64_t next = at + h.frameBytes;
+    if (next > in.size())
         return false;
-    if (next + 4 > size)
+    if (next + 4 > in.size())
         return true;
+    const uint8_t* p = in.peek(next, 4);
     Header n;
-    return parse(data + next, n) && sameStream(h, n);
+    return p && parse(p, n) && sameStream(h, n);
 }
 
-bool isInfoFrame(const uint8_t* frame, const Header& h) {
+bool isInfoFrame(MediaReader& in, int64_t at, const Header& h) {
     if (h.layer != 3)
         return false;
     const int sideInfo = h.version == 0 ? (h.channels == 1 ? 17 : 32) : (h.channels == 1 ? 9 : 17);
-    const std::size_t at = 4 + static_cast<std::size_t>(sideInfo);
+    const int tagAt = 4 + sideInfo;
+    if (h.frameBytes < tagAt + 4)
+        return false;
+    const uint8_t* p = in.peek(at + tagAt, 4);
     // Only the tags libmpg123 itself takes for an info frame; it plays any other (VBRI)
     // as audio, so counting them keeps the length equal to what is decoded.
-    return static_cast<std::size_t>(h.frameBytes) >= at + 4 &&
-           (std::memcmp(frame + at, "Xing", 4) == 0 || std::memcmp(frame + at, "Info", 4) == 0);
+    return p && (std::memcmp(p, "Xing", 4) == 0 || std::memcmp(p, "Info", 4) == 0);
 }
 
-std::size_t skipId3v2(const uint8_t* data, std::size_t size) {
-    std::size_t at = 0;
-    while (at + 10 <= size && std::memcmp(data + at, "ID3", 3) == 0) {
-        const uint8_t* s = data + at + 6;
-        if ((s[0] | s[1] | s[2] | s[3]) & 0x80)
+// The whole size of an ID3v2 tag at `at`, or 0 when there is none.
+int64_t id3v2Size(MediaReader& in, int64_t at) {
+    const uint8_t* p = in.peek(at, 10);
+    if (!p || std::memcmp(p, "ID3", 3) != 0 || ((p[6] | p[7] | p[8] | p[9]) & 0x80))
+        return 0;
+    const int64_t body =
+        (int64_t(p[6]) << 21) | (int64_t(p[7]) << 14) | (int64_t(p[8]) << 7) | p[9];
+    return 10 + body + ((p[5] & 0x10) ? 10 : 0);
+}
+
+// Where the stream goes on after something that is not one of its frames at `at`, or -1
+// where the decoder would give up.
+int64_t afterJunk(MediaReader& in, int64_t at, const Header& stream) {
+    const uint8_t* p = in.peek(at, 4);
+    if (!p)
+        return -1;
+    if (std::memcmp(p, "TAG", 3) == 0)
+        return at + 128;
+    if (const int64_t tag = id3v2Size(in, at))
+        return at + tag;
+    int64_t q = at + 1;
+    for (; q < at + ResyncLimit; ++q) {
+        p = in.peek(q, 4);
+        if (!p)
+            return -1;
+        if (plausible(p))
             break;
-        std::size_t tag =
-            (std::size_t(s[0]) << 21) | (std::size_t(s[1]) << 14) | (std::size_t(s[2]) << 7) | s[3];
-        tag += 10 + ((data[at + 5] & 0x10) ? 10 : 0);
-        at += tag;
     }
-    return at;
+    if (q >= at + ResyncLimit)
+        return -1;
+    // The decoder then wants it confirmed by the next header, else searches on from there
+    // as it does at the start of a stream.
+    for (const int64_t limit = q + StartJunkLimit; q < limit; ++q) {
+        p = in.peek(q, 4);
+        if (!p)
+            return -1;
+        Header h;
+        if (parse(p, h) && sameStream(stream, h) && confirmed(in, q, h))
+            return q;
+    }
+    return -1;
 }
 
 } // namespace
 
-MpegScan scanMpegFrames(const uint8_t* data, std::size_t size) {
+MpegScan findFirstMpegFrame(MediaReader& in) {
     MpegScan r;
-    std::size_t at = skipId3v2(data, size);
-    Header first;
-    // The first frame, as a decoder would find it.
-    for (; at + 4 <= size; ++at) {
-        if (parse(data + at, first) && confirmed(data, size, at, first))
+    int64_t at = 0;
+    for (int tags = 0; tags < MaxTagsInARow; ++tags) {
+        const int64_t tag = id3v2Size(in, at);
+        if (tag == 0)
             break;
+        at += tag;
     }
-    if (at + 4 > size)
+    // A free-format stream (no bit rate in its headers) right where the audio starts: the
+    // walk cannot follow it, but the decoder can, and it bounds its own searches.
+    if (const uint8_t* p = in.peek(at, 4); p && plausible(p) && (p[2] & 0xF0) == 0) {
+        r.start = at;
         return r;
-    r.sampleRate = first.sampleRate;
-    r.samplesPerFrame = first.samples;
-    if (isInfoFrame(data + at, first)) {
-        r.infoFrame = true;
-        at += static_cast<std::size_t>(first.frameBytes);
     }
     Header h;
-    while (at + 4 <= size) {
-        if (parse(data + at, h) && sameStream(first, h)) {
-            if (at + static_cast<std::size_t>(h.frameBytes) > size) {
-                // A frame cut short at the end of the file is not decoded.
-                break;
-            }
+    for (const int64_t limit = at + StartJunkLimit; at < limit; ++at) {
+        const uint8_t* p = in.peek(at, 4);
+        if (!p)
+            break;
+        if (parse(p, h) && confirmed(in, at, h)) {
+            r.start = at;
+            r.sampleRate = h.sampleRate;
+            r.samplesPerFrame = h.samples;
+            break;
+        }
+    }
+    return r;
+}
+
+MpegScan scanMpegFrames(MediaReader& in) {
+    MpegScan r = findFirstMpegFrame(in);
+    if (r.start < 0)
+        return r;
+    Header first;
+    if (!parse(in.peek(r.start, 4), first))
+        return r; // free format
+    int64_t at = r.start;
+    if (isInfoFrame(in, at, first)) {
+        r.infoFrame = true;
+        at += first.frameBytes;
+    }
+    int tagsInARow = 0;
+    for (Header h; at + 4 <= in.size();) {
+        const uint8_t* p = in.peek(at, 4);
+        if (!p)
+            break; // the file is shorter than it was
+        if (parse(p, h) && sameStream(first, h)) {
+            if (at + h.frameBytes > in.size())
+                break; // a frame cut short at the end of the file is not decoded
             ++r.frames;
-            at += static_cast<std::size_t>(h.frameBytes);
+            at += h.frameBytes;
+            tagsInARow = 0;
             continue;
         }
-        // Junk or a tag: look for the next confirmed frame of the same stream.
-        ++at;
-        while (at + 4 <= size &&
-               !(parse(data + at, h) && sameStream(first, h) && confirmed(data, size, at, h)))
-            ++at;
+        at = ++tagsInARow > MaxTagsInARow ? -1 : afterJunk(in, at, first);
+        if (at < 0)
+            break;
     }
     r.samples = r.frames * r.samplesPerFrame;
     r.ok = r.frames > 0;

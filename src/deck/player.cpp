@@ -48,7 +48,7 @@ int16_t Player::OpenFile() {
     m_stream.reset();
     m_duration = 0;
 
-    auto bytes = MediaBytes::mapFile(m_filename);
+    auto bytes = MediaBytes::openFile(m_filename);
     std::unique_ptr<Decoder> decoder;
     if (!bytes)
         status = OpenNoFile;

@@ -1,11 +1,17 @@
 #include "tagreader.h"
 
 #include <QFile>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <taglib/fileref.h>
+#include <taglib/id3v2framefactory.h>
+#include <taglib/mpegfile.h>
 #include <taglib/tag.h>
+#include <taglib/tbytevectorstream.h>
+#include <taglib/tfilestream.h>
 #include <taglib/tstring.h>
 #include <taglib/wavfile.h>
+#include <unistd.h>
 
 namespace {
 QString toQString(const TagLib::String& s) {
@@ -14,6 +20,32 @@ QString toQString(const TagLib::String& s) {
     // TagLib decodes Latin-1, UTF-16 and UTF-8 frames itself; hand the text over as UTF-8.
     const std::string utf8 = s.to8Bit(true);
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+// An ID3v2 tag starts within as much junk as the decoder skips before the first frame.
+bool id3v2NearTheStart(TagLib::IOStream& stream) {
+    constexpr unsigned int DecoderJunkLimit = 65536;
+    stream.seek(0);
+    const bool found = stream.readBlock(DecoderJunkLimit).find("ID3") >= 0;
+    stream.seek(0);
+    return found;
+}
+
+// The content picks the kind of file, as it picks the decoder; the name does not. Each
+// kind is recognised from its first kilobyte or so (after a leading ID3v2 tag), which also
+// keeps TagLib from searching a file that is no song from end to end for a tag.
+TagLib::FileRef openByContent(TagLib::IOStream& stream) {
+    // Before FileRef, which would take a WAV holding MPEG frames for an MPEG file.
+    if (TagLib::RIFF::WAV::File::isSupported(&stream))
+        return TagLib::FileRef(new TagLib::RIFF::WAV::File(&stream, false));
+    // No audio properties: they cost a scan of the file and the tag is all we need.
+    TagLib::FileRef ref(&stream, false);
+    // TagLib looks for frames only just after a leading tag; a tag with junk around it is
+    // still read, as long as the search for it stays short.
+    if (ref.isNull() && id3v2NearTheStart(stream))
+        return TagLib::FileRef(
+            new TagLib::MPEG::File(&stream, TagLib::ID3v2::FrameFactory::instance(), false));
+    return ref;
 }
 } // namespace
 
@@ -35,13 +67,29 @@ bool TagReader::ReadTag() {
     clearDetails();
     if (m_path.isEmpty())
         return false;
-    const QByteArray native = QFile::encodeName(m_path);
-    // Only regular files: a FIFO or device named like a song would block the reader.
-    struct stat info {};
-    if (::stat(native.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+    // Non-blocking, and only regular files: a FIFO or a device named like a song must not
+    // hold the reader up.
+    const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
         return false;
-    // No audio properties: they cost a scan of the file and the tag is all we need.
-    TagLib::FileRef file(native.constData(), false);
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    TagLib::FileStream stream(fd, true); // closes the descriptor
+    return stream.isOpen() && readFrom(stream);
+}
+
+bool TagReader::readTagFromBytes(const char* data, std::size_t size) {
+    clearDetails();
+    TagLib::ByteVector bytes(data, static_cast<unsigned int>(size));
+    TagLib::ByteVectorStream stream(bytes);
+    return readFrom(stream);
+}
+
+bool TagReader::readFrom(TagLib::IOStream& stream) {
+    const TagLib::FileRef file = openByContent(stream);
     if (file.isNull())
         return false;
     bool found = false;

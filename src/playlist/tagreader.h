@@ -4,16 +4,19 @@
 //
 // Call order: setFilename, then ReadTag, then any of the six getters. A detail the tag
 // lacks, or any detail after a failed ReadTag, reads as empty text; a year of 0 reads as
-// empty text. ID3v1, ID3v2.2-2.4, APE and the tags of WAV files are read (whichever
-// TagLib picks from the file's name).
+// empty text. ID3v1, ID3v2.2-2.4, APE, the tags of WAV files and those of the other kinds
+// TagLib knows are read, the kind being recognised from the content, not the name.
+// Reading costs a few small reads whatever the file's size.
 //
 // Threading: one instance per thread; no shared state.
 
 #include <QString>
+#include <cstddef>
 
 namespace TagLib {
+class IOStream;
 class Tag;
-}
+} // namespace TagLib
 
 class TagReader {
 public:
@@ -21,6 +24,8 @@ public:
     QString Filename() const { return m_path; }
     // Reads the tag of the file set last. False when the file has no readable tag.
     bool ReadTag();
+    // The same for a file's content held in memory (the file name plays no part).
+    bool readTagFromBytes(const char* data, std::size_t size);
 
     QString Album() const { return m_album; }
     QString Artist() const { return m_artist; }
@@ -30,6 +35,7 @@ public:
     QString Genre() const { return m_genre; }
 
 private:
+    bool readFrom(TagLib::IOStream& stream);
     void clearDetails();
     void fillEmpty(const TagLib::Tag& tag);
 

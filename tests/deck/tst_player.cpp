@@ -5,6 +5,7 @@
 #include "fixtures.h"
 #include "player.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -218,13 +219,14 @@ private slots:
 
     void releasedDecksFreeWhatTheyHeld() {
         const QString f = wav("held.wav", 2.0);
-        auto mappings = [&] {
-            QFile maps("/proc/self/maps");
-            if (!maps.open(QIODevice::ReadOnly))
-                return -1;
-            return int(maps.readAll().count(QFile::encodeName(f)));
+        auto openDescriptors = [&] { // on the file
+            const QDir fds(QStringLiteral("/proc/self/fd"));
+            int n = 0;
+            for (const QString& fd : fds.entryList(QDir::AllEntries | QDir::System))
+                n += QFile::symLinkTarget(fds.filePath(fd)) == QFileInfo(f).canonicalFilePath();
+            return n;
         };
-        QCOMPARE(mappings(), 0);
+        QCOMPARE(openDescriptors(), 0);
         {
             std::vector<std::unique_ptr<Player>> decks;
             for (int i = 0; i < 8; ++i) {
@@ -233,10 +235,10 @@ private slots:
                 if (i % 2)
                     decks.back()->PlayFile();
             }
-            QCOMPARE(mappings(), 8);
+            QCOMPARE(openDescriptors(), 8);
         }
         // Freed on the audio worker once the device callback has moved on.
-        QTRY_COMPARE_WITH_TIMEOUT(mappings(), 0, 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(openDescriptors(), 0, 2000);
     }
 
     void manyDecksComeAndGo() {

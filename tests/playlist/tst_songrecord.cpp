@@ -72,6 +72,11 @@ private slots:
         QTest::newRow("APE") << int(TagKind::Ape) << "ape.mp3" << wide << wide.toUtf8();
         QTest::newRow("WAV ID3v2") << int(TagKind::WavId3v2) << "id3.wav" << wide << QByteArray();
         QTest::newRow("WAV INFO") << int(TagKind::WavInfo) << "info.wav" << latin << QByteArray();
+        // The content decides, not the name.
+        QTest::newRow("ID3v1 named .wav")
+            << int(TagKind::Id3v1) << "v1.wav" << latin << QByteArray();
+        QTest::newRow("WAV INFO named .mp3")
+            << int(TagKind::WavInfo) << "info.mp3" << latin << QByteArray();
     }
 
     // The tag's title wins over the file name; the other fields fill their columns.

@@ -1,0 +1,244 @@
+// Bad input named on the command line, each met twice: by the real window in this process,
+// where the test checks what the user sees and that the window keeps answering, and by
+// the real program, which a logout's SIGTERM or Ctrl+C must close in order (settings
+// written) at any moment: as soon as it can catch the signal, or while it plays a song
+// being cut.
+
+#include "audiocapture.h"
+#include "cliplistview.h"
+#include "fixtures.h"
+#include "frmplayer.h"
+#include "memorysettingsstore.h"
+
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+#include <functional>
+#include <sys/stat.h>
+
+using namespace volaro::fixtures;
+using namespace volaro::capture;
+
+namespace {
+
+constexpr int Rate = 44100;
+constexpr double ToneCut = 450;  // the song that is cut
+constexpr double ToneNext = 990; // the song after it
+
+// Runs work, then the event loop for ms; returns the longest time the GUI thread did not
+// answer a 10 ms timer.
+qint64 longestStall(const std::function<void()>& work, int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0;
+    qint64 worst = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        worst = std::max(worst, clock.elapsed() - last);
+        last = clock.elapsed();
+    });
+    tick.start(10);
+    work();
+    QTest::qWait(ms);
+    return std::max(worst, clock.elapsed() - last);
+}
+
+// True once the process has its handler for the signal: the earliest moment it can close
+// in order.
+bool catches(qint64 pid, int signal) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("SigCgt:"))
+            return line.mid(7).trimmed().toULongLong(nullptr, 16) & (1ull << (signal - 1));
+    return false;
+}
+
+} // namespace
+
+class TestBadInput : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QTemporaryDir m_config;
+
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+    QString list(const QString& name, const QStringList& lines) {
+        const QString p = path(name);
+        writeBytes(p, lines.join(QStringLiteral("\r\n")).toLocal8Bit());
+        return p;
+    }
+
+    // An 8 s song at 320 kbit/s (200,000 bytes hold its first 5 s), then another song.
+    QString songThenAnother(const QString& name) {
+        Signal s;
+        s.seconds = 8;
+        s.frequency = ToneCut;
+        writeMp3(path(name + ".mp3"), s, Mp3Kind::Cbr, 320);
+        s.frequency = ToneNext;
+        writeWav(path(name + "-next.wav"), s);
+        return list(name + ".m3u", {path(name + ".mp3"), path(name + "-next.wav")});
+    }
+
+    // Closed before it goes, as the user would close it.
+    struct Closing {
+        void operator()(frmPlayer* w) const {
+            w->close();
+            delete w;
+        }
+    };
+    using Window = std::unique_ptr<frmPlayer, Closing>;
+
+    // The window loads the argument as at start-up (and plays it); its list afterwards.
+    Window window(MemorySettingsStore& store, const QString& argument) {
+        store.values.insert(QStringLiteral("BasicAudio/Volume"), QStringLiteral("85"));
+        Window w(new frmPlayer(store));
+        const qint64 stall = longestStall(
+            [&] {
+                w->Form_Load({QStringLiteral("volaro"), argument});
+                w->show();
+            },
+            1500);
+        if (stall > 1000)
+            qWarning("the window did not answer for %lld ms", stall);
+        return stall > 1000 ? nullptr : std::move(w);
+    }
+
+    ClipListModel& rows(frmPlayer& w) { return w.ui().lstClipList->clipModel(); }
+
+    // The real program with the argument; the signal (a logout's SIGTERM, Ctrl+C's SIGINT)
+    // at the earliest moment, or after whilePlaying when given. It must end at once,
+    // normally, having saved its settings.
+    void programClosesInOrder(const QString& argument, int signal,
+                              const std::function<void()>& whilePlaying = {}) {
+        QTemporaryDir home;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
+        QProcess player;
+        player.setProcessEnvironment(env);
+        player.start(QStringLiteral(VOLARO_BINARY), {argument});
+        QVERIFY(player.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(catches(player.processId(), signal), 5000);
+        if (whilePlaying) {
+            QTest::qWait(1500);
+            whilePlaying();
+            QTest::qWait(1500); // a read of the cut file would have faulted by now
+        }
+        ::kill(static_cast<pid_t>(player.processId()), signal);
+        QVERIFY2(player.waitForFinished(5000), "the signal did not close the program");
+        QCOMPARE(player.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(player.exitCode(), 0);
+        const QSettings saved(home.filePath(QStringLiteral("Volaro/Volaro.conf")),
+                              QSettings::IniFormat);
+        QCOMPARE(saved.value(QStringLiteral("BasicAudio/Volume")).toString(), QStringLiteral("64"));
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid() && m_config.isValid());
+        qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+    }
+
+    // Files that cannot be songs: each is a row named after it, measured as nothing.
+    void unplayableFile_data() {
+        QTest::addColumn<QString>("file");
+        QVERIFY(writeBytes(path("empty.mp3"), {}));
+        QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("folder.mp3")));
+        QCOMPARE(::mkfifo(QFile::encodeName(path("fifo.mp3")).constData(), 0600), 0);
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path("zero.mp3")));
+        QFile sparse(path("sparse.mp3"));
+        QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(qint64(1) << 30));
+        for (const char* name : {"empty", "folder", "fifo", "zero", "sparse"})
+            QTest::newRow(name) << path(QString::fromLatin1(name) + ".mp3");
+    }
+
+    void unplayableFile() {
+        QFETCH(QString, file);
+        MemorySettingsStore store;
+        auto w = window(store, file);
+        QVERIFY(w);
+        QCOMPARE(rows(*w).count(), 1);
+        QCOMPARE(rows(*w).text(1, ClipListModel::ColTitle), QFileInfo(file).completeBaseName());
+        QCOMPARE(rows(*w).text(1, ClipListModel::ColLength), QStringLiteral("00:00"));
+        programClosesInOrder(file, SIGTERM);
+    }
+
+    void brokenList_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("playing"); // the row that ends up playing, 0 for none
+        Signal s;
+        QVERIFY(writeWav(path("fine.wav"), s));
+        QVERIFY(writeBytes(path("text.mp3"), "no audio here\n"));
+        // Every entry is a row, the empty line too; none plays.
+        QTest::newRow("only broken files")
+            << list("broken.m3u", {path("missing.mp3"), "", path("text.mp3"), m_dir.path()}) << 4
+            << 0;
+        // Its own name is a row that does not play (it is not read again as a list); the
+        // song after it plays.
+        QTest::newRow("naming itself")
+            << list("self.m3u", {path("self.m3u"), path("fine.wav")}) << 2 << 2;
+        // The list holds what fits; the lines past that are not added.
+        QStringList many;
+        for (int i = 0; i < 40000; ++i)
+            many << QStringLiteral("/nowhere/song %1.mp3").arg(i);
+        QTest::newRow("40,000 lines") << list("many.m3u", many) << int(ClipListModel::MaxRows) << 0;
+    }
+
+    void brokenList() {
+        QFETCH(QString, file);
+        QFETCH(int, count);
+        QFETCH(int, playing);
+        MemorySettingsStore store;
+        auto w = window(store, file);
+        QVERIFY(w);
+        QCOMPARE(rows(*w).count(), count);
+        // Every row tried so far is measured as nothing; a playable one plays.
+        if (playing)
+            QTRY_COMPARE(w->engine().CurrentIndex, int16_t(playing));
+        for (int row = 1; row <= std::min(count, 4); ++row)
+            if (row != playing)
+                QCOMPARE(rows(*w).text(row, ClipListModel::ColLength), QStringLiteral("00:00"));
+        programClosesInOrder(file, SIGINT);
+    }
+
+    // A song cut by another program while it plays: silence, then the list goes on.
+    void songCutWhilePlaying_data() {
+        QTest::addColumn<qint64>("cutTo");
+        QTest::newRow("to nothing") << qint64(0);
+        QTest::newRow("to 200,000 bytes") << qint64(200000);
+    }
+
+    void songCutWhilePlaying() {
+        QFETCH(qint64, cutTo);
+        const QString name = QStringLiteral("cut%1").arg(cutTo);
+        MemorySettingsStore store;
+        auto w = window(store, songThenAnother(name));
+        QVERIFY(w);
+        DiskCapture capture(DiskCapture::pathFromEnvironment());
+        auto heard = [&](double tone) {
+            const int64_t end = capture.frames();
+            return toneAmplitude(capture.read(end - Rate / 5, Rate / 5), 2, 0, Rate, tone);
+        };
+        QTRY_VERIFY(heard(ToneCut) > 0.2);
+        QVERIFY(QFile::resize(path(name + ".mp3"), cutTo));
+        // What had been read before the cut may still play (up to 5.4 s of the song).
+        QTRY_VERIFY_WITH_TIMEOUT(heard(ToneCut) < 0.001, 6000);
+        QCOMPARE(w->engine().CurrentIndex, int16_t(1));
+        QTRY_COMPARE_WITH_TIMEOUT(w->engine().CurrentIndex, int16_t(2), 8000);
+        QTRY_VERIFY(heard(ToneNext) > 0.2);
+        w.reset();
+
+        const QString again = songThenAnother(name);
+        programClosesInOrder(again, SIGTERM, [&] { QFile::resize(path(name + ".mp3"), cutTo); });
+    }
+};
+
+QTEST_MAIN(TestBadInput)
+#include "tst_badinput.moc"
