@@ -172,29 +172,33 @@ private slots:
     void brokenList_data() {
         QTest::addColumn<QString>("file");
         QTest::addColumn<int>("count");
-        QTest::addColumn<int>("playing"); // the row that ends up playing, 0 for none
+        QTest::addColumn<int>("playing");  // the row that ends up playing, 0 for none
+        QTest::addColumn<QString>("told"); // what the status bar says, empty for nothing new
         Signal s;
         QVERIFY(writeWav(path("fine.wav"), s));
         QVERIFY(writeBytes(path("text.mp3"), "no audio here\n"));
         // Every entry is a row, the empty line too; none plays.
         QTest::newRow("only broken files")
             << list("broken.m3u", {path("missing.mp3"), "", path("text.mp3"), m_dir.path()}) << 4
-            << 0;
+            << 0 << QStringLiteral("Nothing in the list can be played");
         // Its own name is a row that does not play (it is not read again as a list); the
         // song after it plays.
         QTest::newRow("naming itself")
-            << list("self.m3u", {path("self.m3u"), path("fine.wav")}) << 2 << 2;
+            << list("self.m3u", {path("self.m3u"), path("fine.wav")}) << 2 << 2 << QString();
         // The list holds what fits; the lines past that are not added.
         QStringList many;
         for (int i = 0; i < 40000; ++i)
             many << QStringLiteral("/nowhere/song %1.mp3").arg(i);
-        QTest::newRow("40,000 lines") << list("many.m3u", many) << int(ClipListModel::MaxRows) << 0;
+        QTest::newRow("40,000 lines") << list("many.m3u", many) << int(ClipListModel::MaxRows) << 0
+                                      << QStringLiteral("7,233 entries were not added: a list "
+                                                        "holds at most 32,767 songs");
     }
 
     void brokenList() {
         QFETCH(QString, file);
         QFETCH(int, count);
         QFETCH(int, playing);
+        QFETCH(QString, told);
         MemorySettingsStore store;
         auto w = window(store, file);
         QVERIFY(w);
@@ -205,6 +209,12 @@ private slots:
         for (int row = 1; row <= std::min(count, 4); ++row)
             if (row != playing)
                 QCOMPARE(rows(*w).text(row, ClipListModel::ColLength), QStringLiteral("00:00"));
+        if (!told.isEmpty()) {
+            QTRY_COMPARE(w->ui().statusPanel2->text(), told);
+            // A list that cannot play does not pretend to.
+            if (told == QLatin1String("Nothing in the list can be played"))
+                QCOMPARE(w->ui().lblStatus->text(), QStringLiteral("Stop"));
+        }
         programClosesInOrder(file, SIGINT);
     }
 
