@@ -140,18 +140,22 @@ private slots:
     }
 
     void silentEnds() {
-        Signal silence;
-        silence.frequency = 0;
-        Signal tone;
-        tone.amplitude = 0.1;
-        silence.seconds = 2;
-        std::vector<float> s = render(silence);
-        tone.seconds = 5;
-        const auto music = render(tone);
-        s.insert(s.end(), music.begin(), music.end());
-        silence.seconds = 3;
-        const auto tail = render(silence);
-        s.insert(s.end(), tail.begin(), tail.end());
+        // 2 s of hiss 5 dB under the threshold, 4 s of music, 1 s of a quiet tone 5 dB
+        // over it, 3 s of hiss.
+        const auto part = [](double seconds, double tone, double hiss) {
+            Signal p;
+            p.seconds = seconds;
+            p.frequency = tone > 0 ? 440 : 0;
+            p.amplitude = tone;
+            p.noise = hiss;
+            return render(p);
+        };
+        const double hiss = std::pow(10, (SilenceThresholdDb - 5) / 20) * std::sqrt(3.0);
+        const double quiet = std::pow(10, (SilenceThresholdDb + 5) / 20) * std::sqrt(2.0);
+        std::vector<float> s;
+        for (const auto& p :
+             {part(2, 0, hiss), part(4, 0.1, 0), part(1, quiet, 0), part(3, 0, hiss)})
+            s.insert(s.end(), p.begin(), p.end());
         QVERIFY(writeWavSamples(path("ends.wav"), s, 44100, 2));
 
         const SongAnalysis a = analyseSong(path("ends.wav"));
