@@ -118,7 +118,7 @@ private slots:
         QVERIFY(writeMp3(path("loud.mp3"), loud, Mp3Kind::Cbr, 192));
         const SongAnalysis a = analyseSong(path("loud.mp3"));
         QVERIFY(a.ok());
-        QVERIFY2(std::abs(a.peak - 20 * std::log10(0.98)) < 0.3,
+        QVERIFY2(std::abs(a.peak - 20 * std::log10(0.98)) < 0.5,
                  qPrintable(QString::number(a.peak)));
         // A 1 kHz stereo sine measures its peak level in LUFS (EBU Tech 3341).
         QVERIFY(std::abs(a.loudness - a.peak) < 0.3);
@@ -137,6 +137,17 @@ private slots:
         QVERIFY(c.loudness < -35);
         QVERIFY(std::abs(c.peak - 20 * std::log10(0.5)) < 0.01);
         QCOMPARE(levelGain(c), int32_t(std::floor((PeakCeiling - c.peak) * 100)));
+    }
+
+    void monoAsLoudAsStereo() {
+        // A mono song sounds on both speakers, as the same sound in stereo does.
+        Signal tone;
+        tone.amplitude = 0.2;
+        QVERIFY(writeWav(path("stereo.wav"), tone));
+        tone.channels = 1;
+        QVERIFY(writeWav(path("mono.wav"), tone));
+        const double stereo = analyseSong(path("stereo.wav")).loudness;
+        QVERIFY(std::abs(analyseSong(path("mono.wav")).loudness - stereo) < 0.05);
     }
 
     void silentEnds() {
