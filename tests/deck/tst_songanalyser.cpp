@@ -6,10 +6,12 @@
 #include "fixtures.h"
 #include "songanalyser.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 using namespace volaro::deck;
 using namespace volaro::fixtures;
@@ -91,6 +93,29 @@ private slots:
         QCOMPARE(third.value(0).first, song);
         run({song}, &decoded);
         QCOMPARE(decoded, 0);
+    }
+
+    void stopsPromptly() {
+        // Hours of silence (a WAV header on a sparse file): destruction does not wait.
+        const QString hours = m_dir.filePath("hours.wav");
+        const quint32 dataBytes = 0xFFFFFF00u;
+        QByteArray header("RIFF....WAVEfmt \x10\0\0\0\1\0\2\0....\0\0\0\0\4\0\x10\0data....", 44);
+        qToLittleEndian<quint32>(dataBytes + 36, header.data() + 4);
+        qToLittleEndian<quint32>(44100, header.data() + 24);
+        qToLittleEndian<quint32>(44100 * 4, header.data() + 28);
+        qToLittleEndian<quint32>(dataBytes, header.data() + 40);
+        QFile f(hours);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(header) == 44 && f.resize(44 + dataBytes));
+        f.close();
+        QElapsedTimer timer;
+        {
+            SongAnalyser analyser(m_dir.filePath("cache-hours"));
+            analyser.setOrder({hours});
+            QTest::qWait(300);
+            timer.start();
+        }
+        QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+        f.remove();
     }
 
     void damagedCacheRebuilt() {
