@@ -1,0 +1,61 @@
+#pragma once
+
+// AnalysisCache: the analyses of songs kept on disk, so that a song is decoded for them
+// once. An entry belongs to a path with the size and modification time the file had when
+// it was analysed; a file that changed since misses. Failed analyses are kept too, so a
+// file that does not decode is not tried again until it changes.
+//
+// The file is read whole at load() and written whole, atomically, at save(). Anything
+// unexpected in it (another program's file, an old version, a cut or damaged write, a
+// value out of range) makes load() start empty: the cache is rebuilt, never trusted.
+//
+// Threading: not thread-safe; one thread at a time (the analyser's) uses an instance.
+
+#include "songanalysis.h"
+
+#include <QHash>
+#include <QString>
+#include <optional>
+
+namespace volaro::deck {
+
+class AnalysisCache {
+public:
+    // What identifies one version of a file.
+    struct FileKey {
+        int64_t size = -1;
+        int64_t modified = 0; // ms since the epoch
+        bool valid() const { return size >= 0; }
+        bool operator==(const FileKey&) const = default;
+    };
+
+    // $XDG_CACHE_HOME/Volaro (or the platform's equivalent).
+    static QString defaultDirectory();
+    // The key of the file as it is now; invalid when it is missing or not a regular file.
+    static FileKey keyOf(const QString& path);
+
+    explicit AnalysisCache(QString directory = defaultDirectory());
+
+    QString filePath() const;
+    // Replaces the entries by those of the file; false (and empty) when it is missing or
+    // not wholly valid.
+    bool load();
+    // Writes all entries; false when the directory or the file cannot be written.
+    bool save();
+    bool dirty() const { return m_dirty; }
+
+    std::optional<SongAnalysis> find(const QString& path, const FileKey& key) const;
+    void insert(const QString& path, const FileKey& key, const SongAnalysis& analysis);
+    int size() const { return int(m_entries.size()); }
+
+private:
+    struct Entry {
+        FileKey key;
+        SongAnalysis analysis;
+    };
+    QString m_directory;
+    QHash<QString, Entry> m_entries;
+    bool m_dirty = false;
+};
+
+} // namespace volaro::deck

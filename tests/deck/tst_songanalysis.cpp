@@ -1,0 +1,224 @@
+// Analysis of generated songs: loudness against an independent BS.1770 measurement, peaks
+// and the gain they allow, where the sound starts and ends, and damaged input.
+
+#include "fixtures.h"
+#include "songanalysis.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+
+using namespace volaro::deck;
+using namespace volaro::fixtures;
+
+namespace {
+
+constexpr int Rate = 48000; // the rate the K-weighting coefficients below are given for
+
+// Stereo pink noise (Paul Kellet's filter over white noise), different on each channel.
+std::vector<float> pinkNoise(double seconds, unsigned seed) {
+    QRandomGenerator random(seed);
+    const auto frames = static_cast<size_t>(seconds * Rate);
+    std::vector<float> out(frames * 2);
+    for (int c = 0; c < 2; ++c) {
+        double b0 = 0, b1 = 0, b2 = 0;
+        for (size_t f = 0; f < frames; ++f) {
+            const double w = random.generateDouble() * 2 - 1;
+            b0 = 0.99765 * b0 + w * 0.0990460;
+            b1 = 0.96300 * b1 + w * 0.2965164;
+            b2 = 0.57000 * b2 + w * 1.0526913;
+            out[f * 2 + c] = float((b0 + b1 + b2 + w * 0.1848) * 0.1);
+        }
+    }
+    return out;
+}
+
+// Ungated BS.1770 loudness of a steady stereo signal at 48 kHz (gating changes nothing on
+// steady noise): K-weighting as the two published biquads, then mean square per channel.
+double referenceLoudness(const std::vector<float>& s) {
+    struct Biquad {
+        double b0, b1, b2, a1, a2, z1 = 0, z2 = 0;
+        double run(double x) {
+            const double y = b0 * x + z1;
+            z1 = b1 * x - a1 * y + z2;
+            z2 = b2 * x - a2 * y;
+            return y;
+        }
+    };
+    double power = 0;
+    for (int c = 0; c < 2; ++c) {
+        Biquad shelf{1.53512485958697, -2.69169618940638, 1.19839281085285, -1.69065929318241,
+                     0.73248077421585};
+        Biquad highPass{1.0, -2.0, 1.0, -1.99004745483398, 0.99007225036621};
+        double sum = 0;
+        for (size_t i = c; i < s.size(); i += 2) {
+            const double y = highPass.run(shelf.run(s[i]));
+            sum += y * y;
+        }
+        power += sum / double(s.size() / 2);
+    }
+    return -0.691 + 10 * std::log10(power);
+}
+
+// Scales to the target loudness; returns the loudness the samples really have once
+// clipped to full scale.
+double level(std::vector<float>& s, double lufs) {
+    const float gain = float(std::pow(10.0, (lufs - referenceLoudness(s)) / 20));
+    for (float& x : s)
+        x = std::clamp(x * gain, -1.0f, 1.0f);
+    return referenceLoudness(s);
+}
+
+} // namespace
+
+class TestSongAnalysis : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    void loudness_data() {
+        QTest::addColumn<double>("lufs");
+        QTest::newRow("-10") << -10.0;
+        QTest::newRow("-20") << -20.0;
+        QTest::newRow("-30") << -30.0;
+    }
+    void loudness() {
+        QFETCH(double, lufs);
+        auto noise = pinkNoise(12, 7);
+        const double reference = level(noise, lufs);
+        QVERIFY(std::abs(reference - lufs) < 0.2);
+        QVERIFY(writeWavSamples(path("pink.wav"), noise, Rate, 2));
+
+        const SongAnalysis a = analyseSong(path("pink.wav"));
+        QVERIFY(a.ok());
+        QVERIFY2(std::abs(a.loudness - reference) < 0.5, qPrintable(QString::number(a.loudness)));
+        // Steady noise: sound from the first block to the last.
+        QCOMPARE(a.soundStart, 0.0);
+        QCOMPARE(a.soundEnd, 12.0);
+        // Levelled to the target, the peak stays under the ceiling.
+        const double gain = levelGain(a) / 100.0;
+        QVERIFY(a.peak + gain <= PeakCeiling);
+        if (a.peak + (TargetLoudness - a.loudness) <= PeakCeiling)
+            QVERIFY(std::abs(a.loudness + gain - TargetLoudness) < 0.02);
+    }
+
+    void peaks() {
+        // A tone near full scale: measured peak, and cut down to the target.
+        Signal loud;
+        loud.frequency = 1000;
+        loud.seconds = 5;
+        loud.amplitude = 0.98;
+        QVERIFY(writeMp3(path("loud.mp3"), loud, Mp3Kind::Cbr, 192));
+        const SongAnalysis a = analyseSong(path("loud.mp3"));
+        QVERIFY(a.ok());
+        QVERIFY2(std::abs(a.peak - 20 * std::log10(0.98)) < 0.5,
+                 qPrintable(QString::number(a.peak)));
+        // A 1 kHz stereo sine measures its peak level in LUFS (EBU Tech 3341).
+        QVERIFY(std::abs(a.loudness - a.peak) < 0.3);
+        QVERIFY(std::abs(levelGain(a) / 100.0 - (TargetLoudness - a.loudness)) < 0.02);
+
+        // A quiet song with full-scale clicks: the boost it needs is held at the ceiling.
+        Signal quiet;
+        quiet.seconds = 10;
+        quiet.amplitude = 0.01; // -40 dBFS
+        std::vector<float> s = render(quiet);
+        for (size_t i = 0; i < s.size(); i += 44100 * 2)
+            s[i] = 0.5f; // -6 dBFS
+        QVERIFY(writeWavSamples(path("clicks.wav"), s, 44100, 2));
+        const SongAnalysis c = analyseSong(path("clicks.wav"));
+        QVERIFY(c.ok());
+        QVERIFY(c.loudness < -35);
+        QVERIFY(std::abs(c.peak - 20 * std::log10(0.5)) < 0.01);
+        QCOMPARE(levelGain(c), int32_t(std::floor((PeakCeiling - c.peak) * 100)));
+    }
+
+    void monoAsLoudAsStereo() {
+        // A mono song sounds on both speakers, as the same sound in stereo does.
+        Signal tone;
+        tone.amplitude = 0.2;
+        QVERIFY(writeWav(path("stereo.wav"), tone));
+        tone.channels = 1;
+        QVERIFY(writeWav(path("mono.wav"), tone));
+        const double stereo = analyseSong(path("stereo.wav")).loudness;
+        QVERIFY(std::abs(analyseSong(path("mono.wav")).loudness - stereo) < 0.05);
+    }
+
+    void silentEnds() {
+        // 2 s of hiss 5 dB under the threshold, 4 s of music, 1 s of a quiet tone 5 dB
+        // over it, 3 s of hiss.
+        const auto part = [](double seconds, double tone, double hiss) {
+            Signal p;
+            p.seconds = seconds;
+            p.frequency = tone > 0 ? 440 : 0;
+            p.amplitude = tone;
+            p.noise = hiss;
+            return render(p);
+        };
+        const double hiss = std::pow(10, (SilenceThresholdDb - 5) / 20) * std::sqrt(3.0);
+        const double quiet = std::pow(10, (SilenceThresholdDb + 5) / 20) * std::sqrt(2.0);
+        std::vector<float> s;
+        for (const auto& p :
+             {part(2, 0, hiss), part(4, 0.1, 0), part(1, quiet, 0), part(3, 0, hiss)})
+            s.insert(s.end(), p.begin(), p.end());
+        QVERIFY(writeWavSamples(path("ends.wav"), s, 44100, 2));
+
+        const SongAnalysis a = analyseSong(path("ends.wav"));
+        QVERIFY(a.ok());
+        QVERIFY2(std::abs(a.soundStart - 2.0) <= 0.05, qPrintable(QString::number(a.soundStart)));
+        QVERIFY2(std::abs(a.soundEnd - 7.0) <= 0.05, qPrintable(QString::number(a.soundEnd)));
+        QCOMPARE(a.seconds, 10.0);
+        // Skip silence moves both points onto the music; the larger trim still wins.
+        QCOMPARE(songSpan(10, 0, 0, a), (SongSpan{2, 7}));
+        QCOMPARE(songSpan(10, 0, 0), (SongSpan{0, 10}));
+        QCOMPARE(songSpan(10, 3, 1, a), (SongSpan{3, 7}));
+        QCOMPARE(songSpan(10, 1, 4, a), (SongSpan{2, 6}));
+        QCOMPARE(songSpan(10, 6, 0, a), (SongSpan{6, 7}));
+        // The trim start past the sound: the trims alone.
+        QCOMPARE(songSpan(10, 8, 0, a), (SongSpan{8, 10}));
+    }
+
+    void badInput() {
+        Signal tone;
+        tone.seconds = 6;
+        QVERIFY(writeMp3(path("whole.mp3"), tone, Mp3Kind::Cbr, 128));
+        QFile whole(path("whole.mp3"));
+        QVERIFY(whole.open(QIODevice::ReadOnly));
+        const QByteArray bytes = whole.readAll();
+        QVERIFY(writeBytes(path("cut.mp3"), bytes.left(bytes.size() / 2)));
+        QByteArray junk(200000, '\0');
+        QRandomGenerator(3).fillRange(reinterpret_cast<quint32*>(junk.data()), junk.size() / 4);
+        QVERIFY(writeBytes(path("junk.mp3"), junk));
+        QVERIFY(writeBytes(path("empty.mp3"), {}));
+        tone.frequency = 0;
+        QVERIFY(writeWav(path("silent.wav"), tone));
+
+        const SongAnalysis cut = analyseSong(path("cut.mp3"));
+        QVERIFY(cut.ok());
+        QVERIFY(cut.seconds > 2.5 && cut.seconds < 6);
+        for (const char* name : {"junk.mp3", "empty.mp3", "missing.mp3", ""})
+            QVERIFY2(!analyseSong(path(name)).ok(), name);
+        QVERIFY(!analyseSong(m_dir.path()).ok()); // a directory
+
+        // Silence is a song with nothing to level and nothing to skip.
+        const SongAnalysis silent = analyseSong(path("silent.wav"));
+        QVERIFY(silent.ok());
+        QCOMPARE(silent.loudness, LoudnessFloor);
+        QCOMPARE(silent.peak, PeakFloor);
+        QCOMPARE(levelGain(silent), 0);
+        QCOMPARE(songSpan(6, 0, 0, silent), (SongSpan{0, 6}));
+
+        // A stop request ends the work at once, without a result.
+        std::atomic<bool> stop{true};
+        QVERIFY(!analyseSong(path("whole.mp3"), &stop).ok());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSongAnalysis)
+#include "tst_songanalysis.moc"
