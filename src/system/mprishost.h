@@ -18,7 +18,6 @@ struct MprisTrack {
     QString artist;
     QString album;
     int64_t lengthUs = 0; // playable length
-    bool operator==(const MprisTrack&) const = default;
 };
 
 class MprisHost {

@@ -169,10 +169,7 @@ void MprisService::announce(const QVariantMap& changed) {
 }
 
 void MprisService::songStarted() {
-    const MprisTrack track = m_host.track();
-    if (track == m_track)
-        return;
-    m_track = track;
+    m_track = m_host.track();
     announce({{QStringLiteral("Metadata"), metadata()}});
 }
 
@@ -250,7 +247,7 @@ void MprisService::playPause() {
 }
 
 void MprisService::seek(qlonglong offsetUs) {
-    if (!m_host.hasSongs())
+    if (!m_host.hasSongs() || m_track.location.isEmpty())
         return;
     const int64_t target = std::max<int64_t>(0, position() + offsetUs);
     if (target > m_track.lengthUs)

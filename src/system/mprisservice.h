@@ -41,7 +41,7 @@ public:
     bool publish(QDBusConnection bus);
     bool published() const { return m_bus.has_value(); }
 
-    // A new song started: its metadata is taken now and announced when it differs.
+    // A song started: its metadata is taken now and announced.
     void songStarted();
     // The play state, volume, shuffle or the list may have changed.
     void stateChanged();
