@@ -11,9 +11,10 @@ packages=(
 )
 if [[ "${1:-}" == "--test" ]]; then
     # Fuzzing needs clang's libFuzzer; the desktop checks need their validators; the
-    # desktop leg runs under Xvfb with openbox, a private PulseAudio and a session bus.
+    # desktop leg runs under Xvfb with openbox, a private PulseAudio and a session bus, and
+    # drives the player over the bus with playerctl.
     packages+=(clang libclang-rt-dev desktop-file-utils appstream xauth xvfb x11-utils
-        openbox pulseaudio pulseaudio-utils dbus xdotool)
+        openbox pulseaudio pulseaudio-utils dbus xdotool playerctl)
 fi
 
 missing=()

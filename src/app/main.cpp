@@ -1,5 +1,6 @@
 #include "appicon.h"
 #include "frmplayer.h"
+#include "mprisbridge.h"
 #include "settingsstore.h"
 #include "unixsignals.h"
 
@@ -50,6 +51,8 @@ int main(int argc, char** argv) {
         window.close();
         return 0;
     }
+    // Media keys and the desktop's player controls; without a session bus, quietly none.
+    MprisBridge mpris(window);
     window.show();
     return app.exec();
 }

@@ -217,6 +217,7 @@ void PlaybackEngine::DoTransition() {
     if (Deck* d = deck(CurrentDeck))
         d->PlayFile();
     mnuShowItemInPlay_Click();
+    emit songStarted();
     TransitionStep = 0;
     if (TransitionTime <= 0) {
         finishTransitionAtOnce();

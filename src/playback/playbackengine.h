@@ -154,6 +154,7 @@ signals:
     void cutFirstTextChanged(const QString& text);             // lblCutFirst
     void cutLastTextChanged(const QString& text);              // lblCutLast
     void noticeChanged(const QString& text); // status bar panel 2; empty: the web address
+    void songStarted(); // the incoming song of a transition began to play (row CurrentIndex)
 
     // Control values, for widgets that mirror them (emitted on every accepted change,
     // whoever made it).

@@ -3,11 +3,11 @@
 // Where it opens and what it stores run after run, what the fold hides from the keyboard,
 // and the dead ends that once looked like success.
 
-#include "audiocapture.h"
 #include "cliplistview.h"
 #include "fixtures.h"
 #include "frmplayer.h"
 #include "settingsstore.h"
+#include "sinkcapture.h"
 #include "transitionbutton.h"
 
 #include <QMimeData>
@@ -19,42 +19,11 @@
 
 namespace {
 
-constexpr int Rate = 44100;
 constexpr double ToneA = 450, ToneB = 990; // on exact 30 Hz bins
 
 int px(int twips) {
     return qRound(twips / 15.0);
 }
-
-// What the default sink plays, written by parec as float frames DiskCapture reads.
-class SinkCapture {
-public:
-    explicit SinkCapture(const QString& path)
-        : m_capture(path) {
-        const QString sink = qEnvironmentVariable("VOLARO_SINKS").section(u' ', 0, 0);
-        m_parec.setStandardOutputFile(path);
-        m_parec.start(QStringLiteral("parec"),
-                      {QStringLiteral("-d"), sink + QStringLiteral(".monitor"),
-                       QStringLiteral("--format=float32le"), QStringLiteral("--rate=44100"),
-                       QStringLiteral("--channels=2"), QStringLiteral("--latency-msec=20")});
-    }
-    ~SinkCapture() {
-        m_parec.terminate();
-        m_parec.waitForFinished();
-    }
-    bool started() { return m_parec.waitForStarted() && m_capture.waitFor(Rate / 10); }
-    // Amplitude of the tone over the last 0.3 s, after `seconds` more of listening.
-    double heard(double frequency, double seconds) {
-        QTest::qWait(static_cast<int>(seconds * 1000));
-        const int64_t n = Rate * 3 / 10;
-        return volaro::capture::toneAmplitude(m_capture.read(m_capture.frames() - n, n), 2, 0, Rate,
-                                              frequency);
-    }
-
-private:
-    QProcess m_parec;
-    volaro::capture::DiskCapture m_capture;
-};
 
 } // namespace
 
@@ -183,7 +152,7 @@ private slots:
     }
 
     void playOnAnEmptyListThenDroppedSongsPlay() {
-        SinkCapture sink(file("empty.raw"));
+        volaro::capture::SinkCapture sink({}, file("empty.raw"));
         QVERIFY(sink.started());
         IniSettingsStore store;
         frmPlayer w(store);
@@ -199,7 +168,7 @@ private slots:
     }
 
     void playDuringTheTotalLengthIsHeard() {
-        SinkCapture sink(file("total.raw"));
+        volaro::capture::SinkCapture sink({}, file("total.raw"));
         QVERIFY(sink.started());
         IniSettingsStore store;
         frmPlayer w(store);

@@ -8,6 +8,7 @@
 #include "audiocapture.h"
 #include "fixtures.h"
 #include "player.h"
+#include "sinkcapture.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -46,53 +47,6 @@ void loadSink(const QString& sink, const QString& description) {
     pactl({"load-module", "module-null-sink", "sink_name=" + sink,
            "sink_properties=device.description=" + description});
 }
-
-// What one sink plays, recorded from its monitor into a file as it comes.
-class SinkCapture {
-public:
-    SinkCapture(const QString& sink, const QString& path)
-        : capture(path) {
-        m_parec.setStandardOutputFile(path);
-        m_parec.start("parec", {"-d", sink + ".monitor", "--format=float32le", "--channels=2",
-                                "--rate=" + QString::number(Rate), "--latency-msec=20"});
-        m_parec.waitForStarted();
-    }
-    ~SinkCapture() {
-        m_parec.kill();
-        m_parec.waitForFinished();
-    }
-    // The last `seconds` recorded.
-    std::vector<float> last(double seconds) const {
-        const auto count = static_cast<int64_t>(seconds * Rate);
-        return capture.read(capture.frames() - count, count);
-    }
-    // Waits up to timeoutMs for the tone (any sound for frequency 0) in the last quarter
-    // second; false if it never comes.
-    bool hears(double frequency, int timeoutMs) const {
-        for (int waited = 0;; waited += 50) {
-            const std::vector<float> s = last(0.25);
-            if (frequency > 0 ? toneAmplitude(s, 2, 0, Rate, frequency) > 0.2 : rms(s, 2, 0) > 0.05)
-                return true;
-            if (waited >= timeoutMs)
-                return false;
-            QTest::qWait(50);
-        }
-    }
-    // A tenth of a second from where sound first starts after frame `mark`.
-    std::vector<float> firstSoundSince(int64_t mark) const {
-        constexpr int Window = 512;
-        for (int64_t at = mark; at + Window < capture.frames(); at += Window) {
-            if (rms(capture.read(at, Window), 2, 0) > 0.05)
-                return capture.read(at + Window, Rate / 10);
-        }
-        return {};
-    }
-
-    DiskCapture capture;
-
-private:
-    QProcess m_parec;
-};
 
 } // namespace
 

@@ -1,0 +1,210 @@
+// The player on the desktop's session bus, driven by the real playerctl as media keys and
+// sound menus drive it: what the window shows and what the default sink plays follow every
+// command, PropertiesChanged and Seeked reach a listener, and a second instance stays off
+// the bus while the first keeps the name.
+
+#include "cliplistview.h"
+#include "fixtures.h"
+#include "frmplayer.h"
+#include "mprisbridge.h"
+#include "mprisservice.h"
+#include "playlistedit.h"
+#include "settingsstore.h"
+#include "sinkcapture.h"
+
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <taglib/fileref.h>
+#include <taglib/tag.h>
+
+using volaro::capture::SinkCapture;
+using volaro::system::MprisService;
+
+namespace {
+
+constexpr double ToneA = 450, ToneB = 990, ToneC = 630; // on exact 30 Hz bins
+
+// playerctl's answer; the window answers its calls meanwhile.
+QString playerctl(const QStringList& args) {
+    QProcess p;
+    p.start(QStringLiteral("playerctl"),
+            QStringList{QStringLiteral("-p"), QStringLiteral("volaro")} + args);
+    if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 10000))
+        return QStringLiteral("(no answer)");
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+bool silent(const SinkCapture& sink) {
+    return QTest::qWaitFor([&] { return volaro::capture::rms(sink.last(0.25), 2, 0) < 0.005; },
+                           3000);
+}
+
+} // namespace
+
+class TestMpris : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_config;
+    QTemporaryDir m_files;
+    QStringList m_statuses;  // PlaybackStatus values announced, in order
+    int m_metadataCount = 0; // Metadata announcements
+    QList<qlonglong> m_seeks;
+
+    QString file(const QString& name) const { return m_files.filePath(name); }
+
+    bool writeSong(const QString& name, double frequency, const QString& title) {
+        volaro::fixtures::Signal s;
+        s.seconds = 40;
+        s.frequency = frequency;
+        if (!volaro::fixtures::writeWav(file(name), s))
+            return false;
+        TagLib::FileRef f(QFile::encodeName(file(name)).constData());
+        if (f.isNull())
+            return false;
+        f.tag()->setTitle(TagLib::String(title.toStdString(), TagLib::String::UTF8));
+        f.tag()->setArtist("Artist " + TagLib::String(title.right(1).toStdString()));
+        f.tag()->setAlbum("Album");
+        return f.save();
+    }
+
+private slots:
+    void propertiesChanged(const QString& interface, const QVariantMap& changed,
+                           const QStringList&) {
+        QCOMPARE(interface, MprisService::PlayerInterface);
+        if (changed.contains(QStringLiteral("PlaybackStatus")))
+            m_statuses << changed.value(QStringLiteral("PlaybackStatus")).toString();
+        m_metadataCount += changed.contains(QStringLiteral("Metadata"));
+    }
+    void seeked(qlonglong position) { m_seeks << position; }
+
+    void initTestCase() {
+        qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+        QVERIFY(writeSong(QStringLiteral("a.wav"), ToneA, QStringLiteral("Song A")));
+        QVERIFY(writeSong(QStringLiteral("b.wav"), ToneB, QStringLiteral("Song B")));
+        QVERIFY(writeSong(QStringLiteral("c.wav"), ToneC, QStringLiteral("Song C")));
+    }
+
+    void secondInstanceStaysOffTheBus() {
+        QDBusConnection first =
+            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("first"));
+        QVERIFY(first.registerService(MprisService::ServiceName));
+        {
+            IniSettingsStore store;
+            frmPlayer w(store);
+            w.Form_Load({QStringLiteral("volaro"), file("a.wav")});
+            MprisBridge mpris(w);
+            QVERIFY(!mpris.published());
+            QCOMPARE(w.ui().lblStatus->text(), QStringLiteral("Play"));
+            w.close();
+        }
+        QDBusConnection::disconnectFromBus(QStringLiteral("first"));
+    }
+
+    void playerctlDrivesTheWindowAndTheSound() {
+        SinkCapture sink({}, file("sink.raw"));
+        QVERIFY(sink.started());
+        IniSettingsStore store;
+        frmPlayer w(store);
+        w.Form_Load({QStringLiteral("volaro")});
+        MprisBridge mpris(w);
+        QVERIFY(mpris.published());
+        w.show();
+        DropFiles(w.ui().lstClipList->clipModel(), {file("a.wav"), file("b.wav")}, 1);
+
+        // A listener of its own, as a sound menu would be.
+        QDBusConnection listener =
+            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("listener"));
+        QVERIFY(listener.connect(MprisService::ServiceName, MprisService::ObjectPath,
+                                 QStringLiteral("org.freedesktop.DBus.Properties"),
+                                 QStringLiteral("PropertiesChanged"), this,
+                                 SLOT(propertiesChanged(QString, QVariantMap, QStringList))));
+        QVERIFY(listener.connect(MprisService::ServiceName, MprisService::ObjectPath,
+                                 MprisService::PlayerInterface, QStringLiteral("Seeked"), this,
+                                 SLOT(seeked(qlonglong))));
+        QProcess list;
+        list.start(QStringLiteral("playerctl"), {QStringLiteral("-l")});
+        QVERIFY(QTest::qWaitFor([&] { return list.state() == QProcess::NotRunning; }, 10000));
+        QVERIFY(QString::fromUtf8(list.readAllStandardOutput()).split(u'\n').contains(u"volaro"));
+
+        struct Step {
+            const char* command;
+            const char* label;  // lblStatus
+            const char* status; // playerctl status
+            double tone;        // what the sink plays; 0 silence
+            const char* title;  // the song announced
+        };
+        const Step steps[] = {
+            {"play", "Play", "Playing", ToneA, "Song A"},
+            {"next", "Play", "Playing", ToneB, "Song B"},
+            {"previous", "Play", "Playing", ToneA, "Song A"},
+            {"pause", "Pause", "Paused", 0, "Song A"},
+            {"pause", "Pause", "Paused", 0, "Song A"}, // only ever pauses, unlike the button
+            {"play", "Play", "Playing", ToneA, "Song A"},
+            {"play-pause", "Pause", "Paused", 0, "Song A"},
+            {"play-pause", "Play", "Playing", ToneA, "Song A"},
+        };
+        const QString format = QStringLiteral("{{title}}|{{artist}}|{{album}}|{{mpris:length}}");
+        for (const Step& step : steps) {
+            const QString at = QString::fromLatin1(step.command);
+            QCOMPARE(playerctl({at}), QString());
+            QVERIFY2(step.tone > 0 ? sink.hears(step.tone, 3000) : silent(sink), step.command);
+            QCOMPARE(w.ui().lblStatus->text(), QString::fromLatin1(step.label));
+            QCOMPARE(playerctl({QStringLiteral("status")}), QString::fromLatin1(step.status));
+            const QString title = QString::fromLatin1(step.title);
+            QCOMPARE(playerctl({QStringLiteral("metadata"), QStringLiteral("--format"), format}),
+                     title + QStringLiteral("|Artist ") + title.right(1) +
+                         QStringLiteral("|Album|40000000"));
+        }
+        // Position: the slider moves, the song jumps, listeners hear of it.
+        QCOMPARE(playerctl({QStringLiteral("position"), QStringLiteral("20")}), QString());
+        QTRY_COMPARE(w.ui().hscPosition->value(), 20);
+        const double position = playerctl({QStringLiteral("position")}).toDouble();
+        QVERIFY2(position >= 20 && position < 22, qPrintable(QString::number(position)));
+        QTRY_COMPARE(m_seeks, QList<qlonglong>{20000000});
+
+        // Volume: the master slider, and the song 13.2 dB quieter (levels 64 -> 43).
+        const double loud = sink.heard(ToneA, 0.3);
+        QCOMPARE(playerctl({QStringLiteral("volume"), QStringLiteral("0.5")}), QString());
+        QCOMPARE(w.ui().lblMasterVolume->text(), QStringLiteral("51%"));
+        QCOMPARE(playerctl({QStringLiteral("volume")}), QStringLiteral("0.505882"));
+        const double drop = volaro::capture::decibels(sink.heard(ToneA, 0.5), loud);
+        QVERIFY2(qAbs(drop + 13.23) < 1, qPrintable(QString::number(drop)));
+
+        QCOMPARE(playerctl({QStringLiteral("shuffle"), QStringLiteral("On")}), QString());
+        QVERIFY(w.ui().chkRndPlay->isChecked());
+        QCOMPARE(playerctl({QStringLiteral("shuffle")}), QStringLiteral("On"));
+
+        // A file handed over is appended and plays.
+        const QString uri = QUrl::fromLocalFile(file("c.wav")).toString();
+        QCOMPARE(playerctl({QStringLiteral("open"), uri}), QString());
+        QCOMPARE(w.ui().lstClipList->clipModel().count(), 3);
+        QVERIFY(sink.hears(ToneC, 3000, 0.05)); // at the lower volume
+        QCOMPARE(playerctl({QStringLiteral("metadata"), QStringLiteral("title")}),
+                 QStringLiteral("Song C"));
+
+        QCOMPARE(playerctl({QStringLiteral("stop")}), QString());
+        QVERIFY(silent(sink));
+        QCOMPARE(w.ui().lblStatus->text(), QStringLiteral("Stop"));
+        // One announcement per change of state and per song (A, B, A, C), none from the
+        // ticks, the volume, the list or a second "Play" between.
+        QTRY_COMPARE(m_statuses,
+                     (QStringList{"Playing", "Paused", "Playing", "Paused", "Playing", "Stopped"}));
+        QCOMPARE(m_metadataCount, 4);
+
+        // Quit is the window's own close: the settings are saved.
+        listener.asyncCall(QDBusMessage::createMethodCall(
+            MprisService::ServiceName, MprisService::ObjectPath,
+            QStringLiteral("org.mpris.MediaPlayer2"), QStringLiteral("Quit")));
+        QTRY_VERIFY(!w.isVisible());
+        QSettings saved(m_config.filePath(QStringLiteral("Volaro/Volaro.conf")),
+                        QSettings::IniFormat);
+        QCOMPARE(saved.value("BasicAudio/Volume").toInt(), 43);
+        QCOMPARE(saved.value("RandomPlayback/rnd").toInt(), 1);
+    }
+};
+
+QTEST_MAIN(TestMpris)
+#include "tst_mpris.moc"

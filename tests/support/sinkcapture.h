@@ -1,0 +1,42 @@
+#pragma once
+
+// What one sink of the desktop leg's sound server plays (tests/desktop/session.sh),
+// recorded from its monitor with parec into a file as it comes, as float32 stereo frames
+// at 44.1 kHz that DiskCapture reads. Waiting keeps the calling thread's events running,
+// so a window under test goes on playing meanwhile.
+
+#include "audiocapture.h"
+
+#include <QProcess>
+#include <QString>
+#include <vector>
+
+namespace volaro::capture {
+
+class SinkCapture {
+public:
+    static constexpr int Rate = 44100;
+
+    // An empty sink name records the default sink (the first of VOLARO_SINKS).
+    SinkCapture(const QString& sink, const QString& path);
+    ~SinkCapture();
+
+    // parec runs and the first tenth of a second has been written.
+    bool started();
+    // The last `seconds` recorded.
+    std::vector<float> last(double seconds) const;
+    // Waits up to timeoutMs for the tone above `amplitude` (any sound for frequency 0) in
+    // the last quarter second; false if it never comes.
+    bool hears(double frequency, int timeoutMs, double amplitude = 0.2) const;
+    // Amplitude of the tone over the last 0.3 s, after `seconds` more of listening.
+    double heard(double frequency, double seconds) const;
+    // A tenth of a second from where sound first starts after frame `mark`.
+    std::vector<float> firstSoundSince(int64_t mark) const;
+
+    DiskCapture capture;
+
+private:
+    QProcess m_parec;
+};
+
+} // namespace volaro::capture
