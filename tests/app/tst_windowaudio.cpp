@@ -109,7 +109,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(w->engine().CurrentIndex, int16_t(2), 4000);
         QTRY_COMPARE_WITH_TIMEOUT(w->engine().CurrentIndex, int16_t(3), 4000);
         QTRY_COMPARE_WITH_TIMEOUT(w->engine().CurrentIndex, int16_t(1), 4000);
-        listen(0.8);
+        listen(1.5); // the first song fades in over the 1 s transition
         const auto heard = m_capture->read(mark, m_capture->frames() - mark);
         const int64_t a = toneStart(heard, 2, 0, Rate, ToneA, 0.25);
         const int64_t c = toneStart(heard, 2, 0, Rate, ToneC, 0.25);
