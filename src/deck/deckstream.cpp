@@ -8,6 +8,7 @@ namespace volaro::deck {
 namespace {
 
 constexpr long DecodeChunkFrames = 1152;
+constexpr int32_t MaxSongGain = 2400; // hundredths of a dB either way
 constexpr double RampSeconds = 0.005; // a full-scale gain change takes this long
 
 } // namespace
@@ -92,9 +93,17 @@ void DeckStream::setBalance(int32_t balance) {
     updateGains();
 }
 
+void DeckStream::setSongGain(int32_t hundredthsDb) {
+    m_songGain.store(std::clamp(hundredthsDb, -MaxSongGain, MaxSongGain),
+                     std::memory_order_relaxed);
+    updateGains();
+}
+
 void DeckStream::updateGains() {
     const int32_t balance = m_balance.load(std::memory_order_relaxed);
-    const float level = gainOf(m_volume.load(std::memory_order_relaxed));
+    const float level =
+        gainOf(m_volume.load(std::memory_order_relaxed)) *
+        static_cast<float>(std::pow(10.0, m_songGain.load(std::memory_order_relaxed) / 2000.0));
     m_targetLeft.store(level * (balance > 0 ? gainOf(-balance) : 1.0f), std::memory_order_relaxed);
     m_targetRight.store(level * (balance < 0 ? gainOf(balance) : 1.0f), std::memory_order_relaxed);
 }

@@ -52,6 +52,8 @@ public:
     void setVolume(int32_t hundredthsDb);
     int32_t volume() const { return m_volume.load(std::memory_order_relaxed); }
     void setBalance(int32_t balance); // -10000..10000, positive attenuates the left
+    // The song's own level, added to the volume (may boost); set once, before it plays.
+    void setSongGain(int32_t hundredthsDb);
     // False when the rate cannot be played (not positive, or out of the converter's range).
     bool setRate(double rate);
     double rate() const { return m_rate.load(std::memory_order_relaxed); }
@@ -108,6 +110,7 @@ private:
     std::atomic<double> m_seekTarget{0.0};
     std::atomic<int32_t> m_volume{0};
     std::atomic<int32_t> m_balance{0};
+    std::atomic<int32_t> m_songGain{0};
     std::atomic<float> m_targetLeft{1.0f};
     std::atomic<float> m_targetRight{1.0f};
     std::atomic<double> m_rate{1.0};

@@ -67,6 +67,8 @@ int16_t Player::OpenFile() {
             m_stream = m_engine->createStream(output, std::move(decoder), &error);
             if (!m_stream)
                 status = OpenOutputFailed;
+            else if (m_songGain != 0)
+                m_stream->setSongGain(m_songGain);
         }
     }
     return status;

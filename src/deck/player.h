@@ -78,6 +78,10 @@ public:
 
     void setBalance(int32_t balance);
 
+    // The song's own level in hundredths of a decibel (positive boosts), added to the
+    // volume; kept for the chain OpenFile builds, so it holds for the whole song.
+    void setSongGain(int32_t hundredthsDb) { m_songGain = hundredthsDb; }
+
     // True while the deck's output has gone and no other output takes its sound (the sound
     // server is away, or has no output left): the deck is silent and its position stands
     // still until the default output opens again. An output that goes away while others
@@ -93,6 +97,7 @@ private:
     QString m_outputDevice;
     int32_t m_volume = 0;
     int32_t m_balance = 0;
+    int32_t m_songGain = 0;
     double m_pitch = 0.0;
     int32_t m_duration = 0;
     int32_t m_position = 0;
