@@ -146,14 +146,6 @@ bool SearchWalker::listFiles(Frame& f, bool& gone) {
 }
 
 bool SearchWalker::WalkDirectory(const QString& dirPath, const QString& parentPath) {
-    struct Running {
-        bool& flag;
-        explicit Running(bool& f)
-            : flag(f) {
-            flag = true;
-        }
-        ~Running() { flag = false; }
-    } running(m_running);
     m_visited.clear();
     m_currentDir = dirPath;
     m_keepSearching = true;

@@ -63,10 +63,6 @@ WinSeek::WinSeek(OpenFileHandler openFile, QWidget* parent)
     Form_Load();
 }
 
-WinSeek::WinSeek(ClipListView& playlist, QWidget* parent)
-    : WinSeek([list = &playlist](const QString& path) { OpenFile(path, false, 0, *list); },
-              parent) {}
-
 WinSeek::~WinSeek() {
     // Deleted from inside the walk's event processing: the walk sees the window gone
     // through its guard and touches nothing more.
@@ -393,16 +389,7 @@ void WinSeek::lstClipList_DblClick() {
 }
 
 void WinSeek::lstClipList_ColumnClick(int column) {
-    if (column < 1 || column > ClipListModel::ColumnCount)
-        return;
-    if (column == m_lastSortColumn)
-        m_lastSortOrder = m_lastSortOrder ? 0 : 1;
-    else
-        m_lastSortColumn = int16_t(column);
-    ClipListModel& model = m_lstClipList->clipModel();
-    model.setSortKey(column - 1);
-    model.setSortOrder(m_lastSortOrder);
-    model.sortNow();
+    m_sort.click(m_lstClipList->clipModel(), column);
     if (const int row = m_lstClipList->SelectedItem())
         m_lstClipList->EnsureVisible(row);
 }

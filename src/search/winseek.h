@@ -18,6 +18,8 @@
 // walks, so the player's timers keep going; the window may be hidden, closed from its title
 // bar (cancels the walk) or deleted (the walk stops at once) from inside those events.
 
+#include "playlistedit.h"
+
 #include <QHash>
 #include <QPointer>
 #include <QString>
@@ -43,8 +45,6 @@ public:
 
     // openFile receives every file sent to the playlist (a list file included).
     explicit WinSeek(OpenFileHandler openFile, QWidget* parent = nullptr);
-    // Sends files with OpenFile(path, false, 0, playlist).
-    explicit WinSeek(ClipListView& playlist, QWidget* parent = nullptr);
     ~WinSeek() override;
 
     enum class State { Idle, Searching, ShowingResults };
@@ -62,8 +62,7 @@ public:
     void lstClipList_DblClick();
     void findInResults();
 
-    int16_t LastSortColumn() const { return m_lastSortColumn; }
-    int16_t LastSortOrder() const { return m_lastSortOrder; }
+    const HeaderSort& headerSort() const { return m_sort; }
 
     // Controls, for the main window's needs and for tests.
     QWidget* Picture1() const { return m_picture1; }
@@ -135,8 +134,7 @@ private:
     bool m_unloading = false;
     bool m_unloaded = false;
     int m_yieldMs = 10;
-    int16_t m_lastSortColumn = 0;
-    int16_t m_lastSortOrder = 0;
+    HeaderSort m_sort;
     QStringList m_drives;
     QHash<QString, QString> m_driveDirs; // last directory seen on each drive
 };

@@ -78,10 +78,10 @@ private slots:
 
         QTest::mouseClick(w->ui().btnPause, Qt::LeftButton);
         QCOMPARE(w->ui().lblStatus->text(), QStringLiteral("Pause"));
-        const int32_t held = w->engine().deck(w->engine().CurrentDeck)->Position();
+        const int32_t held = w->engine().deck(w->engine().currentDeck())->Position();
         listen(0.5);
         QVERIFY(heardLevel(*m_capture, ToneA, 0.3) < 0.001);
-        QCOMPARE(w->engine().deck(w->engine().CurrentDeck)->Position(), held);
+        QCOMPARE(w->engine().deck(w->engine().currentDeck())->Position(), held);
 
         QTest::mouseClick(w->ui().btnPause, Qt::LeftButton); // resumes
         QCOMPARE(w->ui().lblStatus->text(), QStringLiteral("Play"));
@@ -92,7 +92,7 @@ private slots:
         emit w->ui().cmbOutputDevices->activated(0);
         listen(0.4);
         QVERIFY(heardLevel(*m_capture, ToneA, 0.3) < 0.001);
-        QCOMPARE(w->engine().PlayState, int16_t(1));
+        QCOMPARE(w->engine().playState(), volaro::playback::PlayState::Playing);
         QCOMPARE(w->ui().lblStatus->text(), QStringLiteral("Play"));
     }
 
@@ -105,10 +105,10 @@ private slots:
         const int64_t mark = m_capture->frames();
         QTest::mouseClick(w->ui().btnPlay, Qt::LeftButton);
         // Three songs of 3 s hand over at 2 s (end point less the 1 s transition).
-        QTRY_COMPARE_WITH_TIMEOUT(w->engine().CurrentIndex, int16_t(1), 1000);
-        QTRY_COMPARE_WITH_TIMEOUT(w->engine().CurrentIndex, int16_t(2), 4000);
-        QTRY_COMPARE_WITH_TIMEOUT(w->engine().CurrentIndex, int16_t(3), 4000);
-        QTRY_COMPARE_WITH_TIMEOUT(w->engine().CurrentIndex, int16_t(1), 4000);
+        QTRY_COMPARE_WITH_TIMEOUT(w->engine().currentIndex(), int16_t(1), 1000);
+        QTRY_COMPARE_WITH_TIMEOUT(w->engine().currentIndex(), int16_t(2), 4000);
+        QTRY_COMPARE_WITH_TIMEOUT(w->engine().currentIndex(), int16_t(3), 4000);
+        QTRY_COMPARE_WITH_TIMEOUT(w->engine().currentIndex(), int16_t(1), 4000);
         listen(0.8);
         const auto heard = m_capture->read(mark, m_capture->frames() - mark);
         const int64_t a = toneStart(heard, 2, 0, Rate, ToneA, 0.25);
@@ -162,7 +162,7 @@ private slots:
         QTest::mouseClick(w->ui().btnPlay, Qt::LeftButton);
         QVERIFY(m_capture->waitFor(Rate / 10)); // the output opens with the first song
         const int64_t mark = m_capture->frames();
-        QTRY_COMPARE_WITH_TIMEOUT(w->engine().CurrentIndex, int16_t(8), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(w->engine().currentIndex(), int16_t(8), 15000);
         listen(1.5);
         // Each song is heard, in list order.
         const auto heard = m_capture->read(mark, m_capture->frames() - mark);
