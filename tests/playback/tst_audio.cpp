@@ -87,21 +87,6 @@ private slots:
         QVERIFY2(m_capture->waitFor(ProbeRate / 10), "the disk driver writes nothing");
     }
 
-    void missingSongIsSkipped() {
-        FakeList list;
-        list.locations = QStringList{tone("a.wav", ToneA, 3), m_dir.filePath("gone.mp3"),
-                                     tone("c.wav", ToneC, 4)};
-        auto e = engine(list);
-        const int64_t mark = m_capture->frames();
-        e->play();
-        QTRY_VERIFY_WITH_TIMEOUT(e->currentIndex() == 3, 15000);
-        QCOMPARE(list.lengths.value(2), QStringLiteral("0 00:00"));
-        const QList<double> order{ToneA, ToneC};
-        QTRY_COMPARE_WITH_TIMEOUT(dominantTones(since(mark), {ToneA, ToneC}).mid(0, 2), order,
-                                  10000);
-        e->stop();
-    }
-
     void crossDissolveFollowsTheVolumeLaw() {
         FakeList list;
         auto e = playingA(list, 3, 0);

@@ -187,36 +187,6 @@ private slots:
         QVERIFY(!e.tmrTransition.isActive());
     }
 
-    void masterVolumeFigures_data() {
-        QTest::addColumn<int>("master");
-        QTest::addColumn<int>("level");
-        QTest::addColumn<int>("percent"); // of the master and of the current deck
-        QTest::newRow("85") << 85 << 0 << 100;
-        QTest::newRow("64") << 64 << 21 << 75;
-        QTest::newRow("60") << 60 << 25 << 71;
-        QTest::newRow("10") << 10 << 75 << 12;
-        QTest::newRow("0") << 0 << 85 << 0;
-    }
-
-    void masterVolumeFigures() {
-        QFETCH(int, master);
-        QFETCH(int, level);
-        QFETCH(int, percent);
-        Rig rig({{"/m/1.mp3", 200}}, 30);
-        PlaybackEngine& e = rig.playing().e();
-        QSignalSpy bar(&e, &PlaybackEngine::masterVolumePercentChanged);
-        QSignalSpy deckBar(&e, &PlaybackEngine::deckVolumePercentChanged);
-        const QStringList otherCalls = rig.park.callsOf(rig.outgoing()->serial);
-        QVERIFY(e.setMasterLevel(master));
-        QCOMPARE(rig.levels().first(), level);
-        QCOMPARE(rig.incoming()->volume, -level * level);
-        QCOMPARE(rig.park.callsOf(rig.outgoing()->serial), otherCalls); // only the current deck
-        QCOMPARE(e.display().lblMasterVolume, QStringLiteral("%1%").arg(percent));
-        QCOMPARE(e.display().lblVolume[e.currentDeck()], QString::number(percent));
-        QCOMPARE(bar.last().at(0).toInt(), percent);
-        QCOMPARE(deckBar.last(), QVariantList({e.currentDeck(), percent}));
-    }
-
     void positionSliderSeeksOnlyForTheUser() {
         Rig rig(threeSongs);
         PlaybackEngine& e = rig.e();

@@ -87,33 +87,6 @@ private slots:
         QVERIFY(pl.progress.events.isEmpty());
     }
 
-    void deleteSelectedRows_data() {
-        QTest::addColumn<int>("before");
-        QTest::addColumn<int>("after");
-        QTest::newRow("playing row 4") << 4 << 2;
-        QTest::newRow("playing row 3, deleted") << 3 << 1;
-        QTest::newRow("playing row 6") << 6 << 3;
-        QTest::newRow("nothing playing") << 0 << 0;
-    }
-
-    void deleteSelectedRows() {
-        QFETCH(int, before);
-        QFETCH(int, after);
-        Playlist pl({"1", "2", "3", "4", "5", "6"});
-        pl.model().setPlayingRow(before);
-        pl.select({2, 3, 5});
-        DeleteSelectedItems(pl.view.clipModel());
-        QCOMPARE(pl.titles(), QStringList({"1", "4", "6"}));
-        QCOMPARE(pl.model().playingRow(), after);
-        QCOMPARE(pl.view.SelectedItem(), 0);
-        DeleteSelectedItems(pl.view.clipModel()); // nothing selected: nothing happens
-        QCOMPARE(pl.model().count(), 3);
-        pl.model().setPlayingRow(2);
-        ClearList(pl.model());
-        QCOMPARE(pl.model().count(), 0);
-        QCOMPARE(pl.model().playingRow(), 0);
-    }
-
     void headerSortsFollowLastColumnAndOrder() {
         Playlist pl({"b", "d", "a", "c"});
         const QStringList artists = {"Zed", "Amy", "Moe", "Bob"};
