@@ -182,21 +182,6 @@ private slots:
         QCOMPARE(e->kind(), Decoder::Kind::Mpeg);
     }
 
-    void hugeId3TagIsSkipped() {
-        Signal s;
-        s.seconds = 3.0;
-        const QString plain = path("plain.mp3");
-        QVERIFY(writeMp3(plain, s, Mp3Kind::VbrNoHeader, 5));
-        QFile in(plain);
-        QVERIFY(in.open(QIODevice::ReadOnly));
-        const QString tagged = path("tagged.mp3");
-        QVERIFY(writeBytes(tagged, id3v2Tag(6 * 1024 * 1024) + in.readAll()));
-        auto a = openPath(plain);
-        auto b = openPath(tagged);
-        QVERIFY(a && b);
-        QCOMPARE(b->lengthFrames(), a->lengthFrames());
-    }
-
     void junkAndTagsAroundTheFrames_data() {
         QTest::addColumn<QByteArray>("before");
         QTest::addColumn<int>("junkAt"); // percent of the audio; -1 none
