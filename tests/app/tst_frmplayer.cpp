@@ -45,23 +45,21 @@ private slots:
         QTest::addColumn<Values>("stored");
         QTest::addColumn<QStringList>("restored"); // as engineValues lists them
         QTest::newRow("first run") << Values{} << QStringList{"1", "0", "0", "0", "0", "64", "1"};
-        QTest::newRow("stored") << Values{{"Transitions/TransitionTime", "8"},
-                                          {"Transitions/TransitionType", "3"},
-                                          {"Trimming/CutFirst", "5"},
-                                          {"Trimming/CutLast", "10"},
-                                          {"RandomPlayback/rnd", "1"},
-                                          {"BasicAudio/Volume", "60"},
-                                          {"ShowOptions/ShowOptions", "0"}}
-                                << QStringList{"8", "3", "5", "10", "1", "60", "0"};
-        // Values the controls refuse give the defaults; a fraction rounds half to even.
+        QTest::newRow("stored")
+            << Values{{"Transitions/TransitionTime", "8"}, {"Transitions/TransitionType", "3"},
+                      {"Trimming/CutFirst", "5"},          {"Trimming/CutLast", "10"},
+                      {"RandomPlayback/rnd", "1"},         {"BasicAudio/Volume", "60.5"},
+                      {"ShowOptions/ShowOptions", "0"}}
+            << QStringList{"8", "3", "5", "10", "1", "60", "0"}; // 60.5: half to even
+        // Values the controls refuse give the defaults.
         QTest::newRow("refused") << Values{{"Transitions/TransitionTime", "-3"},
                                            {"Transitions/TransitionType", "7"},
                                            {"Trimming/CutFirst", "500"},
                                            {"Trimming/CutLast", "abc"},
                                            {"RandomPlayback/rnd", "2"},
-                                           {"BasicAudio/Volume", "12.5"},
+                                           {"BasicAudio/Volume", "200"},
                                            {"ShowOptions/ShowOptions", "x"}}
-                                 << QStringList{"1", "0", "0", "0", "0", "12", "1"};
+                                 << QStringList{"1", "0", "0", "0", "0", "64", "1"};
     }
 
     void settingsAreRestoredAndHealed() {
