@@ -7,6 +7,7 @@
 #include "playlistfile.h"
 #include "searchwalker.h"
 #include "songrecord.h"
+#include "twips.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -24,9 +25,8 @@
 
 namespace {
 
-constexpr int TwipsPerPixel = 15;
-constexpr int px(int twips) {
-    return twips / TwipsPerPixel;
+int px(int twips) {
+    return twipsToPixels(twips);
 }
 
 // The resize rules are written for the outer size of a window with a standard frame; the
@@ -192,8 +192,8 @@ void WinSeek::Form_Unload() {
 }
 
 void WinSeek::Form_Resize() {
-    const int w = width() * TwipsPerPixel + FrameWidthTwips;
-    const int h = height() * TwipsPerPixel + FrameHeightTwips;
+    const int w = width() * kTwipsPerPixel + FrameWidthTwips;
+    const int h = height() * kTwipsPerPixel + FrameHeightTwips;
     // Each rule on its own: a size that comes out negative leaves that control as it was.
     const int panelH = h - 1200;
     if (panelH >= 0) {

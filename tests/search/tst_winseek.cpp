@@ -440,15 +440,16 @@ private slots:
     }
 
     void resizeRules() {
+        const auto px = [](int twips) { return qRound(twips / 15.0); };
         Window win;
         QVERIFY(win.show());
         win->resize(600, 700);
         // Outer size in twips: client x15 plus the frame; the panels are H - 1200 high.
         const int h = 700 * 15 + 435, w = 600 * 15 + 120;
-        QCOMPARE(win->Picture2()->size(), QSize(w / 15, (h - 1200) / 15));
-        QCOMPARE(win->Picture1()->height(), (h - 1200) / 15);
-        QCOMPARE(win->lstClipList()->size(), QSize((w - 500) / 15, (h - 2000) / 15));
-        QCOMPARE(win->cmdSearch()->y(), (h - 1200) / 15 + 100 / 15);
+        QCOMPARE(win->Picture2()->size(), QSize(px(w), px(h - 1200)));
+        QCOMPARE(win->Picture1()->height(), px(h - 1200));
+        QCOMPARE(win->lstClipList()->size(), QSize(px(w - 500), px(h - 2000)));
+        QCOMPARE(win->cmdSearch()->y(), px(h - 1200) + px(100));
         QCOMPARE(win->cmdExit()->y(), win->cmdSearch()->y());
         QCOMPARE(win->Label1()->y(), win->cmdSearch()->y());
         QVERIFY(win->cmdExit()->x() > win->cmdSearch()->geometry().right());
@@ -461,14 +462,14 @@ private slots:
         const int h2 = 100 * 15 + 435, w2 = 500 * 15 + 120;
         QVERIFY(h2 < 2000);
         QCOMPARE(win->lstClipList()->height(), listHeight);
-        QCOMPARE(win->lstClipList()->width(), (w2 - 500) / 15);
-        QCOMPARE(win->Picture2()->height(), (h2 - 1200) / 15);
+        QCOMPARE(win->lstClipList()->width(), px(w2 - 500));
+        QCOMPARE(win->Picture2()->height(), px(h2 - 1200));
         QCOMPARE(win->Picture1()->width(), pictureOneWidth); // set only at load
-        QCOMPARE(win->cmdSearch()->y(), (h2 - 1200) / 15 + 100 / 15);
+        QCOMPARE(win->cmdSearch()->y(), px(h2 - 1200) + px(100));
 
         // So small that the panels would be negative: they keep their height.
         win->resize(500, 20);
-        QCOMPARE(win->Picture2()->height(), (h2 - 1200) / 15);
+        QCOMPARE(win->Picture2()->height(), px(h2 - 1200));
     }
 
     void deleteDuringWalk() {
