@@ -122,8 +122,9 @@ frmPlayer::~frmPlayer() {
 
 void frmPlayer::Form_Load(const QStringList& arguments) {
     // 1. The search window, hidden, at the main window's place.
-    m_winSeek = std::make_unique<WinSeek>(
-        [this](const QString& path) { OpenFile(path, false, 0, *m_ui.lstClipList, this); });
+    m_winSeek = std::make_unique<WinSeek>(m_settings, [this](const QString& path) {
+        OpenFile(path, false, 0, *m_ui.lstClipList, this);
+    });
     m_winSeek->move(frameGeometry().topLeft());
     // 2-3. Outputs, then the first one chosen (creates both decks).
     fillOutputDevices();

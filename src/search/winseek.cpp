@@ -6,6 +6,7 @@
 #include "filelistview.h"
 #include "playlistfile.h"
 #include "searchwalker.h"
+#include "settingsstore.h"
 #include "songrecord.h"
 #include "twips.h"
 
@@ -19,7 +20,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSettings>
 #include <QTimer>
 #include <new>
 
@@ -44,18 +44,12 @@ const char* const HelpText =
     "all mp3 files. The search will begun at the selected directory, and bellow. Use "
     "*something*.mp3 for searching within a filename";
 
-// The main window's settings file: on Linux the native format is INI text in
-// $XDG_CONFIG_HOME/Volaro/Volaro.conf (IniFormat would name it Volaro.ini).
-QSettings settingsStore() {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Volaro"),
-                     QStringLiteral("Volaro"));
-}
-
 } // namespace
 
-WinSeek::WinSeek(OpenFileHandler openFile, QWidget* parent)
+WinSeek::WinSeek(SettingsStore& settings, OpenFileHandler openFile, QWidget* parent)
     : QWidget(parent, Qt::Window)
-    , m_openFile(std::move(openFile)) {
+    , m_openFile(std::move(openFile))
+    , m_settings(settings) {
     m_showMessage = [this](const QString& text) {
         QMessageBox::information(this, QStringLiteral("Volaro"), text, QMessageBox::Ok);
     };
@@ -170,9 +164,8 @@ void WinSeek::Form_Load() {
 }
 
 void WinSeek::GetSettings() {
-    QSettings s = settingsStore();
-    const QString dir =
-        s.value(QStringLiteral("Directory/DefaultDir"), QDir::homePath()).toString();
+    const QString dir = m_settings.GetSetting(QStringLiteral("Directory"),
+                                              QStringLiteral("DefaultDir"), QDir::homePath());
     m_dirList->setPath(dir); // a directory that has gone leaves the list where it was
     selectDrive(DirListing::driveOf(m_dirList->Path(), m_drives));
     m_dirList->refresh();
@@ -186,9 +179,8 @@ void WinSeek::Form_Unload() {
         m_unloading = true; // the walk ends at its next pause
     if (dir.isEmpty())
         return;
-    QSettings s = settingsStore();
-    s.setValue(QStringLiteral("Directory/DefaultDir"), dir);
-    s.sync();
+    m_settings.SaveSetting(QStringLiteral("Directory"), QStringLiteral("DefaultDir"), dir);
+    m_settings.flush();
 }
 
 void WinSeek::Form_Resize() {

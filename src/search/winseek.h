@@ -4,7 +4,7 @@
 // files in it and sends single files to the playlist (double click or drag), or starts a
 // search that lists every matching file below the directory with its tag data; result rows
 // go to the playlist the same ways. The window remembers the last directory between runs
-// (settings "Directory"/"DefaultDir").
+// (settings "Directory"/"DefaultDir", in the main window's store).
 //
 // Call order: the main window constructs it hidden at start-up (this reads the stored
 // directory), shows and hides it any number of times, and deletes it at shutdown (this stores
@@ -37,14 +37,16 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class SearchWalker;
+class SettingsStore;
 
 class WinSeek : public QWidget {
     Q_OBJECT
 public:
     using OpenFileHandler = std::function<void(const QString& path)>;
 
-    // openFile receives every file sent to the playlist (a list file included).
-    explicit WinSeek(OpenFileHandler openFile, QWidget* parent = nullptr);
+    // openFile receives every file sent to the playlist (a list file included); the
+    // directory is kept in `settings`, which must outlive the window.
+    WinSeek(SettingsStore& settings, OpenFileHandler openFile, QWidget* parent = nullptr);
     ~WinSeek() override;
 
     enum class State { Idle, Searching, ShowingResults };
@@ -135,6 +137,7 @@ private:
     bool m_unloaded = false;
     int m_yieldMs = 10;
     HeaderSort m_sort;
+    SettingsStore& m_settings;
     QStringList m_drives;
     QHash<QString, QString> m_driveDirs; // last directory seen on each drive
 };

@@ -7,6 +7,7 @@
 #include "filelistview.h"
 #include "filepattern.h"
 #include "fixtures.h"
+#include "memorysettingsstore.h"
 #include "searchtree.h"
 #include "winseek.h"
 
@@ -17,7 +18,6 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -30,13 +30,19 @@ using searchtree::touchAll;
 
 namespace {
 
+// The main window's settings store, which the search window shares; emptied for every case.
+MemorySettingsStore& store() {
+    static MemorySettingsStore s;
+    return s;
+}
+
 struct Window {
     QStringList sent; // files handed to the playlist
     std::unique_ptr<WinSeek> w;
     QStringList messages;
 
     Window() {
-        w = std::make_unique<WinSeek>([this](const QString& p) { sent << p; });
+        w = std::make_unique<WinSeek>(store(), [this](const QString& p) { sent << p; });
         w->setMessageHandler([this](const QString& m) { messages << m; });
     }
     WinSeek* operator->() const { return w.get(); }
@@ -84,23 +90,14 @@ bool writeTaggedMp3(const QString& path, const char* title, const char* artist) 
 class TestWinSeek : public QObject {
     Q_OBJECT
 private:
-    QTemporaryDir m_settingsDir;
     std::unique_ptr<QTemporaryDir> m_tree;
     QString tree() const { return m_tree->path(); }
 
 private slots:
-    void initTestCase() {
-        QVERIFY(m_settingsDir.isValid());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
-    }
-
     void init() {
         // A fresh tree and no stored settings for every case.
         m_tree = std::make_unique<QTemporaryDir>();
-        QSettings s(QSettings::NativeFormat, QSettings::UserScope, "Volaro", "Volaro");
-        s.clear();
-        s.sync();
-        QVERIFY(s.fileName().startsWith(m_settingsDir.path()));
+        store().values.clear();
     }
 
     void startAndStoredDirectoryAcrossRestart() {
@@ -119,16 +116,14 @@ private slots:
             QVERIFY(win->dirList()->setPath(dir));
             QCOMPARE(win->filList()->Path(), dir);
         } // unloading stores the directory
-        QSettings s(QSettings::NativeFormat, QSettings::UserScope, "Volaro", "Volaro");
-        QCOMPARE(s.value("Directory/DefaultDir").toString(), dir);
+        QCOMPARE(store().values.value("Directory/DefaultDir"), dir);
         {
             Window win;
             QCOMPARE(win->dirList()->Path(), dir);
             QCOMPARE(win->filList()->Path(), dir);
         }
         // A stored directory that has gone leaves the list at its starting place.
-        s.setValue("Directory/DefaultDir", tree() + "/gone");
-        s.sync();
+        store().values["Directory/DefaultDir"] = tree() + "/gone";
         Window win;
         QCOMPARE(win->dirList()->Path(), QDir::cleanPath(QDir::homePath()));
     }
@@ -491,8 +486,7 @@ private slots:
         QCOMPARE(seen, 10); // nothing ran after the window went
         QVERIFY(win.messages.isEmpty());
         // Unloading stored where the walk stood.
-        QSettings s(QSettings::NativeFormat, QSettings::UserScope, "Volaro", "Volaro");
-        QVERIFY(s.value("Directory/DefaultDir").toString().startsWith(tree() + "/D"));
+        QVERIFY(store().values.value("Directory/DefaultDir").startsWith(tree() + "/D"));
     }
 };
 
