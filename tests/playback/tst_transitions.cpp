@@ -256,7 +256,7 @@ private slots:
     void picturesShowTheCurves_data() {
         QTest::addColumn<int>("type");
         for (int t = 0; t < TransitionTypeCount; ++t)
-            QTest::newRow(qPrintable(transitionName(t))) << t;
+            QTest::addRow("%d", t) << t;
     }
 
     void picturesShowTheCurves() {
@@ -278,12 +278,7 @@ private slots:
         QVERIFY(count(pressed, 0, 75, White) < count(image, 0, 75, White));
     }
 
-    void namesAndOddPictures() {
-        QStringList names;
-        for (int t = -1; t <= TransitionTypeCount; ++t)
-            names << transitionName(t);
-        QCOMPARE(names,
-                 QStringList({"", "Cross Dissolve", "Up Down", "Down  Up", "Mix", "Cut", ""}));
+    void oddPictures() {
         QCOMPARE(picture(0, false, QSize(3, 3)).pixel(1, 1), qRgb(0, 0, 0));
         QCOMPARE(count(picture(9, false), 0, 75, Red), 0);
         QVERIFY(count(picture(2, true, QSize(600, 176)), 10, 100, Red) > 0);

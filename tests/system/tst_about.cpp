@@ -57,12 +57,6 @@ private slots:
         QCOMPARE(volaro::system::centredOffset(screen, window), offset);
     }
 
-    void centredOriginOfALargeWindowIsNegative() {
-        // A 1920 x 1080 screen in twips and a window taller than it.
-        QCOMPARE(centredOrigin(QSizeF(28800, 16200), QSizeF(7290, 17001)), QPoint(10755, -400));
-        QCOMPARE(centredOrigin(QSizeF(9000, 9000), QSizeF(9600, 9000)), QPoint(-300, 0));
-    }
-
     void shownWindow() {
         frmAbout about;
         about.show();
