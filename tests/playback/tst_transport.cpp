@@ -66,7 +66,10 @@ private slots:
         FakeDeck* current = rig.incoming();
         FakeDeck* other = rig.outgoing();
         rig.park.log.clear();
+        const int stateBefore = QStringList{"Stop", "Play", "Pause"}.indexOf(from);
         QSignalSpy status(&e, &PlaybackEngine::statusTextChanged);
+        QSignalSpy changes(&e, &PlaybackEngine::playStateChanged);
+        QSignalSpy started(&e, &PlaybackEngine::songStarted);
         const QHash<QString, void (PlaybackEngine::*)()> commands{{"Play", &PlaybackEngine::play},
                                                                   {"Pause", &PlaybackEngine::pause},
                                                                   {"Stop", &PlaybackEngine::stop},
@@ -92,8 +95,12 @@ private slots:
         }
         if (command == "Pause" && from == "Play") // only the current deck pauses
             QVERIFY(!current->playing && other->playing && e.tmrTransition.isActive());
-        if (command == "Next" || command == "Back" || (from == "Stop" && command == "Play"))
-            QVERIFY(rig.incoming()->playing);
+        QCOMPARE(changes.size(), stateBefore == state ? 0 : 1);
+        const bool starts =
+            command == "Next" || command == "Back" || (from == "Stop" && command == "Play");
+        QCOMPARE(started.size(), starts ? 1 : 0); // once per song, with its row
+        if (starts)
+            QVERIFY(rig.incoming()->playing && started.at(0).at(0).toInt() == index);
     }
 
     void doTransitionRangeRules() {
@@ -402,6 +409,7 @@ private slots:
     void failedSongIsSkippedOnNextTick() {
         Rig rig({{"/m/1.mp3", 100}, {"/m/missing.mp3", -1}, {"/m/3.mp3", 100}});
         PlaybackEngine& e = rig.playing().e();
+        QSignalSpy started(&e, &PlaybackEngine::songStarted);
         rig.tickAt(99);
         QCOMPARE(e.currentIndex(), 2);
         QCOMPARE(e.songEnd(), 0);
@@ -412,6 +420,8 @@ private slots:
         QCOMPARE(e.currentIndex(), 3);
         QCOMPARE(rig.incoming()->file, QStringLiteral("/m/3.mp3"));
         QVERIFY(rig.park.log.contains(QStringLiteral("%1 released").arg(survivor))); // for song 3
+        QCOMPARE(started.size(), 1); // the song that never opened did not start
+        QCOMPARE(started.at(0).at(0).toInt(), 3);
     }
 
     void emptyListAtTransitionPoint() {
