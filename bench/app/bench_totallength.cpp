@@ -61,10 +61,10 @@ int main(int argc, char** argv) {
 
     QElapsedTimer t;
     t.start();
-    const double first = total.run({0, 0, 1, 0});
+    const double first = total.run({0, 0, 1, volaro::playback::TransitionType::CrossDissolve});
     const double firstMs = static_cast<double>(t.nsecsElapsed()) / 1e6;
     t.restart();
-    const double second = total.run({0, 0, 1, 0});
+    const double second = total.run({0, 0, 1, volaro::playback::TransitionType::CrossDissolve});
     const double secondMs = static_cast<double>(t.nsecsElapsed()) / 1e6;
 
     std::printf("songs: %d of %.0f s (CBR, VBR+Xing, VBR without header in turn)\n", songs,

@@ -6,7 +6,7 @@
 // bench_transitions [count per length] [lengths in seconds...]   (default: 5, 1 5 10)
 
 #include "audioprobe.h"
-#include "fakes.h"
+#include "fakedeck.h"
 #include "player.h"
 
 #include <QCoreApplication>
@@ -19,7 +19,7 @@
 #include <ctime>
 
 using namespace volaro::playback;
-using namespace volaro::playback::testing;
+using namespace volaro::testing;
 using namespace volaro::capture;
 
 namespace {
@@ -87,14 +87,13 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    FakeList list({a, b});
-    PlaybackEngine engine(playerDeckFactory(), &list);
-    engine.cmbOutputDevices_Click(output);
-    engine.vscVolume[0].setValue(85);
-    engine.vscVolume[1].setValue(85);
-    engine.hscVolume.setValue(85);
-    engine.TransitionTime = 0;
-    engine.btnPlay_Click(); // song 1 at full level at once
+    FakeList list;
+    list.locations = {a, b};
+    PlaybackEngine engine(playerDeckFactory(), list);
+    engine.setOutputDevice(output);
+    engine.play();
+    while (engine.tmrTransition.isActive()) // song 1 at full level at once
+        engine.tmrTransition_Timer();
     pump(300);
     DiskCapture capture(DiskCapture::pathFromEnvironment());
 
@@ -105,8 +104,8 @@ int main(int argc, char** argv) {
         double worst = 0;
         double cpuSum = 0;
         for (int i = 0; i < count; ++i) {
-            engine.TransitionTime = t;
-            const int next = engine.CurrentIndex == 1 ? 2 : 1;
+            engine.setTransitionSeconds(t);
+            const int next = engine.currentIndex() == 1 ? 2 : 1;
             const double outgoing = next == 2 ? 450 : 990;
             const double incoming = next == 2 ? 990 : 450;
             list.selected = next;
@@ -114,7 +113,7 @@ int main(int argc, char** argv) {
             const double cpu0 = threadCpuSeconds();
             QElapsedTimer wall;
             wall.start();
-            engine.mnuPlaySelectedItem_Click();
+            engine.playSelected();
             const int tick = engine.tmrTransition.interval();
             waitForClosingTick(engine);
             const double wallSeconds = wall.nsecsElapsed() / 1e9;
@@ -135,6 +134,6 @@ int main(int argc, char** argv) {
         std::printf("T=%d s: worst error %.2f %%, mean GUI CPU per transition %.2f ms\n", t, worst,
                     cpuSum / count * 1000);
     }
-    engine.btnStop_Click();
+    engine.stop();
     return 0;
 }

@@ -107,8 +107,6 @@ int main(int argc, char** argv) {
     bareRead(); // warm the cache
 
     ClipListView view;
-    int16_t currentIndex = 0;
-    view.setCurrentIndexField(&currentIndex);
     view.setupColumns();
     view.resize(900, 600);
     view.show();

@@ -24,6 +24,7 @@
 #include "cliplistmodel.h"
 #include "cliplistview.h"
 #include "dirlistview.h"
+#include "memorysettingsstore.h"
 #include "songrecord.h"
 #include "winseek.h"
 
@@ -207,11 +208,11 @@ int main(int argc, char** argv) {
                 rows.count() / tagMs * 1000, rows.count(), tagMs / taglibMs);
 
     // The whole search as the user starts it, in the window (offscreen), rows shown.
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, root + "/settings");
+    MemorySettingsStore settings;
     int windowRows = 0;
     double windowMs = 1e30;
     for (int i = 0; i < 3; ++i) {
-        WinSeek w([](const QString&) {});
+        WinSeek w(settings, [](const QString&) {});
         w.show();
         w.dirList()->setPath(tree);
         QElapsedTimer t;

@@ -8,7 +8,6 @@
 #include "player.h"
 #include "playlistedit.h"
 #include "productinfo.h"
-#include "settingsconvert.h"
 #include "settingsstore.h"
 #include "transitionbutton.h"
 #include "twips.h"
@@ -35,10 +34,15 @@ public:
     explicit ClipListPlaybackList(ClipListView& view)
         : m_view(view) {}
     int count() const override { return m_view.clipModel().count(); }
-    QString location(int row) const override { return m_view.clipModel().text(row, 7); }
-    void setSubItem(int row, int column, const QString& text) override {
-        m_view.clipModel().setText(row, column, text);
+    QString location(int row) const override {
+        return m_view.clipModel().text(row, ClipListModel::ColLocation);
     }
+    void setLengths(int row, const QString& totLength, const QString& length) override {
+        m_view.clipModel().setText(row, ClipListModel::ColTotLength, totLength);
+        m_view.clipModel().setText(row, ClipListModel::ColLength, length);
+    }
+    int currentRow() const override { return m_view.clipModel().playingRow(); }
+    void setCurrentRow(int row) override { m_view.clipModel().setPlayingRow(row); }
     int selectedIndex() const override { return m_view.SelectedItem(); }
     void clearSelection(int row) override { m_view.clipModel().setSelected(row, false); }
     void showItem(int row) override {
@@ -56,10 +60,16 @@ QString webAddressPanelText() {
     return QString::fromLatin1(volaro::ProductWebAddress) + u' ';
 }
 
-// Sets a mirroring widget without reporting it back as user input.
-template <typename Widget, typename Fn> void quietly(Widget* w, Fn&& fn) {
-    const QSignalBlocker block(w);
-    fn(w);
+// Binds a scroll bar to an engine value both ways. The engine refuses values outside
+// its range and ignores the value it already holds, so the echo ends at once.
+template <typename Setter, typename Signal>
+void bind(QScrollBar* bar, PlaybackEngine* e, int value, Setter set, Signal changed) {
+    bar->setValue(value);
+    QObject::connect(bar, &QScrollBar::valueChanged, e, [e, set](int v) { (e->*set)(v); });
+    QObject::connect(e, changed, bar, [bar](int v) {
+        if (bar->value() != v)
+            bar->setValue(v);
+    });
 }
 
 } // namespace
@@ -70,8 +80,7 @@ frmPlayer::frmPlayer(SettingsStore& settings, DeckFactory factory, QWidget* pare
     m_ui.setupUi(this);
     centralWidget()->installEventFilter(this);
     m_listAdapter = std::make_unique<ClipListPlaybackList>(*m_ui.lstClipList);
-    m_engine = std::make_unique<PlaybackEngine>(std::move(factory), m_listAdapter.get());
-    m_ui.lstClipList->setCurrentIndexField(&m_engine->CurrentIndex);
+    m_engine = std::make_unique<PlaybackEngine>(std::move(factory), *m_listAdapter);
     m_engine->setRandomSource([this] {
         m_random.RandomizeFromClock();
         return m_random.Rnd();
@@ -98,6 +107,7 @@ frmPlayer::frmPlayer(SettingsStore& settings, DeckFactory factory, QWidget* pare
 
     wireTransport();
     wireMixer();
+    wireDisplay();
     wireList();
     wireMenus();
 }
@@ -112,8 +122,9 @@ frmPlayer::~frmPlayer() {
 
 void frmPlayer::Form_Load(const QStringList& arguments) {
     // 1. The search window, hidden, at the main window's place.
-    m_winSeek = std::make_unique<WinSeek>(
-        [this](const QString& path) { OpenFile(path, false, 0, *m_ui.lstClipList, this); });
+    m_winSeek = std::make_unique<WinSeek>(m_settings, [this](const QString& path) {
+        OpenFile(path, false, 0, *m_ui.lstClipList, this);
+    });
     m_winSeek->move(frameGeometry().topLeft());
     // 2-3. Outputs, then the first one chosen (creates both decks).
     fillOutputDevices();
@@ -133,7 +144,7 @@ void frmPlayer::Form_Load(const QStringList& arguments) {
     const QString path = commandLinePath(arguments);
     if (!path.isEmpty()) {
         OpenFile(path, true, 0, *m_ui.lstClipList, this);
-        m_engine->btnPlay_Click();
+        m_engine->play();
     }
 }
 
@@ -154,14 +165,14 @@ void frmPlayer::fillOutputDevices() {
 void frmPlayer::cmbOutputDevices_Click(int index) {
     if (index < 0)
         return;
-    m_engine->cmbOutputDevices_Click(m_ui.cmbOutputDevices->itemText(index));
+    m_engine->setOutputDevice(m_ui.cmbOutputDevices->itemText(index));
 }
 
 void frmPlayer::Form_Unload() {
     if (m_unloaded)
         return;
     m_unloaded = true;
-    m_engine->btnStop_Click();
+    m_engine->stop();
     const QString error = SaveSettings();
     if (!error.isEmpty())
         QMessageBox::critical(this, windowTitle(), error);
@@ -178,99 +189,15 @@ void frmPlayer::closeEvent(QCloseEvent* event) {
 }
 
 // ---------------------------------------------------------------------------------------
-// Settings
-
-void frmPlayer::GetSettings() {
-    auto read = [this](const char* section, const char* key, const char* def) {
-        return m_settings.GetSetting(QString::fromLatin1(section), QString::fromLatin1(key),
-                                     QString::fromLatin1(def));
-    };
-    PlaybackEngine& e = *m_engine;
-    // A value its control refuses (a file edited by hand or by another version) must not
-    // sit in the field unseen, silencing songs or stalling the list: field and control
-    // take the default, and the file heals at the next exit.
-    auto restore = [&](const char* section, const char* key, int def, int64_t fieldMin,
-                       int64_t fieldMax, auto& field, ControlValue& control) {
-        const std::optional<int64_t> stored = settingToInteger(
-            read(section, key, QByteArray::number(def).constData()), fieldMin, fieldMax);
-        const int64_t value = stored && control.contains(*stored) ? *stored : def;
-        field = static_cast<std::remove_reference_t<decltype(field)>>(value);
-        control.setValue(value);
-    };
-    restore("Transitions", "TransitionTime", 1, INT32_MIN, INT32_MAX, e.TransitionTime,
-            e.spinTransitionTime);
-    restore("Transitions", "TransitionType", 0, INT16_MIN, INT16_MAX, e.TransitionType,
-            e.optTransition);
-    restore("Trimming", "CutFirst", 0, INT16_MIN, INT16_MAX, e.CutFirst, e.spinCutFirst);
-    restore("Trimming", "CutLast", 0, INT16_MIN, INT16_MAX, e.CutLast, e.spinCutLast);
-    for (auto& level : e.vscVolume)
-        level.setValue(level.maximum());
-    if (auto v = settingToInt16(read("BasicAudio", "Volume", "64")))
-        e.hscVolume.setValue(*v);
-    if (auto v = settingToInt16(read("RandomPlayback", "rnd", "0")))
-        e.chkRndPlay.setValue(*v);
-
-    double top = topTwips(), left = leftTwips(), height = heightTwips();
-    if (auto v = settingToSingle(read("Window", "Top", "100")))
-        top = *v;
-    if (auto v = settingToSingle(read("Window", "Left", "100")))
-        left = *v;
-    if (auto v = settingToSingle(read("Window", "Height", "7000")))
-        height = *v;
-    const QScreen* screen = this->screen();
-    const QRect area = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
-    if (top > pixelsToTwips(area.height()))
-        top = 100;
-    if (left > pixelsToTwips(area.width()))
-        left = 100;
-    if (height < 5000)
-        height = 7000;
-    setGeometryTwips(top, left, height);
-
-    if (auto v = settingToInt16(read("ShowOptions", "ShowOptions", "1")))
-        ShowOptions = *v;
-}
-
-QString frmPlayer::SaveSettings() {
-    auto write = [this](const char* section, const char* key, const QString& value) {
-        m_settings.SaveSetting(QString::fromLatin1(section), QString::fromLatin1(key), value);
-    };
-    const PlaybackEngine& e = *m_engine;
-    write("Transitions", "TransitionTime", QString::number(e.TransitionTime));
-    write("Transitions", "TransitionType", QString::number(e.TransitionType));
-    write("Trimming", "CutFirst", QString::number(e.CutFirst));
-    write("Trimming", "CutLast", QString::number(e.CutLast));
-    write("RandomPlayback", "rnd", QString::number(e.chkRndPlay.value()));
-    write("BasicAudio", "Volume", QString::number(e.hscVolume.value()));
-    // A window dragged to the top edge keeps the place stored before.
-    if (topTwips() > 100) {
-        write("Window", "Top", singleToSetting(static_cast<float>(topTwips())));
-        write("Window", "Left", singleToSetting(static_cast<float>(leftTwips())));
-        write("Window", "Height", singleToSetting(static_cast<float>(heightTwips())));
-    }
-    write("ShowOptions", "ShowOptions", QString::number(ShowOptions));
-    return m_settings.flush();
-}
-
-// ---------------------------------------------------------------------------------------
 // Wiring: widgets report user input to the engine; the engine's signals update them.
 
 void frmPlayer::wireTransport() {
     PlaybackEngine* e = m_engine.get();
-    connect(m_ui.btnPlay, &QPushButton::clicked, e, &PlaybackEngine::btnPlay_Click);
-    connect(m_ui.btnPause, &QPushButton::clicked, e, &PlaybackEngine::btnPause_Click);
-    connect(m_ui.btnStop, &QPushButton::clicked, e, &PlaybackEngine::btnStop_Click);
-    connect(m_ui.btnNext, &QPushButton::clicked, e, &PlaybackEngine::btnNext_Click);
-    connect(m_ui.btnBack, &QPushButton::clicked, e, &PlaybackEngine::btnBack_Click);
-    connect(e, &PlaybackEngine::statusTextChanged, m_ui.lblStatus, &QLabel::setText);
-    connect(e, &PlaybackEngine::noticeChanged, this, [this](const QString& notice) {
-        m_ui.statusPanel2->setText(notice.isEmpty() ? webAddressPanelText() : notice);
-    });
-    connect(e, &PlaybackEngine::totalTextChanged, m_ui.lblTotal, &QLabel::setText);
-    connect(e, &PlaybackEngine::positionTextChanged, m_ui.lblPosition, &QLabel::setText);
-    connect(e, &PlaybackEngine::timeLeftTextChanged, m_ui.lblTimeLeft, &QLabel::setText);
-    connect(e, &PlaybackEngine::positionPercentChanged, m_ui.prgPosition, &QProgressBar::setValue);
-
+    connect(m_ui.btnPlay, &QPushButton::clicked, e, &PlaybackEngine::play);
+    connect(m_ui.btnPause, &QPushButton::clicked, e, &PlaybackEngine::pause);
+    connect(m_ui.btnStop, &QPushButton::clicked, e, &PlaybackEngine::stop);
+    connect(m_ui.btnNext, &QPushButton::clicked, e, &PlaybackEngine::next);
+    connect(m_ui.btnBack, &QPushButton::clicked, e, &PlaybackEngine::back);
     connect(m_ui.cmbOutputDevices, &QComboBox::activated, this, &frmPlayer::cmbOutputDevices_Click);
     connect(m_ui.cmdShowOptions, &QPushButton::clicked, this, &frmPlayer::cmdShowOptions_Click);
     connect(m_ui.cmdWinSeek, &QPushButton::clicked, this, &frmPlayer::cmdWinSeek_Click);
@@ -280,50 +207,56 @@ void frmPlayer::wireTransport() {
 void frmPlayer::wireMixer() {
     PlaybackEngine* e = m_engine.get();
     FrmPlayerUi& u = m_ui;
-
-    // User input. QScrollBar reports drags as value changes too, so the level and the
-    // position follow the thumb while it moves.
-    connect(u.hscVolume, &QScrollBar::valueChanged, e, [e](int v) { e->hscVolume.setValue(v); });
-    connect(u.hscPosition, &QScrollBar::valueChanged, e,
-            [e](int v) { e->hscPosition.setValue(v); });
-    connect(u.spinTransitionTime, &QScrollBar::valueChanged, e,
-            [e](int v) { e->spinTransitionTime.setValue(v); });
-    connect(u.spinCutFirst, &QScrollBar::valueChanged, e,
-            [e](int v) { e->spinCutFirst.setValue(v); });
-    connect(u.spinCutLast, &QScrollBar::valueChanged, e,
-            [e](int v) { e->spinCutLast.setValue(v); });
-    connect(u.chkRndPlay, &QCheckBox::toggled, e,
-            [e](bool on) { e->chkRndPlay.setValue(on ? 1 : 0); });
-    for (int i = 0; i < 5; ++i)
+    // QScrollBar reports drags as value changes too, so the level and the position follow
+    // the thumb while it moves.
+    bind(u.hscVolume, e, e->masterLevel(), &PlaybackEngine::setMasterLevel,
+         &PlaybackEngine::masterLevelChanged);
+    bind(u.spinTransitionTime, e, e->transitionSeconds(), &PlaybackEngine::setTransitionSeconds,
+         &PlaybackEngine::transitionSecondsChanged);
+    bind(u.spinCutFirst, e, e->cutFirst(), &PlaybackEngine::setCutFirst,
+         &PlaybackEngine::cutFirstChanged);
+    bind(u.spinCutLast, e, e->cutLast(), &PlaybackEngine::setCutLast,
+         &PlaybackEngine::cutLastChanged);
+    connect(u.hscPosition, &QScrollBar::valueChanged, e, &PlaybackEngine::seek);
+    connect(e, &PlaybackEngine::positionChanged, u.hscPosition, [&u](int value, int maximum) {
+        // The engine's own moves: a new range must not clamp the thumb into a seek.
+        const QSignalBlocker block(u.hscPosition);
+        u.hscPosition->setMaximum(maximum);
+        u.hscPosition->setValue(value);
+    });
+    connect(u.chkRndPlay, &QCheckBox::toggled, e, &PlaybackEngine::setShuffle);
+    connect(e, &PlaybackEngine::shuffleChanged, u.chkRndPlay, &QCheckBox::setChecked);
+    for (int i = 0; i < TransitionTypeCount; ++i)
         connect(u.optTransition[i], &QAbstractButton::clicked, e,
-                [e, i] { e->optTransition.setValue(i); });
+                [e, i] { e->setTransitionType(i); });
+    connect(e, &PlaybackEngine::transitionTypeChanged, this, [&u](TransitionType type) {
+        u.optTransition[static_cast<int>(type)]->setChecked(true);
+    });
+    u.optTransition[static_cast<int>(e->transitionType())]->setChecked(true);
 
-    // Mirrors of the engine's control values.
-    connect(e, &PlaybackEngine::masterVolumeValueChanged, this,
-            [&u](int v) { quietly(u.hscVolume, [v](QScrollBar* s) { s->setValue(v); }); });
-    connect(e, &PlaybackEngine::deckLevelChanged, this, [&u](int deck, int v) {
-        quietly(u.vscVolume[deck], [v](QScrollBar* s) { s->setValue(v); });
-    });
-    connect(e, &PlaybackEngine::positionSliderChanged, this, [&u](int value, int maximum) {
-        quietly(u.hscPosition, [=](QScrollBar* s) {
-            s->setMaximum(maximum);
-            s->setValue(value);
-        });
-    });
-    connect(e, &PlaybackEngine::transitionTimeValueChanged, this,
-            [&u](int v) { quietly(u.spinTransitionTime, [v](QScrollBar* s) { s->setValue(v); }); });
-    connect(e, &PlaybackEngine::cutFirstValueChanged, this,
-            [&u](int v) { quietly(u.spinCutFirst, [v](QScrollBar* s) { s->setValue(v); }); });
-    connect(e, &PlaybackEngine::cutLastValueChanged, this,
-            [&u](int v) { quietly(u.spinCutLast, [v](QScrollBar* s) { s->setValue(v); }); });
-    connect(e, &PlaybackEngine::transitionTypeChanged, this, [&u](int index) {
-        if (index >= 0 && index < 5)
-            quietly(u.optTransition[index], [](TransitionButton* b) { b->setChecked(true); });
-    });
-    connect(e, &PlaybackEngine::shuffleChanged, this,
-            [&u](int v) { quietly(u.chkRndPlay, [v](QCheckBox* c) { c->setChecked(v == 1); }); });
+    // The numbers beside the spin controls.
+    const auto number = [](QLabel* label) {
+        return [label](int v) { label->setText(QString::number(v)); };
+    };
+    connect(e, &PlaybackEngine::transitionSecondsChanged, this, number(u.lblTransitionTime));
+    connect(e, &PlaybackEngine::cutFirstChanged, this, number(u.lblCutFirst));
+    connect(e, &PlaybackEngine::cutLastChanged, this, number(u.lblCutLast));
+    number(u.lblTransitionTime)(e->transitionSeconds());
+    number(u.lblCutFirst)(e->cutFirst());
+    number(u.lblCutLast)(e->cutLast());
+}
 
-    // Labels and bars.
+void frmPlayer::wireDisplay() {
+    PlaybackEngine* e = m_engine.get();
+    FrmPlayerUi& u = m_ui;
+    connect(e, &PlaybackEngine::statusTextChanged, u.lblStatus, &QLabel::setText);
+    connect(e, &PlaybackEngine::noticeChanged, this, [this](const QString& notice) {
+        m_ui.statusPanel2->setText(notice.isEmpty() ? webAddressPanelText() : notice);
+    });
+    connect(e, &PlaybackEngine::totalTextChanged, u.lblTotal, &QLabel::setText);
+    connect(e, &PlaybackEngine::positionTextChanged, u.lblPosition, &QLabel::setText);
+    connect(e, &PlaybackEngine::timeLeftTextChanged, u.lblTimeLeft, &QLabel::setText);
+    connect(e, &PlaybackEngine::positionPercentChanged, u.prgPosition, &QProgressBar::setValue);
     connect(e, &PlaybackEngine::masterVolumeTextChanged, u.lblMasterVolume, &QLabel::setText);
     connect(e, &PlaybackEngine::masterVolumePercentChanged, u.prgMasterVolume,
             &QProgressBar::setValue);
@@ -331,16 +264,8 @@ void frmPlayer::wireMixer() {
             [&u](int deck, const QString& t) { u.lblVolume[deck]->setText(t); });
     connect(e, &PlaybackEngine::deckVolumePercentChanged, this,
             [&u](int deck, int p) { u.prgVolume[deck]->setValue(p); });
-    connect(e, &PlaybackEngine::transitionTimeTextChanged, u.lblTransitionTime, &QLabel::setText);
-    connect(e, &PlaybackEngine::cutFirstTextChanged, u.lblCutFirst, &QLabel::setText);
-    connect(e, &PlaybackEngine::cutLastTextChanged, u.lblCutLast, &QLabel::setText);
 
-    // Start from the engine's designed values.
     const PlaybackDisplay& d = e->display();
-    quietly(u.hscVolume, [e](QScrollBar* s) { s->setValue(e->hscVolume.value()); });
-    quietly(u.spinTransitionTime,
-            [e](QScrollBar* s) { s->setValue(e->spinTransitionTime.value()); });
-    u.optTransition[e->optTransition.value()]->setChecked(true);
     u.lblMasterVolume->setText(d.lblMasterVolume);
     u.prgMasterVolume->setValue(d.prgMasterVolume);
     for (int i = 0; i < 2; ++i) {
@@ -352,8 +277,8 @@ void frmPlayer::wireMixer() {
 void frmPlayer::wireList() {
     ClipListView* list = m_ui.lstClipList;
     PlaybackEngine* e = m_engine.get();
-    connect(list, &ClipListView::itemDblClick, e, &PlaybackEngine::mnuPlaySelectedItem_Click);
-    connect(list, &ClipListView::enterPressed, e, &PlaybackEngine::mnuPlaySelectedItem_Click);
+    connect(list, &ClipListView::itemDblClick, e, &PlaybackEngine::playSelected);
+    connect(list, &ClipListView::enterPressed, e, &PlaybackEngine::playSelected);
     connect(list, &ClipListView::rightButtonReleased, this,
             [this](const QPoint& pos) { m_ui.mnuList->popup(pos); });
     connect(list, &ClipListView::columnClick, this, &frmPlayer::lstClipList_ColumnClick);
@@ -364,10 +289,8 @@ void frmPlayer::wireMenus() {
     connect(m_ui.mnuScanDrive, &QAction::triggered, this, &frmPlayer::cmdWinSeek_Click);
     connect(m_ui.mnuOpen, &QAction::triggered, this, &frmPlayer::mnuOpen_Click);
     connect(m_ui.mnuSaveListAs, &QAction::triggered, this, &frmPlayer::mnuSaveListAs_Click);
-    connect(m_ui.mnuShowItemInPlay, &QAction::triggered, e,
-            &PlaybackEngine::mnuShowItemInPlay_Click);
-    connect(m_ui.mnuPlaySelectedItem, &QAction::triggered, e,
-            &PlaybackEngine::mnuPlaySelectedItem_Click);
+    connect(m_ui.mnuShowItemInPlay, &QAction::triggered, e, &PlaybackEngine::showPlaying);
+    connect(m_ui.mnuPlaySelectedItem, &QAction::triggered, e, &PlaybackEngine::playSelected);
     connect(m_ui.mnuRandomOrder, &QAction::triggered, this, &frmPlayer::mnuRandomOrder_Click);
     connect(m_ui.mnuDeleteSelectedItem, &QAction::triggered, this,
             &frmPlayer::mnuDeleteSelectedItem_Click);
@@ -429,12 +352,12 @@ void frmPlayer::showWebAddress() {
 // Playlist editing
 
 void frmPlayer::lstClipList_ColumnClick(int header) {
-    SortByHeader(m_ui.lstClipList->clipModel(), header, LastSortColumn, LastSortOrder);
+    m_sort.click(m_ui.lstClipList->clipModel(), header);
 }
 
 void frmPlayer::mnuRandomOrder_Click() {
     RandomOrder(m_ui.lstClipList->clipModel(), [this] { return m_random.Rnd(); });
-    m_engine->mnuShowItemInPlay_Click();
+    m_engine->showPlaying();
 }
 
 void frmPlayer::mnuDeleteSelectedItem_Click() {
@@ -453,10 +376,10 @@ void frmPlayer::cmdCalculate_Click() {
         m_total->cancel();
         return;
     }
-    m_engine->btnStop_Click();
+    m_engine->stop();
     setTotalsRunning(true);
     const PlaybackEngine& e = *m_engine;
-    m_total->run({e.CutFirst, e.CutLast, e.TransitionTime, e.TransitionType});
+    m_total->run({e.cutFirst(), e.cutLast(), e.transitionSeconds(), e.transitionType()});
     setTotalsRunning(false);
 }
 

@@ -13,6 +13,7 @@
 
 #include "frmplayerui.h"
 #include "playbackengine.h"
+#include "playlistedit.h"
 #include "playlistfile.h"
 #include "programrandom.h"
 #include "totallength.h"
@@ -69,8 +70,7 @@ public:
     WinSeek* searchWindow() const { return m_winSeek.get(); }
 
     int16_t ShowOptions = 1;
-    int16_t LastSortColumn = 0;
-    int32_t LastSortOrder = 0;
+    const HeaderSort& headerSort() const { return m_sort; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -87,6 +87,7 @@ private:
 
     void wireTransport();
     void wireMixer();
+    void wireDisplay();
     void wireList();
     void wireMenus();
     void fillOutputDevices();
@@ -112,6 +113,7 @@ private:
     std::unique_ptr<volaro::playback::PlaybackEngine> m_engine;
     std::unique_ptr<WinSeek> m_winSeek; // created hidden at start-up, deleted at shutdown
     ProgramRandom m_random;
+    HeaderSort m_sort;
     std::unique_ptr<TotalLength> m_total;
     QPointer<frmAbout> m_about;
     QString m_lastDialogFile; // the one file dialog starts from the last name chosen

@@ -224,21 +224,6 @@ void FrmPlayerUi::setupUi(QMainWindow* window) {
         if (w->y() + w->height() > twipsToPixels(kPanelFoldedHeight))
             belowFold.push_back(w);
 
-    // Designed but never shown: the program drives these itself.
-    hscBalance = slider(p, Qt::Horizontal, {120, 4500, 1500, 255}, -10, 10);
-    Label1 = label(p, QStringLiteral("Balance"), {120, 4260, 900, 240});
-    lblBalance = label(p, QStringLiteral("0"), {1700, 4500, 400, 240});
-    hscPitch = slider(p, Qt::Horizontal, {2400, 4500, 1500, 255}, 20, 220);
-    hscPitch->setValue(100);
-    lblPitchTit = label(p, QStringLiteral("Pitch"), {2400, 4260, 900, 240});
-    lblPitch = label(p, QStringLiteral("1"), {4000, 4500, 400, 240});
-    for (int i = 0; i < 2; ++i)
-        vscVolume[i] = slider(p, Qt::Vertical, {4500 + i * 300, 4260, 240, 900}, 0, 85);
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{hscBalance, Label1, lblBalance, hscPitch, lblPitchTit,
-                                         lblPitch, vscVolume[0], vscVolume[1]})
-        w->hide();
-
     // Status bar: panel 1, and panel 2 springing to fill the rest with an inset bevel.
     QStatusBar* sb = window->statusBar();
     sb->setSizeGripEnabled(true);

@@ -81,15 +81,6 @@ struct FrmPlayerUi {
     QLabel* Label2 = nullptr;
     QLabel* lblCantDeTemas = nullptr;
 
-    // Designed but never shown
-    QScrollBar* hscBalance = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* lblBalance = nullptr;
-    QScrollBar* hscPitch = nullptr;
-    QLabel* lblPitchTit = nullptr;
-    QLabel* lblPitch = nullptr;
-    std::array<QScrollBar*, 2> vscVolume{};
-
     // The panel's controls the fold cuts off (those reaching below its folded height).
     std::vector<QWidget*> belowFold;
 

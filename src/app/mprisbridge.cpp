@@ -31,7 +31,7 @@ void MprisBridge::wire() {
     connect(e, &PlaybackEngine::songStarted, this, [s] { s->songStarted(); });
     const auto changed = [s] { s->stateChanged(); };
     connect(e, &PlaybackEngine::statusTextChanged, this, changed);
-    connect(e, &PlaybackEngine::masterVolumeValueChanged, this, changed);
+    connect(e, &PlaybackEngine::masterLevelChanged, this, changed);
     connect(e, &PlaybackEngine::shuffleChanged, this, changed);
     ClipListModel* list = &u.lstClipList->clipModel();
     connect(list, &QAbstractItemModel::rowsInserted, this, changed);
@@ -43,10 +43,10 @@ void MprisBridge::wire() {
 }
 
 MprisBridge::Status MprisBridge::status() const {
-    switch (m_window.engine().PlayState) {
-    case 1:
+    switch (m_window.engine().playState()) {
+    case volaro::playback::PlayState::Playing:
         return Status::Playing;
-    case 2:
+    case volaro::playback::PlayState::Paused:
         return Status::Paused;
     default:
         return Status::Stopped;
@@ -56,27 +56,26 @@ MprisBridge::Status MprisBridge::status() const {
 MprisTrack MprisBridge::track() const {
     const PlaybackEngine& e = m_window.engine();
     const ClipListModel& list = m_window.ui().lstClipList->clipModel();
-    const int row = e.CurrentIndex;
+    const int row = e.currentIndex();
     if (row < 1 || row > list.count())
         return {};
     return {list.text(row, ClipListModel::ColLocation), list.text(row, ClipListModel::ColTitle),
             list.text(row, ClipListModel::ColArtist), list.text(row, ClipListModel::ColCd),
-            int64_t(e.SongEnd - e.SongStart) * 1000000};
+            int64_t(e.songEnd() - e.songStart()) * 1000000};
 }
 
 int64_t MprisBridge::positionUs() const {
     PlaybackEngine& e = m_window.engine();
-    volaro::playback::Deck* d = e.deck(e.CurrentDeck);
-    return d ? int64_t(d->Position() - e.SongStart) * 1000000 : 0;
+    volaro::playback::Deck* d = e.deck(e.currentDeck());
+    return d ? int64_t(d->Position() - e.songStart()) * 1000000 : 0;
 }
 
 double MprisBridge::volume() const {
-    const auto& v = m_window.engine().hscVolume;
-    return v.maximum() > 0 ? double(v.value()) / v.maximum() : 0.0;
+    return double(m_window.engine().masterLevel()) / PlaybackEngine::MaxLevel;
 }
 
 bool MprisBridge::shuffle() const {
-    return m_window.engine().chkRndPlay.value() == 1;
+    return m_window.engine().shuffle();
 }
 
 bool MprisBridge::hasSongs() const {
@@ -122,7 +121,7 @@ bool MprisBridge::openAndPlay(const QString& path) {
     view->setMultiSelect(false);
     view->setSelectedItem(before + 1);
     view->setMultiSelect(true);
-    m_window.engine().mnuPlaySelectedItem_Click();
+    m_window.engine().playSelected();
     return true;
 }
 

@@ -23,13 +23,15 @@ double TotalLength::run(const TotalLengthSettings& s) {
         if (m_cancel || m_list.count() < count)
             break;
         bool known = false;
-        const double stored = m_list.text(i, 9).trimmed().toDouble(&known);
+        const double stored =
+            m_list.text(i, ClipListModel::ColTotLength).trimmed().toDouble(&known);
         known = known && std::isfinite(stored) && std::fabs(stored) < 2147483647.0;
         auto duration = static_cast<int32_t>(known ? std::nearbyint(stored) : 0);
         if (!known) {
-            duration = m_measure(m_list.text(i, 7));
-            m_list.setText(i, 9, QString::number(duration));
-            m_list.setText(i, 1, SegToMin(PlayableLength(duration, s.CutFirst, s.CutLast)));
+            duration = m_measure(m_list.text(i, ClipListModel::ColLocation));
+            m_list.setText(i, ClipListModel::ColTotLength, QString::number(duration));
+            m_list.setText(i, ClipListModel::ColLength,
+                           SegToMin(PlayableLength(duration, s.CutFirst, s.CutLast)));
         }
         total += PlayableLength(duration, s.CutFirst, s.CutLast);
         done = i;
@@ -37,7 +39,12 @@ double TotalLength::run(const TotalLengthSettings& s) {
         m_pump();
     }
     const int rows = m_list.count();
-    if ((s.TransitionType == 0 || s.TransitionType == 1 || s.TransitionType == 3) && rows >= 1)
+    using volaro::playback::TransitionType;
+    // Cross Dissolve, Up Down and Mix take the transition time off between two songs.
+    const bool overlaps = s.TransitionType == TransitionType::CrossDissolve ||
+                          s.TransitionType == TransitionType::UpDown ||
+                          s.TransitionType == TransitionType::Mix;
+    if (overlaps && rows >= 1)
         total -= static_cast<double>(s.TransitionTime) * (rows - 1);
     m_show(SegToMin(total), done);
     m_calculating = false;

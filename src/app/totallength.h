@@ -10,6 +10,8 @@
 //
 // Threading: GUI thread only.
 
+#include "playbackengine.h"
+
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -20,7 +22,8 @@ struct TotalLengthSettings {
     int32_t CutFirst = 0;
     int32_t CutLast = 0;
     int32_t TransitionTime = 0;
-    int16_t TransitionType = 0;
+    volaro::playback::TransitionType TransitionType =
+        volaro::playback::TransitionType::CrossDissolve;
 };
 
 class TotalLength {

@@ -69,8 +69,6 @@ public:
     void setVolume(int32_t hundredthsDb) override;
     bool outputLost() override;
 
-    Player& player() { return *m_player; }
-
 private:
     std::unique_ptr<Player> m_player;
 };

@@ -4,6 +4,7 @@
 #include "programrandom.h"
 #include "songrecord.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -32,9 +33,18 @@ double defaultDraw() {
     return generator.Rnd();
 }
 
+// Stores `value` in `field` when it lies in [lo, hi]; true when it changed.
+bool store(int& field, int64_t value, int lo, int hi, bool& accepted) {
+    accepted = value >= lo && value <= hi;
+    if (!accepted || value == field)
+        return false;
+    field = static_cast<int>(value);
+    return true;
+}
+
 } // namespace
 
-PlaybackEngine::PlaybackEngine(DeckFactory factory, PlaybackList* list, QObject* parent)
+PlaybackEngine::PlaybackEngine(DeckFactory factory, PlaybackList& list, QObject* parent)
     : QObject(parent)
     , m_factory(std::move(factory))
     , m_list(list)
@@ -44,28 +54,6 @@ PlaybackEngine::PlaybackEngine(DeckFactory factory, PlaybackList* list, QObject*
     tmrTransition.setTimerType(Qt::PreciseTimer);
     connect(&tmrPosition, &QTimer::timeout, this, &PlaybackEngine::tmrPosition_Timer);
     connect(&tmrTransition, &QTimer::timeout, this, &PlaybackEngine::tmrTransition_Timer);
-
-    hscVolume.onChange = [this] { hscVolume_Change(); };
-    hscVolume.onMirror = [this] { emit masterVolumeValueChanged(hscVolume.value()); };
-    for (int i = 0; i < 2; ++i) {
-        vscVolume[i].onChange = [this, i] { vscVolume_Change(i); };
-        vscVolume[i].onMirror = [this, i] { emit deckLevelChanged(i, vscVolume[i].value()); };
-    }
-    hscPosition.onChange = [this] { hscPosition_Change(); };
-    hscPosition.onMirror = [this] {
-        emit positionSliderChanged(hscPosition.value(), hscPosition.maximum());
-    };
-    spinTransitionTime.onChange = [this] { spinTransitionTime_Change(); };
-    spinTransitionTime.onMirror = [this] {
-        emit transitionTimeValueChanged(spinTransitionTime.value());
-    };
-    spinCutFirst.onChange = [this] { spinCutFirst_Change(); };
-    spinCutFirst.onMirror = [this] { emit cutFirstValueChanged(spinCutFirst.value()); };
-    spinCutLast.onChange = [this] { spinCutLast_Change(); };
-    spinCutLast.onMirror = [this] { emit cutLastValueChanged(spinCutLast.value()); };
-    optTransition.onChange = [this] { optTransition_Click(optTransition.value()); };
-    optTransition.onMirror = [this] { emit transitionTypeChanged(optTransition.value()); };
-    chkRndPlay.onMirror = [this] { emit shuffleChanged(chkRndPlay.value()); };
 }
 
 PlaybackEngine::~PlaybackEngine() {
@@ -73,35 +61,106 @@ PlaybackEngine::~PlaybackEngine() {
     tmrTransition.stop();
 }
 
-std::optional<int> PlaybackEngine::transitionInterval(int32_t transitionTime, int masterVolume) {
-    if (masterVolume == 0)
+std::optional<int> PlaybackEngine::transitionInterval(int32_t seconds, int masterLevel) {
+    if (masterLevel == 0)
         return std::nullopt;
     // Long intervals are used as computed: every transition lasts its set time.
-    const int64_t ms = static_cast<int64_t>(transitionTime) * 1000 / masterVolume;
+    const int64_t ms = static_cast<int64_t>(seconds) * 1000 / masterLevel;
     return static_cast<int>(std::clamp<int64_t>(ms, 0, std::numeric_limits<int>::max()));
-}
-
-int PlaybackEngine::listCount() const {
-    return m_list ? m_list->count() : 0;
 }
 
 double PlaybackEngine::drawRandom() {
     return m_random ? m_random() : defaultDraw();
 }
 
+std::unique_ptr<Deck> PlaybackEngine::measuringDeck() const {
+    return m_factory ? m_factory() : nullptr;
+}
+
+// --- Settings ----------------------------------------------------------------------
+
+bool PlaybackEngine::setMasterLevel(int64_t level) {
+    bool accepted = false;
+    if (store(m_masterLevel, level, 0, MaxLevel, accepted)) {
+        emit masterLevelChanged(m_masterLevel);
+        masterDisplay();
+    }
+    return accepted;
+}
+
+void PlaybackEngine::masterDisplay() {
+    // The current deck plays at the master level; a running Mix follows it on every tick.
+    setDeckLevel(m_currentDeck, MaxLevel - m_masterLevel);
+    const int p = percent(m_masterLevel, MaxLevel);
+    m_display.lblMasterVolume = QString::number(p) + QLatin1Char('%');
+    emit masterVolumeTextChanged(m_display.lblMasterVolume);
+    m_display.prgMasterVolume = p;
+    emit masterVolumePercentChanged(p);
+}
+
+bool PlaybackEngine::setTransitionSeconds(int64_t seconds) {
+    bool accepted = false;
+    if (store(m_transitionSeconds, seconds, MinTransitionSeconds, MaxTransitionSeconds, accepted))
+        emit transitionSecondsChanged(m_transitionSeconds);
+    return accepted;
+}
+
+bool PlaybackEngine::setTransitionType(int64_t index) {
+    int value = static_cast<int>(m_transitionType);
+    bool accepted = false;
+    if (store(value, index, 0, TransitionTypeCount - 1, accepted)) {
+        m_transitionType = static_cast<TransitionType>(value);
+        emit transitionTypeChanged(m_transitionType);
+    }
+    return accepted;
+}
+
+bool PlaybackEngine::setCutFirst(int64_t seconds) {
+    bool accepted = false;
+    if (store(m_cutFirst, seconds, 0, MaxCut, accepted))
+        emit cutFirstChanged(m_cutFirst);
+    return accepted;
+}
+
+bool PlaybackEngine::setCutLast(int64_t seconds) {
+    bool accepted = false;
+    if (store(m_cutLast, seconds, 0, MaxCut, accepted))
+        emit cutLastChanged(m_cutLast);
+    return accepted;
+}
+
+void PlaybackEngine::setShuffle(bool on) {
+    if (on == m_shuffle)
+        return;
+    m_shuffle = on;
+    emit shuffleChanged(on);
+}
+
+// --- State -------------------------------------------------------------------------
+
+int PlaybackEngine::currentIndex() const {
+    return m_list.currentRow();
+}
+
+void PlaybackEngine::setCurrentIndex(int64_t index) {
+    // A 16-bit field: a step past either end stays where it is.
+    if (fits16(index))
+        m_list.setCurrentRow(static_cast<int>(index));
+}
+
+void PlaybackEngine::setPlayState(PlayState state) {
+    if (state != m_playState) {
+        m_playState = state;
+        emit playStateChanged(state);
+    }
+    setStatus(state == PlayState::Playing  ? StatusPlayText
+              : state == PlayState::Paused ? StatusPauseText
+                                           : StatusStopText);
+}
+
 void PlaybackEngine::setStatus(const QString& text) {
     m_display.lblStatus = text;
     emit statusTextChanged(text);
-}
-
-void PlaybackEngine::setLevel(int deck, int64_t level) {
-    // A level outside 0..M is refused by the fader and the deck keeps its volume.
-    if (deck == 0 || deck == 1)
-        vscVolume[deck].setValue(level);
-}
-
-std::unique_ptr<Deck> PlaybackEngine::measuringDeck() const {
-    return m_factory ? m_factory() : nullptr;
 }
 
 void PlaybackEngine::setNotice(const QString& text) {
@@ -112,118 +171,116 @@ void PlaybackEngine::setNotice(const QString& text) {
 }
 
 Deck* PlaybackEngine::replaceDeck(int index) {
-    if (index != 0 && index != 1)
-        return nullptr;
-    Decks[index].reset();
-    Decks[index] = m_factory ? m_factory() : nullptr;
-    if (Decks[index])
-        Decks[index]->setOutputDevice(m_outputDevice);
-    return Decks[index].get();
+    m_decks[index].reset();
+    m_decks[index] = m_factory ? m_factory() : nullptr;
+    if (m_decks[index])
+        m_decks[index]->setOutputDevice(m_outputDevice);
+    return m_decks[index].get();
+}
+
+void PlaybackEngine::setOutputDevice(const QString& name) {
+    m_outputDevice = name;
+    m_decks[0].reset();
+    m_decks[1].reset();
+    replaceDeck(0);
+    replaceDeck(1);
 }
 
 // --- Transport ---------------------------------------------------------------------
 
-void PlaybackEngine::btnPlay_Click() {
-    if (PlayState == 2) {
-        if (Deck* d = deck(CurrentDeck))
+void PlaybackEngine::play() {
+    if (m_playState == PlayState::Paused) {
+        if (Deck* d = deck(m_currentDeck))
             d->PlayFile();
-    } else if (PlayState == 0) {
-        CurrentIndex = 1;
+    } else if (m_playState == PlayState::Stopped) {
+        setCurrentIndex(1);
         DoTransition();
         // An empty list or a dead end stopped it: a "Play" now would promise a song that
         // never comes, and would keep the next press from starting the list.
-        if (CurrentIndex == -1 || m_halted)
+        if (currentIndex() == -1 || m_halted)
             return;
     }
-    PlayState = 1;
-    setStatus(StatusPlayText);
+    setPlayState(PlayState::Playing);
 }
 
-void PlaybackEngine::btnPause_Click() {
-    if (PlayState != 2) {
-        if (Deck* d = deck(CurrentDeck))
-            d->PauseFile();
-        PlayState = 2;
-        setStatus(StatusPauseText);
-    } else {
-        btnPlay_Click();
+void PlaybackEngine::pause() {
+    if (m_playState == PlayState::Paused) {
+        play();
+        return;
     }
+    if (Deck* d = deck(m_currentDeck))
+        d->PauseFile();
+    setPlayState(PlayState::Paused);
 }
 
-void PlaybackEngine::btnStop_Click() {
-    if (Deck* d = deck(CurrentDeck))
+void PlaybackEngine::stop() {
+    if (Deck* d = deck(m_currentDeck))
         d->StopFile();
-    if (Deck* d = deck(1 - CurrentDeck))
+    if (Deck* d = deck(1 - m_currentDeck))
         d->StopFile();
-    PlayState = 0;
-    setStatus(StatusStopText);
+    setPlayState(PlayState::Stopped);
 }
 
-void PlaybackEngine::btnNext_Click() {
-    if (PlayState == 2)
-        btnPlay_Click();
-    if (CurrentIndex < std::numeric_limits<int16_t>::max())
-        ++CurrentIndex;
+void PlaybackEngine::next() {
+    if (m_playState == PlayState::Paused)
+        play();
+    setCurrentIndex(int64_t(currentIndex()) + 1);
     DoTransition();
 }
 
-void PlaybackEngine::btnBack_Click() {
-    if (PlayState == 2)
-        btnPlay_Click();
-    if (CurrentIndex > std::numeric_limits<int16_t>::min())
-        --CurrentIndex;
+void PlaybackEngine::back() {
+    if (m_playState == PlayState::Paused)
+        play();
+    setCurrentIndex(int64_t(currentIndex()) - 1);
     DoTransition();
 }
 
-void PlaybackEngine::mnuPlaySelectedItem_Click() {
-    const int index = m_list ? m_list->selectedIndex() : 0;
-    if (index >= 1 && index <= listCount() && fits16(index)) {
-        m_list->clearSelection(index);
-        CurrentIndex = static_cast<int16_t>(index);
+void PlaybackEngine::playSelected() {
+    const int index = m_list.selectedIndex();
+    if (index >= 1 && index <= m_list.count()) {
+        m_list.clearSelection(index);
+        setCurrentIndex(index);
         DoTransition();
         if (m_halted)
             return;
     }
-    PlayState = 1;
-    setStatus(StatusPlayText);
+    setPlayState(PlayState::Playing);
 }
 
-void PlaybackEngine::mnuShowItemInPlay_Click() {
-    if (m_list && CurrentIndex >= 1 && CurrentIndex <= m_list->count())
-        m_list->showItem(CurrentIndex);
+void PlaybackEngine::showPlaying() {
+    const int row = currentIndex();
+    if (row >= 1 && row <= m_list.count())
+        m_list.showItem(row);
 }
 
 // --- Transition engine -------------------------------------------------------------
 
 void PlaybackEngine::DoTransition() {
-    if (CurrentIndex == -1)
+    if (currentIndex() == -1)
         return;
-    const int count = listCount();
+    const int count = m_list.count();
     if (count == 0) {
-        btnStop_Click();
-        CurrentIndex = -1;
+        stop();
+        setCurrentIndex(-1);
         tmrTransition.stop();
         return;
     }
-    if (CurrentIndex > count) {
-        CurrentIndex = 0;
+    if (currentIndex() > count) {
+        setCurrentIndex(0);
         return;
     }
     m_halted = false;
-    // The other deck; a stray value from outside lands on deck 0 rather than off the array.
-    CurrentDeck = CurrentDeck == 0 ? 1 : 0;
-    if (!canSound(LoadSongOnDeck()))
+    m_currentDeck = 1 - m_currentDeck;
+    const int16_t status = LoadSongOnDeck();
+    if (!canSound(status))
         return;
-    if (Deck* d = deck(CurrentDeck))
+    if (Deck* d = deck(m_currentDeck))
         d->PlayFile();
-    mnuShowItemInPlay_Click();
-    emit songStarted();
-    TransitionStep = 0;
-    if (TransitionTime <= 0) {
-        finishTransitionAtOnce();
-        return;
-    }
-    if (const auto interval = transitionInterval(TransitionTime, hscVolume.value()))
+    if (status == Deck::OpenOk)
+        emit songStarted(currentIndex());
+    showPlaying();
+    m_transitionStep = 0;
+    if (const auto interval = transitionInterval(m_transitionSeconds, m_masterLevel))
         tmrTransition.setInterval(*interval);
     tmrTransition.start();
 }
@@ -240,7 +297,7 @@ bool PlaybackEngine::canSound(int16_t openStatus) {
     }
     // A file that does not open is skipped by the monitor's next tick, as always; only a
     // whole pass of them is a dead end.
-    m_unplayable.insert(m_list ? m_list->location(CurrentIndex) : QString());
+    m_unplayable.insert(m_list.location(currentIndex()));
     if (wholeListUnplayable()) {
         halt(NothingPlayableNotice);
         return false;
@@ -249,99 +306,76 @@ bool PlaybackEngine::canSound(int16_t openStatus) {
 }
 
 bool PlaybackEngine::wholeListUnplayable() const {
-    const int n = listCount();
+    const int n = m_list.count();
     // From the row after the current one: during a pass the first row looked at is
     // normally one not tried yet, so the check costs one lookup until the pass is done.
     for (int k = 1; k <= n; ++k) {
-        const int row = (CurrentIndex - 1 + k) % n + 1;
-        if (!m_unplayable.contains(m_list->location(row)))
+        const int row = (currentIndex() - 1 + k) % n + 1;
+        if (!m_unplayable.contains(m_list.location(row)))
             return false;
     }
     return n > 0;
 }
 
 void PlaybackEngine::halt(const QString& why) {
-    btnStop_Click();
+    stop();
     tmrTransition.stop();
-    TransitionStep = 0;
+    m_transitionStep = 0;
     m_halted = true;
     m_unplayable.clear();
     setNotice(why);
 }
 
-void PlaybackEngine::finishTransitionAtOnce() {
-    // A zero-length transition: its end state at once, with no timer left running.
-    tmrTransition.stop();
-    TransitionStep = 0;
-    const int m = hscVolume.maximum();
-    setLevel(1 - CurrentDeck, m);
-    setLevel(CurrentDeck, static_cast<int64_t>(m) - hscVolume.value());
-    if (Deck* out = deck(1 - CurrentDeck))
-        out->StopFile();
-}
-
 int16_t PlaybackEngine::LoadSongOnDeck() {
-    const int cur = CurrentDeck;
+    const int cur = m_currentDeck;
     if (Deck* d = deck(cur))
         d->StopFile();
-    replaceDeck(cur);
-    Deck* d = deck(cur);
+    Deck* d = replaceDeck(cur);
 
-    const int count = listCount();
-    if (CurrentIndex < 1 || CurrentIndex > count)
-        CurrentIndex = 1;
+    const int count = m_list.count();
+    if (currentIndex() < 1 || currentIndex() > count)
+        setCurrentIndex(1);
+    const int row = currentIndex();
     int16_t status = Deck::OpenNoOutput; // no deck: nothing can sound
-    if (d && m_list) {
-        d->setFilename(m_list->location(CurrentIndex));
+    if (d) {
+        d->setFilename(m_list.location(row));
         status = d->OpenFile();
     }
 
-    const int64_t duration = d ? d->Duration() : 0;
-    int64_t start = CutFirst;
-    int64_t end = duration - CutLast;
-    if (m_list)
-        m_list->setSubItem(CurrentIndex, 9, QString::number(duration));
-    if (start >= end) {
-        start = 0;
-        end = duration;
-    }
-    int64_t length = end - start;
-    if (!fits32(start) || !fits32(end) || !fits32(length)) {
-        start = end = length = 0;
-    }
-    SongStart = static_cast<int32_t>(start);
-    SongEnd = static_cast<int32_t>(end);
-    if (m_list)
-        m_list->setSubItem(CurrentIndex, 1, SegToMin(length));
+    const int32_t duration = d ? d->Duration() : 0;
+    const PlayableSpan span = playableSpan(duration, m_cutFirst, m_cutLast);
+    m_songStart = span.start;
+    m_songEnd = span.end;
+    m_list.setLengths(row, QString::number(duration), SegToMin(span.length()));
     if (d)
-        d->setPosition(SongStart);
+        d->setPosition(m_songStart);
 
-    // Silent start; the handler runs explicitly so a fresh deck gets its volume even
-    // when the fader already stood at silence.
-    vscVolume[cur].setValue(vscVolume[cur].maximum());
-    vscVolume_Change(cur);
+    // Silent start; forced so a fresh deck gets its volume even when the level already
+    // stood at silence.
+    setDeckLevel(cur, MaxLevel, true);
 
     if (!tmrPosition.isActive())
         tmrPosition.start();
 
-    PositionUpdating = 1;
-    hscPosition.setValue(0);
-    hscPosition.setMaximum(length);
-    PositionUpdating = 0;
+    showPosition(0);
+    if (fits16(span.length()) && span.length() != m_positionMax) {
+        m_positionMax = span.length();
+        emit positionChanged(m_position, m_positionMax);
+    }
     return status;
 }
 
 void PlaybackEngine::tmrTransition_Timer() {
-    if (TransitionStep < std::numeric_limits<int16_t>::max())
-        ++TransitionStep;
-    const int s = TransitionStep;
-    const int v = hscVolume.value();
-    const int m = hscVolume.maximum();
-    const int in = CurrentDeck;
-    const int out = 1 - CurrentDeck;
+    if (m_transitionStep < std::numeric_limits<int16_t>::max())
+        ++m_transitionStep;
+    const int s = m_transitionStep;
+    const int v = m_masterLevel;
+    const int m = MaxLevel;
+    const int in = m_currentDeck;
+    const int out = 1 - m_currentDeck;
 
     if (s >= v + 1) {
-        TransitionStep = 0;
+        m_transitionStep = 0;
         tmrTransition.stop();
         if (Deck* d = deck(out))
             d->StopFile();
@@ -349,33 +383,31 @@ void PlaybackEngine::tmrTransition_Timer() {
     }
 
     const bool firstHalf = s <= v / 2.0;
-    switch (TransitionType) {
-    case 0: // Cross Dissolve
-        setLevel(in, m - s);
-        setLevel(out, (m - v) + s);
+    switch (m_transitionType) {
+    case TransitionType::CrossDissolve:
+        setDeckLevel(in, m - s);
+        setDeckLevel(out, (m - v) + s);
         break;
-    case 1: // Up Down
+    case TransitionType::UpDown:
         if (firstHalf)
-            setLevel(in, m - 2 * s);
+            setDeckLevel(in, m - 2 * s);
         else
-            setLevel(out, 2 * s - 2 * v + m);
+            setDeckLevel(out, 2 * s - 2 * v + m);
         break;
-    case 2: // Down  Up
+    case TransitionType::DownUp:
         if (firstHalf)
-            setLevel(out, 2 * s + (m - v));
+            setDeckLevel(out, 2 * s + (m - v));
         else
-            setLevel(in, m + v - 2 * s);
+            setDeckLevel(in, m + v - 2 * s);
         break;
-    case 3: // Mix
-        hscVolume_Change();
+    case TransitionType::Mix:
+        masterDisplay();
         break;
-    case 4: // Cut
-        setLevel(out, m);
-        setLevel(in, m - v);
+    case TransitionType::Cut:
+        setDeckLevel(out, m);
+        setDeckLevel(in, m - v);
         if (Deck* d = deck(out))
             d->StopFile();
-        break;
-    default:
         break;
     }
 }
@@ -384,121 +416,87 @@ void PlaybackEngine::tmrTransition_Timer() {
 
 void PlaybackEngine::tmrPosition_Timer() {
     auto position = [this]() -> int64_t {
-        Deck* d = deck(CurrentDeck);
+        Deck* d = deck(m_currentDeck);
         return d ? d->Position() : 0;
     };
 
-    m_display.lblTotal = SegToMin(static_cast<double>(static_cast<int64_t>(SongEnd) - SongStart));
+    m_display.lblTotal = SegToMin(static_cast<double>(int64_t(m_songEnd) - m_songStart));
     emit totalTextChanged(m_display.lblTotal);
-    m_display.lblTimeLeft = SegToMin(SongEnd - position());
+    m_display.lblTimeLeft = SegToMin(m_songEnd - position());
     emit timeLeftTextChanged(m_display.lblTimeLeft);
-    m_display.lblPosition = SegToMin(position() - SongStart);
+    m_display.lblPosition = SegToMin(position() - m_songStart);
     emit positionTextChanged(m_display.lblPosition);
-
-    PositionUpdating = 1;
-    const int64_t sliderValue = position() - SongStart;
-    if (fits16(sliderValue))
-        hscPosition.setValue(sliderValue);
-    PositionUpdating = 0;
+    showPosition(position() - m_songStart);
 
     if (m_halted)
         return;
     // An output gone with nothing to take over freezes the position: the song would never
     // reach its transition point while the status kept saying "Play".
-    if (Deck* d = deck(CurrentDeck); d && d->outputLost()) {
+    if (Deck* d = deck(m_currentDeck); d && d->outputLost()) {
         halt(NoOutputNotice);
         return;
     }
-    if (position() < static_cast<int64_t>(SongEnd) - TransitionTime)
+    if (position() < int64_t(m_songEnd) - m_transitionSeconds)
         return;
 
-    if (chkRndPlay.value() == 1) {
-        const double r = drawRandom();
-        const int64_t index = static_cast<int64_t>(r * listCount() + 1);
-        if (fits16(index))
-            CurrentIndex = static_cast<int16_t>(index);
-    } else if (CurrentIndex < std::numeric_limits<int16_t>::max()) {
-        ++CurrentIndex;
-    }
+    if (m_shuffle)
+        setCurrentIndex(static_cast<int64_t>(drawRandom() * m_list.count() + 1));
+    else
+        setCurrentIndex(int64_t(currentIndex()) + 1);
     DoTransition();
 }
 
 // --- Mixer -------------------------------------------------------------------------
 
-void PlaybackEngine::hscVolume_Change() {
-    const int v = hscVolume.value();
-    const int m = hscVolume.maximum();
-    if (CurrentDeck == 0 || CurrentDeck == 1)
-        vscVolume[CurrentDeck].setValue(m - v);
-    const int p = m > 0 ? percent(v, m) : 0;
-    m_display.lblMasterVolume = QString::number(p) + QLatin1Char('%');
-    emit masterVolumeTextChanged(m_display.lblMasterVolume);
-    m_display.prgMasterVolume = p;
-    emit masterVolumePercentChanged(p);
-}
-
-void PlaybackEngine::vscVolume_Change(int i) {
-    if (i != 0 && i != 1)
+void PlaybackEngine::setDeckLevel(int i, int64_t level, bool force) {
+    // A level outside 0..MaxLevel is refused and the deck keeps its volume.
+    if (level < 0 || level > MaxLevel || (level == m_deckLevel[i] && !force))
         return;
-    const int a = vscVolume[i].value();
-    const int m = vscVolume[i].maximum();
-    const int p = m > 0 ? percent(m - a, m) : 0;
+    const int a = static_cast<int>(level);
+    m_deckLevel[i] = a;
     if (Deck* d = deck(i))
         d->setVolume(-(a * a));
+    const int p = percent(MaxLevel - a, MaxLevel);
     m_display.lblVolume[i] = QString::number(p);
     emit deckVolumeTextChanged(i, m_display.lblVolume[i]);
     m_display.prgVolume[i] = p;
     emit deckVolumePercentChanged(i, p);
 }
 
-void PlaybackEngine::hscPosition_Change() {
-    const int value = hscPosition.value();
-    const int maximum = hscPosition.maximum();
-    const int p = maximum >= 1 ? percent(value, maximum) : 0;
+void PlaybackEngine::showPosition(int64_t value) {
+    // The program's own moves of the slider: shown, never sought.
+    const int lo = std::min(0, m_positionMax), hi = std::max(0, m_positionMax);
+    if (value < lo || value > hi || value == m_position)
+        return;
+    m_position = static_cast<int>(value);
+    emit positionChanged(m_position, m_positionMax);
+    positionDisplay();
+}
+
+bool PlaybackEngine::seek(int64_t seconds) {
+    const int lo = std::min(0, m_positionMax), hi = std::max(0, m_positionMax);
+    if (seconds < lo || seconds > hi)
+        return false;
+    if (seconds == m_position)
+        return true;
+    m_position = static_cast<int>(seconds);
+    emit positionChanged(m_position, m_positionMax);
+    positionDisplay();
+    const int64_t target = int64_t(m_position) + m_songStart;
+    if (Deck* d = deck(m_currentDeck); d && fits32(target))
+        d->setPosition(static_cast<int32_t>(target));
+    emit seeked(m_position);
+    return true;
+}
+
+void PlaybackEngine::positionDisplay() {
+    const int p = m_positionMax >= 1 ? percent(m_position, m_positionMax) : 0;
     m_display.prgPosition = p;
     emit positionPercentChanged(p);
-    m_display.lblPosition = SegToMin(value);
+    m_display.lblPosition = SegToMin(m_position);
     emit positionTextChanged(m_display.lblPosition);
-    m_display.lblTimeLeft = SegToMin(static_cast<int64_t>(SongEnd) - SongStart - value);
+    m_display.lblTimeLeft = SegToMin(int64_t(m_songEnd) - m_songStart - m_position);
     emit timeLeftTextChanged(m_display.lblTimeLeft);
-    if (PositionUpdating != 1) {
-        const int64_t target = static_cast<int64_t>(value) + SongStart;
-        if (Deck* d = deck(CurrentDeck); d && fits32(target))
-            d->setPosition(static_cast<int32_t>(target));
-    }
-}
-
-void PlaybackEngine::optTransition_Click(int index) {
-    TransitionType = static_cast<int16_t>(index);
-}
-
-void PlaybackEngine::spinTransitionTime_Change() {
-    TransitionTime = spinTransitionTime.value();
-    m_display.lblTransitionTime = QString::number(TransitionTime);
-    emit transitionTimeTextChanged(m_display.lblTransitionTime);
-}
-
-void PlaybackEngine::spinCutFirst_Change() {
-    CutFirst = spinCutFirst.value();
-    m_display.lblCutFirst = QString::number(CutFirst);
-    emit cutFirstTextChanged(m_display.lblCutFirst);
-}
-
-void PlaybackEngine::spinCutLast_Change() {
-    CutLast = spinCutLast.value();
-    m_display.lblCutLast = QString::number(CutLast);
-    emit cutLastTextChanged(m_display.lblCutLast);
-}
-
-void PlaybackEngine::cmbOutputDevices_Click(const QString& name) {
-    m_outputDevice = name;
-    Decks[0].reset();
-    Decks[1].reset();
-    Decks[0] = m_factory ? m_factory() : nullptr;
-    Decks[1] = m_factory ? m_factory() : nullptr;
-    for (auto& d : Decks)
-        if (d)
-            d->setOutputDevice(m_outputDevice);
 }
 
 } // namespace volaro::playback

@@ -4,14 +4,14 @@
 // code so they scale with the button: the outgoing song's volume curve in red on the
 // left, the incoming song's in blue on the right, where they overlap hatched in both.
 
+#include "playbackengine.h"
+
 #include <QRect>
 #include <QString>
 
 class QPainter;
 
 namespace volaro::playback {
-
-inline constexpr int TransitionTypeCount = 5;
 
 // "Cross Dissolve", "Up Down", "Down  Up", "Mix", "Cut"; empty for other indices.
 QString transitionName(int type);

@@ -7,76 +7,7 @@
 namespace {
 const char* const HeaderTexts[ClipListModel::ColumnCount] = {
     "Title", "Length", "Artist", "Cd", "Year", "Genre", "Comment", "Location", "Azar", "TotLength"};
-const QString KelpoKey = QStringLiteral("kelpo");
 } // namespace
-
-// ---- ListItem ------------------------------------------------------------------------
-
-bool ListItem::isValid() const {
-    return m_model && m_index >= 1 && m_index <= m_model->count();
-}
-QString ListItem::Text() const {
-    return m_model ? m_model->text(m_index, 0) : QString();
-}
-void ListItem::setText(const QString& text) {
-    if (m_model)
-        m_model->setText(m_index, 0, text);
-}
-QString ListItem::SubItems(int i) const {
-    return (m_model && i >= 1 && i < ClipListModel::ColumnCount) ? m_model->text(m_index, i)
-                                                                 : QString();
-}
-void ListItem::setSubItems(int i, const QString& text) {
-    if (m_model && i >= 1 && i < ClipListModel::ColumnCount)
-        m_model->setText(m_index, i, text);
-}
-QString ListItem::Key() const {
-    return m_model ? m_model->key(m_index) : QString();
-}
-bool ListItem::setKey(const QString& key) {
-    return m_model && m_model->setKey(m_index, key);
-}
-bool ListItem::Selected() const {
-    return m_model && m_model->isSelected(m_index);
-}
-void ListItem::setSelected(bool on) {
-    if (m_model)
-        m_model->setSelected(m_index, on);
-}
-
-// ---- ListItemsCollection ---------------------------------------------------------------
-
-int ListItemsCollection::Count() const {
-    return m_model->count();
-}
-ListItem ListItemsCollection::Add(int Index, const QString& Text, const QString& Key) {
-    if (!Key.isEmpty() && m_model->findKey(Key) != 0)
-        return {};
-    ClipRow row;
-    row.texts[0] = Text;
-    row.key = Key;
-    return Add(Index, std::move(row));
-}
-ListItem ListItemsCollection::Add(int Index, ClipRow row) {
-    if (!m_model->insertRow(Index, std::move(row)))
-        return {};
-    return ListItem(m_model, Index);
-}
-void ListItemsCollection::Remove(int Index) {
-    m_model->removeRow(Index);
-}
-void ListItemsCollection::Clear() {
-    m_model->clear();
-}
-ListItem ListItemsCollection::Item(int Index) const {
-    if (Index < 1 || Index > m_model->count())
-        return {};
-    return ListItem(m_model, Index);
-}
-ListItem ListItemsCollection::Item(const QString& Key) const {
-    const int index = m_model->findKey(Key);
-    return index ? ListItem(m_model, index) : ListItem();
-}
 
 // ---- ClipListModel ---------------------------------------------------------------------
 
@@ -159,32 +90,6 @@ void ClipListModel::setText(int index, int column, const QString& text) {
     emit dataChanged(mi, mi, {Qt::DisplayRole});
 }
 
-QString ClipListModel::key(int index) const {
-    const ClipRow* r = row(index);
-    return r ? r->key : QString();
-}
-
-bool ClipListModel::setKey(int index, const QString& key) {
-    if (index < 1 || index > count())
-        return false;
-    if (!key.isEmpty()) {
-        const int other = findKey(key);
-        if (other != 0 && other != index)
-            return false; // keys are unique within a list
-    }
-    m_rows[index - 1].key = key;
-    return true;
-}
-
-int ClipListModel::findKey(const QString& key) const {
-    if (key.isEmpty())
-        return 0;
-    for (int i = 0; i < count(); ++i)
-        if (m_rows[i].key == key)
-            return i + 1;
-    return 0;
-}
-
 bool ClipListModel::isSelected(int index) const {
     const ClipRow* r = row(index);
     return r && r->selected;
@@ -243,8 +148,8 @@ bool ClipListModel::insertRow(int index, ClipRow row) {
     beginInsertRows({}, index - 1, index - 1);
     m_rows.insert(index - 1, std::move(row));
     endInsertRows();
-    if (m_currentIndex && index <= *m_currentIndex && *m_currentIndex < MaxRows)
-        ++*m_currentIndex;
+    if (index <= m_playingRow && m_playingRow < MaxRows)
+        setPlayingRow(m_playingRow + 1);
     return true;
 }
 
@@ -255,8 +160,8 @@ bool ClipListModel::removeRow(int index) {
     beginRemoveRows({}, index - 1, index - 1);
     m_rows.removeAt(index - 1);
     endRemoveRows();
-    if (m_currentIndex && index <= *m_currentIndex)
-        --*m_currentIndex;
+    if (index <= m_playingRow)
+        setPlayingRow(m_playingRow - 1);
     if (wasSelected)
         emit selectionFlagsChanged();
     return true;
@@ -266,8 +171,7 @@ void ClipListModel::clear() {
     beginResetModel();
     m_rows.clear();
     endResetModel();
-    if (m_currentIndex)
-        *m_currentIndex = 0;
+    setPlayingRow(0);
     emit selectionFlagsChanged();
 }
 
@@ -275,7 +179,7 @@ int ClipListModel::removeSelected() {
     // Contiguous runs of selected rows, top to bottom.
     QList<std::pair<int, int>> runs; // first row0, length
     int removedAtOrBeforeCurrent = 0;
-    const int current = m_currentIndex ? *m_currentIndex : 0;
+    const int current = m_playingRow;
     for (int i = 0; i < count(); ++i) {
         if (!m_rows[i].selected)
             continue;
@@ -313,49 +217,43 @@ int ClipListModel::removeSelected() {
     }
     // Removing row i with i <= CurrentIndex moves CurrentIndex up one; from the top this
     // adds up to the selected rows at or before the original CurrentIndex.
-    if (m_currentIndex)
-        *m_currentIndex = static_cast<int16_t>(*m_currentIndex - removedAtOrBeforeCurrent);
+    setPlayingRow(m_playingRow - removedAtOrBeforeCurrent);
     emit selectionFlagsChanged();
     return removed;
 }
 
-void ClipListModel::setSortKey(int column) {
-    if (column >= 0 && column < ColumnCount)
-        m_sortKey = column;
-}
-
-void ClipListModel::setSortOrder(int order) {
-    m_sortOrder = order ? 1 : 0;
-}
-
-void ClipListModel::setSorted(bool on) {
-    m_sorted = on;
-    if (!on || count() < 2)
+void ClipListModel::setPlayingRow(int row) {
+    if (row == m_playingRow)
         return;
-    // Only one row can carry a key while we sort; it is the one a bound CurrentIndex names.
+    m_playingRow = row;
+    emit playingRowChanged(row);
+}
+
+void ClipListModel::sortBy(Column column, Qt::SortOrder order) {
+    if (column < 0 || column >= ColumnCount || count() < 2)
+        return;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList persistent = persistentIndexList();
 
     const int n = count();
-    const int column = m_sortKey;
     QList<QString> folded(n);
     for (int i = 0; i < n; ++i)
         folded[i] = m_rows[i].texts[column].toCaseFolded();
-    std::vector<int> order(n);
-    std::iota(order.begin(), order.end(), 0);
-    if (m_sortOrder == 0)
-        std::stable_sort(order.begin(), order.end(),
+    std::vector<int> order0(n);
+    std::iota(order0.begin(), order0.end(), 0);
+    if (order == Qt::AscendingOrder)
+        std::stable_sort(order0.begin(), order0.end(),
                          [&](int a, int b) { return folded[a] < folded[b]; });
     else
-        std::stable_sort(order.begin(), order.end(),
+        std::stable_sort(order0.begin(), order0.end(),
                          [&](int a, int b) { return folded[b] < folded[a]; });
 
     QList<ClipRow> sorted;
     sorted.reserve(n);
     std::vector<int> newRowOf(n);
     for (int k = 0; k < n; ++k) {
-        sorted.append(std::move(m_rows[order[k]]));
-        newRowOf[order[k]] = k;
+        sorted.append(std::move(m_rows[order0[k]]));
+        newRowOf[order0[k]] = k;
     }
     m_rows = std::move(sorted);
 
@@ -365,19 +263,6 @@ void ClipListModel::setSorted(bool on) {
         moved.append(index(newRowOf[p.row()], p.column()));
     changePersistentIndexList(persistent, moved);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
-}
-
-void ClipListModel::sortNow() {
-    const int current = m_currentIndex ? *m_currentIndex : 0;
-    if (current > 0)
-        setKey(current, KelpoKey);
-    setSorted(true);
-    m_sorted = false; // rows added later keep the position they are given
-    if (m_currentIndex) {
-        const int found = findKey(KelpoKey);
-        if (found) {
-            *m_currentIndex = static_cast<int16_t>(found);
-            m_rows[found - 1].key.clear();
-        }
-    }
+    if (m_playingRow >= 1 && m_playingRow <= n)
+        setPlayingRow(newRowOf[m_playingRow - 1] + 1);
 }

@@ -4,13 +4,15 @@
 // plain records so that adding, sorting and deleting stay fast at the 32,767-row limit.
 //
 // Rows are addressed 1-based, as everywhere in the player. Each row holds ten texts
-// (column 0 the title, 1..9 the sub-items), a key (empty except during a re-sort) and a
-// selected flag. The selection lives here, not in Qt's selection model, because Qt's
-// range-based selection turns "delete every second row" into quadratic work.
+// (column 0 the title, 1..9 the sub-items) and a selected flag. The selection lives here, not in
+// Qt's selection model, because Qt's range-based selection turns "delete every second row" into
+// quadratic work.
 //
-// When bound to the playlist's CurrentIndex (setCurrentIndexField), every insertion,
-// removal, clear and sort keeps CurrentIndex on the same song. Unbound lists (search
-// results) never touch it.
+// The model owns the playing row (CurrentIndex: 1-based row of the song in play; 0 after
+// the end of the list was passed; -1 when the list was found empty). Inserting at or above
+// it moves it down, removing a row at or above it moves it up (removing the playing row
+// itself names the row before), clearing makes it 0, sorting keeps it on its song. A
+// result list simply never sets it.
 //
 // Threading: GUI thread only.
 
@@ -23,59 +25,9 @@
 
 struct ClipRow {
     std::array<QString, 10> texts;
-    QString key;
     bool selected = false;
 };
 Q_DECLARE_TYPEINFO(ClipRow, Q_RELOCATABLE_TYPE);
-
-class ClipListModel;
-
-// A handle on one row. Valid until rows are inserted, removed or reordered.
-class ListItem {
-public:
-    ListItem() = default;
-    ListItem(ClipListModel* model, int index)
-        : m_model(model)
-        , m_index(index) {}
-
-    bool isValid() const;
-    explicit operator bool() const { return isValid(); }
-
-    int Index() const { return isValid() ? m_index : 0; }
-    QString Text() const;
-    void setText(const QString& text);
-    QString SubItems(int i) const; // 1..9
-    void setSubItems(int i, const QString& text);
-    QString Key() const;
-    bool setKey(const QString& key); // false when another row has that key
-    bool Selected() const;
-    void setSelected(bool on);
-
-private:
-    ClipListModel* m_model = nullptr;
-    int m_index = 0;
-};
-
-// Collection-style access to the rows, positions 1..Count().
-class ListItemsCollection {
-public:
-    explicit ListItemsCollection(ClipListModel* model)
-        : m_model(model) {}
-
-    int Count() const;
-    // Inserts at Index (1..Count()+1); returns an invalid item when the position is out
-    // of range or the list is full.
-    ListItem Add(int Index, const QString& Text = {}, const QString& Key = {});
-    ListItem Add(int Index, ClipRow row);
-    void Remove(int Index);
-    void Clear();
-    ListItem Item(int Index) const;
-    ListItem Item(const QString& Key) const; // invalid when no row has the key
-    ListItem operator()(int Index) const { return Item(Index); }
-
-private:
-    ClipListModel* m_model;
-};
 
 class ClipListModel : public QAbstractTableModel {
     Q_OBJECT
@@ -85,7 +37,7 @@ public:
     // Longest text the view is given to draw; the row keeps the whole text.
     static constexpr int MaxShownChars = 1024;
     // Column numbers of the song record.
-    enum Column {
+    enum Column : int {
         ColTitle = 0,
         ColLength = 1,
         ColArtist = 2,
@@ -109,16 +61,12 @@ public:
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    ListItemsCollection ListItems() { return ListItemsCollection(this); }
     int count() const { return static_cast<int>(m_rows.size()); }
 
     // Row access, 1-based. Out-of-range reads give empty text / false.
     const ClipRow* row(int index) const;
     QString text(int index, int column) const;
     void setText(int index, int column, const QString& text);
-    QString key(int index) const;
-    bool setKey(int index, const QString& key);
-    int findKey(const QString& key) const; // 0 when none
     bool isSelected(int index) const;
     void setSelected(int index, bool on);
     void setAllSelected(bool on);
@@ -132,24 +80,16 @@ public:
     bool insertRow(int index, ClipRow row);
     bool removeRow(int index);
     void clear();
-    // Removes every selected row in one pass; CurrentIndex follows as if they had been
+    // Removes every selected row in one pass; the playing row follows as if they had been
     // removed one at a time from the top. Returns the number removed.
     int removeSelected();
 
-    // Sorting: column 0..9, order 0 ascending / 1 descending. Switching Sorted on sorts at
-    // once by the column texts (compared case-insensitively; equal texts keep their order).
-    int SortKey() const { return m_sortKey; }
-    void setSortKey(int column);
-    int SortOrder() const { return m_sortOrder; }
-    void setSortOrder(int order);
-    bool Sorted() const { return m_sorted; }
-    void setSorted(bool on);
-    // Sorts once by SortKey/SortOrder without leaving automatic sorting on; keeps a bound
-    // CurrentIndex on its song through the "kelpo" key.
-    void sortNow();
+    // Sorts once by the texts of `column`, compared case-insensitively; equal texts keep
+    // their order. The playing row stays on its song.
+    void sortBy(Column column, Qt::SortOrder order);
 
-    void setCurrentIndexField(int16_t* field) { m_currentIndex = field; }
-    int16_t* currentIndexField() const { return m_currentIndex; }
+    int playingRow() const { return m_playingRow; }
+    void setPlayingRow(int row);
 
     // Header texts and tags of the ten song-record columns.
     static QString headerText(int column);
@@ -157,13 +97,11 @@ public:
 
 signals:
     void selectionFlagsChanged();
+    void playingRowChanged(int row);
 
 private:
     void emitRowChanged(int row0);
 
     QList<ClipRow> m_rows;
-    int16_t* m_currentIndex = nullptr;
-    int m_sortKey = 0;
-    int m_sortOrder = 0;
-    bool m_sorted = false;
+    int m_playingRow = 0;
 };

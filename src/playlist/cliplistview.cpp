@@ -1,5 +1,7 @@
 #include "cliplistview.h"
 
+#include "twips.h"
+
 #include <QApplication>
 #include <QDrag>
 #include <QDragEnterEvent>
@@ -37,7 +39,6 @@ private:
 // Column widths in twips; 0 leaves the view's default width.
 constexpr int ColumnTwips[ClipListModel::ColumnCount] = {2500, 700,  1200, 1900, 300,
                                                          1600, 1900, 0,    0,    0};
-constexpr int TwipsPerPixel = 15;
 
 } // namespace
 
@@ -70,7 +71,7 @@ void ClipListView::setupColumns() {
     h->setMinimumSectionSize(8); // the Year column is only 20 px wide
     for (int c = 0; c < ClipListModel::ColumnCount; ++c) {
         if (ColumnTwips[c] > 0)
-            h->resizeSection(c, ColumnTwips[c] / TwipsPerPixel);
+            h->resizeSection(c, twipsToPixels(ColumnTwips[c]));
         else
             h->resizeSection(c, h->defaultSectionSize());
     }

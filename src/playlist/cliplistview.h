@@ -24,7 +24,6 @@ public:
 
     ClipListModel& clipModel() { return *m_model; }
     const ClipListModel& clipModel() const { return *m_model; }
-    ListItemsCollection ListItems() { return m_model->ListItems(); }
 
     // The ten song-record columns: header texts, Tags "11000".."11009", widths from twips.
     void setupColumns();
@@ -43,15 +42,6 @@ public:
     void setDropHighlight(int index);
     // The 1-based row at a point of the viewport, 0 when none.
     int HitTest(const QPoint& viewportPos) const;
-
-    int SortKey() const { return m_model->SortKey(); }
-    void setSortKey(int column) { m_model->setSortKey(column); }
-    int SortOrder() const { return m_model->SortOrder(); }
-    void setSortOrder(int order) { m_model->setSortOrder(order); }
-    bool Sorted() const { return m_model->Sorted(); }
-    void setSorted(bool on) { m_model->setSorted(on); }
-
-    void setCurrentIndexField(int16_t* field) { m_model->setCurrentIndexField(field); }
 
     // Accepting drops: the playlist accepts file drops, a result list only drags out.
     void setAcceptFileDrops(bool on);

@@ -14,17 +14,14 @@ void ClearList(ClipListModel& list) {
     list.clear();
 }
 
-void SortByHeader(ClipListModel& list, int header, int16_t& LastSortColumn,
-                  int32_t& LastSortOrder) {
+void HeaderSort::click(ClipListModel& list, int header) {
     if (header < 1 || header > ClipListModel::ColumnCount)
         return;
-    if (header != LastSortColumn)
-        LastSortColumn = static_cast<int16_t>(header);
+    if (header != lastHeader)
+        lastHeader = header;
     else
-        LastSortOrder = LastSortOrder == 0 ? 1 : 0;
-    list.setSortOrder(LastSortOrder);
-    list.setSortKey(header - 1);
-    list.sortNow();
+        order = order == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    list.sortBy(static_cast<ClipListModel::Column>(header - 1), order);
 }
 
 void RandomOrder(ClipListModel& list, const std::function<double()>& Rnd) {
@@ -37,9 +34,7 @@ void RandomOrder(ClipListModel& list, const std::function<double()>& Rnd) {
         list.setText(i, ClipListModel::ColAzar,
                      QString::number(value).rightJustified(6, QLatin1Char('0')));
     }
-    list.setSortOrder(0);
-    list.setSortKey(ClipListModel::ColAzar);
-    list.sortNow();
+    list.sortBy(ClipListModel::ColAzar, Qt::AscendingOrder);
 }
 
 void DropFiles(ClipListModel& list, const QStringList& paths, int32_t position,
@@ -53,22 +48,6 @@ void DropFiles(ClipListModel& list, const QStringList& paths, int32_t position,
     }
     if (progress)
         progress->showOutcome(notAdded);
-}
-
-void DeleteSelectedItems(ClipListView& list) {
-    DeleteSelectedItems(list.clipModel());
-}
-
-void ClearList(ClipListView& list) {
-    ClearList(list.clipModel());
-}
-
-void SortByHeader(ClipListView& list, int header, int16_t& LastSortColumn, int32_t& LastSortOrder) {
-    SortByHeader(list.clipModel(), header, LastSortColumn, LastSortOrder);
-}
-
-void RandomOrder(ClipListView& list, const std::function<double()>& Rnd) {
-    RandomOrder(list.clipModel(), Rnd);
 }
 
 void AcceptPlaylistDrops(ClipListView& view, ListProgress* progress) {

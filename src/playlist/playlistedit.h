@@ -1,12 +1,13 @@
 #pragma once
 
 // Editing the playlist: deleting selected rows, clearing, sorting on a header click,
-// random order and adding dropped files. None of these touches playback; a list bound to
-// CurrentIndex (ClipListModel::setCurrentIndexField) keeps it on the playing song.
+// random order and adding dropped files. None of these touches playback; the model keeps
+// its playing row on the playing song.
 //
 // Threading: GUI thread only.
 
 #include <QStringList>
+#include <Qt>
 #include <cstdint>
 #include <functional>
 
@@ -14,14 +15,18 @@ class ClipListModel;
 class ClipListView;
 class ListProgress;
 
-// Removes every selected row; CurrentIndex drops by the number removed at or before it.
+// Removes every selected row; the playing row drops by the number removed at or before it.
 void DeleteSelectedItems(ClipListModel& list);
-// Removes every row; CurrentIndex becomes 0.
+// Removes every row; the playing row becomes 0.
 void ClearList(ClipListModel& list);
 
-// Header click: header is 1..10 from the left. A new header keeps the last order, the same
-// header again flips it. Sorts by that column's text and leaves automatic sorting off.
-void SortByHeader(ClipListModel& list, int header, int16_t& LastSortColumn, int32_t& LastSortOrder);
+// The header-click rule of every clip list: header is 1..10 from the left. A new header
+// keeps the last order, the same header again flips it; then the list sorts by it once.
+struct HeaderSort {
+    int lastHeader = 0; // 0 before the first click
+    Qt::SortOrder order = Qt::AscendingOrder;
+    void click(ClipListModel& list, int header);
+};
 
 // Writes column 8 (Azar) of every row as int(Rnd() * n + 1) in at least six digits and
 // sorts ascending by it. Rnd is the program's one generator (0 <= r < 1), not reseeded
@@ -34,12 +39,6 @@ void RandomOrder(ClipListModel& list, const std::function<double()>& Rnd);
 // address back in the status panel, or with how many entries a full list refused.
 void DropFiles(ClipListModel& list, const QStringList& paths, int32_t position,
                ListProgress* progress = nullptr);
-
-// The same on the list a view shows.
-void DeleteSelectedItems(ClipListView& list);
-void ClearList(ClipListView& list);
-void SortByHeader(ClipListView& list, int header, int16_t& LastSortColumn, int32_t& LastSortOrder);
-void RandomOrder(ClipListView& list, const std::function<double()>& Rnd);
 
 // Connects the view's drops to DropFiles (the playlist; a result list only drags out).
 void AcceptPlaylistDrops(ClipListView& view, ListProgress* progress = nullptr);

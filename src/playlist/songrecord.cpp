@@ -71,12 +71,15 @@ QString SegToMin(double Seconds) {
     return twoDigits(minutes) + QLatin1Char(':') + twoDigits(rest);
 }
 
-int32_t PlayableLength(int32_t Duration, int32_t CutFirst, int32_t CutLast) {
+PlayableSpan playableSpan(int64_t Duration, int64_t CutFirst, int64_t CutLast) {
     int64_t start = CutFirst;
-    int64_t end = int64_t(Duration) - CutLast;
+    int64_t end = Duration - CutLast;
     if (start >= end) {
         start = 0;
         end = Duration;
     }
-    return static_cast<int32_t>(end - start);
+    const auto fits = [](int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; };
+    if (!fits(start) || !fits(end) || !fits(end - start))
+        return {};
+    return {static_cast<int32_t>(start), static_cast<int32_t>(end)};
 }

@@ -1,5 +1,7 @@
 #include "searchwalker.h"
 
+#include "dirlisting.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <algorithm>
@@ -17,11 +19,6 @@ namespace {
 // each level as soon as its last subdirectory is entered, so this bounds only very bushy
 // deep trees; beyond it children are opened by full path.
 constexpr int MaxOpenDirs = 256;
-
-bool nameLess(const QString& a, const QString& b) {
-    const int c = a.compare(b, Qt::CaseInsensitive);
-    return c != 0 ? c < 0 : a < b;
-}
 
 } // namespace
 
@@ -104,8 +101,8 @@ SearchWalker::Entry SearchWalker::enter(const QString& path, Frame* parent, cons
         }
     }
     std::sort(out.subdirs.begin(), out.subdirs.end(),
-              [](const auto& a, const auto& b) { return nameLess(a.first, b.first); });
-    std::sort(out.files.begin(), out.files.end(), nameLess);
+              [](const auto& a, const auto& b) { return DirListing::nameLess(a.first, b.first); });
+    std::sort(out.files.begin(), out.files.end(), DirListing::nameLess);
     out.next = qsizetype(out.subdirs.size());
     if (out.next > 0 && m_openDirs < MaxOpenDirs) {
         out.dir = d;
@@ -146,14 +143,6 @@ bool SearchWalker::listFiles(Frame& f, bool& gone) {
 }
 
 bool SearchWalker::WalkDirectory(const QString& dirPath, const QString& parentPath) {
-    struct Running {
-        bool& flag;
-        explicit Running(bool& f)
-            : flag(f) {
-            flag = true;
-        }
-        ~Running() { flag = false; }
-    } running(m_running);
     m_visited.clear();
     m_currentDir = dirPath;
     m_keepSearching = true;

@@ -66,8 +66,6 @@ public:
     bool WalkDirectory(const QString& dirPath, const QString& parentPath = QString());
 
     void cancel() { m_keepSearching = false; }
-    bool keepSearching() const { return m_keepSearching; }
-    bool isRunning() const { return m_running; }
 
     // The directory the walk stands in: the start (or parentPath) after a complete walk,
     // the directory where it stopped after an abandoned one.
@@ -89,7 +87,6 @@ private:
     int m_yieldMs = 10;
     QElapsedTimer m_sinceYield;
     bool m_keepSearching = false;
-    bool m_running = false;
     QString m_currentDir;
     qint64 m_dirsEntered = 0;
     qint64 m_dirsSkipped = 0;

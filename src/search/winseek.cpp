@@ -6,7 +6,9 @@
 #include "filelistview.h"
 #include "playlistfile.h"
 #include "searchwalker.h"
+#include "settingsstore.h"
 #include "songrecord.h"
+#include "twips.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -18,15 +20,13 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSettings>
 #include <QTimer>
 #include <new>
 
 namespace {
 
-constexpr int TwipsPerPixel = 15;
-constexpr int px(int twips) {
-    return twips / TwipsPerPixel;
+int px(int twips) {
+    return twipsToPixels(twips);
 }
 
 // The resize rules are written for the outer size of a window with a standard frame; the
@@ -44,28 +44,18 @@ const char* const HelpText =
     "all mp3 files. The search will begun at the selected directory, and bellow. Use "
     "*something*.mp3 for searching within a filename";
 
-// The main window's settings file: on Linux the native format is INI text in
-// $XDG_CONFIG_HOME/Volaro/Volaro.conf (IniFormat would name it Volaro.ini).
-QSettings settingsStore() {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Volaro"),
-                     QStringLiteral("Volaro"));
-}
-
 } // namespace
 
-WinSeek::WinSeek(OpenFileHandler openFile, QWidget* parent)
+WinSeek::WinSeek(SettingsStore& settings, OpenFileHandler openFile, QWidget* parent)
     : QWidget(parent, Qt::Window)
-    , m_openFile(std::move(openFile)) {
+    , m_openFile(std::move(openFile))
+    , m_settings(settings) {
     m_showMessage = [this](const QString& text) {
         QMessageBox::information(this, QStringLiteral("Volaro"), text, QMessageBox::Ok);
     };
     buildControls();
     Form_Load();
 }
-
-WinSeek::WinSeek(ClipListView& playlist, QWidget* parent)
-    : WinSeek([list = &playlist](const QString& path) { OpenFile(path, false, 0, *list); },
-              parent) {}
 
 WinSeek::~WinSeek() {
     // Deleted from inside the walk's event processing: the walk sees the window gone
@@ -174,9 +164,8 @@ void WinSeek::Form_Load() {
 }
 
 void WinSeek::GetSettings() {
-    QSettings s = settingsStore();
-    const QString dir =
-        s.value(QStringLiteral("Directory/DefaultDir"), QDir::homePath()).toString();
+    const QString dir = m_settings.GetSetting(QStringLiteral("Directory"),
+                                              QStringLiteral("DefaultDir"), QDir::homePath());
     m_dirList->setPath(dir); // a directory that has gone leaves the list where it was
     selectDrive(DirListing::driveOf(m_dirList->Path(), m_drives));
     m_dirList->refresh();
@@ -190,14 +179,13 @@ void WinSeek::Form_Unload() {
         m_unloading = true; // the walk ends at its next pause
     if (dir.isEmpty())
         return;
-    QSettings s = settingsStore();
-    s.setValue(QStringLiteral("Directory/DefaultDir"), dir);
-    s.sync();
+    m_settings.SaveSetting(QStringLiteral("Directory"), QStringLiteral("DefaultDir"), dir);
+    m_settings.flush();
 }
 
 void WinSeek::Form_Resize() {
-    const int w = width() * TwipsPerPixel + FrameWidthTwips;
-    const int h = height() * TwipsPerPixel + FrameHeightTwips;
+    const int w = width() * kTwipsPerPixel + FrameWidthTwips;
+    const int h = height() * kTwipsPerPixel + FrameHeightTwips;
     // Each rule on its own: a size that comes out negative leaves that control as it was.
     const int panelH = h - 1200;
     if (panelH >= 0) {
@@ -393,16 +381,7 @@ void WinSeek::lstClipList_DblClick() {
 }
 
 void WinSeek::lstClipList_ColumnClick(int column) {
-    if (column < 1 || column > ClipListModel::ColumnCount)
-        return;
-    if (column == m_lastSortColumn)
-        m_lastSortOrder = m_lastSortOrder ? 0 : 1;
-    else
-        m_lastSortColumn = int16_t(column);
-    ClipListModel& model = m_lstClipList->clipModel();
-    model.setSortKey(column - 1);
-    model.setSortOrder(m_lastSortOrder);
-    model.sortNow();
+    m_sort.click(m_lstClipList->clipModel(), column);
     if (const int row = m_lstClipList->SelectedItem())
         m_lstClipList->EnsureVisible(row);
 }

@@ -4,7 +4,7 @@
 // files in it and sends single files to the playlist (double click or drag), or starts a
 // search that lists every matching file below the directory with its tag data; result rows
 // go to the playlist the same ways. The window remembers the last directory between runs
-// (settings "Directory"/"DefaultDir").
+// (settings "Directory"/"DefaultDir", in the main window's store).
 //
 // Call order: the main window constructs it hidden at start-up (this reads the stored
 // directory), shows and hides it any number of times, and deletes it at shutdown (this stores
@@ -17,6 +17,8 @@
 // Threading: GUI thread only. A search lets pending events of every window run while it
 // walks, so the player's timers keep going; the window may be hidden, closed from its title
 // bar (cancels the walk) or deleted (the walk stops at once) from inside those events.
+
+#include "playlistedit.h"
 
 #include <QHash>
 #include <QPointer>
@@ -35,16 +37,16 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class SearchWalker;
+class SettingsStore;
 
 class WinSeek : public QWidget {
     Q_OBJECT
 public:
     using OpenFileHandler = std::function<void(const QString& path)>;
 
-    // openFile receives every file sent to the playlist (a list file included).
-    explicit WinSeek(OpenFileHandler openFile, QWidget* parent = nullptr);
-    // Sends files with OpenFile(path, false, 0, playlist).
-    explicit WinSeek(ClipListView& playlist, QWidget* parent = nullptr);
+    // openFile receives every file sent to the playlist (a list file included); the
+    // directory is kept in `settings`, which must outlive the window.
+    WinSeek(SettingsStore& settings, OpenFileHandler openFile, QWidget* parent = nullptr);
     ~WinSeek() override;
 
     enum class State { Idle, Searching, ShowingResults };
@@ -62,8 +64,7 @@ public:
     void lstClipList_DblClick();
     void findInResults();
 
-    int16_t LastSortColumn() const { return m_lastSortColumn; }
-    int16_t LastSortOrder() const { return m_lastSortOrder; }
+    const HeaderSort& headerSort() const { return m_sort; }
 
     // Controls, for the main window's needs and for tests.
     QWidget* Picture1() const { return m_picture1; }
@@ -135,8 +136,8 @@ private:
     bool m_unloading = false;
     bool m_unloaded = false;
     int m_yieldMs = 10;
-    int16_t m_lastSortColumn = 0;
-    int16_t m_lastSortOrder = 0;
+    HeaderSort m_sort;
+    SettingsStore& m_settings;
     QStringList m_drives;
     QHash<QString, QString> m_driveDirs; // last directory seen on each drive
 };

@@ -25,8 +25,4 @@ QPoint centredOrigin(const QSizeF& screen, const QSizeF& window) {
             centredOffset(screen.height(), window.height())};
 }
 
-int twipsToPixels(double twips) {
-    return static_cast<int>(std::lround(twips / TwipsPerPixel));
-}
-
 } // namespace volaro::system

@@ -9,9 +9,6 @@
 
 namespace volaro::system {
 
-// Design unit of the windows: 15 twips per logical pixel.
-inline constexpr int TwipsPerPixel = 15;
-
 // "Version " + major + "." + minor + revision: one point only, so (3, 2, 1) reads
 // "Version 3.21" and (3, 10, 5) reads "Version 3.105".
 QString versionLabel(int major, int minor, int revision);
@@ -27,8 +24,5 @@ int centredOffset(double screenExtent, double windowExtent);
 // Top-left corner (x = left, y = top) centring a window on a screen; both sizes in the
 // same unit, the result in that unit relative to the screen's own top-left corner.
 QPoint centredOrigin(const QSizeF& screen, const QSizeF& window);
-
-// Twips to logical pixels, rounded to the nearest pixel.
-int twipsToPixels(double twips);
 
 } // namespace volaro::system

@@ -4,6 +4,7 @@
 #include "appicon.h"
 #include "linklabel.h"
 #include "productinfo.h"
+#include "twips.h"
 
 #include <QDesktopServices>
 #include <QHideEvent>
@@ -17,10 +18,6 @@ using namespace volaro;
 using namespace volaro::system;
 
 namespace {
-
-QRect twipsRect(int left, int top, int width, int height) {
-    return {twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height)};
-}
 
 QPoint twipsPoint(int left, int top) {
     return {twipsToPixels(left), twipsToPixels(top)};
@@ -130,7 +127,7 @@ void frmAbout::centreOnScreen() {
     // that frameGeometry() equals geometry() and the frame is left out.
     const QSize outer = frameGeometry().size();
     const QPoint twips =
-        centredOrigin(QSizeF(area.size()) * TwipsPerPixel, QSizeF(outer) * TwipsPerPixel);
+        centredOrigin(QSizeF(area.size()) * kTwipsPerPixel, QSizeF(outer) * kTwipsPerPixel);
     move(area.topLeft() + QPoint(twipsToPixels(twips.x()), twipsToPixels(twips.y())));
 }
 

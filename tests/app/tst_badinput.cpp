@@ -205,7 +205,7 @@ private slots:
         QCOMPARE(rows(*w).count(), count);
         // Every row tried so far is measured as nothing; a playable one plays.
         if (playing)
-            QTRY_COMPARE(w->engine().CurrentIndex, int16_t(playing));
+            QTRY_COMPARE(w->engine().currentIndex(), int16_t(playing));
         for (int row = 1; row <= std::min(count, 4); ++row)
             if (row != playing)
                 QCOMPARE(rows(*w).text(row, ClipListModel::ColLength), QStringLiteral("00:00"));
@@ -240,8 +240,8 @@ private slots:
         QVERIFY(QFile::resize(path(name + ".mp3"), cutTo));
         // What had been read before the cut may still play (up to 5.4 s of the song).
         QTRY_VERIFY_WITH_TIMEOUT(heard(ToneCut) < 0.001, 6000);
-        QCOMPARE(w->engine().CurrentIndex, int16_t(1));
-        QTRY_COMPARE_WITH_TIMEOUT(w->engine().CurrentIndex, int16_t(2), 8000);
+        QCOMPARE(w->engine().currentIndex(), int16_t(1));
+        QTRY_COMPARE_WITH_TIMEOUT(w->engine().currentIndex(), int16_t(2), 8000);
         QTRY_VERIFY(heard(ToneNext) > 0.2);
         w.reset();
 

@@ -3,7 +3,7 @@
 // and the total length with its cancel.
 
 #include "cliplistview.h"
-#include "fakedecks.h"
+#include "fakedeck.h"
 #include "fixtures.h"
 #include "frmplayer.h"
 #include "memorysettingsstore.h"
@@ -40,7 +40,7 @@ private:
 
     QTemporaryDir m_config;
     MemorySettingsStore* m_store = nullptr;
-    FakeDeckBoard* m_board = nullptr;
+    volaro::testing::DeckPark* m_board = nullptr;
     frmPlayer* m_window = nullptr;
 };
 
@@ -51,7 +51,7 @@ void TestPlaylistWindow::initTestCase() {
 
 void TestPlaylistWindow::init() {
     m_store = new MemorySettingsStore;
-    m_board = new FakeDeckBoard;
+    m_board = new volaro::testing::DeckPark;
     m_window = new frmPlayer(*m_store, m_board->factory());
     m_window->Form_Load({QStringLiteral("volaro")});
     m_window->show();
@@ -99,13 +99,13 @@ void TestPlaylistWindow::editingKeepsThePlayingSong() {
     PlaybackEngine& e = m_window->engine();
     m_board->durations.insert(QStringLiteral("/music/a.mp3"), 100);
     m.setSelected(4, true);
-    e.mnuPlaySelectedItem_Click(); // "a" plays, row 4
+    e.playSelected(); // "a" plays, row 4
 
     // A drop on row 3 inserts before it, and leaves the web address in panel 2.
     m_window->ui().statusPanel2->clear();
     QVERIFY(drop({"/in/x.mp3", "/in/y.mp3"}, rowPoint(3)));
     QCOMPARE(locations(), QStringList({"e", "b", "x", "y", "d", "a", "c"}));
-    QCOMPARE(e.CurrentIndex, int16_t(6));
+    QCOMPARE(e.currentIndex(), 6);
     QCOMPARE(m_window->ui().statusPanel2->text(), QStringLiteral("https://volaro.example/ "));
     QMimeData text; // data without a file list adds nothing
     text.setText(QStringLiteral("/in/z.mp3"));
@@ -117,22 +117,22 @@ void TestPlaylistWindow::editingKeepsThePlayingSong() {
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, title);
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, title);
     QCOMPARE(locations(), QStringList({"y", "x", "e", "d", "c", "b", "a"}));
-    QCOMPARE(e.CurrentIndex, int16_t(7));
+    QCOMPARE(e.currentIndex(), 7);
 
     m.setAllSelected(false);
     for (int row : {1, 2, 7})
         m.setSelected(row, true);
     m_window->ui().mnuDeleteSelectedItem->trigger();
     QCOMPARE(locations(), QStringList({"e", "d", "c", "b"}));
-    QCOMPARE(e.CurrentIndex, int16_t(4)); // the playing row went: the one before it
+    QCOMPARE(e.currentIndex(), 4); // the playing row went: the one before it
 
     m_window->ui().mnuRandomOrder->trigger(); // and the row in play is shown selected
-    QCOMPARE(m.selectedIndexes(), QList<int>({e.CurrentIndex}));
-    QCOMPARE(m.text(e.CurrentIndex, 0), QStringLiteral("b"));
+    QCOMPARE(m.selectedIndexes(), QList<int>({e.currentIndex()}));
+    QCOMPARE(m.text(e.currentIndex(), 0), QStringLiteral("b"));
 
     m_window->ui().mnuClear->trigger();
-    QCOMPARE(e.CurrentIndex, int16_t(0));
-    QCOMPARE(e.PlayState, int16_t(1)); // the song plays on
+    QCOMPARE(e.currentIndex(), 0);
+    QCOMPARE(e.playState(), PlayState::Playing); // the song plays on
 }
 
 void TestPlaylistWindow::totLengthSortsAsText() {
@@ -163,18 +163,18 @@ void TestPlaylistWindow::totalLengthFromStoredDurations() {
     m.setText(2, 9, QStringLiteral("180"));
     m.setText(3, 9, QStringLiteral("240"));
     PlaybackEngine& e = m_window->engine();
-    e.spinCutFirst.setValue(5);
-    e.spinCutLast.setValue(10);
-    e.spinTransitionTime.setValue(8);
-    e.optTransition.setValue(type);
+    e.setCutFirst(5);
+    e.setCutLast(10);
+    e.setTransitionSeconds(8);
+    e.setTransitionType(type);
     m_board->durations.insert(QStringLiteral("/music/a.mp3"), 200);
-    e.btnPlay_Click();
+    e.play();
 
     QTest::mouseClick(m_window->ui().cmdCalculate, Qt::LeftButton);
     QCOMPARE(m_window->ui().lblDuracionTotal->text(), total);
     QCOMPARE(m_window->ui().lblCantDeTemas->text(), QStringLiteral("3"));
     QCOMPARE(m_window->ui().cmdCalculate->text(), QStringLiteral("Calculate Total"));
-    QCOMPARE(e.PlayState, int16_t(0));                        // the calculation stops playback
+    QCOMPARE(e.playState(), PlayState::Stopped);              // the calculation stops playback
     QCOMPARE(m_board->opened, QStringList({"/music/a.mp3"})); // only the play opened a file
 }
 
@@ -183,9 +183,9 @@ void TestPlaylistWindow::totalLengthMeasuresOnceAndHonoursTrims() {
     m_board->durations.insert(QStringLiteral("/music/short.mp3"), 10);
     m_board->durations.insert(QStringLiteral("/music/long.mp3"), 100);
     PlaybackEngine& e = m_window->engine();
-    e.spinCutFirst.setValue(5);
-    e.spinCutLast.setValue(10);
-    e.optTransition.setValue(2);
+    e.setCutFirst(5);
+    e.setCutLast(10);
+    e.setTransitionType(2);
     m_window->cmdCalculate_Click();
     ClipListModel& m = m_window->ui().lstClipList->clipModel();
     // The 10 s song is shorter than both trims: it counts whole.
@@ -205,7 +205,7 @@ void TestPlaylistWindow::totalLengthCancelAfterTheSecondSong() {
     addRows({"s1", "s2", "s3", "s4", "s5"});
     for (int i = 1; i <= 5; ++i)
         m_board->durations.insert(QStringLiteral("/music/s%1.mp3").arg(i), 60);
-    m_window->engine().spinTransitionTime.setValue(5);
+    m_window->engine().setTransitionSeconds(5);
     QPushButton* button = m_window->ui().cmdCalculate;
     m_board->onOpen = [&](const QString& path) {
         QCOMPARE(button->text(), QStringLiteral("Cancel Calculation"));

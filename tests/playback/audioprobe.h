@@ -12,7 +12,7 @@
 #include <cmath>
 #include <vector>
 
-namespace volaro::playback::testing {
+namespace volaro::testing {
 
 constexpr int ProbeRate = 44100;
 constexpr int ProbeWindow = ProbeRate / 30;
@@ -88,4 +88,4 @@ inline QList<double> dominantTones(const std::vector<float>& samples,
     return order;
 }
 
-} // namespace volaro::playback::testing
+} // namespace volaro::testing

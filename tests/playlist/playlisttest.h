@@ -80,3 +80,11 @@ inline bool dropOn(ClipListView& view, const QList<QUrl>& urls, const QPoint& po
     data.setUrls(urls);
     return dropOn(view, &data, pos);
 }
+
+// Appends a row with the given title and Location; false when the list refused it.
+inline bool addRow(ClipListModel& m, const QString& title, const QString& location = {}) {
+    ClipRow row;
+    row.texts[0] = title;
+    row.texts[ClipListModel::ColLocation] = location;
+    return m.insertRow(m.count() + 1, std::move(row));
+}

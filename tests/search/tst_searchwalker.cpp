@@ -114,20 +114,6 @@ private slots:
         QVERIFY(!p.matches(u"x.mp3"));
     }
 
-    void texts() {
-        QCOMPARE(SearchText::numberText(0), QStringLiteral(" 0"));
-        QCOMPARE(SearchText::counterValue(QStringLiteral(" 12")), 12);
-        QCOMPARE(SearchText::counterValue(QStringLiteral("0")), 0);
-        QCOMPARE(SearchText::counterValue(QStringLiteral("  7 files")), 7);
-        QCOMPARE(SearchText::counterValue(QStringLiteral("abc")), 0);
-        QCOMPARE(SearchText::counterValue(QString()), 0);
-        // The filesystem root is the one directory that ends with "/": no doubled separator.
-        QCOMPARE(SearchText::joinPath(QStringLiteral("/"), QStringLiteral("a.mp3")),
-                 QStringLiteral("/a.mp3"));
-        QCOMPARE(SearchText::joinPath(QStringLiteral("/Music"), QStringLiteral("a.mp3")),
-                 QStringLiteral("/Music/a.mp3"));
-    }
-
     void orderOfNamesAndDepth() {
         QTemporaryDir tmp;
         const QString root = tmp.path();

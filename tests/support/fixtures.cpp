@@ -1,5 +1,6 @@
 #include "fixtures.h"
 
+#include <QDir>
 #include <QFile>
 #include <cmath>
 #include <cstdio>
@@ -110,6 +111,11 @@ bool writeMp3(const QString& path, const Signal& s, Mp3Kind kind, int bitrate) {
 bool writeBytes(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+QString oddMediaDir() {
+    const QString dir = qEnvironmentVariable("VOLARO_TESTDATA") + QStringLiteral("/taglib");
+    return !qEnvironmentVariableIsEmpty("VOLARO_TESTDATA") && QDir(dir).exists() ? dir : QString();
 }
 
 } // namespace volaro::fixtures

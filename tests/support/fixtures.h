@@ -42,4 +42,10 @@ bool writeWavSamples(const QString& path, const std::vector<float>& samples, int
 // Writes a file of the given bytes (for corrupt or odd inputs).
 bool writeBytes(const QString& path, const QByteArray& bytes);
 
+// The shared corpus of odd real-world media (TagLib's), used where it lies; empty when a
+// checkout has none beside it, and the test then skips with SkipNoCorpus.
+QString oddMediaDir();
+inline constexpr const char* SkipNoCorpus =
+    "no odd-media corpus (../shared/testdata/taglib) beside this checkout";
+
 } // namespace volaro::fixtures

@@ -1,6 +1,7 @@
 #pragma once
 
-// The window design is in twips; on screen 15 twips make one logical pixel.
+// Every window is designed in twips; on screen 15 twips make one logical pixel, rounded
+// to the nearest pixel.
 
 #include <QRect>
 #include <cmath>

@@ -1,7 +1,7 @@
 #pragma once
 
-// Recording stand-ins for the decks and the playlist, so the engine's handlers can be
-// driven tick by tick without audio or widgets.
+// Recording decks and a recording list, so the engine (alone or inside the window) can be
+// driven tick by tick without audio. Files open when the park knows their length.
 
 #include "deck.h"
 #include "playbackengine.h"
@@ -10,19 +10,21 @@
 #include <QHash>
 #include <QList>
 #include <QMap>
-#include <QPair>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
-namespace volaro::playback::testing {
+namespace volaro::testing {
 
-class FakeDeck;
+using namespace volaro::playback;
 
 // Owns the shared record of every fake deck made by its factory.
 struct DeckPark {
     QHash<QString, int> durations; // files that open, with their length in seconds
     int16_t outputStatus = 0;      // nonzero: every open finds no output (3 or 4)
     QStringList log;               // "<serial> <call>" of every deck, in order
+    QStringList opened;            // every file opened, in order
+    std::function<void(const QString&)> onOpen;
     int made = 0;
 
     DeckFactory factory();
@@ -46,10 +48,13 @@ public:
     void setFilename(const QString& path) override { note("file " + (file = path)); }
     int16_t OpenFile() override {
         note(QStringLiteral("open"));
+        m_park.opened << file;
+        if (m_park.onOpen)
+            m_park.onOpen(file);
         duration = m_park.durations.value(file);
         if (m_park.outputStatus != 0)
             return m_park.outputStatus;
-        return m_park.durations.contains(file) ? 0 : 1;
+        return m_park.durations.contains(file) ? OpenOk : OpenNoFile;
     }
     void PlayFile() override { transport("play", true); }
     void PauseFile() override { transport("pause", false); }
@@ -83,13 +88,13 @@ inline DeckFactory DeckPark::factory() {
 
 class FakeList final : public PlaybackList {
 public:
-    explicit FakeList(QStringList paths = {})
-        : locations(std::move(paths)) {}
     int count() const override { return locations.size(); }
     QString location(int row) const override { return locations.value(row - 1); }
-    void setSubItem(int row, int column, const QString& text) override {
-        subItems[{row, column}] = text;
+    void setLengths(int row, const QString& totLength, const QString& length) override {
+        lengths[row] = totLength + QLatin1Char(' ') + length;
     }
+    int currentRow() const override { return current; }
+    void setCurrentRow(int row) override { current = row; }
     int selectedIndex() const override { return selected; }
     void clearSelection(int row) override {
         cleared << row;
@@ -97,10 +102,10 @@ public:
             selected = 0;
     }
     void showItem(int row) override { shown << (selected = row); }
-    QString subItem(int row, int column) const { return subItems.value({row, column}); }
 
     QStringList locations;
-    QMap<QPair<int, int>, QString> subItems;
+    QMap<int, QString> lengths; // "TotLength Length" by row
+    int current = 0;
     int selected = 0;
     QList<int> cleared, shown;
 };
@@ -109,36 +114,32 @@ using Songs = QList<QPair<QString, int>>; // path and length in seconds (-1: fai
 inline const Songs threeSongs{{"/m/1.mp3", 200}, {"/m/2.mp3", 180}, {"/m/3.mp3", 240}};
 
 // An engine over fake decks and a fake list, set up the way start-up leaves it: an
-// output chosen (both decks made), both faders at silence, a master level.
+// output chosen (both decks made), a master level.
 struct Rig {
     DeckPark park;
     FakeList list;
     std::unique_ptr<PlaybackEngine> engine;
 
-    explicit Rig(const Songs& songs = {}, int masterVolume = 85) {
+    explicit Rig(const Songs& songs = {}, int masterLevel = 85) {
         for (const auto& [path, seconds] : songs) {
             list.locations << path;
             if (seconds >= 0)
                 park.durations.insert(path, seconds);
         }
-        engine = std::make_unique<PlaybackEngine>(park.factory(), &list);
-        engine->cmbOutputDevices_Click(QStringLiteral("Test Output"));
-        engine->TransitionTime = 1;
-        engine->vscVolume[0].setValue(85);
-        engine->vscVolume[1].setValue(85);
-        engine->hscVolume.setValue(masterVolume);
+        engine = std::make_unique<PlaybackEngine>(park.factory(), list);
+        engine->setOutputDevice(QStringLiteral("Test Output"));
+        engine->setMasterLevel(masterLevel);
     }
 
     PlaybackEngine& e() { return *engine; }
     FakeDeck* deck(int i) const { return dynamic_cast<FakeDeck*>(engine->deck(i)); }
-    FakeDeck* incoming() const { return deck(engine->CurrentDeck); }
-    FakeDeck* outgoing() const { return deck(1 - engine->CurrentDeck); }
-    // Fader levels of the incoming and the outgoing deck.
+    FakeDeck* incoming() const { return deck(engine->currentDeck()); }
+    FakeDeck* outgoing() const { return deck(1 - engine->currentDeck()); }
+    // Levels of the incoming and the outgoing deck.
     QList<int> levels() const {
-        const int in = engine->CurrentDeck;
-        return {engine->vscVolume[in].value(), engine->vscVolume[1 - in].value()};
+        const int in = engine->currentDeck();
+        return {engine->deckLevel(in), engine->deckLevel(1 - in)};
     }
-
     // Runs transition ticks by hand until the transition closes; returns the tick count.
     int finishTransition(int limit = 1000) {
         int ticks = 0;
@@ -148,7 +149,7 @@ struct Rig {
     }
     // Play, then the first song's fade-in run to its end.
     Rig& playing() {
-        engine->btnPlay_Click();
+        engine->play();
         finishTransition();
         return *this;
     }
@@ -159,4 +160,4 @@ struct Rig {
     }
 };
 
-} // namespace volaro::playback::testing
+} // namespace volaro::testing
