@@ -26,5 +26,7 @@ cmake --build "$build" -j "$(nproc)"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1:detect_stack_use_after_return=1:intercept_strndup=0"
 export LSAN_OPTIONS="suppressions=$here/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+# The checks make the program several times slower; tests that time the window allow for it.
+export VOLARO_TEST_SLOWDOWN=3
 cd "$build"
 exec ctest --output-on-failure -j "$(nproc)" --timeout 600
