@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
         bestBare = std::min(bestBare, t.nsecsElapsed() / 1e9);
 
         t.restart();
-        LoadPlayList(list, true, view, &progress);
+        LoadPlayList(list, true, view.clipModel(), &progress);
         app.processEvents();
         bestLoad = std::min(bestLoad, t.nsecsElapsed() / 1e9);
         if (view.clipModel().count() != files ||

@@ -123,7 +123,7 @@ frmPlayer::~frmPlayer() {
 void frmPlayer::Form_Load(const QStringList& arguments) {
     // 1. The search window, hidden, at the main window's place.
     m_winSeek = std::make_unique<WinSeek>(m_settings, [this](const QString& path) {
-        OpenFile(path, false, 0, *m_ui.lstClipList, this);
+        OpenFile(path, false, 0, m_ui.lstClipList->clipModel(), this);
     });
     m_winSeek->move(frameGeometry().topLeft());
     // 2-3. Outputs, then the first one chosen (creates both decks).
@@ -143,7 +143,7 @@ void frmPlayer::Form_Load(const QStringList& arguments) {
     // 10. A file named on the command line plays at once.
     const QString path = commandLinePath(arguments);
     if (!path.isEmpty()) {
-        OpenFile(path, true, 0, *m_ui.lstClipList, this);
+        OpenFile(path, true, 0, m_ui.lstClipList->clipModel(), this);
         m_engine->play();
     }
 }
@@ -314,7 +314,7 @@ void frmPlayer::mnuOpen_Click() {
 }
 
 void frmPlayer::openChosenFile(const QString& path) {
-    OpenFile(path, false, 0, *m_ui.lstClipList, this);
+    OpenFile(path, false, 0, m_ui.lstClipList->clipModel(), this);
 }
 
 void frmPlayer::mnuSaveListAs_Click() {
@@ -331,7 +331,7 @@ void frmPlayer::mnuSaveListAs_Click() {
 }
 
 QString frmPlayer::saveListTo(const QString& path) {
-    const QString reason = SavePlayList(path, *m_ui.lstClipList);
+    const QString reason = SavePlayList(path, m_ui.lstClipList->clipModel());
     if (reason.isEmpty())
         return {};
     return QStringLiteral("The list could not be saved to %1.\n%2\nThe file was not changed.")

@@ -16,16 +16,15 @@ namespace {
 // Draws the selection from the model's flags (Qt's own selection model is not used).
 class ClipRowDelegate : public QStyledItemDelegate {
 public:
-    ClipRowDelegate(const ClipListModel* model, const ClipListView* view)
-        : QStyledItemDelegate(const_cast<ClipListView*>(view))
-        , m_model(model)
-        , m_view(view) {}
+    ClipRowDelegate(const ClipListModel* model, ClipListView* view)
+        : QStyledItemDelegate(view)
+        , m_model(model) {}
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
         QStyledItemDelegate::initStyleOption(option, index);
         const int row = index.row() + 1;
-        if (m_model->isSelected(row) || m_view->DropHighlight() == row)
+        if (m_model->isSelected(row))
             option->state |= QStyle::State_Selected;
         else
             option->state &= ~QStyle::State_Selected;
@@ -33,7 +32,6 @@ protected:
 
 private:
     const ClipListModel* m_model;
-    const ClipListView* m_view;
 };
 
 // Column widths in twips; 0 leaves the view's default width.
@@ -125,11 +123,6 @@ void ClipListView::setMultiSelect(bool on) {
 void ClipListView::EnsureVisible(int index) {
     if (index >= 1 && index <= m_model->count())
         scrollTo(m_model->index(index - 1, 0), QAbstractItemView::EnsureVisible);
-}
-
-void ClipListView::setDropHighlight(int index) {
-    m_dropHighlight = (index >= 1 && index <= m_model->count()) ? index : 0;
-    viewport()->update();
 }
 
 int ClipListView::HitTest(const QPoint& viewportPos) const {
@@ -363,7 +356,6 @@ void ClipListView::dragOverAt(const QPoint& viewportPos) {
         setMultiSelect(false);
         setSelectedItem(row);
         setMultiSelect(multi);
-        setDropHighlight(0);
     } else {
         const int selected = SelectedItem();
         if (selected)

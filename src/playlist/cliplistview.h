@@ -27,7 +27,6 @@ public:
 
     // The ten song-record columns: header texts, Tags "11000".."11009", widths from twips.
     void setupColumns();
-    QString columnTag(int column) const { return ClipListModel::headerTag(column); }
 
     // The row with the focus when it is selected, else the first selected row; 0 if none.
     int SelectedItem() const;
@@ -37,9 +36,6 @@ public:
     void setMultiSelect(bool on);
 
     void EnsureVisible(int index);
-    // Row shown as drop target, 0 for none.
-    int DropHighlight() const { return m_dropHighlight; }
-    void setDropHighlight(int index);
     // The 1-based row at a point of the viewport, 0 when none.
     int HitTest(const QPoint& viewportPos) const;
 
@@ -83,7 +79,6 @@ private:
 
     ClipListModel* m_model;
     bool m_multiSelect = true;
-    int m_dropHighlight = 0;
     int m_anchor = 0;
     QPoint m_pressPos;
     bool m_dragArmed = false;

@@ -189,11 +189,6 @@ int OpenFile(const QString& Filename, bool ClearList, int32_t InsertPos, ClipLis
     return list.count() == before ? 1 : 0;
 }
 
-int OpenFile(const QString& Filename, bool ClearList, int32_t InsertPos, ClipListView& list,
-             ListProgress* progress) {
-    return OpenFile(Filename, ClearList, InsertPos, list.clipModel(), progress);
-}
-
 ListRead LoadPlayList(const QString& Filename, bool ClearList, ClipListModel& list,
                       ListProgress* progress) {
     // Only regular files: opening a FIFO or device named like a list would block.
@@ -208,11 +203,6 @@ ListRead LoadPlayList(const QString& Filename, bool ClearList, ClipListModel& li
         list.clear(); // a bound CurrentIndex becomes 0
     return ReadPlayList(file, QFileInfo(Filename).absolutePath(),
                         listKind(Filename) == ListKind::M3u8, list, progress);
-}
-
-ListRead LoadPlayList(const QString& Filename, bool ClearList, ClipListView& list,
-                      ListProgress* progress) {
-    return LoadPlayList(Filename, ClearList, list.clipModel(), progress);
 }
 
 ListRead ReadPlayList(QIODevice& device, const QString& listFolder, bool utf8Only,
@@ -286,8 +276,4 @@ QString SavePlayList(const QString& Filename, const ClipListModel& list) {
     if (!file.commit())
         return file.errorString();
     return {};
-}
-
-QString SavePlayList(const QString& Filename, const ClipListView& list) {
-    return SavePlayList(Filename, list.clipModel());
 }

@@ -15,7 +15,6 @@
 #include <cstdint>
 
 class ClipListModel;
-class ClipListView;
 class QIODevice;
 
 // What the main window shows while a list file is read: ProgressBar1 (0..100) and the
@@ -48,8 +47,6 @@ QString GetExtension(const QString& Filename);
 // A name whose last three characters are "m3u" in any case, or ending in ".m3u8", is a list
 // file (appended at the end, InsertPos unused); any other name becomes one row at InsertPos
 // (ClearList unused). Returns how many entries were not added because the list was full.
-int OpenFile(const QString& Filename, bool ClearList, int32_t InsertPos, ClipListView& list,
-             ListProgress* progress = nullptr);
 int OpenFile(const QString& Filename, bool ClearList, int32_t InsertPos, ClipListModel& list,
              ListProgress* progress = nullptr);
 
@@ -57,8 +54,6 @@ int OpenFile(const QString& Filename, bool ClearList, int32_t InsertPos, ClipLis
 // failure; rows added before it stay. When the file cannot be opened nothing changes (the
 // list is not cleared either).
 ListRead LoadPlayList(const QString& Filename, bool ClearList, ClipListModel& list,
-                      ListProgress* progress = nullptr);
-ListRead LoadPlayList(const QString& Filename, bool ClearList, ClipListView& list,
                       ListProgress* progress = nullptr);
 // The reading itself, from any device: entries are resolved against listFolder; utf8Only
 // for .m3u8 lists.
@@ -70,4 +65,3 @@ QByteArray PlayListText(const ClipListModel& list);
 // Writes PlayListText, replacing the file atomically. Returns empty text on success,
 // otherwise why it failed (the existing file is left untouched).
 QString SavePlayList(const QString& Filename, const ClipListModel& list);
-QString SavePlayList(const QString& Filename, const ClipListView& list);

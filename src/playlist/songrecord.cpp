@@ -57,10 +57,6 @@ void AddFileToList(const QString& Filename, int32_t InsertPos, ClipListModel& De
     AddFileToList(Filename, InsertPos, DestinationList, sharedReader());
 }
 
-void AddFileToList(const QString& Filename, int32_t InsertPos, ClipListView& DestinationList) {
-    AddFileToList(Filename, InsertPos, DestinationList.clipModel(), sharedReader());
-}
-
 QString SegToMin(double Seconds) {
     if (!std::isfinite(Seconds))
         return QStringLiteral("00:00");

@@ -7,14 +7,12 @@
 #include <cstdint>
 
 class ClipListModel;
-class ClipListView;
 class TagReader;
 
 // Adds Filename as a row at InsertPos (1..count+1, 0 for the end) with its tag details.
 // Never fails loudly: an unreadable file still becomes a row titled after its name; an
 // out-of-range position or a full list adds nothing. A list bound to CurrentIndex keeps it
 // on the same song.
-void AddFileToList(const QString& Filename, int32_t InsertPos, ClipListView& DestinationList);
 void AddFileToList(const QString& Filename, int32_t InsertPos, ClipListModel& DestinationList);
 // The same with a caller-owned reader (other threads, benchmarks).
 void AddFileToList(const QString& Filename, int32_t InsertPos, ClipListModel& DestinationList,

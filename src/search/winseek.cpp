@@ -319,7 +319,7 @@ void WinSeek::cmdSearch_Click() {
         if (m_lstClipList->clipModel().count() >= ClipListModel::MaxRows)
             return false;
         try {
-            AddFileToList(path, 0, *m_lstClipList);
+            AddFileToList(path, 0, m_lstClipList->clipModel());
         } catch (const std::bad_alloc&) {
             return false;
         }

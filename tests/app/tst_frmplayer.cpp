@@ -159,7 +159,7 @@ private slots:
         w.Form_Load({QStringLiteral("volaro")});
         FrmPlayerUi& u = w.ui();
         PlaybackEngine& e = w.engine();
-        OpenFile(QStringLiteral("/m/song.mp3"), false, 0, *u.lstClipList);
+        OpenFile(QStringLiteral("/m/song.mp3"), false, 0, u.lstClipList->clipModel());
         e.play();
         const int current = e.currentDeck();
         auto* deck = static_cast<volaro::testing::FakeDeck*>(e.deck(current));

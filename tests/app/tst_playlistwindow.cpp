@@ -68,7 +68,7 @@ void TestPlaylistWindow::cleanup() {
 void TestPlaylistWindow::addRows(const QStringList& names) {
     for (const QString& n : names)
         OpenFile(QStringLiteral("/music/") + n + QStringLiteral(".mp3"), false, 0,
-                 *m_window->ui().lstClipList);
+                 m_window->ui().lstClipList->clipModel());
 }
 
 QStringList TestPlaylistWindow::locations() const {

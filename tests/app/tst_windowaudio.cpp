@@ -55,7 +55,7 @@ class TestWindowAudio : public QObject {
         auto w = std::make_unique<frmPlayer>(store);
         w->Form_Load({QStringLiteral("volaro")});
         for (const QString& s : songs)
-            OpenFile(s, false, 0, *w->ui().lstClipList);
+            OpenFile(s, false, 0, w->ui().lstClipList->clipModel());
         w->show();
         return w;
     }

@@ -73,10 +73,6 @@ private slots:
         fill(view, {"a", "b", "c", "d", "e"});
         QCOMPARE(view.HitTest(centreOf(view, 3)), 3);
         QCOMPARE(view.HitTest(belowRows(view)), 0);
-        view.setDropHighlight(2);
-        QCOMPARE(view.DropHighlight(), 2);
-        view.setDropHighlight(7);
-        QCOMPARE(view.DropHighlight(), 0);
         QWidget* vp = view.viewport();
         const auto click = [&](Qt::KeyboardModifiers mods, const QPoint& at) {
             QTest::mouseClick(vp, Qt::LeftButton, mods, at);
@@ -237,11 +233,10 @@ private slots:
                       QUrl::fromLocalFile(QString::fromUtf8("/x/twö.mp3"))});
         view.setSelectedItem(1);
         view.setSelectedItem(3);
-        // Dragging over a row selects only that row (multi-select stays on, no highlight).
+        // Dragging over a row selects only that row (multi-select stays on).
         QVERIFY(dropOn(view, &data, centreOf(view, 2)));
         QCOMPARE(view.clipModel().selectedIndexes(), QList<int>({2}));
         QVERIFY(view.MultiSelect());
-        QCOMPARE(view.DropHighlight(), 0);
         QCOMPARE(dropped.count(), 1);
         QCOMPARE(dropped.at(0).at(0).toStringList(),
                  QStringList({"/x/one.mp3", QString::fromUtf8("/x/twö.mp3")}));

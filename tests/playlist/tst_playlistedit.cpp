@@ -24,7 +24,7 @@ struct Playlist {
         view.resize(700, 400);
         view.show();
         for (const QString& n : names)
-            OpenFile("/songs/" + n + ".mp3", false, 0, view);
+            OpenFile("/songs/" + n + ".mp3", false, 0, view.clipModel());
     }
     ClipListModel& model() { return view.clipModel(); }
     QStringList titles() { return column(model()); }
@@ -115,14 +115,14 @@ private slots:
         int draws = 0;
         RandomOrder(pl.model(), [&] { return ++draws, 0.75; });
         QCOMPARE(draws, 0);
-        OpenFile("/songs/only.mp3", false, 0, pl.view);
+        OpenFile("/songs/only.mp3", false, 0, pl.model());
         pl.model().setPlayingRow(1);
         RandomOrder(pl.model(), [&] { return ++draws, 0.75; });
         QCOMPARE(draws, 1);
         QCOMPARE(pl.model().text(1, 8), QString("000001"));
         QCOMPARE(pl.model().playingRow(), 1);
         for (const char* n : {"/songs/r2.mp3", "/songs/r3.mp3", "/songs/r4.mp3"})
-            OpenFile(n, false, 0, pl.view);
+            OpenFile(n, false, 0, pl.model());
         const QList<double> sequence = {0.9, 0.1, 0.5, 0.1};
         int next = 0;
         RandomOrder(pl.model(), [&] { return sequence[next++]; });
