@@ -297,6 +297,10 @@ void frmPlayer::wireMenus() {
     connect(m_ui.mnuClear, &QAction::triggered, this, &frmPlayer::mnuClear_Click);
     connect(m_ui.mnuAbout, &QAction::triggered, this, &frmPlayer::mnuAbout_Click);
     connect(m_ui.mnuSetDefaultPlayer, &QAction::triggered, this, [] { RegisterFileTypes(); });
+    connect(m_ui.mnuLevelLoudness, &QAction::toggled, e, &PlaybackEngine::setLevelLoudness);
+    connect(e, &PlaybackEngine::levelLoudnessChanged, m_ui.mnuLevelLoudness, &QAction::setChecked);
+    connect(m_ui.mnuSkipSilence, &QAction::toggled, e, &PlaybackEngine::setSkipSilence);
+    connect(e, &PlaybackEngine::skipSilenceChanged, m_ui.mnuSkipSilence, &QAction::setChecked);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -23,6 +23,7 @@
 // commands never block and never run concurrently with each other.
 
 #include "deck.h"
+#include "songanalysis.h"
 
 #include <QObject>
 #include <QSet>
@@ -90,6 +91,12 @@ public:
     bool setCutLast(int64_t seconds);
     bool shuffle() const { return m_shuffle; }
     void setShuffle(bool on);
+    // Level Song Loudness and Skip Silence shape the songs whose analysis is known when
+    // they load; a song keeps its level and its points until it ends.
+    bool levelLoudness() const { return m_levelLoudness; }
+    void setLevelLoudness(bool on);
+    bool skipSilence() const { return m_skipSilence; }
+    void setSkipSilence(bool on);
 
     // --- State ------------------------------------------------------------------------
     PlayState playState() const { return m_playState; }
@@ -153,6 +160,8 @@ signals:
     void cutFirstChanged(int seconds);
     void cutLastChanged(int seconds);
     void shuffleChanged(bool on);
+    void levelLoudnessChanged(bool on);
+    void skipSilenceChanged(bool on);
     void positionChanged(int value, int maximum); // the slider, whoever moved it
 
     void statusTextChanged(const QString& text);               // lblStatus
@@ -196,6 +205,8 @@ private:
     int m_cutFirst = 0;
     int m_cutLast = 0;
     bool m_shuffle = false;
+    bool m_levelLoudness = false;
+    bool m_skipSilence = false;
 
     PlayState m_playState = PlayState::Stopped;
     int m_currentDeck = 0; // deck of the current (incoming) song
