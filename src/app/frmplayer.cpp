@@ -79,6 +79,7 @@ frmPlayer::frmPlayer(SettingsStore& settings, DeckFactory factory, QWidget* pare
     , m_settings(settings) {
     m_ui.setupUi(this);
     centralWidget()->installEventFilter(this);
+    m_analysis = std::make_unique<AnalysisFeed>(m_ui.lstClipList->clipModel());
     m_listAdapter = std::make_unique<ClipListPlaybackList>(*m_ui.lstClipList);
     m_engine = std::make_unique<PlaybackEngine>(std::move(factory), *m_listAdapter);
     m_engine->setRandomSource([this] {
