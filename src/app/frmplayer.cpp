@@ -82,6 +82,7 @@ frmPlayer::frmPlayer(SettingsStore& settings, DeckFactory factory, QWidget* pare
     m_analysis = std::make_unique<AnalysisFeed>(m_ui.lstClipList->clipModel());
     m_listAdapter = std::make_unique<ClipListPlaybackList>(*m_ui.lstClipList);
     m_engine = std::make_unique<PlaybackEngine>(std::move(factory), *m_listAdapter);
+    m_engine->setSoundLookup([this](const QString& path) { return m_analysis->known(path); });
     m_engine->setRandomSource([this] {
         m_random.RandomizeFromClock();
         return m_random.Rnd();

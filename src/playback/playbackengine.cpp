@@ -347,9 +347,12 @@ int16_t PlaybackEngine::LoadSongOnDeck() {
     if (currentIndex() < 1 || currentIndex() > count)
         setCurrentIndex(1);
     const int row = currentIndex();
+    const QString path = m_list.location(row);
     int16_t status = Deck::OpenNoOutput; // no deck: nothing can sound
     if (d) {
-        d->setFilename(m_list.location(row));
+        d->setFilename(path);
+        const auto sound = m_levelLoudness && m_sound ? m_sound(path) : std::nullopt;
+        d->setSongGain(sound ? deck::levelGain(*sound) : 0);
         status = d->OpenFile();
     }
 

@@ -97,6 +97,10 @@ public:
     void setLevelLoudness(bool on);
     bool skipSilence() const { return m_skipSilence; }
     void setSkipSilence(bool on);
+    // What is known of a song's sound at this moment (nothing while it waits for its
+    // analysis); must not wait. By default nothing is ever known.
+    using SoundLookup = std::function<std::optional<deck::SongAnalysis>(const QString& path)>;
+    void setSoundLookup(SoundLookup lookup) { m_sound = std::move(lookup); }
 
     // --- State ------------------------------------------------------------------------
     PlayState playState() const { return m_playState; }
@@ -194,6 +198,7 @@ private:
     DeckFactory m_factory;
     PlaybackList& m_list;
     std::function<double()> m_random;
+    SoundLookup m_sound;
     std::array<std::unique_ptr<Deck>, 2> m_decks;
     QString m_outputDevice;
     PlaybackDisplay m_display;
