@@ -385,7 +385,9 @@ void frmPlayer::cmdCalculate_Click() {
     m_engine->stop();
     setTotalsRunning(true);
     const PlaybackEngine& e = *m_engine;
-    m_total->run({e.cutFirst(), e.cutLast(), e.transitionSeconds(), e.transitionType()});
+    m_total->run(
+        {[&e](const QString& path, int32_t duration) { return e.spanOf(path, duration).length(); },
+         e.transitionSeconds(), e.transitionType()});
     setTotalsRunning(false);
 }
 

@@ -147,6 +147,12 @@ void PlaybackEngine::setSkipSilence(bool on) {
         emit skipSilenceChanged(on);
 }
 
+deck::SongSpan PlaybackEngine::spanOf(const QString& path, int32_t duration) const {
+    const auto sound = m_skipSilence && m_sound ? m_sound(path) : std::nullopt;
+    return sound ? deck::songSpan(duration, m_cutFirst, m_cutLast, *sound)
+                 : deck::songSpan(duration, m_cutFirst, m_cutLast);
+}
+
 // --- State -------------------------------------------------------------------------
 
 int PlaybackEngine::currentIndex() const {
@@ -357,7 +363,7 @@ int16_t PlaybackEngine::LoadSongOnDeck() {
     }
 
     const int32_t duration = d ? d->Duration() : 0;
-    const PlayableSpan span = playableSpan(duration, m_cutFirst, m_cutLast);
+    const deck::SongSpan span = spanOf(path, duration);
     m_songStart = span.start;
     m_songEnd = span.end;
     m_list.setLengths(row, QString::number(duration), SegToMin(span.length()));

@@ -101,6 +101,9 @@ public:
     // analysis); must not wait. By default nothing is ever known.
     using SoundLookup = std::function<std::optional<deck::SongAnalysis>(const QString& path)>;
     void setSoundLookup(SoundLookup lookup) { m_sound = std::move(lookup); }
+    // Start and end point of a song of `duration` seconds: the trims, and with Skip Silence
+    // the sound's own ends once known. Every song load and the total length count with it.
+    deck::SongSpan spanOf(const QString& path, int32_t duration) const;
 
     // --- State ------------------------------------------------------------------------
     PlayState playState() const { return m_playState; }
