@@ -28,7 +28,6 @@ public:
     std::optional<volaro::deck::SongAnalysis> known(const QString& path) const {
         return m_analyser.known(path);
     }
-    volaro::deck::SongAnalyser& analyser() { return m_analyser; }
 
 private:
     void feed();

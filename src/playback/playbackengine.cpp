@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <utility>
 
 namespace volaro::playback {
 
@@ -135,16 +134,6 @@ void PlaybackEngine::setShuffle(bool on) {
         return;
     m_shuffle = on;
     emit shuffleChanged(on);
-}
-
-void PlaybackEngine::setLevelLoudness(bool on) {
-    if (std::exchange(m_levelLoudness, on) != on)
-        emit levelLoudnessChanged(on);
-}
-
-void PlaybackEngine::setSkipSilence(bool on) {
-    if (std::exchange(m_skipSilence, on) != on)
-        emit skipSilenceChanged(on);
 }
 
 deck::SongSpan PlaybackEngine::spanOf(const QString& path, int32_t duration) const {

@@ -34,6 +34,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace volaro::playback {
 
@@ -94,9 +95,15 @@ public:
     // Level Song Loudness and Skip Silence shape the songs whose analysis is known when
     // they load; a song keeps its level and its points until it ends.
     bool levelLoudness() const { return m_levelLoudness; }
-    void setLevelLoudness(bool on);
+    void setLevelLoudness(bool on) {
+        if (std::exchange(m_levelLoudness, on) != on)
+            emit levelLoudnessChanged(on);
+    }
     bool skipSilence() const { return m_skipSilence; }
-    void setSkipSilence(bool on);
+    void setSkipSilence(bool on) {
+        if (std::exchange(m_skipSilence, on) != on)
+            emit skipSilenceChanged(on);
+    }
     // What is known of a song's sound at this moment (nothing while it waits for its
     // analysis); must not wait. By default nothing is ever known.
     using SoundLookup = std::function<std::optional<deck::SongAnalysis>(const QString& path)>;
