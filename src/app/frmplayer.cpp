@@ -79,8 +79,10 @@ frmPlayer::frmPlayer(SettingsStore& settings, DeckFactory factory, QWidget* pare
     , m_settings(settings) {
     m_ui.setupUi(this);
     centralWidget()->installEventFilter(this);
+    m_analysis = std::make_unique<AnalysisFeed>(m_ui.lstClipList->clipModel());
     m_listAdapter = std::make_unique<ClipListPlaybackList>(*m_ui.lstClipList);
     m_engine = std::make_unique<PlaybackEngine>(std::move(factory), *m_listAdapter);
+    m_engine->setSoundLookup([this](const QString& path) { return m_analysis->known(path); });
     m_engine->setRandomSource([this] {
         m_random.RandomizeFromClock();
         return m_random.Rnd();
@@ -297,6 +299,10 @@ void frmPlayer::wireMenus() {
     connect(m_ui.mnuClear, &QAction::triggered, this, &frmPlayer::mnuClear_Click);
     connect(m_ui.mnuAbout, &QAction::triggered, this, &frmPlayer::mnuAbout_Click);
     connect(m_ui.mnuSetDefaultPlayer, &QAction::triggered, this, [] { RegisterFileTypes(); });
+    connect(m_ui.mnuLevelLoudness, &QAction::toggled, e, &PlaybackEngine::setLevelLoudness);
+    connect(e, &PlaybackEngine::levelLoudnessChanged, m_ui.mnuLevelLoudness, &QAction::setChecked);
+    connect(m_ui.mnuSkipSilence, &QAction::toggled, e, &PlaybackEngine::setSkipSilence);
+    connect(e, &PlaybackEngine::skipSilenceChanged, m_ui.mnuSkipSilence, &QAction::setChecked);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -379,7 +385,9 @@ void frmPlayer::cmdCalculate_Click() {
     m_engine->stop();
     setTotalsRunning(true);
     const PlaybackEngine& e = *m_engine;
-    m_total->run({e.cutFirst(), e.cutLast(), e.transitionSeconds(), e.transitionType()});
+    m_total->run(
+        {[&e](const QString& path, int32_t duration) { return e.spanOf(path, duration).length(); },
+         e.transitionSeconds(), e.transitionType()});
     setTotalsRunning(false);
 }
 

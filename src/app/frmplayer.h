@@ -11,6 +11,7 @@
 //
 // Threading: GUI thread only.
 
+#include "analysisfeed.h"
 #include "frmplayerui.h"
 #include "playbackengine.h"
 #include "playlistedit.h"
@@ -67,6 +68,7 @@ public:
     int panelHeightTwips() const { return m_panelHeightTwips; }
     volaro::playback::PlaybackEngine& engine() { return *m_engine; }
     FrmPlayerUi& ui() { return m_ui; }
+    AnalysisFeed& analysis() { return *m_analysis; }
     WinSeek* searchWindow() const { return m_winSeek.get(); }
 
     int16_t ShowOptions = 1;
@@ -109,6 +111,7 @@ private:
 
     SettingsStore& m_settings;
     FrmPlayerUi m_ui;
+    std::unique_ptr<AnalysisFeed> m_analysis; // outlives the engine, which asks it
     std::unique_ptr<volaro::playback::PlaybackList> m_listAdapter;
     std::unique_ptr<volaro::playback::PlaybackEngine> m_engine;
     std::unique_ptr<WinSeek> m_winSeek; // created hidden at start-up, deleted at shutdown

@@ -47,6 +47,21 @@ const StoredNumber StoredNumbers[] = {
      }},
     {"BasicAudio", "Volume", 64, [](const frmPlayer& w) { return engineOf(w).masterLevel(); },
      [](frmPlayer& w, int64_t v) { return w.engine().setMasterLevel(v); }},
+    {"Extras", "LevelLoudness", 0,
+     [](const frmPlayer& w) { return int(engineOf(w).levelLoudness()); },
+     [](frmPlayer& w, int64_t v) {
+         if (v != 0 && v != 1)
+             return false;
+         w.engine().setLevelLoudness(v == 1);
+         return true;
+     }},
+    {"Extras", "SkipSilence", 0, [](const frmPlayer& w) { return int(engineOf(w).skipSilence()); },
+     [](frmPlayer& w, int64_t v) {
+         if (v != 0 && v != 1)
+             return false;
+         w.engine().setSkipSilence(v == 1);
+         return true;
+     }},
     {"ShowOptions", "ShowOptions", 1, [](const frmPlayer& w) { return int(w.ShowOptions); },
      [](frmPlayer& w, int64_t v) {
          if (v != 0 && v != 1)

@@ -267,6 +267,11 @@ void FrmPlayerUi::setupUi(QMainWindow* window) {
     mnuClear = mnuList->addAction(QStringLiteral("Clear List"));
     mnuOptions = mb->addMenu(QStringLiteral("&Options"));
     mnuSetDefaultPlayer = mnuOptions->addAction(QStringLiteral("Set Volaro as Default Player"));
+    mnuOptions->addSeparator();
+    mnuLevelLoudness = mnuOptions->addAction(QStringLiteral("Level Song Loudness"));
+    mnuSkipSilence = mnuOptions->addAction(QStringLiteral("Skip Silence"));
+    for (QAction* a : {mnuLevelLoudness, mnuSkipSilence})
+        a->setCheckable(true);
     mnuAbout = mb->addAction(QStringLiteral("&About"));
 
     // Screen readers name controls by their text; the picture buttons have none.

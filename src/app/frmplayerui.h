@@ -96,6 +96,8 @@ struct FrmPlayerUi {
     QAction* mnuClear = nullptr;
     QMenu* mnuOptions = nullptr;
     QAction* mnuSetDefaultPlayer = nullptr;
+    QAction* mnuLevelLoudness = nullptr;
+    QAction* mnuSkipSilence = nullptr;
     QAction* mnuAbout = nullptr;
 
     void setupUi(QMainWindow* window);

@@ -27,13 +27,13 @@ double TotalLength::run(const TotalLengthSettings& s) {
             m_list.text(i, ClipListModel::ColTotLength).trimmed().toDouble(&known);
         known = known && std::isfinite(stored) && std::fabs(stored) < 2147483647.0;
         auto duration = static_cast<int32_t>(known ? std::nearbyint(stored) : 0);
+        const QString path = m_list.text(i, ClipListModel::ColLocation);
         if (!known) {
-            duration = m_measure(m_list.text(i, ClipListModel::ColLocation));
+            duration = m_measure(path);
             m_list.setText(i, ClipListModel::ColTotLength, QString::number(duration));
-            m_list.setText(i, ClipListModel::ColLength,
-                           SegToMin(PlayableLength(duration, s.CutFirst, s.CutLast)));
+            m_list.setText(i, ClipListModel::ColLength, SegToMin(s.Playable(path, duration)));
         }
-        total += PlayableLength(duration, s.CutFirst, s.CutLast);
+        total += s.Playable(path, duration);
         done = i;
         m_show(SegToMin(total), done);
         m_pump();

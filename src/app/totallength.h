@@ -19,8 +19,8 @@
 class ClipListModel;
 
 struct TotalLengthSettings {
-    int32_t CutFirst = 0;
-    int32_t CutLast = 0;
+    // The playable length of the song at a path, given its duration (the engine's points).
+    std::function<int32_t(const QString& path, int32_t duration)> Playable;
     int32_t TransitionTime = 0;
     volaro::playback::TransitionType TransitionType =
         volaro::playback::TransitionType::CrossDissolve;

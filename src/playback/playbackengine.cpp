@@ -136,6 +136,12 @@ void PlaybackEngine::setShuffle(bool on) {
     emit shuffleChanged(on);
 }
 
+deck::SongSpan PlaybackEngine::spanOf(const QString& path, int32_t duration) const {
+    const auto sound = m_skipSilence && m_sound ? m_sound(path) : std::nullopt;
+    return sound ? deck::songSpan(duration, m_cutFirst, m_cutLast, *sound)
+                 : deck::songSpan(duration, m_cutFirst, m_cutLast);
+}
+
 // --- State -------------------------------------------------------------------------
 
 int PlaybackEngine::currentIndex() const {
@@ -336,14 +342,17 @@ int16_t PlaybackEngine::LoadSongOnDeck() {
     if (currentIndex() < 1 || currentIndex() > count)
         setCurrentIndex(1);
     const int row = currentIndex();
+    const QString path = m_list.location(row);
     int16_t status = Deck::OpenNoOutput; // no deck: nothing can sound
     if (d) {
-        d->setFilename(m_list.location(row));
+        d->setFilename(path);
+        const auto sound = m_levelLoudness && m_sound ? m_sound(path) : std::nullopt;
+        d->setSongGain(sound ? deck::levelGain(*sound) : 0);
         status = d->OpenFile();
     }
 
     const int32_t duration = d ? d->Duration() : 0;
-    const PlayableSpan span = playableSpan(duration, m_cutFirst, m_cutLast);
+    const deck::SongSpan span = spanOf(path, duration);
     m_songStart = span.start;
     m_songEnd = span.end;
     m_list.setLengths(row, QString::number(duration), SegToMin(span.length()));

@@ -23,6 +23,7 @@
 // commands never block and never run concurrently with each other.
 
 #include "deck.h"
+#include "songanalysis.h"
 
 #include <QObject>
 #include <QSet>
@@ -33,6 +34,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace volaro::playback {
 
@@ -90,6 +92,25 @@ public:
     bool setCutLast(int64_t seconds);
     bool shuffle() const { return m_shuffle; }
     void setShuffle(bool on);
+    // Level Song Loudness and Skip Silence shape the songs whose analysis is known when
+    // they load; a song keeps its level and its points until it ends.
+    bool levelLoudness() const { return m_levelLoudness; }
+    void setLevelLoudness(bool on) {
+        if (std::exchange(m_levelLoudness, on) != on)
+            emit levelLoudnessChanged(on);
+    }
+    bool skipSilence() const { return m_skipSilence; }
+    void setSkipSilence(bool on) {
+        if (std::exchange(m_skipSilence, on) != on)
+            emit skipSilenceChanged(on);
+    }
+    // What is known of a song's sound at this moment (nothing while it waits for its
+    // analysis); must not wait. By default nothing is ever known.
+    using SoundLookup = std::function<std::optional<deck::SongAnalysis>(const QString& path)>;
+    void setSoundLookup(SoundLookup lookup) { m_sound = std::move(lookup); }
+    // Start and end point of a song of `duration` seconds: the trims, and with Skip Silence
+    // the sound's own ends once known. Every song load and the total length count with it.
+    deck::SongSpan spanOf(const QString& path, int32_t duration) const;
 
     // --- State ------------------------------------------------------------------------
     PlayState playState() const { return m_playState; }
@@ -153,6 +174,8 @@ signals:
     void cutFirstChanged(int seconds);
     void cutLastChanged(int seconds);
     void shuffleChanged(bool on);
+    void levelLoudnessChanged(bool on);
+    void skipSilenceChanged(bool on);
     void positionChanged(int value, int maximum); // the slider, whoever moved it
 
     void statusTextChanged(const QString& text);               // lblStatus
@@ -185,6 +208,7 @@ private:
     DeckFactory m_factory;
     PlaybackList& m_list;
     std::function<double()> m_random;
+    SoundLookup m_sound;
     std::array<std::unique_ptr<Deck>, 2> m_decks;
     QString m_outputDevice;
     PlaybackDisplay m_display;
@@ -196,6 +220,8 @@ private:
     int m_cutFirst = 0;
     int m_cutLast = 0;
     bool m_shuffle = false;
+    bool m_levelLoudness = false;
+    bool m_skipSilence = false;
 
     PlayState m_playState = PlayState::Stopped;
     int m_currentDeck = 0; // deck of the current (incoming) song

@@ -45,6 +45,9 @@ int32_t PlayerDeck::Duration() {
 void PlayerDeck::setVolume(int32_t hundredthsDb) {
     m_player->setVolume(hundredthsDb);
 }
+void PlayerDeck::setSongGain(int32_t hundredthsDb) {
+    m_player->setSongGain(hundredthsDb);
+}
 bool PlayerDeck::outputLost() {
     return m_player->outputLost();
 }

@@ -66,16 +66,3 @@ QString SegToMin(double Seconds) {
     const long long rest = static_cast<long long>(std::trunc(Seconds - minutes * 60.0));
     return twoDigits(minutes) + QLatin1Char(':') + twoDigits(rest);
 }
-
-PlayableSpan playableSpan(int64_t Duration, int64_t CutFirst, int64_t CutLast) {
-    int64_t start = CutFirst;
-    int64_t end = Duration - CutLast;
-    if (start >= end) {
-        start = 0;
-        end = Duration;
-    }
-    const auto fits = [](int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; };
-    if (!fits(start) || !fits(end) || !fits(end - start))
-        return {};
-    return {static_cast<int32_t>(start), static_cast<int32_t>(end)};
-}

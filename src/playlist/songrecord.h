@@ -25,16 +25,3 @@ QString TitleFromFilename(const QString& Filename);
 
 // Seconds as "mm:ss" (minutes may grow past two digits; no hours), each part truncated.
 QString SegToMin(double Seconds);
-
-// The part of a song that plays: from CutFirst to Duration - CutLast, or the whole song
-// when the trims leave nothing. Every song load and the total length use this one rule;
-// a span that does not fit 32 bits plays nothing.
-struct PlayableSpan {
-    int32_t start = 0;
-    int32_t end = 0;
-    int32_t length() const { return end - start; }
-};
-PlayableSpan playableSpan(int64_t Duration, int64_t CutFirst, int64_t CutLast);
-inline int32_t PlayableLength(int32_t Duration, int32_t CutFirst, int32_t CutLast) {
-    return playableSpan(Duration, CutFirst, CutLast).length();
-}

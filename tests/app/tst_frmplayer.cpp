@@ -23,17 +23,17 @@ using Values = QMap<QString, QString>;
 QStringList engineValues(frmPlayer& w) {
     const PlaybackEngine& e = w.engine();
     QStringList out;
-    for (int v :
-         {e.transitionSeconds(), static_cast<int>(e.transitionType()), e.cutFirst(), e.cutLast(),
-          static_cast<int>(e.shuffle()), e.masterLevel(), static_cast<int>(w.ShowOptions)})
+    for (int v : {e.transitionSeconds(), static_cast<int>(e.transitionType()), e.cutFirst(),
+                  e.cutLast(), static_cast<int>(e.shuffle()), e.masterLevel(),
+                  int(e.levelLoudness()), int(e.skipSilence()), static_cast<int>(w.ShowOptions)})
         out << QString::number(v);
     return out;
 }
 
-const QStringList NumberKeys{"Transitions/TransitionTime", "Transitions/TransitionType",
-                             "Trimming/CutFirst",          "Trimming/CutLast",
-                             "RandomPlayback/rnd",         "BasicAudio/Volume",
-                             "ShowOptions/ShowOptions"};
+const QStringList NumberKeys{
+    "Transitions/TransitionTime", "Transitions/TransitionType", "Trimming/CutFirst",
+    "Trimming/CutLast",           "RandomPlayback/rnd",         "BasicAudio/Volume",
+    "Extras/LevelLoudness",       "Extras/SkipSilence",         "ShowOptions/ShowOptions"};
 
 } // namespace
 
@@ -44,22 +44,23 @@ private slots:
     void settingsAreRestoredAndHealed_data() {
         QTest::addColumn<Values>("stored");
         QTest::addColumn<QStringList>("restored"); // as engineValues lists them
-        QTest::newRow("first run") << Values{} << QStringList{"1", "0", "0", "0", "0", "64", "1"};
+        QTest::newRow("first run")
+            << Values{} << QStringList{"1", "0", "0", "0", "0", "64", "0", "0", "1"};
         QTest::newRow("stored")
             << Values{{"Transitions/TransitionTime", "8"}, {"Transitions/TransitionType", "3"},
                       {"Trimming/CutFirst", "5"},          {"Trimming/CutLast", "10"},
                       {"RandomPlayback/rnd", "1"},         {"BasicAudio/Volume", "60.5"},
+                      {"Extras/LevelLoudness", "1"},       {"Extras/SkipSilence", "1"},
                       {"ShowOptions/ShowOptions", "0"}}
-            << QStringList{"8", "3", "5", "10", "1", "60", "0"}; // 60.5: half to even
+            << QStringList{"8", "3", "5", "10", "1", "60", "1", "1", "0"}; // 60.5: half to even
         // Values the controls refuse give the defaults.
-        QTest::newRow("refused") << Values{{"Transitions/TransitionTime", "-3"},
-                                           {"Transitions/TransitionType", "7"},
-                                           {"Trimming/CutFirst", "500"},
-                                           {"Trimming/CutLast", "abc"},
-                                           {"RandomPlayback/rnd", "2"},
-                                           {"BasicAudio/Volume", "200"},
-                                           {"ShowOptions/ShowOptions", "x"}}
-                                 << QStringList{"1", "0", "0", "0", "0", "64", "1"};
+        QTest::newRow("refused")
+            << Values{{"Transitions/TransitionTime", "-3"}, {"Transitions/TransitionType", "7"},
+                      {"Trimming/CutFirst", "500"},         {"Trimming/CutLast", "abc"},
+                      {"RandomPlayback/rnd", "2"},          {"BasicAudio/Volume", "200"},
+                      {"Extras/LevelLoudness", "2"},        {"Extras/SkipSilence", "true"},
+                      {"ShowOptions/ShowOptions", "x"}}
+            << QStringList{"1", "0", "0", "0", "0", "64", "0", "0", "1"};
     }
 
     void settingsAreRestoredAndHealed() {
@@ -79,7 +80,9 @@ private slots:
         QCOMPARE(u.lblCutLast->text(), restored[3]);
         QCOMPARE(u.chkRndPlay->isChecked(), restored[4] == "1");
         QCOMPARE(u.hscVolume->value(), restored[5].toInt());
-        QCOMPARE(u.cmdShowOptions->text(), restored[6] == "1" ? QStringLiteral("Hide Options")
+        QCOMPARE(u.mnuLevelLoudness->isChecked(), restored[6] == "1");
+        QCOMPARE(u.mnuSkipSilence->isChecked(), restored[7] == "1");
+        QCOMPARE(u.cmdShowOptions->text(), restored[8] == "1" ? QStringLiteral("Hide Options")
                                                               : QStringLiteral("Show Options"));
         QCOMPARE(u.lblStatus->text(), QStringLiteral("Stop"));
         QCOMPARE(u.statusPanel2->text(), QStringLiteral("https://volaro.example/ "));
@@ -111,9 +114,9 @@ private slots:
         w.setGeometryTwips(3000, 600, 7500);
         w.SaveSettings();
         QStringList withPlace = NumberKeys;
-        withPlace.insert(6, "Window/Height");
-        withPlace.insert(6, "Window/Left");
-        withPlace.insert(6, "Window/Top");
+        withPlace.insert(8, "Window/Height");
+        withPlace.insert(8, "Window/Left");
+        withPlace.insert(8, "Window/Top");
         QCOMPARE(store.writes, withPlace);
         QCOMPARE(store.values.value("Window/Top"), QStringLiteral("3000"));
         QCOMPARE(store.values.value("Window/Height"), QStringLiteral("7500"));

@@ -7,8 +7,11 @@
 #include "frmplayer.h"
 #include "memorysettingsstore.h"
 #include "playlistfile.h"
+#include "songanalysis.h"
+#include "transitionbutton.h"
 
 #include <QDir>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -141,6 +144,96 @@ private slots:
             QVERIFY2(start > last, qPrintable(QString("%1 Hz at %2").arg(t).arg(start)));
             last = start;
         }
+    }
+
+    // One list heard with both extras off, then on (through the menu): two pink noises
+    // 20 LU apart reach -18 LUFS, a -6 dBFS tone too quiet for its peak is raised only to
+    // the -1 dBFS ceiling, and a song's 2 s of leading and 3 s of trailing silence are
+    // skipped, so the next song comes 3 s sooner after its music starts.
+    void levelledAndSilenceSkipped() {
+        using namespace volaro::fixtures;
+        QStringList songs;
+        std::vector<double> loudness; // of the noises, as the analysis measures them
+        for (double lufs : {-10.0, -30.0}) {
+            QRandomGenerator random(7); // pink by Paul Kellet's filter
+            std::vector<float> s(4 * Rate * 2);
+            double b0 = 0, b1 = 0, b2 = 0;
+            for (float& v : s) {
+                const double w = random.generateDouble() * 2 - 1;
+                b0 = 0.99765 * b0 + w * 0.0990460;
+                b1 = 0.96300 * b1 + w * 0.2965164;
+                b2 = 0.57000 * b2 + w * 1.0526913;
+                v = float(
+                    std::clamp((b0 + b1 + b2 + w * 0.1848) * 0.124 * std::pow(10, (lufs + 10) / 20),
+                               -1.0, 1.0));
+            }
+            songs << m_dir.filePath(QString("pink%1.wav").arg(-lufs));
+            QVERIFY(writeWavSamples(songs.last(), s, Rate, 2));
+            loudness.push_back(volaro::deck::analyseSong(songs.last()).loudness);
+            QVERIFY2(std::abs(loudness.back() - lufs) < 1,
+                     qPrintable(QString::number(loudness.back())));
+        }
+        songs << tone("low.wav", 10, 4); // K-weighting all but hides 10 Hz
+        std::vector<float> gaps(2 * Rate * 2, 0.f);
+        Signal music;
+        music.frequency = ToneA;
+        music.seconds = 5;
+        const auto a = render(music);
+        gaps.insert(gaps.end(), a.begin(), a.end());
+        gaps.resize(gaps.size() + 3 * Rate * 2, 0.f);
+        songs << m_dir.filePath("gaps.wav") << tone("b.wav", ToneB, 3);
+        QVERIFY(writeWavSamples(songs[3], gaps, Rate, 2));
+
+        struct Heard {
+            double noise[2]; // dB
+            double peak;
+            double gap; // seconds from the music of "gaps" to the next song
+        };
+        const auto hear = [&](bool extras) {
+            Heard h{};
+            MemorySettingsStore store;
+            auto w = window(store, songs);
+            QTest::mouseClick(w->ui().optTransition[4], Qt::LeftButton); // Cut: sharp edges
+            if (extras) {
+                w->ui().mnuLevelLoudness->trigger();
+                w->ui().mnuSkipSilence->trigger();
+            }
+            for (const QString& s : songs) // known before they load, or they play as they are
+                if (!QTest::qWaitFor([&] { return w->analysis().known(s).has_value(); }, 30000))
+                    return h;
+            QList<int64_t> starts;
+            connect(&w->engine(), &volaro::playback::PlaybackEngine::songStarted, w.get(),
+                    [&](int) { starts << m_capture->frames(); });
+            m_capture = std::make_unique<DiskCapture>(DiskCapture::pathFromEnvironment());
+            QTest::mouseClick(w->ui().btnPlay, Qt::LeftButton);
+            if (!QTest::qWaitFor([&] { return starts.size() == songs.size(); }, 60000))
+                return h;
+            listen(1.5);
+            // The middle of each 4-second song: its start plus 1.0 .. 2.4 s.
+            const auto middle = [&](int i) {
+                return m_capture->read(starts[i] + Rate, Rate * 7 / 5);
+            };
+            for (int i : {0, 1})
+                h.noise[i] = decibels(rms(middle(i), 2, 0), 1);
+            for (size_t k = 0; k < middle(2).size(); k += 2)
+                h.peak = std::max(h.peak, double(std::abs(middle(2)[k])));
+            const auto tail = m_capture->read(starts[3], m_capture->frames() - starts[3]);
+            h.gap = double(toneStart(tail, 2, 0, Rate, ToneB, 0.05) -
+                           toneStart(tail, 2, 0, Rate, ToneA, 0.05)) /
+                    Rate;
+            return h;
+        };
+        const Heard off = hear(false);
+        const Heard on = hear(true);
+        QVERIFY2(off.noise[0] - off.noise[1] > 19, qPrintable(QString::number(off.noise[1])));
+        for (int i : {0, 1}) // what each noise gained brings it to the target
+            QVERIFY2(std::abs(loudness[i] + on.noise[i] - off.noise[i] + 18) < 1,
+                     qPrintable(QString("%1 %2").arg(on.noise[i]).arg(off.noise[i])));
+        QVERIFY2(std::abs(off.peak - 0.5) < 0.01, qPrintable(QString::number(off.peak)));
+        QVERIFY2(on.peak > 0.87 && on.peak <= std::pow(10, -1.0 / 20),
+                 qPrintable(QString::number(on.peak)));
+        QVERIFY2(std::abs(off.gap - on.gap - 3) < 0.3,
+                 qPrintable(QString("%1 %2").arg(off.gap).arg(on.gap)));
     }
 };
 

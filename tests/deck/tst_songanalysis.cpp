@@ -177,6 +177,8 @@ private slots:
         // Skip silence moves both points onto the music; the larger trim still wins.
         QCOMPARE(songSpan(10, 0, 0, a), (SongSpan{2, 7}));
         QCOMPARE(songSpan(10, 0, 0), (SongSpan{0, 10}));
+        QCOMPARE(songSpan(15, 5, 10), (SongSpan{0, 15})); // trims leave nothing: all plays
+        QCOMPARE(songSpan(16, 5, 10), (SongSpan{5, 6}));
         QCOMPARE(songSpan(10, 3, 1, a), (SongSpan{3, 7}));
         QCOMPARE(songSpan(10, 1, 4, a), (SongSpan{2, 6}));
         QCOMPARE(songSpan(10, 6, 0, a), (SongSpan{6, 7}));

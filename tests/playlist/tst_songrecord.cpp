@@ -229,14 +229,6 @@ private slots:
         QFETCH(QString, text);
         QCOMPARE(SegToMin(seconds), text);
     }
-
-    void playableLength() {
-        QCOMPARE(PlayableLength(200, 5, 10), 185);
-        QCOMPARE(PlayableLength(10, 5, 10), 10); // start not before end: the whole song
-        QCOMPARE(PlayableLength(15, 5, 10), 15);
-        QCOMPARE(PlayableLength(16, 5, 10), 1);
-        QCOMPARE(PlayableLength(0, 0, 0), 0);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestSongRecord)

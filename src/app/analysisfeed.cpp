@@ -1,0 +1,33 @@
+#include "analysisfeed.h"
+
+#include "cliplistmodel.h"
+
+#include <QStringList>
+#include <algorithm>
+
+AnalysisFeed::AnalysisFeed(ClipListModel& list, const QString& cacheDirectory, QObject* parent)
+    : QObject(parent)
+    , m_list(list)
+    , m_analyser(cacheDirectory) {
+    // Long enough to take a whole list file or drop as one change, short next to a song.
+    m_gather.setSingleShot(true);
+    m_gather.setInterval(200);
+    connect(&m_gather, &QTimer::timeout, this, &AnalysisFeed::feed);
+    const auto changed = [this] { m_gather.start(); };
+    connect(&list, &QAbstractItemModel::rowsInserted, this, changed);
+    connect(&list, &QAbstractItemModel::rowsRemoved, this, changed);
+    connect(&list, &QAbstractItemModel::rowsMoved, this, changed);
+    connect(&list, &QAbstractItemModel::modelReset, this, changed);
+    connect(&list, &QAbstractItemModel::layoutChanged, this, changed);
+    connect(&list, &ClipListModel::playingRowChanged, this, changed);
+}
+
+void AnalysisFeed::feed() {
+    const int count = m_list.count();
+    const int first = std::clamp(m_list.playingRow(), 1, std::max(count, 1));
+    QStringList order;
+    order.reserve(count);
+    for (int k = 0; k < count; ++k)
+        order << m_list.text((first - 1 + k) % count + 1, ClipListModel::ColLocation);
+    m_analyser.setOrder(order);
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+// AnalysisFeed: keeps the song analyser busy with the playlist, the songs about to play
+// first. After every change of the rows or of the playing row it hands the analyser the
+// whole list from the playing row on, round to the row before it. In shuffle the next song
+// is drawn only when it is due, so the list order from the playing row stands in for it.
+// Changes are gathered for a moment, so a list being read is handed over once.
+//
+// Threading: GUI thread; the analysis runs on the analyser's own thread and the list is
+// never made to wait for it.
+
+#include "songanalyser.h"
+
+#include <QObject>
+#include <QTimer>
+#include <optional>
+
+class ClipListModel;
+
+class AnalysisFeed : public QObject {
+    Q_OBJECT
+public:
+    // The cache lives in cacheDirectory (the user's cache folder by default).
+    explicit AnalysisFeed(ClipListModel& list, const QString& cacheDirectory = QString(),
+                          QObject* parent = nullptr);
+
+    // What is known of the song at `path` now; never waits.
+    std::optional<volaro::deck::SongAnalysis> known(const QString& path) const {
+        return m_analyser.known(path);
+    }
+
+private:
+    void feed();
+
+    ClipListModel& m_list;
+    volaro::deck::SongAnalyser m_analyser;
+    QTimer m_gather;
+};
