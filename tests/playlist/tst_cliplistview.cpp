@@ -277,7 +277,6 @@ private slots:
         QVERIFY(data);
         QVERIFY(dropOn(pl.view, data.get(), centreOf(pl.view, 2)));
         QCOMPARE(pl.titles(), QStringList({"r1", "r1", "r3", "r2", "r3"}));
-        QCOMPARE(pl.model().text(2, 7), QString("/songs/r1.mp3"));
     }
 
     void droppedListFileIsAppended() {
@@ -289,10 +288,7 @@ private slots:
         QVERIFY(dropOn(pl.view, QStringList{m_songs[0], list, m_songs[1]}, centreOf(pl.view, 2)));
         QCOMPARE(pl.titles(), QStringList({"r1", "Drop One", "r2", "Drop Two", "r3", "x", "y"}));
         QCOMPARE(pl.model().playingRow(), 5);
-        QCOMPARE(pl.model().text(2, 7), m_songs[0]);
         QCOMPARE(pl.model().text(4, 2), QString("Dropper"));
-        for (const QString& s : {m_songs[0], m_songs[1], list}) // the dropped files were only read
-            QVERIFY(QFile::exists(s));
         QVERIFY(pl.progress.events.contains("s2"));
         QCOMPARE(pl.progress.events.last(), QString("web"));
     }
