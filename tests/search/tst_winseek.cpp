@@ -75,12 +75,11 @@ private slots:
         QVERIFY(QDir().mkpath(dir));
         {
             Window win;
-            QVERIFY(!win->Picture1()->isHidden());
-            QVERIFY(win->Picture2()->isHidden());
+            QVERIFY(!win->Picture1()->isHidden() && win->Picture2()->isHidden());
             // No stored directory: the home directory, and the drive it is on.
             QCOMPARE(win->dirList()->Path(), QDir::cleanPath(QDir::homePath()));
-            QVERIFY(!win->drvList()->currentText().isEmpty());
-            QVERIFY(QDir::homePath().startsWith(win->drvList()->currentText()));
+            const QString drive = win->drvList()->currentText();
+            QVERIFY(!drive.isEmpty() && QDir::homePath().startsWith(drive));
 
             QVERIFY(win->dirList()->setPath(dir));
             QCOMPARE(win->filList()->Path(), dir);
