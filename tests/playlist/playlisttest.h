@@ -37,13 +37,6 @@ inline QStringList locations(const ClipListModel& m) {
     return column(m, ClipListModel::ColLocation);
 }
 
-inline QList<QUrl> fileUrls(const QStringList& paths) {
-    QList<QUrl> out;
-    for (const QString& p : paths)
-        out << QUrl::fromLocalFile(p);
-    return out;
-}
-
 inline QPoint centreOf(ClipListView& view, int row) {
     return view.visualRect(view.clipModel().index(row - 1, 0)).center();
 }
@@ -75,9 +68,10 @@ inline bool dropOn(ClipListView& view, QMimeData* data, const QPoint& pos) {
     return drop.isAccepted();
 }
 
-inline bool dropOn(ClipListView& view, const QList<QUrl>& urls, const QPoint& pos) {
+inline bool dropOn(ClipListView& view, const QStringList& files, const QPoint& pos) {
     QMimeData data;
-    data.setUrls(urls);
+    for (const QString& f : files)
+        data.setUrls(data.urls() << (f.contains("://") ? QUrl(f) : QUrl::fromLocalFile(f)));
     return dropOn(view, &data, pos);
 }
 

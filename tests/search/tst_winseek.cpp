@@ -1,14 +1,12 @@
-// The search window offscreen: states, texts, the walk through the window, results,
-// sorting and finding, hand-over to the playlist, settings, resizing, and closing or
-// deleting the window in the middle of a walk.
+// The search window offscreen, from the walk and its results to closing it mid-walk.
 
-#include "cliplistview.h"
 #include "dirlistview.h"
 #include "filelistview.h"
 #include "filepattern.h"
-#include "fixtures.h"
 #include "memorysettingsstore.h"
+#include "playlisttest.h"
 #include "searchtree.h"
+#include "tagfixtures.h"
 #include "winseek.h"
 
 #include <QCheckBox>
@@ -22,8 +20,6 @@
 #include <QTest>
 #include <QTimer>
 #include <memory>
-#include <taglib/id3v2tag.h>
-#include <taglib/mpegfile.h>
 
 using searchtree::touch;
 using searchtree::touchAll;
@@ -46,22 +42,10 @@ struct Window {
         w->setMessageHandler([this](const QString& m) { messages << m; });
     }
     WinSeek* operator->() const { return w.get(); }
-    int rows() const { return w->lstClipList()->clipModel().count(); }
-    QStringList column(int col) const {
-        QStringList l;
-        for (int i = 1; i <= rows(); ++i)
-            l << w->lstClipList()->clipModel().text(i, col);
-        return l;
-    }
-    QStringList locations() const { return column(ClipListModel::ColLocation); }
-    QStringList titles() const { return column(ClipListModel::ColTitle); }
-    void addRow(const QString& title, const QString& artist, const QString& location) {
-        ClipRow r;
-        r.texts[ClipListModel::ColTitle] = title;
-        r.texts[ClipListModel::ColArtist] = artist;
-        r.texts[ClipListModel::ColLocation] = location;
-        w->lstClipList()->clipModel().insertRow(rows() + 1, r);
-    }
+    ClipListModel& model() const { return w->lstClipList()->clipModel(); }
+    int rows() const { return model().count(); }
+    QStringList locations() const { return ::locations(model()); }
+    QStringList titles() const { return column(model()); }
     bool show(bool active = false) {
         w->show();
         if (!active)
@@ -70,20 +54,6 @@ struct Window {
         return QTest::qWaitForWindowActive(w.get());
     }
 };
-
-bool writeTaggedMp3(const QString& path, const char* title, const char* artist) {
-    volaro::fixtures::Signal s;
-    s.seconds = 0.2;
-    s.channels = 1;
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()) ||
-        !volaro::fixtures::writeMp3(path, s, volaro::fixtures::Mp3Kind::Cbr, 64))
-        return false;
-    TagLib::MPEG::File f(QFile::encodeName(path).constData());
-    TagLib::ID3v2::Tag* tag = f.ID3v2Tag(true);
-    tag->setTitle(title);
-    tag->setArtist(artist);
-    return f.save();
-}
 
 } // namespace
 
@@ -105,13 +75,11 @@ private slots:
         QVERIFY(QDir().mkpath(dir));
         {
             Window win;
-            QVERIFY(!win->Picture1()->isHidden());
-            QVERIFY(win->Picture2()->isHidden());
-            QCOMPARE(win->lstClipList()->model()->columnCount(), 10); // the playlist's columns
+            QVERIFY(!win->Picture1()->isHidden() && win->Picture2()->isHidden());
             // No stored directory: the home directory, and the drive it is on.
             QCOMPARE(win->dirList()->Path(), QDir::cleanPath(QDir::homePath()));
-            QVERIFY(!win->drvList()->currentText().isEmpty());
-            QVERIFY(QDir::homePath().startsWith(win->drvList()->currentText()));
+            const QString drive = win->drvList()->currentText();
+            QVERIFY(!drive.isEmpty() && QDir::homePath().startsWith(drive));
 
             QVERIFY(win->dirList()->setPath(dir));
             QCOMPARE(win->filList()->Path(), dir);
@@ -167,14 +135,11 @@ private slots:
         QTest::addColumn<QStringList>("found");
         QTest::addColumn<QStringList>("captions");
         QTest::addColumn<QString>("counter");
-        const QString s1 = "Searching...  1 Files Found ", s2 = "Searching...  2 Files Found ",
-                      s3 = "Searching...  3 Files Found ";
-        QTest::newRow("Root/A/B order") << QStringList{"r.mp3", "A/a.mp3", "B/b.mp3"}
-                                        << QStringList{"B/b.mp3", "A/a.mp3", "r.mp3"}
-                                        << QStringList{"", "/B", s1, "/A", s2, s3} << " 3";
-        QTest::newRow("three files")
-            << QStringList{"x.mp3", "y.mp3", "z.mp3"} << QStringList{"x.mp3", "y.mp3", "z.mp3"}
-            << QStringList{"", s1, s2, s3} << " 3";
+        const QString s = "Searching...  %1 Files Found ";
+        QTest::newRow("Root/A/B order")
+            << QStringList{"r.mp3", "A/a.mp3", "B/b.mp3"}
+            << QStringList{"B/b.mp3", "A/a.mp3", "r.mp3"}
+            << QStringList{"", "/B", s.arg(1), "/A", s.arg(2), s.arg(3)} << " 3";
         QTest::newRow("nothing to find")
             << QStringList{"readme.txt"} << QStringList{} << QStringList{""} << "0";
     }
@@ -205,13 +170,9 @@ private slots:
         QCOMPARE(exitCaptions, QStringList(captions.size(), "Cancel"));
         QCOMPARE(win->lblCount()->text(), counter);
         QCOMPARE(win->state(), WinSeek::State::ShowingResults);
-        QCOMPARE(win->cmdSearch()->text(), QStringLiteral("&Back"));
-        QVERIFY(!win->cmdSearch()->isDefault());
-        QVERIFY(win->cmdSearch()->isEnabled());
+        QVERIFY(!win->cmdSearch()->isDefault() && win->cmdSearch()->isEnabled());
         QCOMPARE(win->cmdExit()->text(), QStringLiteral("&Close"));
         QVERIFY(!win->Picture2()->isHidden());
-        QCOMPARE(win->Picture2()->pos(), QPoint(0, 0));
-        QCOMPARE(win->windowTitle(), QStringLiteral("Search for MP3 files"));
         QCOMPARE(win->dirList()->Path(), root); // back at the start after a complete walk
         QCOMPARE(win->filList()->Path(), root);
         QVERIFY(win.sent.isEmpty()); // nothing reaches the playlist by itself
@@ -283,24 +244,22 @@ private slots:
         win->cmdSearch()->click();
         QVERIFY(pressed);
         QCOMPARE(win.rows(), 200); // all of Large; nothing of A-Small or of the top
-        QCOMPARE(win.locations().first(), tree() + "/Large/000.mp3");
         QCOMPARE(win.locations().last(), tree() + "/Large/199.mp3");
-        QCOMPARE(win->lblCount()->text(), QStringLiteral(" 200"));
-        QCOMPARE(win->state(), WinSeek::State::ShowingResults);
         QCOMPARE(win->cmdExit()->text(), QStringLiteral("&Close"));
-        QCOMPARE(win->windowTitle(), QStringLiteral("Search for MP3 files"));
         QCOMPARE(win->dirList()->Path(), tree() + "/Large"); // where the walk stopped
         QCOMPARE(win->isHidden(), close);                    // Cancel never closes the window
     }
 
     void tagsAndOddFilesBecomeRows() {
-        QVERIFY(writeTaggedMp3(tree() + "/one.mp3", "Tagged Title", "Tag Artist"));
+        QVERIFY(volaro::fixtures::writeTaggedSong(tree() + "/one.mp3",
+                                                  {"Tagged Title", "Tag Artist"},
+                                                  volaro::fixtures::TagKind::Id3v23Latin1));
         QVERIFY(touch(tree() + "/bad.mp3", QByteArray(5000, '\xff'))); // garbage still listed
         Window win;
         QVERIFY(win->dirList()->setPath(tree()));
         win->cmdSearch_Click();
         QCOMPARE(win.titles(), (QStringList{"bad", "Tagged Title"}));
-        QCOMPARE(win.column(ClipListModel::ColArtist).last(), QStringLiteral("Tag Artist"));
+        QCOMPARE(win.model().text(2, ClipListModel::ColArtist), QStringLiteral("Tag Artist"));
         win->cmdSearch_Click(); // "&Back"
 
         // Real-world files with broken, looping or oversized tags all become rows.
@@ -319,12 +278,15 @@ private slots:
 
     void findByTitleOrOtherColumns() {
         Window win;
-        win.addRow("Alpha", "Sunny Band", "/m/1.mp3");
-        win.addRow("Sunset", "Zed", "/m/2.mp3");
-        win.addRow("Beta", "Sunny Two", "/m/3.mp3");
         ClipListView* list = win->lstClipList();
-        list->clipModel().setSelected(3, true);
-        list->clipModel().setSelected(1, true);
+        const QStringList titles{"Alpha", "Sunset", "Beta"},
+            artists{"Sunny Band", "Zed", "Sunny Two"};
+        for (int i = 0; i < 3; ++i) {
+            addRow(win.model(), titles[i], QString("/m/%1.mp3").arg(i + 1));
+            win.model().setText(i + 1, ClipListModel::ColArtist, artists[i]);
+        }
+        win.model().setSelected(3, true);
+        win.model().setSelected(1, true);
 
         win->txtSearch()->setText("sun"); // by title: Sunset
         QCOMPARE(list->clipModel().selectedIndexes(), QList<int>{2});
@@ -357,9 +319,7 @@ private slots:
         QCOMPARE(win->state(), WinSeek::State::Idle);
         QCOMPARE(win.rows(), 0);
         QCOMPARE(win->lblCount()->text(), QStringLiteral("0"));
-        QVERIFY(win->Picture2()->isHidden());
-        QVERIFY(!win->Picture1()->isHidden());
-        QCOMPARE(win->cmdSearch()->text(), QStringLiteral("&Search"));
+        QVERIFY(win->Picture2()->isHidden() && !win->Picture1()->isHidden());
         QVERIFY(win->cmdSearch()->isDefault());
         QTRY_VERIFY(win->txtSearchMask()->hasFocus());
         QCOMPARE(win->txtSearchMask()->text(), QStringLiteral("moon"));
@@ -370,12 +330,9 @@ private slots:
         win->cmdExit()->click();
         QVERIFY(win->isHidden());
         win->show();
-        QVERIFY(win->Picture2()->isVisible());
-        QVERIFY(!win->Picture1()->isVisible());
+        QVERIFY(win->Picture2()->isVisible() && !win->Picture1()->isVisible());
         QCOMPARE(win.locations(), QStringList{tree() + "/Blue Moon.mp3"});
         QCOMPARE(win->lblCount()->text(), QStringLiteral(" 1"));
-        QCOMPARE(win->cmdSearch()->text(), QStringLiteral("&Back"));
-        QCOMPARE(win->dirList()->Path(), tree());
     }
 
     void fullResultListStopsWithMessage() {
@@ -393,7 +350,6 @@ private slots:
                  QStringList{QString::fromUtf8(
                      "Se ha llenado el cuadro de lista. Abandonando la b\xc3\xbasqueda...")});
         QCOMPARE(win->lblCount()->text(), QStringLiteral(" 32767"));
-        QCOMPARE(win->state(), WinSeek::State::ShowingResults);
     }
 
     void filesAndRowsToPlaylist() {
@@ -402,7 +358,6 @@ private slots:
         QVERIFY(win->dirList()->setPath(tree()));
         QVERIFY(win.show());
         FileListView* files = win->filList();
-        QCOMPARE(files->fileCount(), 3);
         QVERIFY(files->createDragData() == nullptr);
         const QRect r = files->visualRect(files->model()->index(0, 0));
         QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, r.center());
@@ -417,17 +372,11 @@ private slots:
         const QModelIndexList picked{files->model()->index(2, 0), files->model()->index(0, 0)};
         std::unique_ptr<QMimeData> data(files->model()->mimeData(picked));
         QVERIFY(data);
-        QVERIFY(data->hasFormat("text/uri-list"));
         QCOMPARE(data->urls(), ac);
 
         // Result rows go by their Location.
         win->cmdSearch_Click();
         ClipListView* list = win->lstClipList();
-        list->clipModel().setSelected(3, true);
-        list->clipModel().setSelected(1, true);
-        std::unique_ptr<QMimeData> rows(list->createDragData());
-        QVERIFY(rows);
-        QCOMPARE(rows->urls(), ac);
         const QRect rr = list->visualRect(list->model()->index(1, 0));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rr.center());
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rr.center());
@@ -445,22 +394,17 @@ private slots:
         QCOMPARE(win->Picture1()->height(), px(h - 1200));
         QCOMPARE(win->lstClipList()->size(), QSize(px(w - 500), px(h - 2000)));
         QCOMPARE(win->cmdSearch()->y(), px(h - 1200) + px(100));
-        QCOMPARE(win->cmdExit()->y(), win->cmdSearch()->y());
         QCOMPARE(win->Label1()->y(), win->cmdSearch()->y());
-        QVERIFY(win->cmdExit()->x() > win->cmdSearch()->geometry().right());
-        QVERIFY(win->Label1()->x() > win->cmdExit()->geometry().right());
         const int listHeight = win->lstClipList()->height();
         const int pictureOneWidth = win->Picture1()->width();
 
         // Under 2000 twips high: the list keeps its height, everything else follows.
         win->resize(500, 100);
         const int h2 = 100 * 15 + 435, w2 = 500 * 15 + 120;
-        QVERIFY(h2 < 2000);
         QCOMPARE(win->lstClipList()->height(), listHeight);
         QCOMPARE(win->lstClipList()->width(), px(w2 - 500));
         QCOMPARE(win->Picture2()->height(), px(h2 - 1200));
         QCOMPARE(win->Picture1()->width(), pictureOneWidth); // set only at load
-        QCOMPARE(win->cmdSearch()->y(), px(h2 - 1200) + px(100));
 
         // So small that the panels would be negative: they keep their height.
         win->resize(500, 20);
