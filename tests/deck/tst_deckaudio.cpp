@@ -170,22 +170,15 @@ private slots:
         p->PlayFile();
         sleepSeconds(0.1);
         const int64_t mark = m_capture->frames();
-        // The worst case: full level to silence and back in single steps.
-        for (int i = 0; i < 6; ++i) {
-            p->setVolume(i % 2 ? 0 : -10000);
-            sleepSeconds(0.05);
-        }
-        // Seeking while playing fades out, jumps and fades in.
-        for (int i = 0; i < 4; ++i) {
-            p->setPosition(i + 1);
-            sleepSeconds(0.05);
-        }
-        // Pausing and resuming fade too.
-        for (int i = 0; i < 6; ++i) {
-            if (i % 2)
-                p->PlayFile();
+        // The worst cases: full level to silence and back in single steps, seeks while playing
+        // (fade out, jump, fade in), pausing and resuming.
+        for (int i = 0; i < 16; ++i) {
+            if (i < 6)
+                p->setVolume(i % 2 ? 0 : -10000);
+            else if (i < 10)
+                p->setPosition(i - 5);
             else
-                p->PauseFile();
+                i % 2 ? p->PlayFile() : p->PauseFile();
             sleepSeconds(0.05);
         }
         const int64_t end = m_capture->advance(0.1);

@@ -38,11 +38,6 @@ QString sinkModule(const QString& sink) {
     return {};
 }
 
-void loadSink(const QString& sink, const QString& description) {
-    pactl({"load-module", "module-null-sink", "sink_name=" + sink,
-           "sink_properties=device.description=" + description});
-}
-
 } // namespace
 
 class TestOutputs : public QObject {
@@ -150,7 +145,8 @@ private slots:
         auto next = play(m_high, "Volaro_Sink_B");
         QVERIFY(next);
         QVERIFY(a->hears(1000, 1500));
-        loadSink("volaro_b", "Volaro_Sink_B");
+        pactl({"load-module", "module-null-sink", "sink_name=volaro_b",
+               "sink_properties=device.description=Volaro_Sink_B"});
     }
 
     void serverRestartHoldsTheSongUntilItIsBack() {
