@@ -1,8 +1,5 @@
-// Bad input named on the command line, each met twice: by the real window in this process,
-// where the test checks what the user sees and that the window keeps answering, and by
-// the real program, which a logout's SIGTERM or Ctrl+C must close in order (settings
-// written) at any moment: as soon as it can catch the signal, or while it plays a song
-// being cut.
+// Bad input on the command line, met by the real window (it shows it and keeps answering)
+// and by the real program (SIGTERM or Ctrl+C closes it in order, settings written).
 
 #include "audiocapture.h"
 #include "cliplistview.h"
@@ -75,12 +72,8 @@ class TestBadInput : public QObject {
 
     // An 8 s song at 320 kbit/s (200,000 bytes hold its first 5 s), then another song.
     QString songThenAnother(const QString& name) {
-        Signal s;
-        s.seconds = 8;
-        s.frequency = ToneCut;
-        writeMp3(path(name + ".mp3"), s, Mp3Kind::Cbr, 320);
-        s.frequency = ToneNext;
-        writeWav(path(name + "-next.wav"), s);
+        writeMp3(path(name + ".mp3"), {.frequency = ToneCut, .seconds = 8}, Mp3Kind::Cbr, 320);
+        writeWav(path(name + "-next.wav"), {.frequency = ToneNext, .seconds = 8});
         return list(name + ".m3u", {path(name + ".mp3"), path(name + "-next.wav")});
     }
 
@@ -177,8 +170,7 @@ private slots:
         QTest::addColumn<int>("count");
         QTest::addColumn<int>("playing");  // the row that ends up playing, 0 for none
         QTest::addColumn<QString>("told"); // what the status bar says, empty for nothing new
-        Signal s;
-        QVERIFY(writeWav(path("fine.wav"), s));
+        QVERIFY(writeWav(path("fine.wav"), {}));
         QVERIFY(writeBytes(path("text.mp3"), "no audio here\n"));
         // Every entry is a row, the empty line too; none plays.
         QTest::newRow("only broken files")

@@ -1,5 +1,4 @@
-// Without a session bus the player starts, plays and closes as before: nothing is
-// published, nothing is shown, and what is heard comes through.
+// Without a session bus the player starts, plays and closes as before.
 
 #include "audiocapture.h"
 #include "fixtures.h"
@@ -17,11 +16,8 @@ class TestMprisNoBus : public QObject {
 private slots:
     void playsWithoutABus() {
         QTemporaryDir dir;
-        volaro::fixtures::Signal s;
-        s.seconds = 10;
-        s.frequency = 450;
         const QString song = dir.filePath(QStringLiteral("a.wav"));
-        QVERIFY(volaro::fixtures::writeWav(song, s));
+        QVERIFY(volaro::fixtures::writeWav(song, {.frequency = 450, .seconds = 10}));
 
         MemorySettingsStore store;
         frmPlayer w(store);

@@ -1,6 +1,4 @@
-// Editing the playlist in the real window (offscreen): the window's drop, header, menus
-// and their hold on the playing song (the rules' edges are tested with the list alone),
-// and the total length with its cancel.
+// Editing the playlist in the real window (offscreen), and the total length.
 
 #include "cliplistview.h"
 #include "fakedeck.h"
@@ -18,221 +16,202 @@ using namespace volaro::playback;
 class TestPlaylistWindow : public QObject {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-
-    void editingKeepsThePlayingSong();
-    void totLengthSortsAsText();
-
-    void totalLengthFromStoredDurations_data();
-    void totalLengthFromStoredDurations();
-    void totalLengthMeasuresOnceAndHonoursTrims();
-    void totalLengthCancelAfterTheSecondSong();
-    void totalLengthEndsWhenTheListIsCleared();
-
-private:
-    void addRows(const QStringList& names);
-    QStringList locations() const;
-    QPoint rowPoint(int row) const;
-    bool drop(const QStringList& paths, const QPoint& at);
-
     QTemporaryDir m_config;
     MemorySettingsStore* m_store = nullptr;
     volaro::testing::DeckPark* m_board = nullptr;
     frmPlayer* m_window = nullptr;
+
+    void addRows(const QStringList& names) {
+        for (const QString& n : names)
+            OpenFile(QStringLiteral("/music/") + n + QStringLiteral(".mp3"), false, 0,
+                     m_window->ui().lstClipList->clipModel());
+    }
+
+    QStringList locations() const {
+        const ClipListModel& m = m_window->ui().lstClipList->clipModel();
+        QStringList out;
+        for (int i = 1; i <= m.count(); ++i)
+            out << m.text(i, 0);
+        return out;
+    }
+
+    QPoint rowPoint(int row) const {
+        ClipListView* list = m_window->ui().lstClipList;
+        return list->visualRect(list->model()->index(row - 1, 0)).center();
+    }
+
+    bool drop(const QStringList& paths, const QPoint& at) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString& p : paths)
+            urls << QUrl::fromLocalFile(p);
+        data.setUrls(urls);
+        return m_window->ui().lstClipList->dropAt(&data, at);
+    }
+
+private slots:
+    void initTestCase() {
+        // The search window keeps its directory in the user's settings file.
+        qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+    }
+
+    void init() {
+        m_store = new MemorySettingsStore;
+        m_board = new volaro::testing::DeckPark;
+        m_window = new frmPlayer(*m_store, m_board->factory());
+        m_window->Form_Load({QStringLiteral("volaro")});
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    }
+
+    void cleanup() {
+        m_window->close();
+        delete m_window;
+        delete m_board;
+        delete m_store;
+    }
+
+    void editingKeepsThePlayingSong() {
+        addRows({"e", "b", "d", "a", "c"});
+        ClipListModel& m = m_window->ui().lstClipList->clipModel();
+        PlaybackEngine& e = m_window->engine();
+        m_board->durations.insert(QStringLiteral("/music/a.mp3"), 100);
+        m.setSelected(4, true);
+        e.playSelected(); // "a" plays, row 4
+
+        // A drop on row 3 inserts before it, and leaves the web address in panel 2.
+        m_window->ui().statusPanel2->clear();
+        QVERIFY(drop({"/in/x.mp3", "/in/y.mp3"}, rowPoint(3)));
+        QCOMPARE(locations(), QStringList({"e", "b", "x", "y", "d", "a", "c"}));
+        QCOMPARE(e.currentIndex(), 6);
+        QCOMPARE(m_window->ui().statusPanel2->text(), QStringLiteral("https://volaro.example/ "));
+        QMimeData text; // data without a file list adds nothing
+        text.setText(QStringLiteral("/in/z.mp3"));
+        QVERIFY(!m_window->ui().lstClipList->dropAt(&text, rowPoint(1)));
+
+        // A header click sorts by that column; a second click on it reverses.
+        QHeaderView* header = m_window->ui().lstClipList->header();
+        const QPoint title(header->sectionViewportPosition(0) + 5, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, title);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, title);
+        QCOMPARE(locations(), QStringList({"y", "x", "e", "d", "c", "b", "a"}));
+        QCOMPARE(e.currentIndex(), 7);
+
+        m.setAllSelected(false);
+        for (int row : {1, 2, 7})
+            m.setSelected(row, true);
+        m_window->ui().mnuDeleteSelectedItem->trigger();
+        QCOMPARE(locations(), QStringList({"e", "d", "c", "b"}));
+        QCOMPARE(e.currentIndex(), 4); // the playing row went: the one before it
+
+        m_window->ui().mnuRandomOrder->trigger(); // and the row in play is shown selected
+        QCOMPARE(m.selectedIndexes(), QList<int>({e.currentIndex()}));
+        QCOMPARE(m.text(e.currentIndex(), 0), QStringLiteral("b"));
+
+        m_window->ui().mnuClear->trigger();
+        QCOMPARE(e.currentIndex(), 0);
+        QCOMPARE(e.playState(), PlayState::Playing); // the song plays on
+    }
+
+    void totLengthSortsAsText() {
+        addRows({"ninety-nine", "hundred"});
+        ClipListModel& m = m_window->ui().lstClipList->clipModel();
+        m.setText(1, 9, QStringLiteral("99"));
+        m.setText(2, 9, QStringLiteral("100"));
+        emit m_window->ui().lstClipList->columnClick(10);
+        QCOMPARE(locations(), QStringList({"hundred", "ninety-nine"}));
+    }
+
+    void totalLengthFromStoredDurations_data() {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("total");
+        QTest::newRow("Cross Dissolve") << 0 << "09:19";
+        QTest::newRow("Up Down") << 1 << "09:19";
+        QTest::newRow("Down  Up") << 2 << "09:35";
+        QTest::newRow("Mix") << 3 << "09:19";
+        QTest::newRow("Cut") << 4 << "09:35";
+    }
+
+    void totalLengthFromStoredDurations() {
+        QFETCH(int, type);
+        QFETCH(QString, total);
+        addRows({"a", "b", "c"});
+        ClipListModel& m = m_window->ui().lstClipList->clipModel();
+        m.setText(1, 9, QStringLiteral("200"));
+        m.setText(2, 9, QStringLiteral("180"));
+        m.setText(3, 9, QStringLiteral("240"));
+        PlaybackEngine& e = m_window->engine();
+        e.setCutFirst(5);
+        e.setCutLast(10);
+        e.setTransitionSeconds(8);
+        e.setTransitionType(type);
+        m_board->durations.insert(QStringLiteral("/music/a.mp3"), 200);
+        e.play();
+
+        QTest::mouseClick(m_window->ui().cmdCalculate, Qt::LeftButton);
+        QCOMPARE(m_window->ui().lblDuracionTotal->text(), total);
+        QCOMPARE(m_window->ui().lblCantDeTemas->text(), QStringLiteral("3"));
+        QCOMPARE(m_window->ui().cmdCalculate->text(), QStringLiteral("Calculate Total"));
+        QCOMPARE(e.playState(), PlayState::Stopped);              // the calculation stops playback
+        QCOMPARE(m_board->opened, QStringList({"/music/a.mp3"})); // only the play opened a file
+    }
+
+    void totalLengthMeasuresOnceAndHonoursTrims() {
+        addRows({"short", "long", "broken"});
+        m_board->durations.insert(QStringLiteral("/music/short.mp3"), 10);
+        m_board->durations.insert(QStringLiteral("/music/long.mp3"), 100);
+        PlaybackEngine& e = m_window->engine();
+        e.setCutFirst(5);
+        e.setCutLast(10);
+        e.setTransitionType(2);
+        m_window->cmdCalculate_Click();
+        ClipListModel& m = m_window->ui().lstClipList->clipModel();
+        // The 10 s song is shorter than both trims: it counts whole.
+        QCOMPARE(m.text(1, 9), QStringLiteral("10"));
+        QCOMPARE(m.text(1, 1), QStringLiteral("00:10"));
+        QCOMPARE(m.text(2, 1), QStringLiteral("01:25"));
+        QCOMPARE(m.text(3, 9), QStringLiteral("0"));
+        QCOMPARE(m_window->ui().lblDuracionTotal->text(), QStringLiteral("01:35"));
+        QCOMPARE(m_board->opened.size(), 3);
+
+        m_window->cmdCalculate_Click(); // all durations known now: no file is opened
+        QCOMPARE(m_board->opened.size(), 3);
+        QCOMPARE(m_window->ui().lblDuracionTotal->text(), QStringLiteral("01:35"));
+    }
+
+    void totalLengthCancelAfterTheSecondSong() {
+        addRows({"s1", "s2", "s3", "s4", "s5"});
+        for (int i = 1; i <= 5; ++i)
+            m_board->durations.insert(QStringLiteral("/music/s%1.mp3").arg(i), 60);
+        m_window->engine().setTransitionSeconds(5);
+        QPushButton* button = m_window->ui().cmdCalculate;
+        m_board->onOpen = [&](const QString& path) {
+            QCOMPARE(button->text(), QStringLiteral("Cancel Calculation"));
+            if (path.endsWith(QLatin1String("s2.mp3"))) // the user clicks while song 2 is measured
+                QMetaObject::invokeMethod(button, &QPushButton::click, Qt::QueuedConnection);
+        };
+        m_window->cmdCalculate_Click();
+        QCOMPARE(m_board->opened.size(), 2);
+        QCOMPARE(m_window->ui().lblCantDeTemas->text(), QStringLiteral("2"));
+        // Two songs less the transitions of the whole list (four).
+        QCOMPARE(m_window->ui().lblDuracionTotal->text(), QStringLiteral("01:40"));
+        QCOMPARE(button->text(), QStringLiteral("Calculate Total"));
+        QVERIFY(!m_window->Calculating());
+    }
+
+    void totalLengthEndsWhenTheListIsCleared() {
+        addRows({"s1", "s2", "s3", "s4", "s5"});
+        m_board->onOpen = [&](const QString& path) {
+            if (path.endsWith(QLatin1String("s2.mp3")))
+                QMetaObject::invokeMethod(m_window->ui().mnuClear, &QAction::trigger,
+                                          Qt::QueuedConnection);
+        };
+        m_window->cmdCalculate_Click();
+        QCOMPARE(m_board->opened.size(), 2);
+        QCOMPARE(m_window->ui().lstClipList->clipModel().count(), 0);
+        QCOMPARE(m_window->ui().cmdCalculate->text(), QStringLiteral("Calculate Total"));
+    }
 };
-
-void TestPlaylistWindow::initTestCase() {
-    // The search window keeps its directory in the user's settings file.
-    qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
-}
-
-void TestPlaylistWindow::init() {
-    m_store = new MemorySettingsStore;
-    m_board = new volaro::testing::DeckPark;
-    m_window = new frmPlayer(*m_store, m_board->factory());
-    m_window->Form_Load({QStringLiteral("volaro")});
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
-}
-
-void TestPlaylistWindow::cleanup() {
-    m_window->close();
-    delete m_window;
-    delete m_board;
-    delete m_store;
-}
-
-void TestPlaylistWindow::addRows(const QStringList& names) {
-    for (const QString& n : names)
-        OpenFile(QStringLiteral("/music/") + n + QStringLiteral(".mp3"), false, 0,
-                 m_window->ui().lstClipList->clipModel());
-}
-
-QStringList TestPlaylistWindow::locations() const {
-    const ClipListModel& m = m_window->ui().lstClipList->clipModel();
-    QStringList out;
-    for (int i = 1; i <= m.count(); ++i)
-        out << m.text(i, 0);
-    return out;
-}
-
-QPoint TestPlaylistWindow::rowPoint(int row) const {
-    ClipListView* list = m_window->ui().lstClipList;
-    return list->visualRect(list->model()->index(row - 1, 0)).center();
-}
-
-bool TestPlaylistWindow::drop(const QStringList& paths, const QPoint& at) {
-    QMimeData data;
-    QList<QUrl> urls;
-    for (const QString& p : paths)
-        urls << QUrl::fromLocalFile(p);
-    data.setUrls(urls);
-    return m_window->ui().lstClipList->dropAt(&data, at);
-}
-
-void TestPlaylistWindow::editingKeepsThePlayingSong() {
-    addRows({"e", "b", "d", "a", "c"});
-    ClipListModel& m = m_window->ui().lstClipList->clipModel();
-    PlaybackEngine& e = m_window->engine();
-    m_board->durations.insert(QStringLiteral("/music/a.mp3"), 100);
-    m.setSelected(4, true);
-    e.playSelected(); // "a" plays, row 4
-
-    // A drop on row 3 inserts before it, and leaves the web address in panel 2.
-    m_window->ui().statusPanel2->clear();
-    QVERIFY(drop({"/in/x.mp3", "/in/y.mp3"}, rowPoint(3)));
-    QCOMPARE(locations(), QStringList({"e", "b", "x", "y", "d", "a", "c"}));
-    QCOMPARE(e.currentIndex(), 6);
-    QCOMPARE(m_window->ui().statusPanel2->text(), QStringLiteral("https://volaro.example/ "));
-    QMimeData text; // data without a file list adds nothing
-    text.setText(QStringLiteral("/in/z.mp3"));
-    QVERIFY(!m_window->ui().lstClipList->dropAt(&text, rowPoint(1)));
-
-    // A header click sorts by that column; a second click on it reverses.
-    QHeaderView* header = m_window->ui().lstClipList->header();
-    const QPoint title(header->sectionViewportPosition(0) + 5, header->height() / 2);
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, title);
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, title);
-    QCOMPARE(locations(), QStringList({"y", "x", "e", "d", "c", "b", "a"}));
-    QCOMPARE(e.currentIndex(), 7);
-
-    m.setAllSelected(false);
-    for (int row : {1, 2, 7})
-        m.setSelected(row, true);
-    m_window->ui().mnuDeleteSelectedItem->trigger();
-    QCOMPARE(locations(), QStringList({"e", "d", "c", "b"}));
-    QCOMPARE(e.currentIndex(), 4); // the playing row went: the one before it
-
-    m_window->ui().mnuRandomOrder->trigger(); // and the row in play is shown selected
-    QCOMPARE(m.selectedIndexes(), QList<int>({e.currentIndex()}));
-    QCOMPARE(m.text(e.currentIndex(), 0), QStringLiteral("b"));
-
-    m_window->ui().mnuClear->trigger();
-    QCOMPARE(e.currentIndex(), 0);
-    QCOMPARE(e.playState(), PlayState::Playing); // the song plays on
-}
-
-void TestPlaylistWindow::totLengthSortsAsText() {
-    addRows({"ninety-nine", "hundred"});
-    ClipListModel& m = m_window->ui().lstClipList->clipModel();
-    m.setText(1, 9, QStringLiteral("99"));
-    m.setText(2, 9, QStringLiteral("100"));
-    emit m_window->ui().lstClipList->columnClick(10);
-    QCOMPARE(locations(), QStringList({"hundred", "ninety-nine"}));
-}
-
-void TestPlaylistWindow::totalLengthFromStoredDurations_data() {
-    QTest::addColumn<int>("type");
-    QTest::addColumn<QString>("total");
-    QTest::newRow("Cross Dissolve") << 0 << "09:19";
-    QTest::newRow("Up Down") << 1 << "09:19";
-    QTest::newRow("Down  Up") << 2 << "09:35";
-    QTest::newRow("Mix") << 3 << "09:19";
-    QTest::newRow("Cut") << 4 << "09:35";
-}
-
-void TestPlaylistWindow::totalLengthFromStoredDurations() {
-    QFETCH(int, type);
-    QFETCH(QString, total);
-    addRows({"a", "b", "c"});
-    ClipListModel& m = m_window->ui().lstClipList->clipModel();
-    m.setText(1, 9, QStringLiteral("200"));
-    m.setText(2, 9, QStringLiteral("180"));
-    m.setText(3, 9, QStringLiteral("240"));
-    PlaybackEngine& e = m_window->engine();
-    e.setCutFirst(5);
-    e.setCutLast(10);
-    e.setTransitionSeconds(8);
-    e.setTransitionType(type);
-    m_board->durations.insert(QStringLiteral("/music/a.mp3"), 200);
-    e.play();
-
-    QTest::mouseClick(m_window->ui().cmdCalculate, Qt::LeftButton);
-    QCOMPARE(m_window->ui().lblDuracionTotal->text(), total);
-    QCOMPARE(m_window->ui().lblCantDeTemas->text(), QStringLiteral("3"));
-    QCOMPARE(m_window->ui().cmdCalculate->text(), QStringLiteral("Calculate Total"));
-    QCOMPARE(e.playState(), PlayState::Stopped);              // the calculation stops playback
-    QCOMPARE(m_board->opened, QStringList({"/music/a.mp3"})); // only the play opened a file
-}
-
-void TestPlaylistWindow::totalLengthMeasuresOnceAndHonoursTrims() {
-    addRows({"short", "long", "broken"});
-    m_board->durations.insert(QStringLiteral("/music/short.mp3"), 10);
-    m_board->durations.insert(QStringLiteral("/music/long.mp3"), 100);
-    PlaybackEngine& e = m_window->engine();
-    e.setCutFirst(5);
-    e.setCutLast(10);
-    e.setTransitionType(2);
-    m_window->cmdCalculate_Click();
-    ClipListModel& m = m_window->ui().lstClipList->clipModel();
-    // The 10 s song is shorter than both trims: it counts whole.
-    QCOMPARE(m.text(1, 9), QStringLiteral("10"));
-    QCOMPARE(m.text(1, 1), QStringLiteral("00:10"));
-    QCOMPARE(m.text(2, 1), QStringLiteral("01:25"));
-    QCOMPARE(m.text(3, 9), QStringLiteral("0"));
-    QCOMPARE(m_window->ui().lblDuracionTotal->text(), QStringLiteral("01:35"));
-    QCOMPARE(m_board->opened.size(), 3);
-
-    m_window->cmdCalculate_Click(); // all durations known now: no file is opened
-    QCOMPARE(m_board->opened.size(), 3);
-    QCOMPARE(m_window->ui().lblDuracionTotal->text(), QStringLiteral("01:35"));
-}
-
-void TestPlaylistWindow::totalLengthCancelAfterTheSecondSong() {
-    addRows({"s1", "s2", "s3", "s4", "s5"});
-    for (int i = 1; i <= 5; ++i)
-        m_board->durations.insert(QStringLiteral("/music/s%1.mp3").arg(i), 60);
-    m_window->engine().setTransitionSeconds(5);
-    QPushButton* button = m_window->ui().cmdCalculate;
-    m_board->onOpen = [&](const QString& path) {
-        QCOMPARE(button->text(), QStringLiteral("Cancel Calculation"));
-        if (path.endsWith(QLatin1String("s2.mp3"))) // the user clicks while song 2 is measured
-            QMetaObject::invokeMethod(button, &QPushButton::click, Qt::QueuedConnection);
-    };
-    m_window->cmdCalculate_Click();
-    QCOMPARE(m_board->opened.size(), 2);
-    QCOMPARE(m_window->ui().lblCantDeTemas->text(), QStringLiteral("2"));
-    // Two songs less the transitions of the whole list (four).
-    QCOMPARE(m_window->ui().lblDuracionTotal->text(), QStringLiteral("01:40"));
-    QCOMPARE(button->text(), QStringLiteral("Calculate Total"));
-    QVERIFY(!m_window->Calculating());
-}
-
-void TestPlaylistWindow::totalLengthEndsWhenTheListIsCleared() {
-    addRows({"s1", "s2", "s3", "s4", "s5"});
-    m_board->onOpen = [&](const QString& path) {
-        if (path.endsWith(QLatin1String("s2.mp3")))
-            QMetaObject::invokeMethod(m_window->ui().mnuClear, &QAction::trigger,
-                                      Qt::QueuedConnection);
-    };
-    m_window->cmdCalculate_Click();
-    QCOMPARE(m_board->opened.size(), 2);
-    QCOMPARE(m_window->ui().lstClipList->clipModel().count(), 0);
-    QCOMPARE(m_window->ui().cmdCalculate->text(), QStringLiteral("Calculate Total"));
-}
 
 QTEST_MAIN(TestPlaylistWindow)
 #include "tst_playlistwindow.moc"

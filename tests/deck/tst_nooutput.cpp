@@ -1,6 +1,4 @@
-// A machine where the audio back end cannot start at all (run with an audio driver that
-// does not exist): listing fails loudly, as start-up expects, while decks stay quiet,
-// silent and still measure their files.
+// No audio back end: listing throws, as start-up expects; decks stay silent, but measure.
 
 #include "fixtures.h"
 #include "player.h"
@@ -29,11 +27,8 @@ private slots:
     void decksStayQuietButMeasure() {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        volaro::fixtures::Signal s;
-        s.seconds = 3.0;
-        s.sampleRate = 8000;
         const QString f = dir.filePath("three.wav");
-        QVERIFY(volaro::fixtures::writeWav(f, s));
+        QVERIFY(volaro::fixtures::writeWav(f, {.seconds = 3, .sampleRate = 8000}));
         Player p;
         p.setFilename(f);
         p.setOutputDevice("Default Output");

@@ -1,6 +1,4 @@
-// The background analyser with its disk cache: songs come back in the order given, a
-// second run decodes nothing, a changed file is analysed again, and a damaged cache
-// file is rebuilt.
+// The background analyser and its disk cache.
 
 #include "analysiscache.h"
 #include "fixtures.h"
@@ -47,11 +45,9 @@ private slots:
         QVERIFY(m_dir.isValid());
         m_cacheDir = m_dir.filePath("cache");
         for (int i = 0; i < 3; ++i) {
-            Signal s;
-            s.seconds = 3;
-            s.amplitude = 0.05 * (i + 1);
             m_songs << m_dir.filePath(QString("song%1.mp3").arg(i));
-            QVERIFY(writeMp3(m_songs.last(), s, Mp3Kind::Cbr, 128));
+            QVERIFY(writeMp3(m_songs.last(), {.seconds = 3, .amplitude = 0.05 * (i + 1)},
+                             Mp3Kind::Cbr, 128));
         }
         m_songs << m_dir.filePath("missing.mp3");
     }

@@ -1,7 +1,4 @@
-// The player on the desktop's session bus, driven by the real playerctl as media keys and
-// sound menus drive it: what the window shows and what the default sink plays follow every
-// command, PropertiesChanged and Seeked reach a listener, and a second instance stays off
-// the bus while the first keeps the name.
+// The player on the session bus, driven by the real playerctl, heard on the default sink.
 
 #include "cliplistview.h"
 #include "fixtures.h"
@@ -56,10 +53,7 @@ class TestMpris : public QObject {
     QString file(const QString& name) const { return m_files.filePath(name); }
 
     bool writeSong(const QString& name, double frequency, const QString& title) {
-        volaro::fixtures::Signal s;
-        s.seconds = 40;
-        s.frequency = frequency;
-        if (!volaro::fixtures::writeWav(file(name), s))
+        if (!volaro::fixtures::writeWav(file(name), {.frequency = frequency, .seconds = 40}))
             return false;
         TagLib::FileRef f(QFile::encodeName(file(name)).constData());
         if (f.isNull())
@@ -82,9 +76,9 @@ private slots:
 
     void initTestCase() {
         qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
-        QVERIFY(writeSong(QStringLiteral("a.wav"), ToneA, QStringLiteral("Song A")));
-        QVERIFY(writeSong(QStringLiteral("b.wav"), ToneB, QStringLiteral("Song B")));
-        QVERIFY(writeSong(QStringLiteral("c.wav"), ToneC, QStringLiteral("Song C")));
+        QVERIFY(writeSong("a.wav", ToneA, "Song A"));
+        QVERIFY(writeSong("b.wav", ToneB, "Song B"));
+        QVERIFY(writeSong("c.wav", ToneC, "Song C"));
     }
 
     void secondInstanceStaysOffTheBus() {
@@ -152,40 +146,38 @@ private slots:
             QCOMPARE(playerctl({at}), QString());
             QVERIFY2(step.tone > 0 ? sink.hears(step.tone, 3000) : silent(sink), step.command);
             QCOMPARE(w.ui().lblStatus->text(), QString::fromLatin1(step.label));
-            QCOMPARE(playerctl({QStringLiteral("status")}), QString::fromLatin1(step.status));
+            QCOMPARE(playerctl({"status"}), QString::fromLatin1(step.status));
             const QString title = QString::fromLatin1(step.title);
-            QCOMPARE(playerctl({QStringLiteral("metadata"), QStringLiteral("--format"), format}),
-                     title + QStringLiteral("|Artist ") + title.right(1) +
-                         QStringLiteral("|Album|40000000"));
+            QCOMPARE(playerctl({"metadata", "--format", format}),
+                     title + "|Artist " + title.right(1) + "|Album|40000000");
         }
         // Position: the slider moves, the song jumps, listeners hear of it.
-        QCOMPARE(playerctl({QStringLiteral("position"), QStringLiteral("20")}), QString());
+        QCOMPARE(playerctl({"position", "20"}), QString());
         QTRY_COMPARE(w.ui().hscPosition->value(), 20);
-        const double position = playerctl({QStringLiteral("position")}).toDouble();
+        const double position = playerctl({"position"}).toDouble();
         QVERIFY2(position >= 20 && position < 22, qPrintable(QString::number(position)));
         QTRY_COMPARE(m_seeks, QList<qlonglong>{20000000});
 
         // Volume: the master slider, and the song 13.2 dB quieter (levels 64 -> 43).
         const double loud = sink.heard(ToneA, 0.3);
-        QCOMPARE(playerctl({QStringLiteral("volume"), QStringLiteral("0.5")}), QString());
+        QCOMPARE(playerctl({"volume", "0.5"}), QString());
         QCOMPARE(w.ui().lblMasterVolume->text(), QStringLiteral("51%"));
-        QCOMPARE(playerctl({QStringLiteral("volume")}), QStringLiteral("0.505882"));
+        QCOMPARE(playerctl({"volume"}), QStringLiteral("0.505882"));
         const double drop = volaro::capture::decibels(sink.heard(ToneA, 0.5), loud);
         QVERIFY2(qAbs(drop + 13.23) < 1, qPrintable(QString::number(drop)));
 
-        QCOMPARE(playerctl({QStringLiteral("shuffle"), QStringLiteral("On")}), QString());
+        QCOMPARE(playerctl({"shuffle", "On"}), QString());
         QVERIFY(w.ui().chkRndPlay->isChecked());
-        QCOMPARE(playerctl({QStringLiteral("shuffle")}), QStringLiteral("On"));
+        QCOMPARE(playerctl({"shuffle"}), QStringLiteral("On"));
 
         // A file handed over is appended and plays.
         const QString uri = QUrl::fromLocalFile(file("c.wav")).toString();
-        QCOMPARE(playerctl({QStringLiteral("open"), uri}), QString());
+        QCOMPARE(playerctl({"open", uri}), QString());
         QCOMPARE(w.ui().lstClipList->clipModel().count(), 3);
         QVERIFY(sink.hears(ToneC, 3000, 0.05)); // at the lower volume
-        QCOMPARE(playerctl({QStringLiteral("metadata"), QStringLiteral("title")}),
-                 QStringLiteral("Song C"));
+        QCOMPARE(playerctl({"metadata", "title"}), QStringLiteral("Song C"));
 
-        QCOMPARE(playerctl({QStringLiteral("stop")}), QString());
+        QCOMPARE(playerctl({"stop"}), QString());
         QVERIFY(silent(sink));
         QCOMPARE(w.ui().lblStatus->text(), QStringLiteral("Stop"));
         // One announcement per change of state and per song (A, B, A, C), none from the

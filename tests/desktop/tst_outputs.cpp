@@ -1,9 +1,4 @@
-// Decks on a real sound server (the private PulseAudio of the desktop session, two null
-// sinks): entry 0 plays on the server's default sink and follows a change of default;
-// a song whose sink is unloaded carries on on the default sink where it was; through a
-// restart of the server the deck stands still, says its output is lost, and carries on
-// once the server is back, its named outputs usable again. What each sink plays is captured from
-// its monitor with parec.
+// Decks on the private PulseAudio: the default sink, a sink unloaded, a server restart.
 
 #include "audiocapture.h"
 #include "fixtures.h"
@@ -41,11 +36,6 @@ QString sinkModule(const QString& sink) {
             return line.section('\t', 0, 0);
     }
     return {};
-}
-
-void loadSink(const QString& sink, const QString& description) {
-    pactl({"load-module", "module-null-sink", "sink_name=" + sink,
-           "sink_properties=device.description=" + description});
 }
 
 } // namespace
@@ -96,19 +86,13 @@ private slots:
         // that monitor; a source of its own keeps the captures where they are put.
         pactl({"load-module", "module-null-source", "source_name=volaro_mic"});
         pactl({"set-default-source", "volaro_mic"});
-        Signal s;
-        s.seconds = 4;
-        s.frequency = 440;
         m_low = m_dir.filePath("440.wav");
-        QVERIFY(writeWav(m_low, s));
-        s.frequency = 1000;
+        QVERIFY(writeWav(m_low, {.frequency = 440, .seconds = 4}));
         m_high = m_dir.filePath("1000.wav");
-        QVERIFY(writeWav(m_high, s));
+        QVERIFY(writeWav(m_high, {.frequency = 1000, .seconds = 4}));
         std::vector<float> stepped;
         for (int k = 0; k < Segments; ++k) {
-            s.seconds = 1;
-            s.frequency = segmentFrequency(k);
-            const std::vector<float> one = render(s);
+            const std::vector<float> one = render({.frequency = segmentFrequency(k)});
             stepped.insert(stepped.end(), one.begin(), one.end());
         }
         m_stepped = m_dir.filePath("stepped.wav");
@@ -161,7 +145,8 @@ private slots:
         auto next = play(m_high, "Volaro_Sink_B");
         QVERIFY(next);
         QVERIFY(a->hears(1000, 1500));
-        loadSink("volaro_b", "Volaro_Sink_B");
+        pactl({"load-module", "module-null-sink", "sink_name=volaro_b",
+               "sink_properties=device.description=Volaro_Sink_B"});
     }
 
     void serverRestartHoldsTheSongUntilItIsBack() {
