@@ -14,6 +14,10 @@
 #include <QElapsedTimer>
 #include <cstdio>
 
+using namespace volaro::app;
+using namespace volaro::deck;
+using namespace volaro::playlist;
+
 using volaro::fixtures::Mp3Kind;
 
 int main(int argc, char** argv) {

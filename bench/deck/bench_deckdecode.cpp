@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+using namespace volaro::deck;
+
 using namespace volaro;
 
 namespace {

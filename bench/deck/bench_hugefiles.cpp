@@ -17,6 +17,9 @@
 #include <cstdlib>
 #include <functional>
 
+using namespace volaro::deck;
+using namespace volaro::playlist;
+
 using namespace volaro;
 
 namespace {

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <ctime>
 
+using namespace volaro::deck;
 using namespace volaro::playback;
 using namespace volaro::testing;
 using namespace volaro::capture;

@@ -9,6 +9,8 @@
 #include <QRandomGenerator>
 #include <cstdio>
 
+using namespace volaro::playlist;
+
 namespace {
 double ms(QElapsedTimer& t) {
     return t.nsecsElapsed() / 1e6;

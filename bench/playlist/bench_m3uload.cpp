@@ -17,6 +17,8 @@
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
 
+using namespace volaro::playlist;
+
 namespace {
 
 QByteArray frame(const char* id, const QByteArray& body) {

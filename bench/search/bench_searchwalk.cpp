@@ -30,6 +30,9 @@
 
 #include <QApplication>
 #include <QSettings>
+
+using namespace volaro::playlist;
+using namespace volaro::search;
 #endif
 
 namespace {

@@ -5,6 +5,10 @@
 #include <QStringList>
 #include <algorithm>
 
+namespace volaro::app {
+
+using playlist::ClipListModel;
+
 AnalysisFeed::AnalysisFeed(ClipListModel& list, const QString& cacheDirectory, QObject* parent)
     : QObject(parent)
     , m_list(list)
@@ -31,3 +35,5 @@ void AnalysisFeed::feed() {
         order << m_list.text((first - 1 + k) % count + 1, ClipListModel::ColLocation);
     m_analyser.setOrder(order);
 }
+
+} // namespace volaro::app

@@ -15,24 +15,30 @@
 #include <QTimer>
 #include <optional>
 
+namespace volaro::playlist {
 class ClipListModel;
+}
+
+namespace volaro::app {
 
 class AnalysisFeed : public QObject {
     Q_OBJECT
 public:
     // The cache lives in cacheDirectory (the user's cache folder by default).
-    explicit AnalysisFeed(ClipListModel& list, const QString& cacheDirectory = QString(),
+    explicit AnalysisFeed(playlist::ClipListModel& list, const QString& cacheDirectory = QString(),
                           QObject* parent = nullptr);
 
     // What is known of the song at `path` now; never waits.
-    std::optional<volaro::deck::SongAnalysis> known(const QString& path) const {
+    std::optional<deck::SongAnalysis> known(const QString& path) const {
         return m_analyser.known(path);
     }
 
 private:
     void feed();
 
-    ClipListModel& m_list;
-    volaro::deck::SongAnalyser m_analyser;
+    playlist::ClipListModel& m_list;
+    deck::SongAnalyser m_analyser;
     QTimer m_gather;
 };
+
+} // namespace volaro::app

@@ -24,6 +24,23 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 
+namespace volaro::app {
+
+using deck::Player;
+using playlist::AcceptPlaylistDrops;
+using playlist::ClearList;
+using playlist::ClipListModel;
+using playlist::ClipListView;
+using playlist::DeleteSelectedItems;
+using playlist::OpenFile;
+using playlist::RandomOrder;
+using playlist::SavePlayList;
+using search::WinSeek;
+using system::frmAbout;
+using system::RegisterFileTypes;
+using system::SettingsStore;
+using system::twipsToPixels;
+
 using namespace volaro::playback;
 
 namespace {
@@ -425,3 +442,5 @@ void frmPlayer::mnuAbout_Click() {
     }
     m_about = frmAbout::showAbout(nullptr);
 }
+
+} // namespace volaro::app

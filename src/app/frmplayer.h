@@ -24,17 +24,19 @@
 #include <QPointer>
 #include <memory>
 
+namespace volaro::system {
 class SettingsStore;
-
 class frmAbout;
+} // namespace volaro::system
 
-class frmPlayer final : public QMainWindow, private ListProgress {
+namespace volaro::app {
+
+class frmPlayer final : public QMainWindow, private playlist::ListProgress {
     Q_OBJECT
 public:
-    explicit frmPlayer(
-        SettingsStore& settings,
-        volaro::playback::DeckFactory factory = volaro::playback::playerDeckFactory(),
-        QWidget* parent = nullptr);
+    explicit frmPlayer(system::SettingsStore& settings,
+                       playback::DeckFactory factory = playback::playerDeckFactory(),
+                       QWidget* parent = nullptr);
     ~frmPlayer() override;
 
     // Start-up in its fixed order; arguments as QCoreApplication::arguments() gives them.
@@ -66,13 +68,13 @@ public:
     void setGeometryTwips(double top, double left, double height);
 
     int panelHeightTwips() const { return m_panelHeightTwips; }
-    volaro::playback::PlaybackEngine& engine() { return *m_engine; }
+    playback::PlaybackEngine& engine() { return *m_engine; }
     FrmPlayerUi& ui() { return m_ui; }
     AnalysisFeed& analysis() { return *m_analysis; }
-    WinSeek* searchWindow() const { return m_winSeek.get(); }
+    search::WinSeek* searchWindow() const { return m_winSeek.get(); }
 
     int16_t ShowOptions = 1;
-    const HeaderSort& headerSort() const { return m_sort; }
+    const playlist::HeaderSort& headerSort() const { return m_sort; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -109,16 +111,16 @@ private:
     void settlePlacement();
     double placedTwips(double placed, int pixels) const;
 
-    SettingsStore& m_settings;
+    system::SettingsStore& m_settings;
     FrmPlayerUi m_ui;
     std::unique_ptr<AnalysisFeed> m_analysis; // outlives the engine, which asks it
-    std::unique_ptr<volaro::playback::PlaybackList> m_listAdapter;
-    std::unique_ptr<volaro::playback::PlaybackEngine> m_engine;
-    std::unique_ptr<WinSeek> m_winSeek; // created hidden at start-up, deleted at shutdown
-    ProgramRandom m_random;
-    HeaderSort m_sort;
+    std::unique_ptr<playback::PlaybackList> m_listAdapter;
+    std::unique_ptr<playback::PlaybackEngine> m_engine;
+    std::unique_ptr<search::WinSeek> m_winSeek; // created hidden at start-up, deleted at shutdown
+    playback::ProgramRandom m_random;
+    playlist::HeaderSort m_sort;
     std::unique_ptr<TotalLength> m_total;
-    QPointer<frmAbout> m_about;
+    QPointer<system::frmAbout> m_about;
     QString m_lastDialogFile; // the one file dialog starts from the last name chosen
     int m_panelHeightTwips = kPanelOpenHeight;
     // The place last set in twips, and the frame height it was applied for.
@@ -131,3 +133,5 @@ private:
     bool m_loaded = false;
     bool m_unloaded = false;
 };
+
+} // namespace volaro::app

@@ -7,6 +7,12 @@
 #include <QEvent>
 #include <QStatusBar>
 
+namespace volaro::app {
+
+using playlist::ClipListView;
+using system::pixelsToTwips;
+using system::twipsToPixels;
+
 int frmPlayer::frameExtraHeight() const {
     return isWindow() ? frameGeometry().height() - geometry().height() : 0;
 }
@@ -122,3 +128,5 @@ void frmPlayer::cmdShowOptions_Click() {
         w->setVisible(ShowOptions != 0);
     Form_Resize();
 }
+
+} // namespace volaro::app

@@ -8,6 +8,10 @@
 #include <QScreen>
 #include <iterator>
 
+namespace volaro::app {
+
+using system::pixelsToTwips;
+
 using namespace volaro::playback;
 
 namespace {
@@ -120,3 +124,5 @@ QString frmPlayer::SaveSettings() {
     }
     return m_settings.flush();
 }
+
+} // namespace volaro::app

@@ -11,6 +11,12 @@
 #include <QMenuBar>
 #include <QStatusBar>
 
+namespace volaro::app {
+
+using playlist::ClipListView;
+using system::twipsRect;
+using system::twipsToPixels;
+
 namespace {
 
 const QColor kYellow(0xff, 0xff, 0x00);
@@ -284,3 +290,5 @@ void FrmPlayerUi::setupUi(QMainWindow* window) {
     cmbOutputDevices->setAccessibleName(QStringLiteral("Output Hardware Devices"));
     lstClipList->setAccessibleName(QStringLiteral("Playlist"));
 }
+
+} // namespace volaro::app

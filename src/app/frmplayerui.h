@@ -14,13 +14,19 @@
 #include <array>
 #include <vector>
 
-class ClipListView;
 class QMainWindow;
+
+namespace volaro::playlist {
+class ClipListView;
+}
+
+namespace volaro::app {
+
 class TransitionButton;
 
 struct FrmPlayerUi {
     // Window level
-    ClipListView* lstClipList = nullptr;
+    playlist::ClipListView* lstClipList = nullptr;
     QWidget* Picture1 = nullptr; // the options panel
     QProgressBar* ProgressBar1 = nullptr;
     QLabel* statusPanel1 = nullptr;
@@ -108,3 +114,5 @@ constexpr int kPanelOpenHeight = 4335;
 constexpr int kPanelFoldedHeight = 2415;
 constexpr int kDesignedClientWidth = 6495;
 constexpr int kDesignedClientHeight = 6390;
+
+} // namespace volaro::app

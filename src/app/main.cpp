@@ -8,6 +8,11 @@
 #include <QMessageBox>
 #include <stdexcept>
 
+using volaro::app::frmPlayer;
+using volaro::app::MprisBridge;
+using volaro::app::UnixSignals;
+using volaro::system::IniSettingsStore;
+
 int main(int argc, char** argv) {
     // Before anything that takes time: a desktop logout (SIGTERM) or Ctrl+C at any moment,
     // also during a slow start, closes the player in order (Stop, save the settings).

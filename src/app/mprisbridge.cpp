@@ -7,9 +7,16 @@
 
 #include <cmath>
 
-using volaro::playback::PlaybackEngine;
-using volaro::system::MprisService;
-using volaro::system::MprisTrack;
+namespace volaro::app {
+
+using playlist::ClipListModel;
+using playlist::ClipListView;
+using playlist::DropFiles;
+using system::MprisHost;
+
+using playback::PlaybackEngine;
+using system::MprisService;
+using system::MprisTrack;
 
 MprisBridge::MprisBridge(frmPlayer& window, QDBusConnection bus)
     : m_window(window)
@@ -44,9 +51,9 @@ void MprisBridge::wire() {
 
 MprisBridge::Status MprisBridge::status() const {
     switch (m_window.engine().playState()) {
-    case volaro::playback::PlayState::Playing:
+    case playback::PlayState::Playing:
         return Status::Playing;
-    case volaro::playback::PlayState::Paused:
+    case playback::PlayState::Paused:
         return Status::Paused;
     default:
         return Status::Stopped;
@@ -66,7 +73,7 @@ MprisTrack MprisBridge::track() const {
 
 int64_t MprisBridge::positionUs() const {
     PlaybackEngine& e = m_window.engine();
-    volaro::playback::Deck* d = e.deck(e.currentDeck());
+    playback::Deck* d = e.deck(e.currentDeck());
     return d ? int64_t(d->Position() - e.songStart()) * 1000000 : 0;
 }
 
@@ -136,3 +143,5 @@ void MprisBridge::quit() {
     // The normal close: Stop, save the settings; the application ends with its last window.
     m_window.close();
 }
+
+} // namespace volaro::app

@@ -17,13 +17,15 @@
 #include <QObject>
 #include <memory>
 
-class frmPlayer;
-
 namespace volaro::system {
 class MprisService;
 }
 
-class MprisBridge final : public QObject, private volaro::system::MprisHost {
+namespace volaro::app {
+
+class frmPlayer;
+
+class MprisBridge final : public QObject, private system::MprisHost {
     Q_OBJECT
 public:
     explicit MprisBridge(frmPlayer& window, QDBusConnection bus = QDBusConnection::sessionBus());
@@ -34,7 +36,7 @@ public:
 private:
     // MprisHost
     Status status() const override;
-    volaro::system::MprisTrack track() const override;
+    system::MprisTrack track() const override;
     int64_t positionUs() const override;
     double volume() const override;
     bool shuffle() const override;
@@ -54,5 +56,7 @@ private:
     void wire();
 
     frmPlayer& m_window;
-    std::unique_ptr<volaro::system::MprisService> m_service;
+    std::unique_ptr<system::MprisService> m_service;
 };
+
+} // namespace volaro::app

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+namespace volaro::app {
+
 std::optional<int64_t> settingToInteger(const QString& text, int64_t min, int64_t max) {
     bool ok = false;
     const double d = text.trimmed().toDouble(&ok); // C locale: "." is the decimal point
@@ -29,3 +31,5 @@ QString singleToSetting(float value) {
     const auto res = std::to_chars(buf, buf + sizeof buf, value);
     return QString::fromLatin1(buf, static_cast<int>(res.ptr - buf));
 }
+
+} // namespace volaro::app

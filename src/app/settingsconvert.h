@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <optional>
 
+namespace volaro::app {
+
 // Decimal text to an integer of the given range; a fraction rounds half to even.
 std::optional<int64_t> settingToInteger(const QString& text, int64_t min, int64_t max);
 inline std::optional<int16_t> settingToInt16(const QString& text) {
@@ -20,3 +22,5 @@ inline std::optional<int32_t> settingToInt32(const QString& text) {
 // Window geometry is kept as single-precision numbers.
 std::optional<float> settingToSingle(const QString& text);
 QString singleToSetting(float value);
+
+} // namespace volaro::app

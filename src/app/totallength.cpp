@@ -5,6 +5,11 @@
 
 #include <cmath>
 
+namespace volaro::app {
+
+using playlist::ClipListModel;
+using playlist::SegToMin;
+
 TotalLength::TotalLength(ClipListModel& list, Measure measure, Show show,
                          std::function<void()> pumpEvents)
     : m_list(list)
@@ -39,7 +44,7 @@ double TotalLength::run(const TotalLengthSettings& s) {
         m_pump();
     }
     const int rows = m_list.count();
-    using volaro::playback::TransitionType;
+    using playback::TransitionType;
     // Cross Dissolve, Up Down and Mix take the transition time off between two songs.
     const bool overlaps = s.TransitionType == TransitionType::CrossDissolve ||
                           s.TransitionType == TransitionType::UpDown ||
@@ -51,3 +56,5 @@ double TotalLength::run(const TotalLengthSettings& s) {
     m_cancel = false;
     return total;
 }
+
+} // namespace volaro::app

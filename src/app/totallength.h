@@ -16,14 +16,17 @@
 #include <cstdint>
 #include <functional>
 
+namespace volaro::playlist {
 class ClipListModel;
+}
+
+namespace volaro::app {
 
 struct TotalLengthSettings {
     // The playable length of the song at a path, given its duration (the engine's points).
     std::function<int32_t(const QString& path, int32_t duration)> Playable;
     int32_t TransitionTime = 0;
-    volaro::playback::TransitionType TransitionType =
-        volaro::playback::TransitionType::CrossDissolve;
+    playback::TransitionType TransitionType = playback::TransitionType::CrossDissolve;
 };
 
 class TotalLength {
@@ -33,7 +36,8 @@ public:
     // Shows the running total and the count of songs done.
     using Show = std::function<void(const QString& total, int count)>;
 
-    TotalLength(ClipListModel& list, Measure measure, Show show, std::function<void()> pumpEvents);
+    TotalLength(playlist::ClipListModel& list, Measure measure, Show show,
+                std::function<void()> pumpEvents);
 
     bool Calculating() const { return m_calculating; }
     void cancel() { m_cancel = true; }
@@ -42,10 +46,12 @@ public:
     double run(const TotalLengthSettings& settings);
 
 private:
-    ClipListModel& m_list;
+    playlist::ClipListModel& m_list;
     Measure m_measure;
     Show m_show;
     std::function<void()> m_pump;
     bool m_calculating = false;
     bool m_cancel = false;
 };
+
+} // namespace volaro::app

@@ -2,11 +2,13 @@
 
 #include "transitionpicture.h"
 
-using volaro::playback::drawTransitionPicture;
-using volaro::playback::transitionName;
-
 #include <QPainter>
 #include <QStyleOptionFocusRect>
+
+namespace volaro::app {
+
+using playback::drawTransitionPicture;
+using playback::transitionName;
 
 TransitionButton::TransitionButton(int type, QWidget* parent)
     : QAbstractButton(parent)
@@ -32,3 +34,5 @@ void TransitionButton::paintEvent(QPaintEvent*) {
         style()->drawPrimitive(QStyle::PE_FrameFocusRect, &opt, &painter, this);
     }
 }
+
+} // namespace volaro::app

@@ -5,6 +5,8 @@
 
 #include <QAbstractButton>
 
+namespace volaro::app {
+
 class TransitionButton final : public QAbstractButton {
     Q_OBJECT
 public:
@@ -18,3 +20,5 @@ protected:
 private:
     int m_type;
 };
+
+} // namespace volaro::app

@@ -5,6 +5,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+namespace volaro::app {
+
 namespace {
 int g_fds[2] = {-1, -1};
 
@@ -52,3 +54,5 @@ UnixSignals::~UnixSignals() {
         fd = -1;
     }
 }
+
+} // namespace volaro::app

@@ -11,6 +11,8 @@
 
 class QSocketNotifier;
 
+namespace volaro::app {
+
 class UnixSignals final : public QObject {
     Q_OBJECT
 public:
@@ -26,3 +28,5 @@ signals:
 private:
     QSocketNotifier* m_notifier = nullptr;
 };
+
+} // namespace volaro::app

@@ -3,6 +3,8 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
+namespace volaro::app {
+
 void WrappingButton::paintEvent(QPaintEvent*) {
     QStylePainter painter(this);
     QStyleOptionButton option;
@@ -14,3 +16,5 @@ void WrappingButton::paintEvent(QPaintEvent*) {
     const QRect area = rect().adjusted(3, 2, -3, -2);
     painter.drawText(area, Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic, caption);
 }
+
+} // namespace volaro::app

@@ -5,6 +5,8 @@
 
 #include <QPushButton>
 
+namespace volaro::app {
+
 class WrappingButton final : public QPushButton {
     Q_OBJECT
 public:
@@ -13,3 +15,5 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
 };
+
+} // namespace volaro::app

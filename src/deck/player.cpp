@@ -8,9 +8,7 @@
 #include <cmath>
 #include <limits>
 
-using volaro::deck::AudioEngine;
-using volaro::deck::Decoder;
-using volaro::deck::MediaBytes;
+namespace volaro::deck {
 
 namespace {
 
@@ -146,3 +144,5 @@ void Player::setBalance(int32_t balance) {
     if (m_stream && scaled >= -10000 && scaled <= 10000)
         m_stream->setBalance(static_cast<int32_t>(scaled));
 }
+
+} // namespace volaro::deck

@@ -25,9 +25,9 @@
 #include <memory>
 
 namespace volaro::deck {
+
 class AudioEngine;
 class DeckStream;
-} // namespace volaro::deck
 
 class Player {
 public:
@@ -101,6 +101,8 @@ private:
     double m_pitch = 0.0;
     int32_t m_duration = 0;
     int32_t m_position = 0;
-    std::shared_ptr<volaro::deck::DeckStream> m_stream;  // the chain; null when none
-    std::shared_ptr<volaro::deck::AudioEngine> m_engine; // taken at the first OpenFile
+    std::shared_ptr<DeckStream> m_stream;  // the chain; null when none
+    std::shared_ptr<AudioEngine> m_engine; // taken at the first OpenFile
 };
+
+} // namespace volaro::deck

@@ -14,7 +14,9 @@
 #include <functional>
 #include <memory>
 
+namespace volaro::deck {
 class Player;
+}
 
 namespace volaro::playback {
 
@@ -74,7 +76,7 @@ public:
     bool outputLost() override;
 
 private:
-    std::unique_ptr<Player> m_player;
+    std::unique_ptr<deck::Player> m_player;
 };
 
 // The factory the application gives the engine: every deck a new Player.

@@ -10,6 +10,8 @@
 
 namespace volaro::playback {
 
+using playlist::SegToMin;
+
 namespace {
 
 // Percentages of the bars: the nearest whole number, a half to the even neighbour.

@@ -4,6 +4,8 @@
 
 namespace volaro::playback {
 
+using deck::Player;
+
 // One set of status codes, whichever side names them.
 static_assert(int16_t(Deck::OpenNoFile) == int16_t(Player::OpenNoFile) &&
               int16_t(Deck::OpenNoDecoder) == int16_t(Player::OpenNoDecoder) &&

@@ -6,6 +6,8 @@
 #include <QTime>
 #include <random>
 
+namespace volaro::playback {
+
 class ProgramRandom {
 public:
     void Randomize(unsigned seed) { m_generator.seed(seed); }
@@ -18,3 +20,5 @@ public:
 private:
     std::mt19937 m_generator{std::random_device{}()};
 };
+
+} // namespace volaro::playback

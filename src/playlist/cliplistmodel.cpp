@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <numeric>
 
+namespace volaro::playlist {
+
 namespace {
 const char* const HeaderTexts[ClipListModel::ColumnCount] = {
     "Title", "Length", "Artist", "Cd", "Year", "Genre", "Comment", "Location", "Azar", "TotLength"};
@@ -266,3 +268,5 @@ void ClipListModel::sortBy(Column column, Qt::SortOrder order) {
     if (m_playingRow >= 1 && m_playingRow <= n)
         setPlayingRow(newRowOf[m_playingRow - 1] + 1);
 }
+
+} // namespace volaro::playlist

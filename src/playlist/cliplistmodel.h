@@ -23,12 +23,12 @@
 #include <array>
 #include <cstdint>
 
+namespace volaro::playlist {
+
 struct ClipRow {
     std::array<QString, 10> texts;
     bool selected = false;
 };
-Q_DECLARE_TYPEINFO(ClipRow, Q_RELOCATABLE_TYPE);
-
 class ClipListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -105,3 +105,7 @@ private:
     QList<ClipRow> m_rows;
     int m_playingRow = 0;
 };
+
+} // namespace volaro::playlist
+
+Q_DECLARE_TYPEINFO(volaro::playlist::ClipRow, Q_RELOCATABLE_TYPE);

@@ -11,6 +11,10 @@
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 
+namespace volaro::playlist {
+
+using system::twipsToPixels;
+
 namespace {
 
 // Draws the selection from the model's flags (Qt's own selection model is not used).
@@ -376,3 +380,5 @@ bool ClipListView::dropAt(const QMimeData* data, const QPoint& viewportPos) {
     emit filesDropped(paths, position);
     return true;
 }
+
+} // namespace volaro::playlist

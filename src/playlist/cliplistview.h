@@ -17,6 +17,8 @@
 #include <QStringList>
 #include <QTreeView>
 
+namespace volaro::playlist {
+
 class ClipListView : public QTreeView {
     Q_OBJECT
 public:
@@ -83,3 +85,5 @@ private:
     QPoint m_pressPos;
     bool m_dragArmed = false;
 };
+
+} // namespace volaro::playlist

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+namespace volaro::playlist {
+
 void DeleteSelectedItems(ClipListModel& list) {
     list.removeSelected();
 }
@@ -57,3 +59,5 @@ void AcceptPlaylistDrops(ClipListView& view, ListProgress* progress) {
                          DropFiles(view.clipModel(), paths, position, progress);
                      });
 }
+
+} // namespace volaro::playlist

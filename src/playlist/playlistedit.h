@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <functional>
 
+namespace volaro::playlist {
+
 class ClipListModel;
 class ClipListView;
 class ListProgress;
@@ -42,3 +44,5 @@ void DropFiles(ClipListModel& list, const QStringList& paths, int32_t position,
 
 // Connects the view's drops to DropFiles (the playlist; a result list only drags out).
 void AcceptPlaylistDrops(ClipListView& view, ListProgress* progress = nullptr);
+
+} // namespace volaro::playlist

@@ -14,6 +14,8 @@
 #include <optional>
 #include <sys/stat.h>
 
+namespace volaro::playlist {
+
 void ListProgress::showOutcome(int notAdded) {
     if (notAdded > 0)
         setStatusText(NotAddedNotice(notAdded));
@@ -277,3 +279,5 @@ QString SavePlayList(const QString& Filename, const ClipListModel& list) {
         return file.errorString();
     return {};
 }
+
+} // namespace volaro::playlist

@@ -14,8 +14,11 @@
 #include <QString>
 #include <cstdint>
 
-class ClipListModel;
 class QIODevice;
+
+namespace volaro::playlist {
+
+class ClipListModel;
 
 // What the main window shows while a list file is read: ProgressBar1 (0..100) and the
 // second status-bar panel (the line count, then the web address again).
@@ -65,3 +68,5 @@ QByteArray PlayListText(const ClipListModel& list);
 // Writes PlayListText, replacing the file atomically. Returns empty text on success,
 // otherwise why it failed (the existing file is left untouched).
 QString SavePlayList(const QString& Filename, const ClipListModel& list);
+
+} // namespace volaro::playlist

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace volaro::playlist {
+
 namespace {
 // The one reader the GUI thread shares, as there is one tag-reader control on the window.
 TagReader& sharedReader() {
@@ -66,3 +68,5 @@ QString SegToMin(double Seconds) {
     const long long rest = static_cast<long long>(std::trunc(Seconds - minutes * 60.0));
     return twoDigits(minutes) + QLatin1Char(':') + twoDigits(rest);
 }
+
+} // namespace volaro::playlist

@@ -6,6 +6,8 @@
 #include <QString>
 #include <cstdint>
 
+namespace volaro::playlist {
+
 class ClipListModel;
 class TagReader;
 
@@ -25,3 +27,5 @@ QString TitleFromFilename(const QString& Filename);
 
 // Seconds as "mm:ss" (minutes may grow past two digits; no hours), each part truncated.
 QString SegToMin(double Seconds);
+
+} // namespace volaro::playlist

@@ -13,6 +13,8 @@
 #include <taglib/wavfile.h>
 #include <unistd.h>
 
+namespace volaro::playlist {
+
 namespace {
 QString toQString(const TagLib::String& s) {
     if (s.isEmpty())
@@ -118,3 +120,5 @@ void TagReader::fillEmpty(const TagLib::Tag& tag) {
         m_year = QString::number(tag.year());
     fill(m_genre, tag.genre());
 }
+
+} // namespace volaro::playlist

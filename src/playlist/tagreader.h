@@ -18,6 +18,8 @@ class IOStream;
 class Tag;
 } // namespace TagLib
 
+namespace volaro::playlist {
+
 class TagReader {
 public:
     void setFilename(const QString& path);
@@ -42,3 +44,5 @@ private:
     QString m_path;
     QString m_album, m_artist, m_comment, m_title, m_year, m_genre;
 };
+
+} // namespace volaro::playlist

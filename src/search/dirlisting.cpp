@@ -5,6 +5,8 @@
 #include <QStorageInfo>
 #include <algorithm>
 
+namespace volaro::search {
+
 namespace DirListing {
 
 bool nameLess(const QString& a, const QString& b) {
@@ -75,3 +77,5 @@ QString normalize(const QString& dir) {
 }
 
 } // namespace DirListing
+
+} // namespace volaro::search

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace volaro::search {
+
 namespace DirListing {
 
 // Name order of every list: case ignored, ties broken by exact text.
@@ -35,3 +37,5 @@ QString driveOf(const QString& dir, const QStringList& drives);
 QString normalize(const QString& dir);
 
 } // namespace DirListing
+
+} // namespace volaro::search

@@ -8,6 +8,8 @@
 #include <QStyle>
 #include <QStyledItemDelegate>
 
+namespace volaro::search {
+
 namespace {
 
 constexpr int PathRole = Qt::UserRole + 1;
@@ -123,3 +125,5 @@ void DirListView::focusOutEvent(QFocusEvent* event) {
     if (h != m_path)
         setPath(h);
 }
+
+} // namespace volaro::search

@@ -12,6 +12,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace volaro::search {
+
 class DirListView : public QListWidget {
     Q_OBJECT
 public:
@@ -45,3 +47,5 @@ private:
     QString m_path;
     QStringList m_subdirs; // names
 };
+
+} // namespace volaro::search

@@ -5,6 +5,8 @@
 #include <QMimeData>
 #include <QUrl>
 
+namespace volaro::search {
+
 FileListView::FileListView(QWidget* parent)
     : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -68,3 +70,5 @@ QMimeData* FileListView::mimeData(const QList<QListWidgetItem*>&) const {
     // List order, whatever order the items were selected in.
     return createDragData();
 }
+
+} // namespace volaro::search

@@ -10,6 +10,8 @@
 
 #include <QListWidget>
 
+namespace volaro::search {
+
 class FileListView : public QListWidget {
     Q_OBJECT
 public:
@@ -43,3 +45,5 @@ private:
     FilePattern m_pattern;
     QStringList m_names;
 };
+
+} // namespace volaro::search

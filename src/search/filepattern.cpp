@@ -1,5 +1,7 @@
 #include "filepattern.h"
 
+namespace volaro::search {
+
 namespace {
 
 // Classic wildcard match with one back-tracking point: linear for the usual "*x*.mp3".
@@ -108,3 +110,5 @@ QString searchingCaption(qint64 n) {
 }
 
 } // namespace SearchText
+
+} // namespace volaro::search

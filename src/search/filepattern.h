@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QStringView>
 
+namespace volaro::search {
+
 class FilePattern {
 public:
     FilePattern(); // "*.mp3"
@@ -45,3 +47,5 @@ qint64 counterValue(const QString& text);
 QString searchingCaption(qint64 n);
 
 } // namespace SearchText
+
+} // namespace volaro::search

@@ -13,6 +13,8 @@
 #include <unistd.h>
 #include <vector>
 
+namespace volaro::search {
+
 namespace {
 
 // Directories kept open for openat() of their children. A deep but narrow tree closes
@@ -188,3 +190,5 @@ bool SearchWalker::WalkDirectory(const QString& dirPath, const QString& parentPa
     }
     return false;
 }
+
+} // namespace volaro::search

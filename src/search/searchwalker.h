@@ -33,6 +33,8 @@
 #include <set>
 #include <utility>
 
+namespace volaro::search {
+
 class SearchWalker {
 public:
     struct Hooks {
@@ -93,3 +95,5 @@ private:
     int m_openDirs = 0;
     std::set<std::pair<quint64, quint64>> m_visited; // (device, inode) of directories entered
 };
+
+} // namespace volaro::search

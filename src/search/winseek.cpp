@@ -23,6 +23,13 @@
 #include <QTimer>
 #include <new>
 
+namespace volaro::search {
+
+using playlist::AddFileToList;
+using playlist::ClipListModel;
+using system::kTwipsPerPixel;
+using system::twipsToPixels;
+
 namespace {
 
 int px(int twips) {
@@ -412,3 +419,5 @@ void WinSeek::findInResults() {
         m_lstClipList->EnsureVisible(shown);
     m_lstClipList->setMultiSelect(true);
 }
+
+} // namespace volaro::search

@@ -28,16 +28,28 @@
 #include <cstdint>
 #include <functional>
 
-class ClipListView;
-class DirListView;
-class FileListView;
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class SearchWalker;
+
+namespace volaro::playlist {
+class ClipListView;
+}
+namespace volaro::system {
 class SettingsStore;
+}
+
+namespace volaro::search {
+
+using playlist::ClipListView;
+using playlist::HeaderSort;
+using system::SettingsStore;
+
+class DirListView;
+class FileListView;
+class SearchWalker;
 
 class WinSeek : public QWidget {
     Q_OBJECT
@@ -141,3 +153,5 @@ private:
     QStringList m_drives;
     QHash<QString, QString> m_driveDirs; // last directory seen on each drive
 };
+
+} // namespace volaro::search

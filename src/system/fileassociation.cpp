@@ -121,8 +121,8 @@ bool registerFileTypesIn(const AssociationPlaces& places) {
     return writeIfChanged(listPath, updated) && iconsOk;
 }
 
-} // namespace volaro::system
-
 void RegisterFileTypes() {
-    volaro::system::registerFileTypesIn(volaro::system::currentAssociationPlaces());
+    registerFileTypesIn(currentAssociationPlaces());
 }
+
+} // namespace volaro::system

@@ -33,8 +33,8 @@ AssociationPlaces currentAssociationPlaces();
 // to a missing entry would break opening those files. True when everything was written.
 bool registerFileTypesIn(const AssociationPlaces& places);
 
-} // namespace volaro::system
-
 // Handler of "Set Volaro as Default Player": registers the running program. Nothing asks
 // and nothing reports; failures leave the existing files as they were.
 void RegisterFileTypes();
+
+} // namespace volaro::system

@@ -14,8 +14,7 @@
 #include <QScreen>
 #include <QUrl>
 
-using namespace volaro;
-using namespace volaro::system;
+namespace volaro::system {
 
 namespace {
 
@@ -143,3 +142,5 @@ void frmAbout::Label2_Click() {
 void frmAbout::Label5_Click() {
     QDesktopServices::openUrl(QUrl(QString::fromLatin1(ProductWebAddress)));
 }
+
+} // namespace volaro::system

@@ -12,8 +12,8 @@ class QLabel;
 class QPushButton;
 
 namespace volaro::system {
+
 class LinkLabel;
-}
 
 class frmAbout : public QDialog {
     Q_OBJECT
@@ -35,8 +35,8 @@ public:
     QLabel* picIcon = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* lblDescription = nullptr;
-    volaro::system::LinkLabel* Label5 = nullptr;
-    volaro::system::LinkLabel* Label2 = nullptr;
+    LinkLabel* Label5 = nullptr;
+    LinkLabel* Label2 = nullptr;
     QPushButton* cmdOK = nullptr;
 
 protected:
@@ -49,3 +49,5 @@ private:
 
     bool m_loaded = false;
 };
+
+} // namespace volaro::system

@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+namespace volaro::system {
+
 IniSettingsStore::IniSettingsStore()
     // On Linux the native format is INI text in $XDG_CONFIG_HOME/Volaro/Volaro.conf
     // (IniFormat would name the file Volaro.ini).
@@ -36,3 +38,5 @@ QString IniSettingsStore::flush() {
     }
     return {};
 }
+
+} // namespace volaro::system

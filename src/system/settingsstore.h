@@ -6,6 +6,8 @@
 #include <QSettings>
 #include <QString>
 
+namespace volaro::system {
+
 class SettingsStore {
 public:
     virtual ~SettingsStore() = default;
@@ -30,3 +32,5 @@ public:
 private:
     mutable QSettings m_settings;
 };
+
+} // namespace volaro::system

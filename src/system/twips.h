@@ -6,6 +6,8 @@
 #include <QRect>
 #include <cmath>
 
+namespace volaro::system {
+
 constexpr int kTwipsPerPixel = 15;
 
 inline int twipsToPixels(double twips) {
@@ -17,3 +19,5 @@ inline double pixelsToTwips(int pixels) {
 inline QRect twipsRect(int left, int top, int width, int height) {
     return {twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height)};
 }
+
+} // namespace volaro::system

@@ -17,6 +17,8 @@
 
 using namespace volaro::fixtures;
 using namespace volaro::capture;
+using namespace volaro::app;
+using namespace volaro::playlist;
 
 namespace {
 

@@ -14,6 +14,8 @@
 #include <QtTest>
 
 using namespace volaro::playback;
+using namespace volaro::app;
+using namespace volaro::playlist;
 
 namespace {
 

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace volaro::app;
+
 class TestMprisNoBus : public QObject {
     Q_OBJECT
 

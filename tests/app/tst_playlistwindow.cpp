@@ -12,6 +12,8 @@
 #include <QtTest>
 
 using namespace volaro::playback;
+using namespace volaro::playlist;
+using namespace volaro::app;
 
 class TestPlaylistWindow : public QObject {
     Q_OBJECT

@@ -16,6 +16,7 @@
 #include <QtTest>
 
 using namespace volaro::capture;
+using namespace volaro::app;
 
 namespace {
 constexpr int Rate = 44100;

@@ -7,6 +7,8 @@
 #include <QTest>
 #include <stdexcept>
 
+using namespace volaro::deck;
+
 struct Recorder {
     QStringList items;
     void addItem(const QString& s) { items << s; }

@@ -11,6 +11,7 @@
 #include <vector>
 
 using namespace volaro::fixtures;
+using namespace volaro::deck;
 
 class TestPlayer : public QObject {
     Q_OBJECT

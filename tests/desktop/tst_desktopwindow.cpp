@@ -15,6 +15,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace volaro::app;
+using namespace volaro::system;
+using namespace volaro::playlist;
+
 namespace {
 
 constexpr double ToneA = 450, ToneB = 990; // on exact 30 Hz bins

@@ -17,6 +17,10 @@
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
 
+using namespace volaro::app;
+using namespace volaro::playlist;
+using namespace volaro::system;
+
 using volaro::capture::SinkCapture;
 using volaro::system::MprisService;
 

@@ -12,6 +12,7 @@
 
 using namespace volaro::fixtures;
 using namespace volaro::capture;
+using namespace volaro::deck;
 
 namespace {
 

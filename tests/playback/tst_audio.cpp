@@ -12,6 +12,7 @@
 using namespace volaro::playback;
 using namespace volaro::testing;
 using namespace volaro::capture;
+using namespace volaro::deck;
 
 namespace {
 constexpr double ToneA = 450, ToneB = 990, ToneC = 660;

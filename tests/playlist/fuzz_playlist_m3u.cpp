@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+using namespace volaro::playlist;
+
 namespace {
 class CheckedProgress : public ListProgress {
 public:

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+using namespace volaro::playlist;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TagReader reader;
     const bool found = reader.readTagFromBytes(reinterpret_cast<const char*>(data), size);

@@ -12,6 +12,8 @@
 #include <QRegularExpression>
 #include <functional>
 
+using namespace volaro::playlist;
+
 // Records what the main window would show, in order.
 class Recorder : public ListProgress {
 public:

@@ -15,6 +15,7 @@
 #include <QTest>
 
 using namespace volaro::fixtures;
+using namespace volaro::playlist;
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 using namespace volaro::fixtures;
+using namespace volaro::playlist;
 
 class TestPlaylistFile : public QObject {
     Q_OBJECT

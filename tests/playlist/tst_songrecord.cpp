@@ -10,6 +10,7 @@
 #include <QTest>
 
 using namespace volaro::fixtures;
+using namespace volaro::playlist;
 
 class TestSongRecord : public QObject {
     Q_OBJECT

@@ -15,6 +15,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+using namespace volaro::search;
+
 using searchtree::touch;
 using searchtree::touchAll;
 

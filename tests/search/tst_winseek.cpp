@@ -21,6 +21,9 @@
 #include <QTimer>
 #include <memory>
 
+using namespace volaro::playlist;
+using namespace volaro::search;
+
 using searchtree::touch;
 using searchtree::touchAll;
 

@@ -5,7 +5,7 @@
 #include <QMap>
 
 // A settings store in memory, so a test decides what the last run left behind.
-class MemorySettingsStore final : public SettingsStore {
+class MemorySettingsStore final : public volaro::system::SettingsStore {
 public:
     QString GetSetting(const QString& section, const QString& key,
                        const QString& defaultValue) const override {
