@@ -25,6 +25,9 @@
 
 namespace volaro::search {
 
+using playlist::ClipListView;
+using system::SettingsStore;
+
 using playlist::AddFileToList;
 using playlist::ClipListModel;
 using system::kTwipsPerPixel;

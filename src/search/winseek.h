@@ -43,10 +43,6 @@ class SettingsStore;
 
 namespace volaro::search {
 
-using playlist::ClipListView;
-using playlist::HeaderSort;
-using system::SettingsStore;
-
 class DirListView;
 class FileListView;
 class SearchWalker;
@@ -58,7 +54,7 @@ public:
 
     // openFile receives every file sent to the playlist (a list file included); the
     // directory is kept in `settings`, which must outlive the window.
-    WinSeek(SettingsStore& settings, OpenFileHandler openFile, QWidget* parent = nullptr);
+    WinSeek(system::SettingsStore& settings, OpenFileHandler openFile, QWidget* parent = nullptr);
     ~WinSeek() override;
 
     enum class State { Idle, Searching, ShowingResults };
@@ -76,7 +72,7 @@ public:
     void lstClipList_DblClick();
     void findInResults();
 
-    const HeaderSort& headerSort() const { return m_sort; }
+    const playlist::HeaderSort& headerSort() const { return m_sort; }
 
     // Controls, for the main window's needs and for tests.
     QWidget* Picture1() const { return m_picture1; }
@@ -89,7 +85,7 @@ public:
     DirListView* dirList() const { return m_dirList; }
     QComboBox* drvList() const { return m_drvList; }
     QLabel* lblCount() const { return m_lblCount; }
-    ClipListView* lstClipList() const { return m_lstClipList; }
+    playlist::ClipListView* lstClipList() const { return m_lstClipList; }
     QPushButton* cmdSearch() const { return m_cmdSearch; }
     QPushButton* cmdExit() const { return m_cmdExit; }
     QLabel* Label1() const { return m_label1; }
@@ -139,7 +135,7 @@ private:
     QLabel* m_lblCount = nullptr;
     QLineEdit* m_txtSearch = nullptr;
     QCheckBox* m_chkSearchTitlesOnly = nullptr;
-    ClipListView* m_lstClipList = nullptr;
+    playlist::ClipListView* m_lstClipList = nullptr;
     QPushButton* m_cmdSearch = nullptr;
     QPushButton* m_cmdExit = nullptr;
     QLabel* m_label1 = nullptr;
@@ -148,8 +144,8 @@ private:
     bool m_unloading = false;
     bool m_unloaded = false;
     int m_yieldMs = 10;
-    HeaderSort m_sort;
-    SettingsStore& m_settings;
+    playlist::HeaderSort m_sort;
+    system::SettingsStore& m_settings;
     QStringList m_drives;
     QHash<QString, QString> m_driveDirs; // last directory seen on each drive
 };
