@@ -21,16 +21,14 @@ using namespace volaro::capture;
 namespace {
 
 constexpr int Rate = 44100;
-constexpr double ToneCut = 450;  // the song that is cut
-constexpr double ToneNext = 990; // the song after it
+constexpr double ToneCut = 450, ToneNext = 990; // the song that is cut, the one after it
 
 // Runs work, then the event loop for ms; returns the longest time the GUI thread did not
 // answer a 10 ms timer.
 qint64 longestStall(const std::function<void()>& work, int ms) {
     QElapsedTimer clock;
     clock.start();
-    qint64 last = 0;
-    qint64 worst = 0;
+    qint64 last = 0, worst = 0;
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, [&] {
         worst = std::max(worst, clock.elapsed() - last);
@@ -106,9 +104,8 @@ class TestBadInput : public QObject {
 
     ClipListModel& rows(frmPlayer& w) { return w.ui().lstClipList->clipModel(); }
 
-    // The real program with the argument; the signal (a logout's SIGTERM, Ctrl+C's SIGINT)
-    // at the earliest moment, or after whilePlaying when given. It must end at once,
-    // normally, having saved its settings.
+    // The real program with the argument gets the signal (a logout's SIGTERM, Ctrl+C's SIGINT)
+    // at once, or after whilePlaying: it ends at once, normally, having saved its settings.
     void programClosesInOrder(const QString& argument, int signal,
                               const std::function<void()>& whilePlaying = {}) {
         QTemporaryDir home;
@@ -176,8 +173,7 @@ private slots:
         QTest::newRow("only broken files")
             << list("broken.m3u", {path("missing.mp3"), "", path("text.mp3"), m_dir.path()}) << 4
             << 0 << QStringLiteral("Nothing in the list can be played");
-        // Its own name is a row that does not play (it is not read again as a list); the
-        // song after it plays.
+        // Its own name is a row that does not play (not read again as a list); the next plays.
         QTest::newRow("naming itself")
             << list("self.m3u", {path("self.m3u"), path("fine.wav")}) << 2 << 2 << QString();
         // The list holds what fits; the lines past that are not added.

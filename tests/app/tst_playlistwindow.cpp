@@ -124,12 +124,10 @@ private slots:
 
     void totalLengthFromStoredDurations_data() {
         QTest::addColumn<int>("type");
-        QTest::addColumn<QString>("total");
-        QTest::newRow("Cross Dissolve") << 0 << "09:19";
-        QTest::newRow("Up Down") << 1 << "09:19";
-        QTest::newRow("Down  Up") << 2 << "09:35";
-        QTest::newRow("Mix") << 3 << "09:19";
-        QTest::newRow("Cut") << 4 << "09:35";
+        QTest::addColumn<QString>("total"); // Down Up and Cut do not overlap the songs
+        for (const auto& [type, total] :
+             {std::pair{0, "09:19"}, {1, "09:19"}, {2, "09:35"}, {3, "09:19"}, {4, "09:35"}})
+            QTest::addRow("type %d", type) << type << QString(total);
     }
 
     void totalLengthFromStoredDurations() {
@@ -137,9 +135,8 @@ private slots:
         QFETCH(QString, total);
         addRows({"a", "b", "c"});
         ClipListModel& m = m_window->ui().lstClipList->clipModel();
-        m.setText(1, 9, QStringLiteral("200"));
-        m.setText(2, 9, QStringLiteral("180"));
-        m.setText(3, 9, QStringLiteral("240"));
+        for (const auto& [row, seconds] : {std::pair{1, "200"}, {2, "180"}, {3, "240"}})
+            m.setText(row, 9, seconds);
         PlaybackEngine& e = m_window->engine();
         e.setCutFirst(5);
         e.setCutLast(10);

@@ -1,5 +1,7 @@
-// Player as its callers see it: outputs by name, status codes, durations, getters.
+// Player as its callers see it (outputs by name, status codes, durations, getters) and as
+// it sounds, captured from SDL's disk driver (float stereo, 44.1 kHz).
 
+#include "audiocapture.h"
 #include "fixtures.h"
 #include "player.h"
 
@@ -11,6 +13,10 @@
 #include <vector>
 
 using namespace volaro::fixtures;
+using namespace volaro::capture;
+
+constexpr int Rate = 44100;
+constexpr double Amplitude = 0.5;
 
 class TestPlayer : public QObject {
     Q_OBJECT
@@ -18,16 +24,17 @@ class TestPlayer : public QObject {
 private:
     QTemporaryDir m_dir;
     QString m_output;
+    std::unique_ptr<DiskCapture> m_capture;
+    QString m_tone440, m_tone1000, m_steps, m_low;
 
     QString path(const QString& name) const { return m_dir.filePath(name); }
 
-    // A short tone file, created once per name.
-    QString wav(const QString& name, double seconds, int rate = 8000, int channels = 1) {
+    // A short mono tone file, created once per name.
+    QString wav(const QString& name, double seconds, int rate = 8000) {
         const QString p = path(name);
-        if (!QFile::exists(p)) {
-            if (!writeWav(p, {.seconds = seconds, .sampleRate = rate, .channels = channels}))
-                qFatal("cannot write %s", qPrintable(p));
-        }
+        if (!QFile::exists(p) &&
+            !writeWav(p, {.seconds = seconds, .sampleRate = rate, .channels = 1}))
+            qFatal("cannot write %s", qPrintable(p));
         return p;
     }
 
@@ -37,12 +44,45 @@ private:
         return p.OpenFile();
     }
 
+    std::unique_ptr<Player> deck(const QString& file) {
+        auto p = std::make_unique<Player>();
+        return open(*p, file, m_output) == Player::OpenOk ? std::move(p) : nullptr;
+    }
+
+    // The last `seconds` of output after waiting that long plus a margin.
+    std::vector<float> listen(double seconds, double settle = 0.15) {
+        const int64_t end = m_capture->advance(seconds + settle);
+        const auto frames = static_cast<int64_t>(seconds * Rate);
+        return m_capture->read(end - frames, frames);
+    }
+
+    double tone(const std::vector<float>& s, int channel, double f) {
+        return toneAmplitude(s, 2, channel, Rate, f);
+    }
+
 private slots:
     void initTestCase() {
         QVERIFY(m_dir.isValid());
-        const QStringList names = Player::outputNames();
-        QVERIFY(!names.isEmpty());
-        m_output = names.first();
+        m_output = Player::outputNames().value(0);
+        QVERIFY(!m_output.isEmpty());
+        m_tone440 = path("440.wav");
+        QVERIFY(writeWav(m_tone440, {.frequency = 440, .seconds = 8, .amplitude = Amplitude}));
+        m_tone1000 = path("1000.wav");
+        QVERIFY(writeWav(m_tone1000, {.frequency = 1000, .seconds = 8, .amplitude = Amplitude}));
+        m_low = path("100.wav");
+        QVERIFY(writeWav(m_low, {.frequency = 100, .seconds = 8, .amplitude = 0.9}));
+        // 440 Hz for the first 3 s, 1000 Hz for the next 3 s: where we are is audible.
+        auto steps = render({.frequency = 440, .seconds = 3, .amplitude = Amplitude});
+        const auto high = render({.frequency = 1000, .seconds = 3, .amplitude = Amplitude});
+        steps.insert(steps.end(), high.begin(), high.end());
+        m_steps = path("steps.wav");
+        QVERIFY(writeWavSamples(m_steps, steps, Rate, 2));
+
+        // The device opens with the first deck; the capture file exists from then on.
+        auto warm = deck(m_tone440);
+        QVERIFY(warm);
+        m_capture = std::make_unique<DiskCapture>(DiskCapture::pathFromEnvironment());
+        QVERIFY2(m_capture->waitFor(Rate / 10), "the disk driver writes nothing");
     }
 
     void openBindsByTrimmedExactName() {
@@ -159,6 +199,160 @@ private slots:
         }
         // Freed on the audio worker once the device callback has moved on.
         QTRY_COMPARE_WITH_TIMEOUT(openDescriptors(), 0, 2000);
+    }
+
+    void volumeAndBalance() {
+        auto p = deck(m_tone440);
+        QVERIFY(p);
+        p->setBalance(10);
+        p->PlayFile();
+        const auto right = listen(0.3);
+        QCOMPARE(rms(right, 2, 0), 0.0);
+        QVERIFY(std::abs(tone(right, 1, 440) - Amplitude) < 0.01);
+
+        p->setVolume(-600);
+        p->setBalance(-3); // the left 6 dB down, the right 6 + 30 dB
+        const auto part = listen(0.3);
+        QVERIFY(std::abs(decibels(tone(part, 0, 440), Amplitude) + 6.0) < 0.1);
+        QVERIFY(std::abs(decibels(tone(part, 1, 440), Amplitude) + 36.0) < 0.2);
+
+        p->setVolume(-10000);
+        const auto silent = listen(0.2);
+        QCOMPARE(rms(silent, 2, 0) + rms(silent, 2, 1), 0.0);
+    }
+
+    void anyRateAndChannelCountPlays() {
+        for (const auto& [rate, channels, mp3] :
+             {std::tuple{8000, 1, false}, {48000, 6, false}, {96000, 2, false}, {22050, 1, true}}) {
+            const Signal s{
+                .seconds = 2, .sampleRate = rate, .channels = channels, .amplitude = Amplitude};
+            const QString f = m_dir.filePath(
+                QStringLiteral("fmt-%1-%2.%3").arg(rate).arg(channels).arg(mp3 ? "mp3" : "wav"));
+            QVERIFY(mp3 ? writeMp3(f, s, Mp3Kind::Cbr, 64) : writeWav(f, s));
+            auto p = deck(f);
+            QVERIFY(p);
+            QCOMPARE(p->Duration(), 2);
+            p->PlayFile();
+            const auto heard = listen(0.3);
+            // The same pitch at the device's rate, on both sides.
+            QVERIFY(std::abs(tone(heard, 0, 440) - Amplitude) < 0.03);
+            QVERIFY(std::abs(tone(heard, 1, 440) - Amplitude) < 0.03);
+        }
+    }
+
+    void seekMovesWhatIsHeard() {
+        auto p = deck(m_steps);
+        QVERIFY(p);
+        p->PlayFile();
+        const auto start = listen(0.3);
+        QVERIFY(tone(start, 0, 440) > 0.4);
+        QVERIFY(tone(start, 0, 1000) < 0.01);
+
+        p->setPosition(4);
+        QCOMPARE(p->Position(), 4); // at once, before a single frame of it was heard
+        const auto later = listen(0.3);
+        QVERIFY(tone(later, 0, 1000) > 0.4);
+        QVERIFY(tone(later, 0, 440) < 0.01);
+        QVERIFY(p->Position() >= 4 && p->Position() <= 5);
+
+        p->PauseFile();
+        p->setPosition(1);
+        QCOMPARE(p->Position(), 1);
+        p->PlayFile();
+        const auto back = listen(0.3);
+        QVERIFY(tone(back, 0, 440) > 0.4);
+        QVERIFY(tone(back, 0, 1000) < 0.01);
+    }
+
+    void positionFollowsTheSound() {
+        auto p = deck(m_steps);
+        QVERIFY(p);
+        p->setPosition(1);
+        const int64_t mark = m_capture->frames();
+        p->PlayFile();
+        // Position turns 3 at 2.5 s of the file; the switch to 1000 Hz comes 0.5 s later.
+        QElapsedTimer t;
+        t.start();
+        while (p->Position() < 3 && t.elapsed() < 5000)
+            QTest::qSleep(2);
+        const int64_t turned = m_capture->frames();
+        const int64_t end = m_capture->advance(1.0);
+        const auto heard = m_capture->read(mark, end - mark);
+        const int64_t switchAt = toneStart(heard, 2, 0, Rate, 1000, Amplitude / 2, 512);
+        QVERIFY(switchAt > 0);
+        const double lead = (mark + switchAt - turned) / double(Rate);
+        QVERIFY2(std::abs(lead - 0.5) < 0.08, qPrintable(QString::number(lead)));
+    }
+
+    void levelStepsDoNotClick() {
+        auto p = deck(m_low);
+        QVERIFY(p);
+        p->PlayFile();
+        QTest::qSleep(100);
+        const int64_t mark = m_capture->frames();
+        // The worst cases: full level to silence and back in single steps, seeks while playing
+        // (fade out, jump, fade in), pausing and resuming.
+        for (int i = 0; i < 16; ++i) {
+            if (i < 6)
+                p->setVolume(i % 2 ? 0 : -10000);
+            else if (i < 10)
+                p->setPosition(i - 5);
+            else
+                i % 2 ? p->PlayFile() : p->PauseFile();
+            QTest::qSleep(50);
+        }
+        const int64_t end = m_capture->advance(0.1);
+        const auto s = m_capture->read(mark, end - mark);
+        // A 100 Hz sine at 0.9 moves at most 0.0128 per sample; an unramped step would jump
+        // by up to 0.9.
+        QVERIFY2(largestStep(s, 2, 0) < 0.03, qPrintable(QString::number(largestStep(s, 2, 0))));
+        QVERIFY(rms(s, 2, 0) > 0.1); // it did sound in between
+    }
+
+    void otherDecksComingAndGoingLeaveAPlayingDeckAlone() {
+        auto steady = deck(m_tone440);
+        QVERIFY(steady);
+        steady->PlayFile();
+        QTest::qSleep(100);
+        const int64_t mark = m_capture->frames();
+        // Load, play, seek, fade and drop decks as fast as the total-length command and the
+        // transitions would, all on the same device.
+        for (int i = 0; i < 120; ++i) {
+            auto other = deck(i % 2 ? m_tone1000 : m_steps);
+            QVERIFY(other);
+            other->setVolume(-10000);
+            other->PlayFile();
+            other->setPosition(i % 5);
+            other->setPitch(1.0 + (i % 3) * 0.25);
+            if (i % 4 == 0)
+                QTest::qSleep(5);
+        }
+        const int64_t end = m_capture->advance(0.1);
+        const auto heard = m_capture->read(mark, end - mark);
+        QVERIFY(heard.size() > 2 * Rate / 10);
+        // Every 50 ms window holds the steady tone at its level, and nothing else.
+        const size_t window = 2 * Rate / 20;
+        for (size_t at = 0; at + window <= heard.size(); at += window) {
+            const std::vector<float> part(heard.begin() + at, heard.begin() + at + window);
+            QVERIFY(std::abs(tone(part, 0, 440) - Amplitude) < 0.01);
+            QVERIFY(std::abs(rms(part, 2, 0) - Amplitude / std::sqrt(2.0)) < 0.01);
+        }
+    }
+
+    void reopeningSilencesTheOldFile() {
+        auto p = deck(m_tone440);
+        QVERIFY(p);
+        p->PlayFile();
+        QVERIFY(tone(listen(0.2), 0, 440) > 0.4);
+        p->setFilename(m_tone1000);
+        QCOMPARE(p->OpenFile(), int16_t(0));
+        // The new file is loaded stopped: nothing sounds until PlayFile.
+        const auto quiet = listen(0.3);
+        QCOMPARE(rms(quiet, 2, 0), 0.0);
+        p->PlayFile();
+        const auto now = listen(0.2);
+        QVERIFY(tone(now, 0, 1000) > 0.4);
+        QVERIFY(tone(now, 0, 440) < 0.01);
     }
 };
 

@@ -1,5 +1,4 @@
-// The real window under openbox and PulseAudio: its place and stored values, the fold,
-// and dead ends.
+// The real window under openbox and PulseAudio: its place, the fold, and dead ends.
 
 #include "cliplistview.h"
 #include "fixtures.h"
@@ -59,18 +58,14 @@ private slots:
         QVERIFY(volaro::fixtures::writeBytes(file("empty.m3u"), {}));
     }
 
-    void placeKeptOverThreeRunsAndRefusedValuesHeal() {
+    void placeKeptOverThreeRuns() {
+        const QList<QPair<QString, int>> place{
+            {"Window/Top", 1500}, {"Window/Left", 1500}, {"Window/Height", 7000}};
         QDir().mkpath(m_config.filePath(QStringLiteral("Volaro")));
         {
             QSettings s(settingsFile(), QSettings::IniFormat);
-            for (const auto& [key, value] : {std::pair{"Window/Top", 1500},
-                                             {"Window/Left", 1500},
-                                             {"Window/Height", 7000},
-                                             {"Transitions/TransitionTime", 500},
-                                             {"Transitions/TransitionType", 7},
-                                             {"Trimming/CutFirst", 500},
-                                             {"Trimming/CutLast", -3}})
-                s.setValue(key, value);
+            for (const auto& [key, twips] : place)
+                s.setValue(key, twips);
         }
         for (int run = 1; run <= 3; ++run) {
             {
@@ -80,25 +75,12 @@ private slots:
                 // Opened where and as tall as stored, title bar included.
                 QTRY_COMPARE(w.frameGeometry().height(), px(7000));
                 QCOMPARE(w.frameGeometry().topLeft(), QPoint(px(1500), px(1500)));
-                QCOMPARE(w.ui().lblTransitionTime->text() + w.ui().lblCutFirst->text() +
-                             w.ui().lblCutLast->text(),
-                         QStringLiteral("100"));
-                QVERIFY(w.ui().optTransition[0]->isChecked());
                 w.close();
             }
             QSettings s(settingsFile(), QSettings::IniFormat);
-            const QList<QPair<QString, double>> place{
-                {"Window/Top", 1500}, {"Window/Left", 1500}, {"Window/Height", 7000}};
             for (const auto& [key, twips] : place) // within one pixel's rounding
                 QVERIFY2(qAbs(s.value(key).toDouble() - twips) <= 15,
-                         qPrintable(QStringLiteral("run %1: %2 = %3")
-                                        .arg(run)
-                                        .arg(key, s.value(key).toString())));
-            QCOMPARE(s.value("Transitions/TransitionTime").toString() +
-                         s.value("Transitions/TransitionType").toString() +
-                         s.value("Trimming/CutFirst").toString() +
-                         s.value("Trimming/CutLast").toString(),
-                     QStringLiteral("1000"));
+                         qPrintable(key + " = " + s.value(key).toString()));
         }
     }
 

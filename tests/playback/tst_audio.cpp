@@ -13,9 +13,7 @@ using namespace volaro::playback;
 using namespace volaro::testing;
 using namespace volaro::capture;
 
-namespace {
-constexpr double ToneA = 450, ToneB = 990, ToneC = 660;
-}
+constexpr double ToneA = 450, ToneB = 990;
 
 class TestAudio : public QObject {
     Q_OBJECT
@@ -23,33 +21,30 @@ class TestAudio : public QObject {
     QTemporaryDir m_dir;
     QString m_output;
     std::unique_ptr<DiskCapture> m_capture;
+    FakeList m_list; // the songs of the test running
 
     // A WAV of tones played one after the other: {frequency, seconds} pairs.
     QString tones(const QString& name, const QList<std::pair<double, double>>& parts) {
         std::vector<float> joined;
         for (const auto& [frequency, seconds] : parts) {
-            const std::vector<float> part = probeSignal(frequency, seconds);
+            const std::vector<float> part = volaro::fixtures::render(probeSpec(frequency, seconds));
             joined.insert(joined.end(), part.begin(), part.end());
         }
         const QString path = m_dir.filePath(name);
         return volaro::fixtures::writeWavSamples(path, joined, ProbeRate, 2) ? path : QString();
     }
-    QString tone(const QString& name, double frequency, double seconds) {
-        return tones(name, {{frequency, seconds}});
-    }
 
-    std::unique_ptr<PlaybackEngine> engine(FakeList& list, int transitionTime = 1) {
-        auto e = std::make_unique<PlaybackEngine>(playerDeckFactory(), list);
+    std::unique_ptr<PlaybackEngine> engine() { // a transition of 1 s
+        auto e = std::make_unique<PlaybackEngine>(playerDeckFactory(), m_list);
         e->setOutputDevice(m_output);
-        e->setTransitionSeconds(transitionTime);
         return e;
     }
 
     // Song A playing alone at full level, with the engine ready for a transition of
     // `seconds` of type `type` to song B.
-    std::unique_ptr<PlaybackEngine> playingA(FakeList& list, int seconds, int type) {
-        list.locations = {tone("a.wav", ToneA, 10), tone("b.wav", ToneB, 10)};
-        auto e = engine(list);
+    std::unique_ptr<PlaybackEngine> playingA(int seconds, int type) {
+        m_list.locations = {tones("a.wav", {{ToneA, 10}}), tones("b.wav", {{ToneB, 10}})};
+        auto e = engine();
         e->play();
         while (e->tmrTransition.isActive()) // A at full level at once
             e->tmrTransition_Timer();
@@ -80,7 +75,7 @@ private slots:
         QVERIFY2(!m_output.isEmpty(), "no audio output (SDL disk driver expected)");
         // The device opens with the first deck; the capture file exists from then on.
         Player warm;
-        warm.setFilename(tone("warm.wav", ToneA, 1));
+        warm.setFilename(tones("warm.wav", {{ToneA, 1}}));
         warm.setOutputDevice(m_output);
         QCOMPARE(warm.OpenFile(), 0);
         m_capture = std::make_unique<DiskCapture>(DiskCapture::pathFromEnvironment());
@@ -88,8 +83,7 @@ private slots:
     }
 
     void crossDissolveFollowsTheVolumeLaw() {
-        FakeList list;
-        auto e = playingA(list, 3, 0);
+        auto e = playingA(3, 0);
         const int64_t before = m_capture->frames();
         QTest::qWait(200);
         QVERIFY(std::abs(decibels(probeLevel(since(before), 0, ToneA), ProbeAmplitude)) < 0.2);
@@ -98,8 +92,7 @@ private slots:
         const std::vector<double> out = probeDecibels(heard, ToneA);
         const std::vector<double> in = probeDecibels(heard, ToneB);
 
-        // At every step a_in + a_out = 85: the incoming level follows from the outgoing
-        // one through -(a*a)/100 dB. Checked where both are well above the floor.
+        // a_in + a_out = 85 at every step, through -(a*a)/100 dB, where both are well heard.
         int checked = 0;
         for (size_t w = 0; w < out.size(); ++w) {
             if (out[w] < -30 || in[w] < -30)
@@ -107,8 +100,7 @@ private slots:
             const double aOut = std::sqrt(-out[w] * 100.0);
             const double law = -((85 - aOut) * (85 - aOut)) / 100.0;
             QVERIFY2(std::abs(in[w] - law) < 1.0,
-                     qPrintable(
-                         QStringLiteral("window %1: in %2 dB, law %3").arg(w).arg(in[w]).arg(law)));
+                     qPrintable(QString("%1: %2").arg(in[w]).arg(law)));
             ++checked;
         }
         QVERIFY2(checked >= 15, qPrintable(QString::number(checked)));
@@ -123,12 +115,10 @@ private slots:
     }
 
     void cutSwitchesAtTheFirstTick() {
-        FakeList list;
-        auto e = playingA(list, 2, 4);
+        auto e = playingA(2, 4);
         const FadeMarks m = measureFade(heardNext(*e), ToneA, ToneB);
         QVERIFY(m.inHeard >= 0 && m.inFull >= 0 && m.outGone >= 0);
-        // B starts silent and is at full level one 23 ms tick later (window slop
-        // allowed), long before the 2 s of the transition; A stops there.
+        // B is at full level one 23 ms tick after it starts, long before 2 s; A stops there.
         const double switchAfter = double(m.inFull - m.inHeard) / ProbeRate;
         QVERIFY2(switchAfter < 0.12, qPrintable(QString::number(switchAfter)));
         const double gap = double(m.outGone - m.inFull) / ProbeRate;
@@ -137,14 +127,12 @@ private slots:
     }
 
     void downUpHasItsDip() {
-        FakeList list;
-        auto e = playingA(list, 2, 2);
+        auto e = playingA(2, 2);
         const std::vector<float> heard = heardNext(*e);
         const std::vector<double> out = probeDecibels(heard, ToneA);
         const std::vector<double> in = probeDecibels(heard, ToneB);
         QVERIFY(!in.empty());
-        // Somewhere in the middle both songs are far down at once (a = 84 / 85 at the
-        // turn); with a Cross Dissolve they never are.
+        // Around the turn both songs are far down at once (a = 84 / 85).
         double deepest = 0;
         size_t at = 0;
         for (size_t w = 0; w < out.size(); ++w)
@@ -157,8 +145,7 @@ private slots:
     }
 
     void mixPlaysBothAtMasterLevel() {
-        FakeList list;
-        auto e = playingA(list, 2, 3);
+        auto e = playingA(2, 3);
         e->setMasterLevel(60); // -6.25 dB
         QTest::qWait(150);
         const int64_t mark = m_capture->frames();
@@ -181,13 +168,10 @@ private slots:
     }
 
     void trimsShiftStartAndEndPoints() {
-        // 1 s at 300 Hz, 4 s at 450 Hz, 1 s at 600 Hz: with a second cut from each end
-        // only the middle tone may sound, and the next song starts about a transition
-        // time before the end point (position 5 s of the file).
-        FakeList list;
-        list.locations = QStringList{tones("trimmed.wav", {{300, 1}, {ToneA, 4}, {600, 1}}),
-                                     tone("b.wav", ToneB, 10)};
-        auto e = engine(list);
+        // With a second cut from each end only the middle tone sounds, until the next song.
+        m_list.locations = QStringList{tones("trimmed.wav", {{300, 1}, {ToneA, 4}, {600, 1}}),
+                                       tones("b.wav", {{ToneB, 10}})};
+        auto e = engine();
         e->setCutFirst(1);
         e->setCutLast(1);
         const int64_t mark = m_capture->frames();
@@ -201,10 +185,8 @@ private slots:
         const std::vector<double> last = probeDecibels(heard, 600);
         QVERIFY(*std::max_element(first.begin(), first.end()) < -40);
         QVERIFY(*std::max_element(last.begin(), last.end()) < -40);
-        // The middle tone played from the start point until the next song took over:
-        // between 2.4 s (position 3.5 s rounds to the transition point 4) and 4 s.
-        // Both fade in by the same law, so their -20 dB crossings lie as far apart as
-        // their starts.
+        // From the start point to the next song: 2.4 s (3.5 s rounds to the transition
+        // point 4) to 4 s; both fade in alike, so their -20 dB crossings are as far apart.
         const int64_t aFrom = toneStart(heard, 2, 0, ProbeRate, ToneA, 0.05, ProbeWindow);
         const int64_t bFrom = toneStart(heard, 2, 0, ProbeRate, ToneB, 0.05, ProbeWindow);
         QVERIFY(aFrom >= 0 && bFrom > aFrom);

@@ -15,14 +15,14 @@ namespace {
 
 const Songs twoSongs{{"/m/a.mp3", 300}, {"/m/b.mp3", 300}};
 
-// Song 1 played in, then song 2 started with `type`: the state the example table starts
-// from (incoming silent, outgoing at the master level).
+// Song 1 played in, then song 2 started with `type` (incoming silent, outgoing at master).
 void startSecondTransition(Rig& rig, int type) {
     rig.playing();
     rig.e().setTransitionType(type);
     rig.e().next();
 }
 
+using Steps = QList<int>;
 constexpr QRgb Red = qRgb(255, 0, 0), Blue = qRgb(0, 0, 255), White = qRgb(255, 255, 255);
 
 // Pixels of `colour` in columns [x0, x1).
@@ -50,26 +50,23 @@ private slots:
     void lawTable_data() {
         QTest::addColumn<int>("type");
         QTest::addColumn<int>("master");
-        QTest::addColumn<QList<int>>("steps"); // triples: step s, incoming level, outgoing level
-        const auto row = [](const char* name, int type, int master, const QList<int>& steps) {
-            QTest::newRow(name) << type << master << steps;
-        };
-        row("CD 85", 0, 85, {1, 84, 1, 42, 43, 42, 85, 0, 85});
-        row("CD 60", 0, 60, {1, 84, 26, 30, 55, 55, 60, 25, 85});
-        row("UD 85", 1, 85, {1, 83, 0, 42, 1, 0, 43, 1, 1, 85, 1, 85});
-        row("UD 60", 1, 60, {1, 83, 25, 30, 25, 25, 31, 25, 27, 60, 25, 85});
-        row("DU 85", 2, 85, {1, 85, 2, 42, 85, 84, 43, 84, 84, 85, 0, 84});
-        row("DU 60", 2, 60, {1, 85, 27, 30, 85, 85, 31, 83, 85, 60, 25, 85});
-        row("Mix 85", 3, 85, {1, 0, 0});
-        row("Mix 60", 3, 60, {1, 25, 25, 30, 25, 25, 60, 25, 25});
-        row("Cut 85", 4, 85, {1, 0, 85});
-        row("Cut 60", 4, 60, {1, 25, 85, 30, 25, 85, 60, 25, 85});
+        QTest::addColumn<Steps>("steps"); // triples: step s, incoming level, outgoing level
+        QTest::newRow("CD 85") << 0 << 85 << Steps{1, 84, 1, 42, 43, 42, 85, 0, 85};
+        QTest::newRow("CD 60") << 0 << 60 << Steps{1, 84, 26, 30, 55, 55, 60, 25, 85};
+        QTest::newRow("UD 85") << 1 << 85 << Steps{1, 83, 0, 42, 1, 0, 43, 1, 1, 85, 1, 85};
+        QTest::newRow("UD 60") << 1 << 60 << Steps{1, 83, 25, 30, 25, 25, 31, 25, 27, 60, 25, 85};
+        QTest::newRow("DU 85") << 2 << 85 << Steps{1, 85, 2, 42, 85, 84, 43, 84, 84, 85, 0, 84};
+        QTest::newRow("DU 60") << 2 << 60 << Steps{1, 85, 27, 30, 85, 85, 31, 83, 85, 60, 25, 85};
+        QTest::newRow("Mix 85") << 3 << 85 << Steps{1, 0, 0};
+        QTest::newRow("Mix 60") << 3 << 60 << Steps{1, 25, 25, 30, 25, 25, 60, 25, 25};
+        QTest::newRow("Cut 85") << 4 << 85 << Steps{1, 0, 85};
+        QTest::newRow("Cut 60") << 4 << 60 << Steps{1, 25, 85, 30, 25, 85, 60, 25, 85};
     }
 
     void lawTable() {
         QFETCH(int, type);
         QFETCH(int, master);
-        QFETCH(QList<int>, steps);
+        QFETCH(Steps, steps);
         Rig rig(twoSongs, master);
         startSecondTransition(rig, type);
         PlaybackEngine& e = rig.e();

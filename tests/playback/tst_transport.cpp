@@ -62,18 +62,16 @@ private slots:
         FakeDeck* current = rig.incoming();
         FakeDeck* other = rig.outgoing();
         rig.park.log.clear();
-        const int stateBefore = QStringList{"Stop", "Play", "Pause"}.indexOf(from);
+        const QStringList states{"Stop", "Play", "Pause"};
         QSignalSpy status(&e, &PlaybackEngine::statusTextChanged);
         QSignalSpy changes(&e, &PlaybackEngine::playStateChanged);
         QSignalSpy started(&e, &PlaybackEngine::songStarted);
-        const QHash<QString, void (PlaybackEngine::*)()> commands{{"Play", &PlaybackEngine::play},
-                                                                  {"Pause", &PlaybackEngine::pause},
-                                                                  {"Stop", &PlaybackEngine::stop},
-                                                                  {"Next", &PlaybackEngine::next},
-                                                                  {"Back", &PlaybackEngine::back}};
-        (e.*commands.value(command))();
+        void (PlaybackEngine::*const commands[])() = {&PlaybackEngine::play, &PlaybackEngine::pause,
+                                                      &PlaybackEngine::stop, &PlaybackEngine::next,
+                                                      &PlaybackEngine::back};
+        (e.*commands[QStringList{"Play", "Pause", "Stop", "Next", "Back"}.indexOf(command)])();
 
-        const QString label = QStringList{"Stop", "Play", "Pause"}.at(state);
+        const QString label = states.at(state);
         QCOMPARE(static_cast<int>(e.playState()), state);
         QCOMPARE(e.currentIndex(), index);
         QCOMPARE(e.display().lblStatus, label);
@@ -91,7 +89,7 @@ private slots:
         }
         if (command == "Pause" && from == "Play") // only the current deck pauses
             QVERIFY(!current->playing && other->playing && e.tmrTransition.isActive());
-        QCOMPARE(changes.size(), stateBefore == state ? 0 : 1);
+        QCOMPARE(changes.size(), states.indexOf(from) == state ? 0 : 1);
         const bool starts =
             command == "Next" || command == "Back" || (from == "Stop" && command == "Play");
         QCOMPARE(started.size(), starts ? 1 : 0); // once per song, with its row
