@@ -17,9 +17,9 @@ class TestPlaylistWindow : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_config;
-    MemorySettingsStore* m_store = nullptr;
-    volaro::testing::DeckPark* m_board = nullptr;
-    frmPlayer* m_window = nullptr;
+    std::unique_ptr<MemorySettingsStore> m_store;
+    std::unique_ptr<volaro::testing::DeckPark> m_board;
+    std::unique_ptr<frmPlayer> m_window;
 
     void addRows(const QStringList& names) {
         for (const QString& n : names)
@@ -40,15 +40,6 @@ class TestPlaylistWindow : public QObject {
         return list->visualRect(list->model()->index(row - 1, 0)).center();
     }
 
-    bool drop(const QStringList& paths, const QPoint& at) {
-        QMimeData data;
-        QList<QUrl> urls;
-        for (const QString& p : paths)
-            urls << QUrl::fromLocalFile(p);
-        data.setUrls(urls);
-        return m_window->ui().lstClipList->dropAt(&data, at);
-    }
-
 private slots:
     void initTestCase() {
         // The search window keeps its directory in the user's settings file.
@@ -56,19 +47,17 @@ private slots:
     }
 
     void init() {
-        m_store = new MemorySettingsStore;
-        m_board = new volaro::testing::DeckPark;
-        m_window = new frmPlayer(*m_store, m_board->factory());
+        m_store = std::make_unique<MemorySettingsStore>();
+        m_board = std::make_unique<volaro::testing::DeckPark>();
+        m_window = std::make_unique<frmPlayer>(*m_store, m_board->factory());
         m_window->Form_Load({QStringLiteral("volaro")});
         m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
 
     void cleanup() {
         m_window->close();
-        delete m_window;
-        delete m_board;
-        delete m_store;
+        m_window.reset(); // before the deck park and the store it uses
     }
 
     void editingKeepsThePlayingSong() {
@@ -81,7 +70,9 @@ private slots:
 
         // A drop on row 3 inserts before it, and leaves the web address in panel 2.
         m_window->ui().statusPanel2->clear();
-        QVERIFY(drop({"/in/x.mp3", "/in/y.mp3"}, rowPoint(3)));
+        QMimeData files;
+        files.setUrls({QUrl::fromLocalFile("/in/x.mp3"), QUrl::fromLocalFile("/in/y.mp3")});
+        QVERIFY(m_window->ui().lstClipList->dropAt(&files, rowPoint(3)));
         QCOMPARE(locations(), QStringList({"e", "b", "x", "y", "d", "a", "c"}));
         QCOMPARE(e.currentIndex(), 6);
         QCOMPARE(m_window->ui().statusPanel2->text(), QStringLiteral("https://volaro.example/ "));

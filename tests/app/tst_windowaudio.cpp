@@ -162,10 +162,8 @@ private slots:
         songs << m_dir.filePath("gaps.wav") << tone("b.wav", ToneB, 3);
         QVERIFY(writeWavSamples(songs[3], gaps, Rate, 2));
 
-        struct Heard {
-            double noise[2]; // dB
-            double peak;
-            double gap; // seconds from the music of "gaps" to the next song
+        struct Heard { // noise in dB; gap in seconds from the music of "gaps" to the next song
+            double noise[2], peak, gap;
         };
         const auto hear = [&](bool extras) {
             Heard h{};
