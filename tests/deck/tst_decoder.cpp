@@ -74,16 +74,12 @@ private slots:
         constexpr int Wav = -1, Cbr = int(Mp3Kind::Cbr), CbrBare = int(Mp3Kind::CbrNoHeader),
                       Xing = int(Mp3Kind::VbrXing), VbrBare = int(Mp3Kind::VbrNoHeader);
         // kind, rate, channels, seconds; MPEG 2 below 32 kHz, MPEG 2.5 below 16 kHz.
-        for (const auto& [kind, rate, channels, seconds] : {std::tuple{Cbr, 44100, 2, 7.3},
-                                                            {CbrBare, 44100, 2, 7.3},
-                                                            {Xing, 44100, 2, 9.1},
-                                                            {VbrBare, 44100, 2, 9.1},
-                                                            {VbrBare, 32000, 1, 5.5},
-                                                            {VbrBare, 22050, 2, 4.2},
-                                                            {CbrBare, 8000, 1, 3.3},
-                                                            {Xing, 11025, 1, 3.3},
-                                                            {Wav, 44100, 2, 4.321},
-                                                            {Wav, 8000, 1, 3.0001}}) {
+        const std::tuple<int, int, int, double> files[] = {
+            {Cbr, 44100, 2, 7.3},     {CbrBare, 44100, 2, 7.3}, {Xing, 44100, 2, 9.1},
+            {VbrBare, 44100, 2, 9.1}, {VbrBare, 32000, 1, 5.5}, {VbrBare, 22050, 2, 4.2},
+            {CbrBare, 8000, 1, 3.3},  {Xing, 11025, 1, 3.3},    {Wav, 44100, 2, 4.321},
+            {Wav, 8000, 1, 3.0001}};
+        for (const auto& [kind, rate, channels, seconds] : files) {
             // Noise makes VBR frame sizes vary. Named as the other kind: the decoder is chosen
             // by the content.
             const Signal s{
@@ -138,16 +134,11 @@ private slots:
                     double e = 0;
                     for (int i = 0; i < Probe && e < bestError; ++i)
                         e += std::pow(all[at + i] - got[i], 2);
-                    if (e < bestError) {
-                        bestError = e;
-                        best = off;
-                    }
+                    if (e < bestError)
+                        bestError = e, best = off;
                 }
                 QVERIFY2(std::abs(best) <= MpegFrame,
-                         qPrintable(QStringLiteral("kind %1: seek to %2 landed %3 off")
-                                        .arg(kind)
-                                        .arg(target)
-                                        .arg(best)));
+                         qPrintable(QString("%1 to %2: %3 off").arg(kind).arg(target).arg(best)));
                 QVERIFY(bestError / Probe < 1e-4); // the same audio, not a near miss
             }
         }

@@ -124,14 +124,12 @@ private slots:
         QVERIFY(QString::fromUtf8(list.readAllStandardOutput()).split(u'\n').contains(u"volaro"));
 
         // Command, whether it plays after, the song announced; "pause" only ever pauses.
-        for (const auto& [command, plays, title] : {std::tuple{"play", true, "Song A"},
-                                                    {"next", true, "Song B"},
-                                                    {"previous", true, "Song A"},
-                                                    {"pause", false, "Song A"},
-                                                    {"pause", false, "Song A"},
-                                                    {"play", true, "Song A"},
-                                                    {"play-pause", false, "Song A"},
-                                                    {"play-pause", true, "Song A"}}) {
+        const std::tuple<const char*, bool, const char*> steps[] = {
+            {"play", true, "Song A"},        {"next", true, "Song B"},
+            {"previous", true, "Song A"},    {"pause", false, "Song A"},
+            {"pause", false, "Song A"},      {"play", true, "Song A"},
+            {"play-pause", false, "Song A"}, {"play-pause", true, "Song A"}};
+        for (const auto& [command, plays, title] : steps) {
             const QString song = QString::fromLatin1(title);
             QCOMPARE(playerctl({command}), QString());
             QVERIFY2(plays ? sink.hears(song == "Song B" ? ToneB : ToneA, 3000) : silent(sink),
