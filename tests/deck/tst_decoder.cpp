@@ -182,10 +182,8 @@ private slots:
         // A download that stopped early: the LAME header still claims the whole length.
         const QString full = path("whole-cbr.mp3");
         QVERIFY(writeMp3(full, {.seconds = 8}, Mp3Kind::Cbr, 128));
-        QFile in(full);
-        QVERIFY(in.open(QIODevice::ReadOnly));
         const QString cut = path("eighth-cbr.mp3");
-        QVERIFY(writeBytes(cut, in.readAll().left(int(in.size() / 8))));
+        QVERIFY(QFile::copy(full, cut) && QFile::resize(cut, QFileInfo(full).size() / 8));
         auto d = openPath(cut);
         QVERIFY(d);
         const int64_t decoded = decodedFrames(*d);
