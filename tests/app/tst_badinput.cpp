@@ -76,13 +76,10 @@ class TestBadInput : public QObject {
     }
 
     // Closed before it goes, as the user would close it.
-    struct Closing {
-        void operator()(frmPlayer* w) const {
-            w->close();
-            delete w;
-        }
-    };
-    using Window = std::unique_ptr<frmPlayer, Closing>;
+    using Window = std::unique_ptr<frmPlayer, decltype([](frmPlayer* w) {
+                                       w->close();
+                                       delete w;
+                                   })>;
 
     // The window loads the argument as at start-up (and plays it); its list afterwards.
     Window window(MemorySettingsStore& store, const QString& argument) {

@@ -27,25 +27,19 @@ private slots:
         QTest::addColumn<int>("state");
         QTest::addColumn<int>("index");
         QTest::addColumn<QString>("firstCall"); // on the deck current before: "" none, "-" any
-        const auto row = [](const char* from, const char* command, int state, int index,
-                            const char* call) {
+        // Play from Stop starts entry 1; Next and Back change the song, not the state; from
+        // Pause, Play and Pause resume (no song starts), Next and Back resume first.
+        const std::tuple<const char*, const char*, int, int, const char*> rows[] = {
+            {"Stop", "Play", 1, 1, "-"},      {"Stop", "Pause", 2, 2, "pause"},
+            {"Stop", "Stop", 0, 2, "stop"},   {"Stop", "Next", 0, 3, "-"},
+            {"Stop", "Back", 0, 1, "-"},      {"Play", "Play", 1, 2, ""},
+            {"Play", "Pause", 2, 2, "pause"}, {"Play", "Stop", 0, 2, "stop"},
+            {"Play", "Next", 1, 3, "-"},      {"Play", "Back", 1, 1, "-"},
+            {"Pause", "Play", 1, 2, "play"},  {"Pause", "Pause", 1, 2, "play"},
+            {"Pause", "Stop", 0, 2, "stop"},  {"Pause", "Next", 1, 3, "play"},
+            {"Pause", "Back", 1, 1, "play"}};
+        for (const auto& [from, command, state, index, call] : rows)
             QTest::addRow("%s + %s", from, command) << from << command << state << index << call;
-        };
-        row("Stop", "Play", 1, 1, "-"); // play from stop starts entry 1
-        row("Stop", "Pause", 2, 2, "pause");
-        row("Stop", "Stop", 0, 2, "stop");
-        row("Stop", "Next", 0, 3, "-"); // the song changes, the state stays
-        row("Stop", "Back", 0, 1, "-");
-        row("Play", "Play", 1, 2, "");
-        row("Play", "Pause", 2, 2, "pause");
-        row("Play", "Stop", 0, 2, "stop");
-        row("Play", "Next", 1, 3, "-");
-        row("Play", "Back", 1, 1, "-");
-        row("Pause", "Play", 1, 2, "play"); // resumes, starts no song
-        row("Pause", "Pause", 1, 2, "play");
-        row("Pause", "Stop", 0, 2, "stop");
-        row("Pause", "Next", 1, 3, "play"); // resumes first; it fades out now
-        row("Pause", "Back", 1, 1, "play");
     }
 
     void stateTable() {
