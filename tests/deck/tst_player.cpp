@@ -133,25 +133,23 @@ private slots:
     void failedOpensLeaveASilentDeck() {
         QFETCH(QString, file);
         QFETCH(int, status);
-        Player p;
-        QCOMPARE(open(p, wav("three.wav", 3.0), m_output), int16_t(Player::OpenOk));
-        p.PlayFile();
-        p.setVolume(-100);
-        QCOMPARE(int(open(p, file, m_output)), status); // replaces the chain that played
-        QCOMPARE(p.Duration(), 0);
-        p.PlayFile();
-        QCOMPARE(p.Volume(), 0);
-        QCOMPARE(p.Position(), 0);
+        auto p = deck(wav("three.wav", 3.0), true);
+        QVERIFY(p);
+        p->setVolume(-100);
+        QCOMPARE(int(open(*p, file, m_output)), status); // replaces the chain that played
+        QCOMPARE(p->Duration(), 0);
+        p->PlayFile();
+        QCOMPARE(p->Volume(), 0);
+        QCOMPARE(p->Position(), 0);
     }
 
     void durationsRoundHalfToEven() {
         // 2 kHz mono keeps the long ones small; the rate divides the lengths exactly.
         for (const auto& [seconds, expected] :
              {std::pair{205.5, 206}, {204.5, 204}, {12.4, 12}, {12.6, 13}}) {
-            Player p;
-            const QString f = wav(QStringLiteral("len-%1.wav").arg(seconds), seconds, 2000);
-            QCOMPARE(open(p, f, m_output), int16_t(Player::OpenOk));
-            QCOMPARE(p.Duration(), expected);
+            auto p = deck(wav(QStringLiteral("len-%1.wav").arg(seconds), seconds, 2000));
+            QVERIFY(p);
+            QCOMPARE(p->Duration(), expected);
         }
     }
 
@@ -187,10 +185,8 @@ private slots:
         {
             std::vector<std::unique_ptr<Player>> decks;
             for (int i = 0; i < 8; ++i) {
-                decks.push_back(std::make_unique<Player>());
-                QCOMPARE(open(*decks.back(), f, m_output), int16_t(Player::OpenOk));
-                if (i % 2)
-                    decks.back()->PlayFile();
+                decks.push_back(deck(f, i % 2));
+                QVERIFY(decks.back());
             }
             QCOMPARE(openDescriptors(), 8);
         }

@@ -76,9 +76,8 @@ private slots:
 
     void initTestCase() {
         qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
-        QVERIFY(writeSong("a.wav", ToneA, "Song A"));
-        QVERIFY(writeSong("b.wav", ToneB, "Song B"));
-        QVERIFY(writeSong("c.wav", ToneC, "Song C"));
+        for (const auto& [name, tone] : {std::pair{"a", ToneA}, {"b", ToneB}, {"c", ToneC}})
+            QVERIFY(writeSong(name + QString(".wav"), tone, "Song " + QString(name).toUpper()));
     }
 
     void secondInstanceStaysOffTheBus() {

@@ -147,7 +147,6 @@ private slots:
         QVERIFY2(seconds > 2.7 && seconds < 3.5, qPrintable(QString::number(seconds)));
         QVERIFY(std::abs(in.back()) < 0.2);
         QVERIFY(out.back() < -100);
-        e->stop();
     }
 
     void cutSwitchesAtTheFirstTick() {
@@ -159,7 +158,6 @@ private slots:
         QVERIFY2(switchAfter < 0.12, qPrintable(QString::number(switchAfter)));
         const double gap = double(m.outGone - m.inFull) / ProbeRate;
         QVERIFY2(std::abs(gap) < 0.1, qPrintable(QString::number(gap)));
-        e->stop();
     }
 
     void downUpHasItsDip() {
@@ -177,7 +175,6 @@ private slots:
         QVERIFY2(deepest < -50, qPrintable(QString::number(deepest)));
         QVERIFY(at > 15 && at < 50); // around 1 s into the 2 s transition
         QVERIFY(std::abs(in.back()) < 0.2);
-        e->stop();
     }
 
     void trimsShiftStartAndEndPoints() {
@@ -205,7 +202,6 @@ private slots:
         QVERIFY(aFrom >= 0 && bFrom > aFrom);
         const double played = double(bFrom - aFrom) / ProbeRate;
         QVERIFY2(played > 2.2 && played < 3.2, qPrintable(QString::number(played)));
-        e->stop();
     }
     void lawTable_data() {
         QTest::addColumn<int>("type");

@@ -230,8 +230,7 @@ private slots:
     }
 
     void loaderAppliesTrims() {
-        // length (-1: the file does not open), trims, start and end, TotLength and Length:
-        // trimmed, too short for the trims, missing.
+        // length (-1: no file), trims, start, end, TotLength and Length: trimmed, short, missing.
         for (const auto& [length, cutFirst, cutLast, start, end, columns] :
              {std::tuple{200, 5, 10, 5, 190, "200 03:05"},
               {10, 5, 10, 0, 10, "10 00:10"},
@@ -254,11 +253,9 @@ private slots:
 
     void noDecksUntilTheFirstSong() {
         // No output found at start-up: no decks until the loader makes one.
-        DeckPark park;
-        FakeList list;
-        list.locations << QStringLiteral("/m/1.mp3");
-        park.durations.insert(QStringLiteral("/m/1.mp3"), 30);
-        PlaybackEngine e(park.factory(), list);
+        Rig rig({{"/m/1.mp3", 30}});
+        rig.engine = std::make_unique<PlaybackEngine>(rig.park.factory(), rig.list); // no output
+        PlaybackEngine& e = rig.e();
         e.stop();
         e.pause();
         e.setMasterLevel(40);
@@ -270,8 +267,7 @@ private slots:
         QCOMPARE(static_cast<FakeDeck*>(e.deck(1))->file, QStringLiteral("/m/1.mp3"));
         QVERIFY(e.deck(0) == nullptr);
         e.setTransitionSeconds(1);
-        while (e.tmrTransition.isActive())
-            e.tmrTransition_Timer();
+        rig.finishTransition();
     }
 
     void transitionPoint() {
