@@ -23,8 +23,7 @@ namespace {
 constexpr int Rate = 44100;
 constexpr double ToneCut = 450, ToneNext = 990; // the song that is cut, the one after it
 
-// Runs work, then the event loop for ms; returns the longest time the GUI thread did not
-// answer a 10 ms timer.
+// Runs work and the event loop for ms: the longest the GUI thread left a 10 ms timer waiting.
 qint64 longestStall(const std::function<void()>& work, int ms) {
     QElapsedTimer clock;
     clock.start();
@@ -40,8 +39,7 @@ qint64 longestStall(const std::function<void()>& work, int ms) {
     return std::max(worst, clock.elapsed() - last);
 }
 
-// True once the process has its handler for the signal: the earliest moment it can close
-// in order.
+// True once the process handles the signal: the earliest moment it can close in order.
 bool catches(qint64 pid, int signal) {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly))

@@ -1,6 +1,5 @@
-// The main window driven for real (offscreen): start-up and settings, the command line,
-// and the controls bound to the engine both ways. (The layout rules are checked under a
-// window manager, tests/desktop.)
+// The main window driven for real (offscreen): start-up and settings, the command line, and
+// the controls bound to the engine both ways (its layout is checked under tests/desktop).
 
 #include "cliplistview.h"
 #include "commandline.h"

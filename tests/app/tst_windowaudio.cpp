@@ -34,7 +34,7 @@ class TestWindowAudio : public QObject {
 
     QTemporaryDir m_dir;
     QTemporaryDir m_config;
-    std::unique_ptr<DiskCapture> m_capture;
+    const DiskCapture m_capture{DiskCapture::pathFromEnvironment()};
 
     QString tone(const QString& name, double frequency, double seconds) {
         const QString path = m_dir.filePath(name);
@@ -63,29 +63,28 @@ private slots:
     void playPauseResumeAndTheDeviceChoice() {
         MemorySettingsStore store;
         auto w = window(store, {tone("a.wav", ToneA, 6)});
-        m_capture = std::make_unique<DiskCapture>(DiskCapture::pathFromEnvironment());
         QTest::mouseClick(w->ui().btnPlay, Qt::LeftButton);
         QCOMPARE(w->ui().lblStatus->text(), QStringLiteral("Play"));
-        QVERIFY(m_capture->waitFor(Rate / 10));
+        QVERIFY(m_capture.waitFor(Rate / 10));
         QTest::qWait(1500); // the fade-in of one second is over
-        QVERIFY2(heardLevel(*m_capture, ToneA, 0.3) > 0.8 * Amplitude, "the song is not heard");
+        QVERIFY2(heardLevel(m_capture, ToneA, 0.3) > 0.8 * Amplitude, "the song is not heard");
 
         QTest::mouseClick(w->ui().btnPause, Qt::LeftButton);
         QCOMPARE(w->ui().lblStatus->text(), QStringLiteral("Pause"));
         const int32_t held = w->engine().deck(w->engine().currentDeck())->Position();
         QTest::qWait(500);
-        QVERIFY(heardLevel(*m_capture, ToneA, 0.3) < 0.001);
+        QVERIFY(heardLevel(m_capture, ToneA, 0.3) < 0.001);
         QCOMPARE(w->engine().deck(w->engine().currentDeck())->Position(), held);
 
         QTest::mouseClick(w->ui().btnPause, Qt::LeftButton); // resumes
         QCOMPARE(w->ui().lblStatus->text(), QStringLiteral("Play"));
         QTest::qWait(500);
-        QVERIFY(heardLevel(*m_capture, ToneA, 0.3) > 0.8 * Amplitude);
+        QVERIFY(heardLevel(m_capture, ToneA, 0.3) > 0.8 * Amplitude);
 
         // Choosing an output rebuilds both decks: the song falls silent, the state stays.
         emit w->ui().cmbOutputDevices->activated(0);
         QTest::qWait(400);
-        QVERIFY(heardLevel(*m_capture, ToneA, 0.3) < 0.001);
+        QVERIFY(heardLevel(m_capture, ToneA, 0.3) < 0.001);
         QCOMPARE(w->engine().playState(), volaro::playback::PlayState::Playing);
         QCOMPARE(w->ui().lblStatus->text(), QStringLiteral("Play"));
     }
@@ -120,15 +119,13 @@ private slots:
         const auto at = [&](int i) { return root + u'/' + songs[i]; };
         QCOMPARE(rows, QStringList({at(0), "missing.wav", at(1), at(2), "/gone/x y.wav", at(3),
                                     "C:\\Music\\song.wav", at(4)}));
-
-        m_capture = std::make_unique<DiskCapture>(DiskCapture::pathFromEnvironment());
         QTest::mouseClick(w->ui().btnPlay, Qt::LeftButton);
-        QVERIFY(m_capture->waitFor(Rate / 10)); // the output opens with the first song
-        const int64_t mark = m_capture->frames();
+        QVERIFY(m_capture.waitFor(Rate / 10)); // the output opens with the first song
+        const int64_t mark = m_capture.frames();
         QTRY_COMPARE_WITH_TIMEOUT(w->engine().currentIndex(), int16_t(8), 15000);
         QTest::qWait(1500);
         // Each song is heard, in list order.
-        const auto heard = m_capture->read(mark, m_capture->frames() - mark);
+        const auto heard = m_capture.read(mark, m_capture.frames() - mark);
         int64_t last = -1;
         for (double t : tones) {
             const int64_t start = toneStart(heard, 2, 0, Rate, t, 0.25);
@@ -179,21 +176,20 @@ private slots:
                     return h;
             QList<int64_t> starts;
             connect(&w->engine(), &volaro::playback::PlaybackEngine::songStarted, w.get(),
-                    [&](int) { starts << m_capture->frames(); });
-            m_capture = std::make_unique<DiskCapture>(DiskCapture::pathFromEnvironment());
+                    [&](int) { starts << m_capture.frames(); });
             QTest::mouseClick(w->ui().btnPlay, Qt::LeftButton);
             if (!QTest::qWaitFor([&] { return starts.size() == songs.size(); }, 60000))
                 return h;
             QTest::qWait(1500);
             // The middle of each 4-second song: its start plus 1.0 .. 2.4 s.
             const auto middle = [&](int i) {
-                return m_capture->read(starts[i] + Rate, Rate * 7 / 5);
+                return m_capture.read(starts[i] + Rate, Rate * 7 / 5);
             };
             for (int i : {0, 1})
                 h.noise[i] = decibels(rms(middle(i), 2, 0), 1);
             for (size_t k = 0; k < middle(2).size(); k += 2)
                 h.peak = std::max(h.peak, double(std::abs(middle(2)[k])));
-            const auto tail = m_capture->read(starts[3], m_capture->frames() - starts[3]);
+            const auto tail = m_capture.read(starts[3], m_capture.frames() - starts[3]);
             h.gap = double(toneStart(tail, 2, 0, Rate, ToneB, 0.05) -
                            toneStart(tail, 2, 0, Rate, ToneA, 0.05)) /
                     Rate;

@@ -24,7 +24,7 @@ class TestPlayer : public QObject {
 private:
     QTemporaryDir m_dir;
     QString m_output;
-    std::unique_ptr<DiskCapture> m_capture;
+    const DiskCapture m_capture{DiskCapture::pathFromEnvironment()};
     QString m_tone440, m_tone1000, m_steps, m_low;
 
     QString path(const QString& name) const { return m_dir.filePath(name); }
@@ -55,9 +55,9 @@ private:
 
     // The last `seconds` of output after waiting that long plus a margin.
     std::vector<float> listen(double seconds, double settle = 0.15) {
-        const int64_t end = m_capture->advance(seconds + settle);
+        const int64_t end = m_capture.advance(seconds + settle);
         const auto frames = static_cast<int64_t>(seconds * Rate);
-        return m_capture->read(end - frames, frames);
+        return m_capture.read(end - frames, frames);
     }
 
     double tone(const std::vector<float>& s, int channel, double f) {
@@ -89,8 +89,7 @@ private slots:
         // The device opens with the first deck; the capture file exists from then on.
         auto warm = deck(m_tone440);
         QVERIFY(warm);
-        m_capture = std::make_unique<DiskCapture>(DiskCapture::pathFromEnvironment());
-        QVERIFY2(m_capture->waitFor(Rate / 10), "the disk driver writes nothing");
+        QVERIFY2(m_capture.waitFor(Rate / 10), "the disk driver writes nothing");
     }
 
     void openBindsByTrimmedExactName() {
@@ -253,16 +252,16 @@ private slots:
         auto p = deck(m_steps);
         QVERIFY(p);
         p->setPosition(1);
-        const int64_t mark = m_capture->frames();
+        const int64_t mark = m_capture.frames();
         p->PlayFile();
         // Position turns 3 at 2.5 s of the file; the switch to 1000 Hz comes 0.5 s later.
         QElapsedTimer t;
         t.start();
         while (p->Position() < 3 && t.elapsed() < 5000)
             QTest::qSleep(2);
-        const int64_t turned = m_capture->frames();
-        const int64_t end = m_capture->advance(1.0);
-        const auto heard = m_capture->read(mark, end - mark);
+        const int64_t turned = m_capture.frames();
+        const int64_t end = m_capture.advance(1.0);
+        const auto heard = m_capture.read(mark, end - mark);
         const int64_t switchAt = toneStart(heard, 2, 0, Rate, 1000, Amplitude / 2, 512);
         QVERIFY(switchAt > 0);
         const double lead = (mark + switchAt - turned) / double(Rate);
@@ -273,7 +272,7 @@ private slots:
         auto p = deck(m_low, true);
         QVERIFY(p);
         QTest::qSleep(100);
-        const int64_t mark = m_capture->frames();
+        const int64_t mark = m_capture.frames();
         // The worst cases: full level to silence and back in single steps, seeks while playing
         // (fade out, jump, fade in), pausing and resuming.
         for (int i = 0; i < 16; ++i) {
@@ -285,8 +284,8 @@ private slots:
                 i % 2 ? p->PlayFile() : p->PauseFile();
             QTest::qSleep(50);
         }
-        const int64_t end = m_capture->advance(0.1);
-        const auto s = m_capture->read(mark, end - mark);
+        const int64_t end = m_capture.advance(0.1);
+        const auto s = m_capture.read(mark, end - mark);
         // A 100 Hz sine at 0.9 moves at most 0.0128 per sample; an unramped step would jump
         // by up to 0.9.
         QVERIFY2(largestStep(s, 2, 0) < 0.03, qPrintable(QString::number(largestStep(s, 2, 0))));
@@ -297,7 +296,7 @@ private slots:
         auto steady = deck(m_tone440, true);
         QVERIFY(steady);
         QTest::qSleep(100);
-        const int64_t mark = m_capture->frames();
+        const int64_t mark = m_capture.frames();
         // Load, play, seek, fade and drop decks as fast as the total-length command and the
         // transitions would, all on the same device.
         for (int i = 0; i < 120; ++i) {
@@ -310,8 +309,8 @@ private slots:
             if (i % 4 == 0)
                 QTest::qSleep(5);
         }
-        const int64_t end = m_capture->advance(0.1);
-        const auto heard = m_capture->read(mark, end - mark);
+        const int64_t end = m_capture.advance(0.1);
+        const auto heard = m_capture.read(mark, end - mark);
         QVERIFY(heard.size() > 2 * Rate / 10);
         // Every 50 ms window holds the steady tone at its level, and nothing else.
         const size_t window = 2 * Rate / 20;

@@ -169,10 +169,7 @@ private slots:
         // 2 s of hiss 5 dB under the threshold, 4 s of music, 1 s of a quiet tone 5 dB
         // over it, 3 s of hiss.
         const auto part = [](double seconds, double tone, double hiss) {
-            return render({.frequency = tone > 0 ? 440.0 : 0.0,
-                           .seconds = seconds,
-                           .amplitude = tone,
-                           .noise = hiss});
+            return render({.seconds = seconds, .amplitude = tone, .noise = hiss}); // 440 Hz
         };
         const double hiss = std::pow(10, (SilenceThresholdDb - 5) / 20) * std::sqrt(3.0);
         const double quiet = std::pow(10, (SilenceThresholdDb + 5) / 20) * std::sqrt(2.0);

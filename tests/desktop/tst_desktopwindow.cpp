@@ -41,15 +41,6 @@ class TestDesktopWindow : public QObject {
                QTest::qWaitFor([&] { return w.frameGeometry().height() > w.height(); });
     }
 
-    bool addByDrop(frmPlayer& w, const QStringList& paths) {
-        QMimeData data;
-        QList<QUrl> urls;
-        for (const QString& p : paths)
-            urls << QUrl::fromLocalFile(p);
-        data.setUrls(urls);
-        return w.ui().lstClipList->dropAt(&data, QPoint(5, 5));
-    }
-
 private slots:
     void initTestCase() {
         qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
@@ -134,14 +125,15 @@ private slots:
         QVERIFY(start(w, {file("empty.m3u")})); // names a list that adds no row, then Play
         QCOMPARE(w.ui().lblStatus->text(), QStringLiteral("Stop"));
         // A list file that adds nothing does not push the files after it past the end.
-        QVERIFY(addByDrop(w, {file("empty.m3u"), file("a.wav"), file("b.wav")}));
+        DropFiles(w.ui().lstClipList->clipModel(),
+                  {file("empty.m3u"), file("a.wav"), file("b.wav")}, 1);
         QCOMPARE(w.ui().lstClipList->clipModel().count(), 2);
         QTest::mouseClick(w.ui().btnPlay, Qt::LeftButton);
         QCOMPARE(w.ui().lblStatus->text(), QStringLiteral("Play"));
         QVERIFY(sink.heard(ToneA, 1.5) > 0.1);
 
         QTest::mouseClick(w.ui().btnStop, Qt::LeftButton);
-        QVERIFY(addByDrop(w, {file("a.wav"), file("a.wav")}));
+        DropFiles(w.ui().lstClipList->clipModel(), {file("a.wav"), file("a.wav")}, 1);
         // Pressed while the first song is measured; three more are measured after it.
         QMetaObject::invokeMethod(w.ui().btnPlay, &QPushButton::click, Qt::QueuedConnection);
         QTest::mouseClick(w.ui().cmdCalculate, Qt::LeftButton);
@@ -156,7 +148,7 @@ private slots:
         IniSettingsStore store;
         frmPlayer w(store);
         QVERIFY(start(w));
-        QVERIFY(addByDrop(w, {file("a.wav")}));
+        DropFiles(w.ui().lstClipList->clipModel(), {file("a.wav")}, 1);
         QCOMPARE(QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("exit")}), 0);
         QTest::mouseClick(w.ui().btnPlay, Qt::LeftButton);
         QTRY_COMPARE(w.ui().lblStatus->text(), QStringLiteral("Stop"));

@@ -1,8 +1,7 @@
 #pragma once
 
-// Listening to transitions in captured output. Tones sit on exact 30 Hz bins and are
-// measured over windows of 1/30 s, so a loud tone adds nothing to another tone's reading
-// and a deck at -72 dB is still heard beside one at full level.
+// Listening to transitions in captured output. Tones on exact 30 Hz bins measured over 1/30 s
+// add nothing to each other: a deck at -72 dB is still heard beside one at full level.
 
 #include "audiocapture.h"
 #include "fixtures.h"

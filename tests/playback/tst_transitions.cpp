@@ -56,7 +56,7 @@ class TestTransitions : public QObject {
 
     QTemporaryDir m_dir;
     QString m_output;
-    std::unique_ptr<DiskCapture> m_capture;
+    const DiskCapture m_capture{DiskCapture::pathFromEnvironment()};
     FakeList m_list; // the songs of the test running
 
     // A WAV of tones played one after the other: {frequency, seconds} pairs.
@@ -76,8 +76,7 @@ class TestTransitions : public QObject {
         return e;
     }
 
-    // Song A playing alone at full level, with the engine ready for a transition of
-    // `seconds` of type `type` to song B.
+    // Song A alone at full level, the engine set for a transition of `type` lasting `seconds`.
     std::unique_ptr<PlaybackEngine> playingA(int seconds, int type) {
         m_list.locations = {tones("a.wav", {{ToneA, 10}}), tones("b.wav", {{ToneB, 10}})};
         auto e = engine();
@@ -92,7 +91,7 @@ class TestTransitions : public QObject {
 
     // Next from song A; the mix heard from there until 0.3 s after the transition closed.
     std::vector<float> heardNext(PlaybackEngine& e) {
-        const int64_t mark = m_capture->frames();
+        const int64_t mark = m_capture.frames();
         e.next();
         if (!QTest::qWaitFor([&e] { return !e.tmrTransition.isActive(); }, 10000))
             return {};
@@ -101,7 +100,7 @@ class TestTransitions : public QObject {
     }
 
     std::vector<float> since(int64_t mark) const {
-        return m_capture->read(mark, m_capture->frames() - mark);
+        return m_capture.read(mark, m_capture.frames() - mark);
     }
 
 private slots:
@@ -114,13 +113,12 @@ private slots:
         warm.setFilename(tones("warm.wav", {{ToneA, 1}}));
         warm.setOutputDevice(m_output);
         QCOMPARE(warm.OpenFile(), 0);
-        m_capture = std::make_unique<DiskCapture>(DiskCapture::pathFromEnvironment());
-        QVERIFY2(m_capture->waitFor(ProbeRate / 10), "the disk driver writes nothing");
+        QVERIFY2(m_capture.waitFor(ProbeRate / 10), "the disk driver writes nothing");
     }
 
     void crossDissolveFollowsTheVolumeLaw() {
         auto e = playingA(3, 0);
-        const int64_t before = m_capture->frames();
+        const int64_t before = m_capture.frames();
         QTest::qWait(200);
         QVERIFY(std::abs(decibels(probeLevel(since(before), 0, ToneA), ProbeAmplitude)) < 0.2);
         const std::vector<float> heard = heardNext(*e);
@@ -184,10 +182,9 @@ private slots:
         auto e = engine();
         e->setCutFirst(1);
         e->setCutLast(1);
-        const int64_t mark = m_capture->frames();
+        const int64_t mark = m_capture.frames();
         e->play();
-        QCOMPARE(e->songStart(), 1);
-        QCOMPARE(e->songEnd(), 5);
+        QCOMPARE(QList<int>({e->songStart(), e->songEnd()}), QList<int>({1, 5}));
         QTRY_VERIFY_WITH_TIMEOUT(e->currentIndex() == 2 && !e->tmrTransition.isActive(), 15000);
         QTest::qWait(300);
         const std::vector<float> heard = since(mark);
