@@ -23,16 +23,13 @@ using namespace volaro::playlist;
 namespace {
 
 constexpr int Rate = 44100;
-constexpr double ToneCut = 450;  // the song that is cut
-constexpr double ToneNext = 990; // the song after it
+constexpr double ToneCut = 450, ToneNext = 990; // the song that is cut, the one after it
 
-// Runs work, then the event loop for ms; returns the longest time the GUI thread did not
-// answer a 10 ms timer.
+// Runs work and the event loop for ms: the longest the GUI thread left a 10 ms timer waiting.
 qint64 longestStall(const std::function<void()>& work, int ms) {
     QElapsedTimer clock;
     clock.start();
-    qint64 last = 0;
-    qint64 worst = 0;
+    qint64 last = 0, worst = 0;
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, [&] {
         worst = std::max(worst, clock.elapsed() - last);
@@ -44,8 +41,7 @@ qint64 longestStall(const std::function<void()>& work, int ms) {
     return std::max(worst, clock.elapsed() - last);
 }
 
-// True once the process has its handler for the signal: the earliest moment it can close
-// in order.
+// True once the process handles the signal: the earliest moment it can close in order.
 bool catches(qint64 pid, int signal) {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly))
@@ -80,13 +76,10 @@ class TestBadInput : public QObject {
     }
 
     // Closed before it goes, as the user would close it.
-    struct Closing {
-        void operator()(frmPlayer* w) const {
-            w->close();
-            delete w;
-        }
-    };
-    using Window = std::unique_ptr<frmPlayer, Closing>;
+    using Window = std::unique_ptr<frmPlayer, decltype([](frmPlayer* w) {
+                                       w->close();
+                                       delete w;
+                                   })>;
 
     // The window loads the argument as at start-up (and plays it); its list afterwards.
     Window window(MemorySettingsStore& store, const QString& argument) {
@@ -108,9 +101,8 @@ class TestBadInput : public QObject {
 
     ClipListModel& rows(frmPlayer& w) { return w.ui().lstClipList->clipModel(); }
 
-    // The real program with the argument; the signal (a logout's SIGTERM, Ctrl+C's SIGINT)
-    // at the earliest moment, or after whilePlaying when given. It must end at once,
-    // normally, having saved its settings.
+    // The real program with the argument gets the signal (a logout's SIGTERM, Ctrl+C's SIGINT)
+    // at once, or after whilePlaying: it ends at once, normally, having saved its settings.
     void programClosesInOrder(const QString& argument, int signal,
                               const std::function<void()>& whilePlaying = {}) {
         QTemporaryDir home;
@@ -143,9 +135,13 @@ private slots:
         qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
     }
 
-    // Files that cannot be songs: each is a row named after it, measured as nothing.
-    void unplayableFile_data() {
+    // Files that cannot be songs (each a row named after it) and broken lists: every row tried
+    // is measured as nothing.
+    void badArgument_data() {
         QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("playing");  // the row that ends up playing, 0 for none
+        QTest::addColumn<QString>("told"); // what the status bar says, empty for nothing new
         QVERIFY(writeBytes(path("empty.mp3"), {}));
         QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("folder.mp3")));
         QCOMPARE(::mkfifo(QFile::encodeName(path("fifo.mp3")).constData(), 0600), 0);
@@ -153,33 +149,14 @@ private slots:
         QFile sparse(path("sparse.mp3"));
         QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(qint64(1) << 30));
         for (const char* name : {"empty", "folder", "fifo", "zero", "sparse"})
-            QTest::newRow(name) << path(QString::fromLatin1(name) + ".mp3");
-    }
-
-    void unplayableFile() {
-        QFETCH(QString, file);
-        MemorySettingsStore store;
-        auto w = window(store, file);
-        QVERIFY(w);
-        QCOMPARE(rows(*w).count(), 1);
-        QCOMPARE(rows(*w).text(1, ClipListModel::ColTitle), QFileInfo(file).completeBaseName());
-        QCOMPARE(rows(*w).text(1, ClipListModel::ColLength), QStringLiteral("00:00"));
-        programClosesInOrder(file, SIGTERM);
-    }
-
-    void brokenList_data() {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<int>("playing");  // the row that ends up playing, 0 for none
-        QTest::addColumn<QString>("told"); // what the status bar says, empty for nothing new
+            QTest::newRow(name) << path(QString::fromLatin1(name) + ".mp3") << 1 << 0 << QString();
         QVERIFY(writeWav(path("fine.wav"), {}));
         QVERIFY(writeBytes(path("text.mp3"), "no audio here\n"));
         // Every entry is a row, the empty line too; none plays.
         QTest::newRow("only broken files")
             << list("broken.m3u", {path("missing.mp3"), "", path("text.mp3"), m_dir.path()}) << 4
             << 0 << QStringLiteral("Nothing in the list can be played");
-        // Its own name is a row that does not play (it is not read again as a list); the
-        // song after it plays.
+        // Its own name is a row that does not play (not read again as a list); the next plays.
         QTest::newRow("naming itself")
             << list("self.m3u", {path("self.m3u"), path("fine.wav")}) << 2 << 2 << QString();
         // The list holds what fits; the lines past that are not added.
@@ -191,7 +168,7 @@ private slots:
                                                         "holds at most 32,767 songs");
     }
 
-    void brokenList() {
+    void badArgument() {
         QFETCH(QString, file);
         QFETCH(int, count);
         QFETCH(int, playing);
@@ -200,7 +177,8 @@ private slots:
         auto w = window(store, file);
         QVERIFY(w);
         QCOMPARE(rows(*w).count(), count);
-        // Every row tried so far is measured as nothing; a playable one plays.
+        if (count == 1)
+            QCOMPARE(rows(*w).text(1, ClipListModel::ColTitle), QFileInfo(file).completeBaseName());
         if (playing)
             QTRY_COMPARE(w->engine().currentIndex(), int16_t(playing));
         for (int row = 1; row <= std::min(count, 4); ++row)
@@ -212,7 +190,7 @@ private slots:
             if (told == QLatin1String("Nothing in the list can be played"))
                 QCOMPARE(w->ui().lblStatus->text(), QStringLiteral("Stop"));
         }
-        programClosesInOrder(file, SIGINT);
+        programClosesInOrder(file, count == 1 ? SIGTERM : SIGINT);
     }
 
     // A song cut by another program while it plays: silence, then the list goes on.

@@ -1,6 +1,5 @@
-// The main window driven for real (offscreen): start-up and settings, the command line,
-// and the controls bound to the engine both ways. (The layout rules are checked under a
-// window manager, tests/desktop.)
+// The main window driven for real (offscreen): start-up and settings, the command line, and
+// the controls bound to the engine both ways (its layout is checked under tests/desktop).
 
 #include "cliplistview.h"
 #include "commandline.h"
@@ -18,8 +17,6 @@ using namespace volaro::app;
 using namespace volaro::playlist;
 
 namespace {
-
-using Values = QMap<QString, QString>;
 
 // The engine's stored values, in the order the settings are saved.
 QStringList engineValues(frmPlayer& w) {
@@ -44,32 +41,23 @@ class TestFrmPlayer : public QObject {
 
 private slots:
     void settingsAreRestoredAndHealed_data() {
-        QTest::addColumn<Values>("stored");
+        QTest::addColumn<QStringList>("stored");   // values of NumberKeys, none for a first run
         QTest::addColumn<QStringList>("restored"); // as engineValues lists them
-        QTest::newRow("first run")
-            << Values{} << QStringList{"1", "0", "0", "0", "0", "64", "0", "0", "1"};
-        QTest::newRow("stored")
-            << Values{{"Transitions/TransitionTime", "8"}, {"Transitions/TransitionType", "3"},
-                      {"Trimming/CutFirst", "5"},          {"Trimming/CutLast", "10"},
-                      {"RandomPlayback/rnd", "1"},         {"BasicAudio/Volume", "60.5"},
-                      {"Extras/LevelLoudness", "1"},       {"Extras/SkipSilence", "1"},
-                      {"ShowOptions/ShowOptions", "0"}}
-            << QStringList{"8", "3", "5", "10", "1", "60", "1", "1", "0"}; // 60.5: half to even
-        // Values the controls refuse give the defaults.
-        QTest::newRow("refused")
-            << Values{{"Transitions/TransitionTime", "-3"}, {"Transitions/TransitionType", "7"},
-                      {"Trimming/CutFirst", "500"},         {"Trimming/CutLast", "abc"},
-                      {"RandomPlayback/rnd", "2"},          {"BasicAudio/Volume", "200"},
-                      {"Extras/LevelLoudness", "2"},        {"Extras/SkipSilence", "true"},
-                      {"ShowOptions/ShowOptions", "x"}}
-            << QStringList{"1", "0", "0", "0", "0", "64", "0", "0", "1"};
+        const QStringList defaults{"1", "0", "0", "0", "0", "64", "0", "0", "1"};
+        QTest::newRow("first run") << QStringList{} << defaults;
+        // 60.5 rounds half to even; values the controls refuse give the defaults.
+        QTest::newRow("stored") << QStringList{"8", "3", "5", "10", "1", "60.5", "1", "1", "0"}
+                                << QStringList{"8", "3", "5", "10", "1", "60", "1", "1", "0"};
+        const QStringList refused{"-3", "7", "500", "abc", "2", "200", "2", "true", "x"};
+        QTest::newRow("refused") << refused << defaults;
     }
 
     void settingsAreRestoredAndHealed() {
-        QFETCH(Values, stored);
+        QFETCH(QStringList, stored);
         QFETCH(QStringList, restored);
         MemorySettingsStore store;
-        store.values = stored;
+        for (int i = 0; i < stored.size(); ++i)
+            store.values.insert(NumberKeys[i], stored[i]);
         frmPlayer w(store);
         w.Form_Load({QStringLiteral("volaro")});
         QCOMPARE(engineValues(w), restored);
@@ -115,11 +103,8 @@ private slots:
         store.writes.clear();
         w.setGeometryTwips(3000, 600, 7500);
         w.SaveSettings();
-        QStringList withPlace = NumberKeys;
-        withPlace.insert(8, "Window/Height");
-        withPlace.insert(8, "Window/Left");
-        withPlace.insert(8, "Window/Top");
-        QCOMPARE(store.writes, withPlace);
+        const QStringList place{"Window/Top", "Window/Left", "Window/Height"};
+        QCOMPARE(store.writes, NumberKeys.mid(0, 8) + place + NumberKeys.mid(8));
         QCOMPARE(store.values.value("Window/Top"), QStringLiteral("3000"));
         QCOMPARE(store.values.value("Window/Height"), QStringLiteral("7500"));
         store.failure = QStringLiteral("disk full");
@@ -139,9 +124,7 @@ private slots:
 
         QTemporaryDir dir;
         const QString song = dir.filePath(QStringLiteral("My Song.wav"));
-        volaro::fixtures::Signal tone;
-        tone.seconds = 3;
-        QVERIFY(volaro::fixtures::writeWav(song, tone));
+        QVERIFY(volaro::fixtures::writeWav(song, {.seconds = 3}));
         MemorySettingsStore store;
         frmPlayer w(store);
         w.Form_Load({QStringLiteral("volaro"), QLatin1Char('"') + song + QLatin1Char('"')});

@@ -19,9 +19,9 @@ class TestPlaylistWindow : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_config;
-    MemorySettingsStore* m_store = nullptr;
-    volaro::testing::DeckPark* m_board = nullptr;
-    frmPlayer* m_window = nullptr;
+    std::unique_ptr<MemorySettingsStore> m_store;
+    std::unique_ptr<volaro::testing::DeckPark> m_board;
+    std::unique_ptr<frmPlayer> m_window;
 
     void addRows(const QStringList& names) {
         for (const QString& n : names)
@@ -42,15 +42,6 @@ class TestPlaylistWindow : public QObject {
         return list->visualRect(list->model()->index(row - 1, 0)).center();
     }
 
-    bool drop(const QStringList& paths, const QPoint& at) {
-        QMimeData data;
-        QList<QUrl> urls;
-        for (const QString& p : paths)
-            urls << QUrl::fromLocalFile(p);
-        data.setUrls(urls);
-        return m_window->ui().lstClipList->dropAt(&data, at);
-    }
-
 private slots:
     void initTestCase() {
         // The search window keeps its directory in the user's settings file.
@@ -58,19 +49,17 @@ private slots:
     }
 
     void init() {
-        m_store = new MemorySettingsStore;
-        m_board = new volaro::testing::DeckPark;
-        m_window = new frmPlayer(*m_store, m_board->factory());
+        m_store = std::make_unique<MemorySettingsStore>();
+        m_board = std::make_unique<volaro::testing::DeckPark>();
+        m_window = std::make_unique<frmPlayer>(*m_store, m_board->factory());
         m_window->Form_Load({QStringLiteral("volaro")});
         m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
 
     void cleanup() {
         m_window->close();
-        delete m_window;
-        delete m_board;
-        delete m_store;
+        m_window.reset(); // before the deck park and the store it uses
     }
 
     void editingKeepsThePlayingSong() {
@@ -83,7 +72,9 @@ private slots:
 
         // A drop on row 3 inserts before it, and leaves the web address in panel 2.
         m_window->ui().statusPanel2->clear();
-        QVERIFY(drop({"/in/x.mp3", "/in/y.mp3"}, rowPoint(3)));
+        QMimeData files;
+        files.setUrls({QUrl::fromLocalFile("/in/x.mp3"), QUrl::fromLocalFile("/in/y.mp3")});
+        QVERIFY(m_window->ui().lstClipList->dropAt(&files, rowPoint(3)));
         QCOMPARE(locations(), QStringList({"e", "b", "x", "y", "d", "a", "c"}));
         QCOMPARE(e.currentIndex(), 6);
         QCOMPARE(m_window->ui().statusPanel2->text(), QStringLiteral("https://volaro.example/ "));
@@ -126,12 +117,10 @@ private slots:
 
     void totalLengthFromStoredDurations_data() {
         QTest::addColumn<int>("type");
-        QTest::addColumn<QString>("total");
-        QTest::newRow("Cross Dissolve") << 0 << "09:19";
-        QTest::newRow("Up Down") << 1 << "09:19";
-        QTest::newRow("Down  Up") << 2 << "09:35";
-        QTest::newRow("Mix") << 3 << "09:19";
-        QTest::newRow("Cut") << 4 << "09:35";
+        QTest::addColumn<QString>("total"); // Down Up and Cut do not overlap the songs
+        for (const auto& [type, total] :
+             {std::pair{0, "09:19"}, {1, "09:19"}, {2, "09:35"}, {3, "09:19"}, {4, "09:35"}})
+            QTest::addRow("type %d", type) << type << QString(total);
     }
 
     void totalLengthFromStoredDurations() {
@@ -139,9 +128,8 @@ private slots:
         QFETCH(QString, total);
         addRows({"a", "b", "c"});
         ClipListModel& m = m_window->ui().lstClipList->clipModel();
-        m.setText(1, 9, QStringLiteral("200"));
-        m.setText(2, 9, QStringLiteral("180"));
-        m.setText(3, 9, QStringLiteral("240"));
+        for (const auto& [row, seconds] : {std::pair{1, "200"}, {2, "180"}, {3, "240"}})
+            m.setText(row, 9, seconds);
         PlaybackEngine& e = m_window->engine();
         e.setCutFirst(5);
         e.setCutLast(10);
@@ -181,7 +169,14 @@ private slots:
         QCOMPARE(m_window->ui().lblDuracionTotal->text(), QStringLiteral("01:35"));
     }
 
-    void totalLengthCancelAfterTheSecondSong() {
+    void totalLengthStopsAtTheSecondSong_data() {
+        QTest::addColumn<bool>("clear"); // the list cleared, or Cancel clicked
+        QTest::newRow("cancelled") << false;
+        QTest::newRow("list cleared") << true;
+    }
+
+    void totalLengthStopsAtTheSecondSong() {
+        QFETCH(bool, clear);
         addRows({"s1", "s2", "s3", "s4", "s5"});
         for (int i = 1; i <= 5; ++i)
             m_board->durations.insert(QStringLiteral("/music/s%1.mp3").arg(i), 60);
@@ -189,29 +184,21 @@ private slots:
         QPushButton* button = m_window->ui().cmdCalculate;
         m_board->onOpen = [&](const QString& path) {
             QCOMPARE(button->text(), QStringLiteral("Cancel Calculation"));
-            if (path.endsWith(QLatin1String("s2.mp3"))) // the user clicks while song 2 is measured
-                QMetaObject::invokeMethod(button, &QPushButton::click, Qt::QueuedConnection);
+            if (path.endsWith(QLatin1String("s2.mp3"))) // while song 2 is measured
+                QTimer::singleShot(
+                    0, [&] { clear ? m_window->ui().mnuClear->trigger() : button->click(); });
         };
         m_window->cmdCalculate_Click();
         QCOMPARE(m_board->opened.size(), 2);
+        QCOMPARE(button->text(), QStringLiteral("Calculate Total"));
+        QVERIFY(!m_window->Calculating());
+        if (clear) {
+            QCOMPARE(m_window->ui().lstClipList->clipModel().count(), 0);
+            return;
+        }
         QCOMPARE(m_window->ui().lblCantDeTemas->text(), QStringLiteral("2"));
         // Two songs less the transitions of the whole list (four).
         QCOMPARE(m_window->ui().lblDuracionTotal->text(), QStringLiteral("01:40"));
-        QCOMPARE(button->text(), QStringLiteral("Calculate Total"));
-        QVERIFY(!m_window->Calculating());
-    }
-
-    void totalLengthEndsWhenTheListIsCleared() {
-        addRows({"s1", "s2", "s3", "s4", "s5"});
-        m_board->onOpen = [&](const QString& path) {
-            if (path.endsWith(QLatin1String("s2.mp3")))
-                QMetaObject::invokeMethod(m_window->ui().mnuClear, &QAction::trigger,
-                                          Qt::QueuedConnection);
-        };
-        m_window->cmdCalculate_Click();
-        QCOMPARE(m_board->opened.size(), 2);
-        QCOMPARE(m_window->ui().lstClipList->clipModel().count(), 0);
-        QCOMPARE(m_window->ui().cmdCalculate->text(), QStringLiteral("Calculate Total"));
     }
 };
 

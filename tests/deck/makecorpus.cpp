@@ -22,22 +22,15 @@ int main(int argc, char** argv) {
     QDir dir(QString::fromLocal8Bit(argv[1]));
     if (!dir.mkpath("."))
         return 1;
-    Signal s;
-    s.seconds = 0.08;
-    s.noise = 0.1;
+    const Signal s{.seconds = 0.08, .noise = 0.1};
+    const Signal mono{.seconds = 0.02, .sampleRate = 8000, .channels = 1, .noise = 0.1};
+    const Signal low{.seconds = 0.08, .sampleRate = 16000, .channels = 1, .noise = 0.1};
     bool ok = true;
     ok &= writeMp3(dir.filePath("cbr.mp3"), s, Mp3Kind::Cbr, 32);
     ok &= writeMp3(dir.filePath("cbr-noheader.mp3"), s, Mp3Kind::CbrNoHeader, 32);
     ok &= writeMp3(dir.filePath("vbr-xing.mp3"), s, Mp3Kind::VbrXing, 9);
     ok &= writeMp3(dir.filePath("vbr-noheader.mp3"), s, Mp3Kind::VbrNoHeader, 9);
-    Signal mono = s;
-    mono.channels = 1;
-    mono.sampleRate = 8000;
-    mono.seconds = 0.02;
     ok &= writeWav(dir.filePath("mono8k.wav"), mono);
-    Signal low = s;
-    low.sampleRate = 16000;
-    low.channels = 1;
     ok &= writeMp3(dir.filePath("mpeg2-mono.mp3"), low, Mp3Kind::VbrNoHeader, 9);
 
     // A small ID3v2 tag in front, and a file cut in the middle of a frame.

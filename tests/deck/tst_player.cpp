@@ -1,5 +1,7 @@
-// Player as its callers see it: outputs by name, status codes, durations, getters.
+// Player as its callers see it (outputs by name, status codes, durations, getters) and as
+// it sounds, captured from SDL's disk driver (float stereo, 44.1 kHz).
 
+#include "audiocapture.h"
 #include "fixtures.h"
 #include "player.h"
 
@@ -11,7 +13,11 @@
 #include <vector>
 
 using namespace volaro::fixtures;
+using namespace volaro::capture;
 using namespace volaro::deck;
+
+constexpr int Rate = 44100;
+constexpr double Amplitude = 0.5;
 
 class TestPlayer : public QObject {
     Q_OBJECT
@@ -19,16 +25,17 @@ class TestPlayer : public QObject {
 private:
     QTemporaryDir m_dir;
     QString m_output;
+    const DiskCapture m_capture{DiskCapture::pathFromEnvironment()};
+    QString m_tone440, m_tone1000, m_steps, m_low;
 
     QString path(const QString& name) const { return m_dir.filePath(name); }
 
-    // A short tone file, created once per name.
-    QString wav(const QString& name, double seconds, int rate = 8000, int channels = 1) {
+    // A short mono tone file, created once per name.
+    QString wav(const QString& name, double seconds, int rate = 8000) {
         const QString p = path(name);
-        if (!QFile::exists(p)) {
-            if (!writeWav(p, {.seconds = seconds, .sampleRate = rate, .channels = channels}))
-                qFatal("cannot write %s", qPrintable(p));
-        }
+        if (!QFile::exists(p) &&
+            !writeWav(p, {.seconds = seconds, .sampleRate = rate, .channels = 1}))
+            qFatal("cannot write %s", qPrintable(p));
         return p;
     }
 
@@ -38,36 +45,72 @@ private:
         return p.OpenFile();
     }
 
+    std::unique_ptr<Player> deck(const QString& file, bool play = false) {
+        auto p = std::make_unique<Player>();
+        if (open(*p, file, m_output) != Player::OpenOk)
+            return nullptr;
+        if (play)
+            p->PlayFile();
+        return p;
+    }
+
+    // The last `seconds` of output after waiting that long plus a margin.
+    std::vector<float> listen(double seconds, double settle = 0.15) {
+        const int64_t end = m_capture.advance(seconds + settle);
+        const auto frames = static_cast<int64_t>(seconds * Rate);
+        return m_capture.read(end - frames, frames);
+    }
+
+    double tone(const std::vector<float>& s, int channel, double f) {
+        return toneAmplitude(s, 2, channel, Rate, f);
+    }
+    // The tone f sounds on the left, and not the tone `other`.
+    bool only(const std::vector<float>& s, double f, double other) {
+        return tone(s, 0, f) > 0.4 && tone(s, 0, other) < 0.01;
+    }
+
 private slots:
     void initTestCase() {
         QVERIFY(m_dir.isValid());
-        const QStringList names = Player::outputNames();
-        QVERIFY(!names.isEmpty());
-        m_output = names.first();
+        m_output = Player::outputNames().value(0);
+        QVERIFY(!m_output.isEmpty());
+        m_tone440 = path("440.wav");
+        QVERIFY(writeWav(m_tone440, {.frequency = 440, .seconds = 8, .amplitude = Amplitude}));
+        m_tone1000 = path("1000.wav");
+        QVERIFY(writeWav(m_tone1000, {.frequency = 1000, .seconds = 8, .amplitude = Amplitude}));
+        m_low = path("100.wav");
+        QVERIFY(writeWav(m_low, {.frequency = 100, .seconds = 8, .amplitude = 0.9}));
+        // 440 Hz for the first 3 s, 1000 Hz for the next 3 s: where we are is audible.
+        auto steps = render({.frequency = 440, .seconds = 3, .amplitude = Amplitude});
+        const auto high = render({.frequency = 1000, .seconds = 3, .amplitude = Amplitude});
+        steps.insert(steps.end(), high.begin(), high.end());
+        m_steps = path("steps.wav");
+        QVERIFY(writeWavSamples(m_steps, steps, Rate, 2));
+
+        // The device opens with the first deck; the capture file exists from then on.
+        auto warm = deck(m_tone440);
+        QVERIFY(warm);
+        QVERIFY2(m_capture.waitFor(Rate / 10), "the disk driver writes nothing");
     }
 
     void openBindsByTrimmedExactName() {
-        const QString f = wav("three.wav", 3.0);
-        Player exact;
-        QCOMPARE(open(exact, f, m_output), int16_t(Player::OpenOk));
-        QCOMPARE(exact.Duration(), 3);
-
-        Player padded;
-        QCOMPARE(open(padded, f, "  " + m_output + "\t "), int16_t(Player::OpenOk));
-
         const QString otherCase =
             m_output.toLower() != m_output ? m_output.toLower() : m_output.toUpper();
         QVERIFY(otherCase != m_output);
-        Player wrongCase;
-        QCOMPARE(open(wrongCase, f, otherCase), int16_t(Player::OpenNoOutput));
-        // The deck stays without a chain, but the length of the file is known.
-        QCOMPARE(wrongCase.Duration(), 3);
-        wrongCase.PlayFile();
-        QCOMPARE(wrongCase.Position(), 0);
-        QCOMPARE(wrongCase.Volume(), 0);
-
-        Player none;
-        QCOMPARE(open(none, f, QString()), int16_t(Player::OpenNoOutput));
+        const std::pair<QString, int16_t> outputs[] = {{m_output, Player::OpenOk},
+                                                       {"  " + m_output + "\t ", Player::OpenOk},
+                                                       {otherCase, Player::OpenNoOutput},
+                                                       {QString(), Player::OpenNoOutput}};
+        for (const auto& [output, status] : outputs) {
+            Player p;
+            QCOMPARE(open(p, wav("three.wav", 3.0), output), status);
+            QCOMPARE(p.Duration(), 3); // known even when the deck stays without a chain
+            if (status == Player::OpenNoOutput) {
+                p.PlayFile();
+                QCOMPARE(p.Position(), 0);
+                QCOMPARE(p.Volume(), 0);
+            }
+        }
     }
 
     void failedOpensLeaveASilentDeck_data() {
@@ -90,29 +133,27 @@ private slots:
     void failedOpensLeaveASilentDeck() {
         QFETCH(QString, file);
         QFETCH(int, status);
-        Player p;
-        QCOMPARE(open(p, wav("three.wav", 3.0), m_output), int16_t(Player::OpenOk));
-        p.PlayFile();
-        p.setVolume(-100);
-        QCOMPARE(int(open(p, file, m_output)), status); // replaces the chain that played
-        QCOMPARE(p.Duration(), 0);
-        p.PlayFile();
-        QCOMPARE(p.Volume(), 0);
-        QCOMPARE(p.Position(), 0);
+        auto p = deck(wav("three.wav", 3.0), true);
+        QVERIFY(p);
+        p->setVolume(-100);
+        QCOMPARE(int(open(*p, file, m_output)), status); // replaces the chain that played
+        QCOMPARE(p->Duration(), 0);
+        p->PlayFile();
+        QCOMPARE(p->Volume(), 0);
+        QCOMPARE(p->Position(), 0);
     }
 
     void durationsRoundHalfToEven() {
         // 2 kHz mono keeps the long ones small; the rate divides the lengths exactly.
         for (const auto& [seconds, expected] :
              {std::pair{205.5, 206}, {204.5, 204}, {12.4, 12}, {12.6, 13}}) {
-            Player p;
-            const QString f = wav(QStringLiteral("len-%1.wav").arg(seconds), seconds, 2000);
-            QCOMPARE(open(p, f, m_output), int16_t(Player::OpenOk));
-            QCOMPARE(p.Duration(), expected);
+            auto p = deck(wav(QStringLiteral("len-%1.wav").arg(seconds), seconds, 2000));
+            QVERIFY(p);
+            QCOMPARE(p->Duration(), expected);
         }
     }
 
-    void positionIsClamped() {
+    void gettersHoldWhatTheBackEndApplied() {
         Player p; // a second file replaces the first chain
         QCOMPARE(open(p, wav("three.wav", 3.0), m_output), int16_t(Player::OpenOk));
         QCOMPARE(open(p, wav("twenty.wav", 20.0, 2000), m_output), int16_t(Player::OpenOk));
@@ -120,19 +161,12 @@ private slots:
             p.setPosition(to);
             QCOMPARE(p.Position(), at);
         }
-    }
-
-    void gettersReturnWhatTheBackEndApplied() {
-        const QString f = wav("three.wav", 3.0);
-        Player p;
-        QCOMPARE(open(p, f, m_output), int16_t(Player::OpenOk));
         QCOMPARE(p.Volume(), 0);
-        p.setVolume(-7225);
-        QCOMPARE(p.Volume(), -7225);
-        p.setVolume(300); // louder than full level: refused
-        QCOMPARE(p.Volume(), -7225);
-        p.setVolume(-10001);
-        QCOMPARE(p.Volume(), -7225);
+        // Louder than full level or below -100 dB: refused.
+        for (const auto& [to, held] : {std::pair{-7225, -7225}, {300, -7225}, {-10001, -7225}}) {
+            p.setVolume(to);
+            QCOMPARE(p.Volume(), held);
+        }
         // Balance beyond what fits when scaled must not crash or wrap.
         p.setBalance(std::numeric_limits<int32_t>::max());
         p.setBalance(-11);
@@ -151,15 +185,153 @@ private slots:
         {
             std::vector<std::unique_ptr<Player>> decks;
             for (int i = 0; i < 8; ++i) {
-                decks.push_back(std::make_unique<Player>());
-                QCOMPARE(open(*decks.back(), f, m_output), int16_t(Player::OpenOk));
-                if (i % 2)
-                    decks.back()->PlayFile();
+                decks.push_back(deck(f, i % 2));
+                QVERIFY(decks.back());
             }
             QCOMPARE(openDescriptors(), 8);
         }
         // Freed on the audio worker once the device callback has moved on.
         QTRY_COMPARE_WITH_TIMEOUT(openDescriptors(), 0, 2000);
+    }
+
+    void volumeAndBalance() {
+        auto p = deck(m_tone440);
+        QVERIFY(p);
+        p->setBalance(10);
+        p->PlayFile();
+        const auto right = listen(0.3);
+        QCOMPARE(rms(right, 2, 0), 0.0);
+        QVERIFY(std::abs(tone(right, 1, 440) - Amplitude) < 0.01);
+
+        p->setVolume(-600);
+        p->setBalance(-3); // the left 6 dB down, the right 6 + 30 dB
+        const auto part = listen(0.3);
+        QVERIFY(std::abs(decibels(tone(part, 0, 440), Amplitude) + 6.0) < 0.1);
+        QVERIFY(std::abs(decibels(tone(part, 1, 440), Amplitude) + 36.0) < 0.2);
+
+        p->setVolume(-10000);
+        const auto silent = listen(0.2);
+        QCOMPARE(rms(silent, 2, 0) + rms(silent, 2, 1), 0.0);
+    }
+
+    void anyRateAndChannelCountPlays() {
+        for (const auto& [rate, channels, mp3] :
+             {std::tuple{8000, 1, false}, {48000, 6, false}, {96000, 2, false}, {22050, 1, true}}) {
+            const Signal s{
+                .seconds = 2, .sampleRate = rate, .channels = channels, .amplitude = Amplitude};
+            const QString f = m_dir.filePath(
+                QStringLiteral("fmt-%1-%2.%3").arg(rate).arg(channels).arg(mp3 ? "mp3" : "wav"));
+            QVERIFY(mp3 ? writeMp3(f, s, Mp3Kind::Cbr, 64) : writeWav(f, s));
+            auto p = deck(f, true);
+            QVERIFY(p);
+            QCOMPARE(p->Duration(), 2);
+            const auto heard = listen(0.3);
+            // The same pitch at the device's rate, on both sides.
+            QVERIFY(std::abs(tone(heard, 0, 440) - Amplitude) < 0.03);
+            QVERIFY(std::abs(tone(heard, 1, 440) - Amplitude) < 0.03);
+        }
+    }
+
+    void seekMovesWhatIsHeard() {
+        auto p = deck(m_steps, true);
+        QVERIFY(p);
+        QVERIFY(only(listen(0.3), 440, 1000));
+
+        p->setPosition(4);
+        QCOMPARE(p->Position(), 4); // at once, before a single frame of it was heard
+        QVERIFY(only(listen(0.3), 1000, 440));
+        QVERIFY(p->Position() >= 4 && p->Position() <= 5);
+
+        p->PauseFile();
+        p->setPosition(1);
+        QCOMPARE(p->Position(), 1);
+        p->PlayFile();
+        QVERIFY(only(listen(0.3), 440, 1000));
+    }
+
+    void positionFollowsTheSound() {
+        auto p = deck(m_steps);
+        QVERIFY(p);
+        p->setPosition(1);
+        const int64_t mark = m_capture.frames();
+        p->PlayFile();
+        // Position turns 3 at 2.5 s of the file; the switch to 1000 Hz comes 0.5 s later.
+        QElapsedTimer t;
+        t.start();
+        while (p->Position() < 3 && t.elapsed() < 5000)
+            QTest::qSleep(2);
+        const int64_t turned = m_capture.frames();
+        const int64_t end = m_capture.advance(1.0);
+        const auto heard = m_capture.read(mark, end - mark);
+        const int64_t switchAt = toneStart(heard, 2, 0, Rate, 1000, Amplitude / 2, 512);
+        QVERIFY(switchAt > 0);
+        const double lead = (mark + switchAt - turned) / double(Rate);
+        QVERIFY2(std::abs(lead - 0.5) < 0.08, qPrintable(QString::number(lead)));
+    }
+
+    void levelStepsDoNotClick() {
+        auto p = deck(m_low, true);
+        QVERIFY(p);
+        QTest::qSleep(100);
+        const int64_t mark = m_capture.frames();
+        // The worst cases: full level to silence and back in single steps, seeks while playing
+        // (fade out, jump, fade in), pausing and resuming.
+        for (int i = 0; i < 16; ++i) {
+            if (i < 6)
+                p->setVolume(i % 2 ? 0 : -10000);
+            else if (i < 10)
+                p->setPosition(i - 5);
+            else
+                i % 2 ? p->PlayFile() : p->PauseFile();
+            QTest::qSleep(50);
+        }
+        const int64_t end = m_capture.advance(0.1);
+        const auto s = m_capture.read(mark, end - mark);
+        // A 100 Hz sine at 0.9 moves at most 0.0128 per sample; an unramped step would jump
+        // by up to 0.9.
+        QVERIFY2(largestStep(s, 2, 0) < 0.03, qPrintable(QString::number(largestStep(s, 2, 0))));
+        QVERIFY(rms(s, 2, 0) > 0.1); // it did sound in between
+    }
+
+    void otherDecksComingAndGoingLeaveAPlayingDeckAlone() {
+        auto steady = deck(m_tone440, true);
+        QVERIFY(steady);
+        QTest::qSleep(100);
+        const int64_t mark = m_capture.frames();
+        // Load, play, seek, fade and drop decks as fast as the total-length command and the
+        // transitions would, all on the same device.
+        for (int i = 0; i < 120; ++i) {
+            auto other = deck(i % 2 ? m_tone1000 : m_steps);
+            QVERIFY(other);
+            other->setVolume(-10000);
+            other->PlayFile();
+            other->setPosition(i % 5);
+            other->setPitch(1.0 + (i % 3) * 0.25);
+            if (i % 4 == 0)
+                QTest::qSleep(5);
+        }
+        const int64_t end = m_capture.advance(0.1);
+        const auto heard = m_capture.read(mark, end - mark);
+        QVERIFY(heard.size() > 2 * Rate / 10);
+        // Every 50 ms window holds the steady tone at its level, and nothing else.
+        const size_t window = 2 * Rate / 20;
+        for (size_t at = 0; at + window <= heard.size(); at += window) {
+            const std::vector<float> part(heard.begin() + at, heard.begin() + at + window);
+            QVERIFY(std::abs(tone(part, 0, 440) - Amplitude) < 0.01);
+            QVERIFY(std::abs(rms(part, 2, 0) - Amplitude / std::sqrt(2.0)) < 0.01);
+        }
+    }
+
+    void reopeningSilencesTheOldFile() {
+        auto p = deck(m_tone440, true);
+        QVERIFY(p);
+        QVERIFY(tone(listen(0.2), 0, 440) > 0.4);
+        p->setFilename(m_tone1000);
+        QCOMPARE(p->OpenFile(), int16_t(0));
+        // The new file is loaded stopped: nothing sounds until PlayFile.
+        QCOMPARE(rms(listen(0.3), 2, 0), 0.0);
+        p->PlayFile();
+        QVERIFY(only(listen(0.2), 1000, 440));
     }
 };
 

@@ -80,9 +80,8 @@ private slots:
 
     void initTestCase() {
         qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
-        QVERIFY(writeSong("a.wav", ToneA, "Song A"));
-        QVERIFY(writeSong("b.wav", ToneB, "Song B"));
-        QVERIFY(writeSong("c.wav", ToneC, "Song C"));
+        for (const auto& [name, tone] : {std::pair{"a", ToneA}, {"b", ToneB}, {"c", ToneC}})
+            QVERIFY(writeSong(name + QString(".wav"), tone, "Song " + QString(name).toUpper()));
     }
 
     void secondInstanceStaysOffTheBus() {
@@ -127,33 +126,22 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return list.state() == QProcess::NotRunning; }, 10000));
         QVERIFY(QString::fromUtf8(list.readAllStandardOutput()).split(u'\n').contains(u"volaro"));
 
-        struct Step {
-            const char* command;
-            const char* label;  // lblStatus
-            const char* status; // playerctl status
-            double tone;        // what the sink plays; 0 silence
-            const char* title;  // the song announced
-        };
-        const Step steps[] = {
-            {"play", "Play", "Playing", ToneA, "Song A"},
-            {"next", "Play", "Playing", ToneB, "Song B"},
-            {"previous", "Play", "Playing", ToneA, "Song A"},
-            {"pause", "Pause", "Paused", 0, "Song A"},
-            {"pause", "Pause", "Paused", 0, "Song A"}, // only ever pauses, unlike the button
-            {"play", "Play", "Playing", ToneA, "Song A"},
-            {"play-pause", "Pause", "Paused", 0, "Song A"},
-            {"play-pause", "Play", "Playing", ToneA, "Song A"},
-        };
-        const QString format = QStringLiteral("{{title}}|{{artist}}|{{album}}|{{mpris:length}}");
-        for (const Step& step : steps) {
-            const QString at = QString::fromLatin1(step.command);
-            QCOMPARE(playerctl({at}), QString());
-            QVERIFY2(step.tone > 0 ? sink.hears(step.tone, 3000) : silent(sink), step.command);
-            QCOMPARE(w.ui().lblStatus->text(), QString::fromLatin1(step.label));
-            QCOMPARE(playerctl({"status"}), QString::fromLatin1(step.status));
-            const QString title = QString::fromLatin1(step.title);
-            QCOMPARE(playerctl({"metadata", "--format", format}),
-                     title + "|Artist " + title.right(1) + "|Album|40000000");
+        // Command, whether it plays after, the song announced; "pause" only ever pauses.
+        const std::tuple<const char*, bool, const char*> steps[] = {
+            {"play", true, "Song A"},        {"next", true, "Song B"},
+            {"previous", true, "Song A"},    {"pause", false, "Song A"},
+            {"pause", false, "Song A"},      {"play", true, "Song A"},
+            {"play-pause", false, "Song A"}, {"play-pause", true, "Song A"}};
+        for (const auto& [command, plays, title] : steps) {
+            const QString song = QString::fromLatin1(title);
+            QCOMPARE(playerctl({command}), QString());
+            QVERIFY2(plays ? sink.hears(song == "Song B" ? ToneB : ToneA, 3000) : silent(sink),
+                     command);
+            QCOMPARE(w.ui().lblStatus->text(), QString(plays ? "Play" : "Pause"));
+            QCOMPARE(playerctl({"status"}), QString(plays ? "Playing" : "Paused"));
+            QCOMPARE(playerctl({"metadata", "--format",
+                                "{{title}}|{{artist}}|{{album}}|{{mpris:length}}"}),
+                     song + "|Artist " + song.right(1) + "|Album|40000000");
         }
         // Position: the slider moves, the song jumps, listeners hear of it.
         QCOMPARE(playerctl({"position", "20"}), QString());

@@ -32,10 +32,9 @@ QString pactl(const QStringList& args) {
 
 // The index of the module that made a null sink.
 QString sinkModule(const QString& sink) {
-    for (const QString& line : pactl({"list", "modules", "short"}).split('\n')) {
+    for (const QString& line : pactl({"list", "modules", "short"}).split('\n'))
         if (line.contains("sink_name=" + sink + " ") || line.endsWith("sink_name=" + sink))
             return line.section('\t', 0, 0);
-    }
     return {};
 }
 
@@ -68,16 +67,13 @@ private:
 
     // The segment of the stepped song playing at the start of `samples`.
     static int segmentOf(const std::vector<float>& samples) {
-        int best = -1;
-        double loudest = 0.1;
-        for (int k = 0; k < Segments; ++k) {
-            const double a = toneAmplitude(samples, 2, 0, Rate, segmentFrequency(k));
-            if (a > loudest) {
-                loudest = a;
-                best = k;
-            }
-        }
-        return best;
+        const auto level = [&](int k) {
+            return toneAmplitude(samples, 2, 0, Rate, segmentFrequency(k));
+        };
+        int best = 0;
+        for (int k = 1; k < Segments; ++k)
+            best = level(k) > level(best) ? k : best;
+        return level(best) > 0.1 ? best : -1;
     }
 
 private slots:
@@ -87,9 +83,8 @@ private slots:
         // that monitor; a source of its own keeps the captures where they are put.
         pactl({"load-module", "module-null-source", "source_name=volaro_mic"});
         pactl({"set-default-source", "volaro_mic"});
-        m_low = m_dir.filePath("440.wav");
+        m_low = m_dir.filePath("440.wav"), m_high = m_dir.filePath("1000.wav");
         QVERIFY(writeWav(m_low, {.frequency = 440, .seconds = 4}));
-        m_high = m_dir.filePath("1000.wav");
         QVERIFY(writeWav(m_high, {.frequency = 1000, .seconds = 4}));
         std::vector<float> stepped;
         for (int k = 0; k < Segments; ++k) {

@@ -1,13 +1,11 @@
 #pragma once
 
-// Listening to transitions in captured output. Tones sit on exact 30 Hz bins and are
-// measured over windows of 1/30 s, so a loud tone adds nothing to another tone's reading
-// and a deck at -72 dB is still heard beside one at full level.
+// Listening to transitions in captured output. Tones on exact 30 Hz bins measured over 1/30 s
+// add nothing to each other: a deck at -72 dB is still heard beside one at full level.
 
 #include "audiocapture.h"
 #include "fixtures.h"
 
-#include <QList>
 #include <QString>
 #include <cmath>
 #include <vector>
@@ -19,15 +17,7 @@ constexpr int ProbeWindow = ProbeRate / 30;
 constexpr double ProbeAmplitude = 0.5;
 
 inline fixtures::Signal probeSpec(double frequency, double seconds) {
-    fixtures::Signal s;
-    s.frequency = frequency;
-    s.seconds = seconds;
-    s.amplitude = ProbeAmplitude;
-    return s;
-}
-
-inline std::vector<float> probeSignal(double frequency, double seconds) {
-    return fixtures::render(probeSpec(frequency, seconds));
+    return {.frequency = frequency, .seconds = seconds, .amplitude = ProbeAmplitude};
 }
 
 // A WAV of the probe tone (the benchmark plays files, like the player).
@@ -61,31 +51,6 @@ inline FadeMarks measureFade(const std::vector<float>& samples, double outgoing,
     return {capture::toneStart(samples, 2, 0, ProbeRate, incoming, heard, ProbeWindow),
             capture::toneStart(samples, 2, 0, ProbeRate, incoming, full, ProbeWindow),
             capture::toneEnd(samples, 2, 0, ProbeRate, outgoing, heard, ProbeWindow)};
-}
-
-// The tones of `frequencies` in the order they dominate the output, each run of at least
-// two windows of 0.1 s counted once.
-inline QList<double> dominantTones(const std::vector<float>& samples,
-                                   const QList<double>& frequencies) {
-    const int window = ProbeRate / 10;
-    QList<double> order;
-    double current = 0;
-    int run = 0;
-    for (int64_t at = 0; at + window <= int64_t(samples.size() / 2); at += window) {
-        const std::vector<float> part(samples.begin() + at * 2,
-                                      samples.begin() + (at + window) * 2);
-        double best = 0, bestLevel = 0.05;
-        for (double f : frequencies) {
-            const double level = capture::toneAmplitude(part, 2, 0, ProbeRate, f);
-            if (level > bestLevel)
-                best = f, bestLevel = level;
-        }
-        run = best == current ? run + 1 : 1;
-        current = best;
-        if (run == 2 && best != 0 && (order.isEmpty() || order.last() != best))
-            order << best;
-    }
-    return order;
 }
 
 } // namespace volaro::testing

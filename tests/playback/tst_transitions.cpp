@@ -1,28 +1,36 @@
-// The transition laws, timing, mixer controls and pictures, over recording decks.
+// The transition laws, timing, mixer controls and pictures over recording decks; then as
+// heard: real Player decks on SDL's disk driver play a tone per song, the mix is measured.
 
+#include "audioprobe.h"
 #include "fakedeck.h"
+#include "player.h"
 #include "transitionpicture.h"
 
 #include <QImage>
 #include <QPainter>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 
 using namespace volaro::playback;
 using namespace volaro::testing;
+using namespace volaro::capture;
+using namespace volaro::deck;
 
 namespace {
 
 const Songs twoSongs{{"/m/a.mp3", 300}, {"/m/b.mp3", 300}};
+constexpr double ToneA = 450, ToneB = 990;
 
-// Song 1 played in, then song 2 started with `type`: the state the example table starts
-// from (incoming silent, outgoing at the master level).
+// Song 1 played in, then song 2 started with `type` (incoming silent, outgoing at master).
 void startSecondTransition(Rig& rig, int type) {
     rig.playing();
     rig.e().setTransitionType(type);
     rig.e().next();
 }
 
+using Steps = QList<int>;
 constexpr QRgb Red = qRgb(255, 0, 0), Blue = qRgb(0, 0, 255), White = qRgb(255, 255, 255);
 
 // Pixels of `colour` in columns [x0, x1).
@@ -46,30 +54,173 @@ QImage picture(int type, bool pressed, QSize size = QSize(75, 22)) {
 
 class TestTransitions : public QObject {
     Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_output;
+    const DiskCapture m_capture{DiskCapture::pathFromEnvironment()};
+    FakeList m_list; // the songs of the test running
+
+    // A WAV of tones played one after the other: {frequency, seconds} pairs.
+    QString tones(const QString& name, const QList<std::pair<double, double>>& parts) {
+        std::vector<float> joined;
+        for (const auto& [frequency, seconds] : parts) {
+            const std::vector<float> part = volaro::fixtures::render(probeSpec(frequency, seconds));
+            joined.insert(joined.end(), part.begin(), part.end());
+        }
+        const QString path = m_dir.filePath(name);
+        return volaro::fixtures::writeWavSamples(path, joined, ProbeRate, 2) ? path : QString();
+    }
+
+    std::unique_ptr<PlaybackEngine> engine() { // a transition of 1 s
+        auto e = std::make_unique<PlaybackEngine>(playerDeckFactory(), m_list);
+        e->setOutputDevice(m_output);
+        return e;
+    }
+
+    // Song A alone at full level, the engine set for a transition of `type` lasting `seconds`.
+    std::unique_ptr<PlaybackEngine> playingA(int seconds, int type) {
+        m_list.locations = {tones("a.wav", {{ToneA, 10}}), tones("b.wav", {{ToneB, 10}})};
+        auto e = engine();
+        e->play();
+        while (e->tmrTransition.isActive()) // A at full level at once
+            e->tmrTransition_Timer();
+        e->setTransitionSeconds(seconds);
+        e->setTransitionType(type);
+        QTest::qWait(300);
+        return e;
+    }
+
+    // Next from song A; the mix heard from there until 0.3 s after the transition closed.
+    std::vector<float> heardNext(PlaybackEngine& e) {
+        const int64_t mark = m_capture.frames();
+        e.next();
+        if (!QTest::qWaitFor([&e] { return !e.tmrTransition.isActive(); }, 10000))
+            return {};
+        QTest::qWait(300);
+        return since(mark);
+    }
+
+    std::vector<float> since(int64_t mark) const {
+        return m_capture.read(mark, m_capture.frames() - mark);
+    }
+
 private slots:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        m_output = Player::outputNames().value(0);
+        QVERIFY2(!m_output.isEmpty(), "no audio output (SDL disk driver expected)");
+        // The device opens with the first deck; the capture file exists from then on.
+        Player warm;
+        warm.setFilename(tones("warm.wav", {{ToneA, 1}}));
+        warm.setOutputDevice(m_output);
+        QCOMPARE(warm.OpenFile(), 0);
+        QVERIFY2(m_capture.waitFor(ProbeRate / 10), "the disk driver writes nothing");
+    }
+
+    void crossDissolveFollowsTheVolumeLaw() {
+        auto e = playingA(3, 0);
+        const int64_t before = m_capture.frames();
+        QTest::qWait(200);
+        QVERIFY(std::abs(decibels(probeLevel(since(before), 0, ToneA), ProbeAmplitude)) < 0.2);
+        const std::vector<float> heard = heardNext(*e);
+        QVERIFY(!heard.empty());
+        const std::vector<double> out = probeDecibels(heard, ToneA);
+        const std::vector<double> in = probeDecibels(heard, ToneB);
+
+        // a_in + a_out = 85 at every step, through -(a*a)/100 dB, where both are well heard.
+        int checked = 0;
+        for (size_t w = 0; w < out.size(); ++w) {
+            if (out[w] < -30 || in[w] < -30)
+                continue;
+            const double aOut = std::sqrt(-out[w] * 100.0);
+            const double law = -((85 - aOut) * (85 - aOut)) / 100.0;
+            QVERIFY2(std::abs(in[w] - law) < 1.0,
+                     qPrintable(QString("%1: %2").arg(in[w]).arg(law)));
+            ++checked;
+        }
+        QVERIFY2(checked >= 15, qPrintable(QString::number(checked)));
+        // The fade takes about the transition time and ends with B alone at full level.
+        const FadeMarks m = measureFade(heard, ToneA, ToneB);
+        QVERIFY(m.inHeard >= 0 && m.outGone > m.inHeard);
+        const double seconds = double(m.outGone - m.inHeard) / ProbeRate;
+        QVERIFY2(seconds > 2.7 && seconds < 3.5, qPrintable(QString::number(seconds)));
+        QVERIFY(std::abs(in.back()) < 0.2);
+        QVERIFY(out.back() < -100);
+    }
+
+    void cutSwitchesAtTheFirstTick() {
+        auto e = playingA(2, 4);
+        const FadeMarks m = measureFade(heardNext(*e), ToneA, ToneB);
+        QVERIFY(m.inHeard >= 0 && m.inFull >= 0 && m.outGone >= 0);
+        // B is at full level one 23 ms tick after it starts, long before 2 s; A stops there.
+        const double switchAfter = double(m.inFull - m.inHeard) / ProbeRate;
+        QVERIFY2(switchAfter < 0.12, qPrintable(QString::number(switchAfter)));
+        const double gap = double(m.outGone - m.inFull) / ProbeRate;
+        QVERIFY2(std::abs(gap) < 0.1, qPrintable(QString::number(gap)));
+    }
+
+    void downUpHasItsDip() {
+        auto e = playingA(2, 2);
+        const std::vector<float> heard = heardNext(*e);
+        const std::vector<double> out = probeDecibels(heard, ToneA);
+        const std::vector<double> in = probeDecibels(heard, ToneB);
+        QVERIFY(!in.empty());
+        // Around the turn both songs are far down at once (a = 84 / 85).
+        double deepest = 0;
+        size_t at = 0;
+        for (size_t w = 0; w < out.size(); ++w)
+            if (std::max(out[w], in[w]) < deepest)
+                deepest = std::max(out[w], in[w]), at = w;
+        QVERIFY2(deepest < -50, qPrintable(QString::number(deepest)));
+        QVERIFY(at > 15 && at < 50); // around 1 s into the 2 s transition
+        QVERIFY(std::abs(in.back()) < 0.2);
+    }
+
+    void trimsShiftStartAndEndPoints() {
+        // With a second cut from each end only the middle tone sounds, until the next song.
+        m_list.locations = QStringList{tones("trimmed.wav", {{300, 1}, {ToneA, 4}, {600, 1}}),
+                                       tones("b.wav", {{ToneB, 10}})};
+        auto e = engine();
+        e->setCutFirst(1);
+        e->setCutLast(1);
+        const int64_t mark = m_capture.frames();
+        e->play();
+        QCOMPARE(QList<int>({e->songStart(), e->songEnd()}), QList<int>({1, 5}));
+        QTRY_VERIFY_WITH_TIMEOUT(e->currentIndex() == 2 && !e->tmrTransition.isActive(), 15000);
+        QTest::qWait(300);
+        const std::vector<float> heard = since(mark);
+        const std::vector<double> first = probeDecibels(heard, 300);
+        const std::vector<double> last = probeDecibels(heard, 600);
+        QVERIFY(*std::max_element(first.begin(), first.end()) < -40);
+        QVERIFY(*std::max_element(last.begin(), last.end()) < -40);
+        // From the start point to the next song: 2.4 s (3.5 s rounds to the transition
+        // point 4) to 4 s; both fade in alike, so their -20 dB crossings are as far apart.
+        const int64_t aFrom = toneStart(heard, 2, 0, ProbeRate, ToneA, 0.05, ProbeWindow);
+        const int64_t bFrom = toneStart(heard, 2, 0, ProbeRate, ToneB, 0.05, ProbeWindow);
+        QVERIFY(aFrom >= 0 && bFrom > aFrom);
+        const double played = double(bFrom - aFrom) / ProbeRate;
+        QVERIFY2(played > 2.2 && played < 3.2, qPrintable(QString::number(played)));
+    }
     void lawTable_data() {
         QTest::addColumn<int>("type");
         QTest::addColumn<int>("master");
-        QTest::addColumn<QList<int>>("steps"); // triples: step s, incoming level, outgoing level
-        const auto row = [](const char* name, int type, int master, const QList<int>& steps) {
-            QTest::newRow(name) << type << master << steps;
-        };
-        row("CD 85", 0, 85, {1, 84, 1, 42, 43, 42, 85, 0, 85});
-        row("CD 60", 0, 60, {1, 84, 26, 30, 55, 55, 60, 25, 85});
-        row("UD 85", 1, 85, {1, 83, 0, 42, 1, 0, 43, 1, 1, 85, 1, 85});
-        row("UD 60", 1, 60, {1, 83, 25, 30, 25, 25, 31, 25, 27, 60, 25, 85});
-        row("DU 85", 2, 85, {1, 85, 2, 42, 85, 84, 43, 84, 84, 85, 0, 84});
-        row("DU 60", 2, 60, {1, 85, 27, 30, 85, 85, 31, 83, 85, 60, 25, 85});
-        row("Mix 85", 3, 85, {1, 0, 0});
-        row("Mix 60", 3, 60, {1, 25, 25, 30, 25, 25, 60, 25, 25});
-        row("Cut 85", 4, 85, {1, 0, 85});
-        row("Cut 60", 4, 60, {1, 25, 85, 30, 25, 85, 60, 25, 85});
+        QTest::addColumn<Steps>("steps"); // triples: step s, incoming level, outgoing level
+        QTest::newRow("CD 85") << 0 << 85 << Steps{1, 84, 1, 42, 43, 42, 85, 0, 85};
+        QTest::newRow("CD 60") << 0 << 60 << Steps{1, 84, 26, 30, 55, 55, 60, 25, 85};
+        QTest::newRow("UD 85") << 1 << 85 << Steps{1, 83, 0, 42, 1, 0, 43, 1, 1, 85, 1, 85};
+        QTest::newRow("UD 60") << 1 << 60 << Steps{1, 83, 25, 30, 25, 25, 31, 25, 27, 60, 25, 85};
+        QTest::newRow("DU 85") << 2 << 85 << Steps{1, 85, 2, 42, 85, 84, 43, 84, 84, 85, 0, 84};
+        QTest::newRow("DU 60") << 2 << 60 << Steps{1, 85, 27, 30, 85, 85, 31, 83, 85, 60, 25, 85};
+        QTest::newRow("Mix 85") << 3 << 85 << Steps{1, 0, 0};
+        QTest::newRow("Mix 60") << 3 << 60 << Steps{1, 25, 25, 30, 25, 25, 60, 25, 25};
+        QTest::newRow("Cut 85") << 4 << 85 << Steps{1, 0, 85};
+        QTest::newRow("Cut 60") << 4 << 60 << Steps{1, 25, 85, 30, 25, 85, 60, 25, 85};
     }
 
     void lawTable() {
         QFETCH(int, type);
         QFETCH(int, master);
-        QFETCH(QList<int>, steps);
+        QFETCH(Steps, steps);
         Rig rig(twoSongs, master);
         startSecondTransition(rig, type);
         PlaybackEngine& e = rig.e();
@@ -122,15 +273,11 @@ private slots:
     void intervalComputation() {
         // seconds, master level, interval (-1: none, the timer keeps the one it had). Beyond
         // the old 65,535 ms timer limit the computed interval is used as it is.
-        for (const auto& [seconds, master, expected] : {std::tuple{1, 85, 11},
-                                                        {5, 85, 58},
-                                                        {8, 85, 94},
-                                                        {100, 85, 1176},
-                                                        {10, 60, 166},
-                                                        {66, 1, 66000},
-                                                        {500, 2, 250000},
-                                                        {2147483647, 1, 2147483647},
-                                                        {5, 0, -1}}) {
+        const std::tuple<int, int, int> cases[] = {
+            {1, 85, 11},   {5, 85, 58},    {8, 85, 94},      {100, 85, 1176},
+            {10, 60, 166}, {66, 1, 66000}, {500, 2, 250000}, {2147483647, 1, 2147483647},
+            {5, 0, -1}};
+        for (const auto& [seconds, master, expected] : cases) {
             QCOMPARE(PlaybackEngine::transitionInterval(seconds, master),
                      expected < 0 ? std::nullopt : std::optional<int>(expected));
             if (seconds > PlaybackEngine::MaxTransitionSeconds)

@@ -27,25 +27,19 @@ private slots:
         QTest::addColumn<int>("state");
         QTest::addColumn<int>("index");
         QTest::addColumn<QString>("firstCall"); // on the deck current before: "" none, "-" any
-        const auto row = [](const char* from, const char* command, int state, int index,
-                            const char* call) {
+        // Play from Stop starts entry 1; Next and Back change the song, not the state; from
+        // Pause, Play and Pause resume (no song starts), Next and Back resume first.
+        const std::tuple<const char*, const char*, int, int, const char*> rows[] = {
+            {"Stop", "Play", 1, 1, "-"},      {"Stop", "Pause", 2, 2, "pause"},
+            {"Stop", "Stop", 0, 2, "stop"},   {"Stop", "Next", 0, 3, "-"},
+            {"Stop", "Back", 0, 1, "-"},      {"Play", "Play", 1, 2, ""},
+            {"Play", "Pause", 2, 2, "pause"}, {"Play", "Stop", 0, 2, "stop"},
+            {"Play", "Next", 1, 3, "-"},      {"Play", "Back", 1, 1, "-"},
+            {"Pause", "Play", 1, 2, "play"},  {"Pause", "Pause", 1, 2, "play"},
+            {"Pause", "Stop", 0, 2, "stop"},  {"Pause", "Next", 1, 3, "play"},
+            {"Pause", "Back", 1, 1, "play"}};
+        for (const auto& [from, command, state, index, call] : rows)
             QTest::addRow("%s + %s", from, command) << from << command << state << index << call;
-        };
-        row("Stop", "Play", 1, 1, "-"); // play from stop starts entry 1
-        row("Stop", "Pause", 2, 2, "pause");
-        row("Stop", "Stop", 0, 2, "stop");
-        row("Stop", "Next", 0, 3, "-"); // the song changes, the state stays
-        row("Stop", "Back", 0, 1, "-");
-        row("Play", "Play", 1, 2, "");
-        row("Play", "Pause", 2, 2, "pause");
-        row("Play", "Stop", 0, 2, "stop");
-        row("Play", "Next", 1, 3, "-");
-        row("Play", "Back", 1, 1, "-");
-        row("Pause", "Play", 1, 2, "play"); // resumes, starts no song
-        row("Pause", "Pause", 1, 2, "play");
-        row("Pause", "Stop", 0, 2, "stop");
-        row("Pause", "Next", 1, 3, "play"); // resumes first; it fades out now
-        row("Pause", "Back", 1, 1, "play");
     }
 
     void stateTable() {
@@ -62,18 +56,16 @@ private slots:
         FakeDeck* current = rig.incoming();
         FakeDeck* other = rig.outgoing();
         rig.park.log.clear();
-        const int stateBefore = QStringList{"Stop", "Play", "Pause"}.indexOf(from);
+        const QStringList states{"Stop", "Play", "Pause"};
         QSignalSpy status(&e, &PlaybackEngine::statusTextChanged);
         QSignalSpy changes(&e, &PlaybackEngine::playStateChanged);
         QSignalSpy started(&e, &PlaybackEngine::songStarted);
-        const QHash<QString, void (PlaybackEngine::*)()> commands{{"Play", &PlaybackEngine::play},
-                                                                  {"Pause", &PlaybackEngine::pause},
-                                                                  {"Stop", &PlaybackEngine::stop},
-                                                                  {"Next", &PlaybackEngine::next},
-                                                                  {"Back", &PlaybackEngine::back}};
-        (e.*commands.value(command))();
+        void (PlaybackEngine::*const commands[])() = {&PlaybackEngine::play, &PlaybackEngine::pause,
+                                                      &PlaybackEngine::stop, &PlaybackEngine::next,
+                                                      &PlaybackEngine::back};
+        (e.*commands[QStringList{"Play", "Pause", "Stop", "Next", "Back"}.indexOf(command)])();
 
-        const QString label = QStringList{"Stop", "Play", "Pause"}.at(state);
+        const QString label = states.at(state);
         QCOMPARE(static_cast<int>(e.playState()), state);
         QCOMPARE(e.currentIndex(), index);
         QCOMPARE(e.display().lblStatus, label);
@@ -91,7 +83,7 @@ private slots:
         }
         if (command == "Pause" && from == "Play") // only the current deck pauses
             QVERIFY(!current->playing && other->playing && e.tmrTransition.isActive());
-        QCOMPARE(changes.size(), stateBefore == state ? 0 : 1);
+        QCOMPARE(changes.size(), states.indexOf(from) == state ? 0 : 1);
         const bool starts =
             command == "Next" || command == "Back" || (from == "Stop" && command == "Play");
         QCOMPARE(started.size(), starts ? 1 : 0); // once per song, with its row
@@ -238,8 +230,7 @@ private slots:
     }
 
     void loaderAppliesTrims() {
-        // length (-1: the file does not open), trims, start and end, TotLength and Length:
-        // trimmed, too short for the trims, missing.
+        // length (-1: no file), trims, start, end, TotLength and Length: trimmed, short, missing.
         for (const auto& [length, cutFirst, cutLast, start, end, columns] :
              {std::tuple{200, 5, 10, 5, 190, "200 03:05"},
               {10, 5, 10, 0, 10, "10 00:10"},
@@ -262,11 +253,9 @@ private slots:
 
     void noDecksUntilTheFirstSong() {
         // No output found at start-up: no decks until the loader makes one.
-        DeckPark park;
-        FakeList list;
-        list.locations << QStringLiteral("/m/1.mp3");
-        park.durations.insert(QStringLiteral("/m/1.mp3"), 30);
-        PlaybackEngine e(park.factory(), list);
+        Rig rig({{"/m/1.mp3", 30}});
+        rig.engine = std::make_unique<PlaybackEngine>(rig.park.factory(), rig.list); // no output
+        PlaybackEngine& e = rig.e();
         e.stop();
         e.pause();
         e.setMasterLevel(40);
@@ -278,8 +267,7 @@ private slots:
         QCOMPARE(static_cast<FakeDeck*>(e.deck(1))->file, QStringLiteral("/m/1.mp3"));
         QVERIFY(e.deck(0) == nullptr);
         e.setTransitionSeconds(1);
-        while (e.tmrTransition.isActive())
-            e.tmrTransition_Timer();
+        rig.finishTransition();
     }
 
     void transitionPoint() {
