@@ -35,11 +35,6 @@ QByteArray v22Frame(const char* id, const QByteArray& body) {
 }
 
 bool writeId3v22(const QString& path, const SongTags& t) {
-    QFile in(path);
-    if (!in.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray audio = in.readAll();
-    in.close();
     QByteArray frames;
     const std::pair<const char*, QString> texts[] = {
         {"TT2", t.title},
@@ -55,7 +50,7 @@ bool writeId3v22(const QString& path, const SongTags& t) {
     QByteArray header("ID3\x02\x00\x00", 6);
     for (int shift = 21; shift >= 0; shift -= 7) // syncsafe size
         header += char((frames.size() >> shift) & 0x7f);
-    return writeBytes(path, header + frames + audio);
+    return writeBytes(path, header + frames + readBytes(path));
 }
 
 } // namespace

@@ -33,19 +33,17 @@ MemorySettingsStore& store() {
 }
 
 struct Window {
-    QStringList sent; // files handed to the playlist
-    std::unique_ptr<WinSeek> w;
-    QStringList messages;
+    QStringList sent, messages; // files handed to the playlist, messages shown
+    std::unique_ptr<WinSeek> w =
+        std::make_unique<WinSeek>(store(), [this](const QString& p) { sent << p; });
 
     Window() {
-        w = std::make_unique<WinSeek>(store(), [this](const QString& p) { sent << p; });
         w->setMessageHandler([this](const QString& m) { messages << m; });
     }
     WinSeek* operator->() const { return w.get(); }
     ClipListModel& model() const { return w->lstClipList()->clipModel(); }
     int rows() const { return model().count(); }
     QStringList locations() const { return ::locations(model()); }
-    QStringList titles() const { return column(model()); }
     bool show(bool active = false) {
         w->show();
         if (!active)
@@ -96,7 +94,7 @@ private slots:
         QCOMPARE(win->dirList()->Path(), QDir::cleanPath(QDir::homePath()));
     }
 
-    void patternAndFragment() {
+    void patternFragmentBackAndClose() {
         QVERIFY(touchAll(tree(), {"I Love You.MP3", "love.wav", "other.mp3", ".hidden love.mp3"}));
         Window win;
         QVERIFY(win->dirList()->setPath(tree()));
@@ -127,55 +125,68 @@ private slots:
 
         win->txtSearchMask()->setText("love");
         win->cmdSearch_Click();
-        QCOMPARE(win.locations(), QStringList{tree() + "/I Love You.MP3"});
-    }
+        const QStringList found{tree() + "/I Love You.MP3"};
+        QCOMPARE(win.locations(), found);
 
-    void walk_data() {
-        QTest::addColumn<QStringList>("files");
-        QTest::addColumn<QStringList>("found");
-        QTest::addColumn<QStringList>("captions");
-        QTest::addColumn<QString>("counter");
-        const QString s = "Searching...  %1 Files Found ";
-        QTest::newRow("Root/A/B order")
-            << QStringList{"r.mp3", "A/a.mp3", "B/b.mp3"}
-            << QStringList{"B/b.mp3", "A/a.mp3", "r.mp3"}
-            << QStringList{"", "/B", s.arg(1), "/A", s.arg(2), s.arg(3)} << " 3";
-        QTest::newRow("nothing to find")
-            << QStringList{"readme.txt"} << QStringList{} << QStringList{""} << "0";
+        win->cmdSearch()->click(); // "&Back" clears the results and keeps the criteria
+        QCOMPARE(win->state(), WinSeek::State::Idle);
+        QCOMPARE(win.rows(), 0);
+        QCOMPARE(win->lblCount()->text(), QStringLiteral("0"));
+        QVERIFY(win->Picture2()->isHidden() && !win->Picture1()->isHidden());
+        QVERIFY(win->cmdSearch()->isDefault());
+        QTRY_VERIFY(win->txtSearchMask()->hasFocus());
+        QCOMPARE(win->txtSearchMask()->text(), QStringLiteral("love"));
+        // Return in a text box searches again, counting from zero.
+        QTest::keyClick(win->txtSearchMask(), Qt::Key_Return);
+        QTRY_COMPARE(win->state(), WinSeek::State::ShowingResults);
+        QCOMPARE(win->lblCount()->text(), QStringLiteral(" 1"));
+
+        // "&Close" only hides: reopened, everything is as it was.
+        win->cmdExit()->click();
+        QVERIFY(win->isHidden());
+        win->show();
+        QVERIFY(win->Picture2()->isVisible() && !win->Picture1()->isVisible());
+        QCOMPARE(win.locations(), found);
+        QCOMPARE(win->lblCount()->text(), QStringLiteral(" 1"));
     }
 
     void walk() {
-        QFETCH(QStringList, files);
-        QFETCH(QStringList, found);
-        QFETCH(QStringList, captions);
-        QFETCH(QString, counter);
-        const QString root = tree() + "/Root";
-        QVERIFY(touchAll(root, files));
-        for (QString& f : found)
-            f.prepend(root + "/");
-        for (QString& c : captions)
-            if (!c.startsWith("Searching"))
-                c.prepend(root);
-        Window win;
-        QVERIFY(win->dirList()->setPath(root));
-        QStringList seen, exitCaptions;
-        connect(win.w.get(), &WinSeek::walkProgress, [&](const QString& c) {
-            seen << c;
-            exitCaptions << win->cmdExit()->text();
-            QVERIFY(!win->cmdSearch()->isEnabled());
-        });
-        win->cmdSearch()->click();
-        QCOMPARE(win.locations(), found);
-        QCOMPARE(seen, captions);
-        QCOMPARE(exitCaptions, QStringList(captions.size(), "Cancel"));
-        QCOMPARE(win->lblCount()->text(), counter);
-        QCOMPARE(win->state(), WinSeek::State::ShowingResults);
-        QVERIFY(!win->cmdSearch()->isDefault() && win->cmdSearch()->isEnabled());
-        QCOMPARE(win->cmdExit()->text(), QStringLiteral("&Close"));
-        QVERIFY(!win->Picture2()->isHidden());
-        QCOMPARE(win->dirList()->Path(), root); // back at the start after a complete walk
-        QCOMPARE(win->filList()->Path(), root);
-        QVERIFY(win.sent.isEmpty()); // nothing reaches the playlist by itself
+        const QString s = "Searching...  %1 Files Found ";
+        // Files, what is found, the captions shown, the counter at the end.
+        const std::tuple<QStringList, QStringList, QStringList, QString> cases[] = {
+            {{"r.mp3", "A/a.mp3", "B/b.mp3"},
+             {"B/b.mp3", "A/a.mp3", "r.mp3"},
+             {"", "/B", s.arg(1), "/A", s.arg(2), s.arg(3)},
+             " 3"},
+            {{"readme.txt"}, {}, {""}, "0"}};
+        for (auto [files, found, captions, counter] : cases) {
+            const QString root = tree() + "/Root" + counter.trimmed();
+            QVERIFY(touchAll(root, files));
+            found.replaceInStrings(QRegularExpression("^"), root + "/");
+            for (QString& c : captions)
+                if (!c.startsWith("Searching"))
+                    c.prepend(root);
+            Window win;
+            QVERIFY(win->dirList()->setPath(root));
+            QStringList seen, exitCaptions;
+            connect(win.w.get(), &WinSeek::walkProgress, [&](const QString& c) {
+                seen << c;
+                exitCaptions << win->cmdExit()->text();
+                QVERIFY(!win->cmdSearch()->isEnabled());
+            });
+            win->cmdSearch()->click();
+            QCOMPARE(win.locations(), found);
+            QCOMPARE(seen, captions);
+            QCOMPARE(exitCaptions, QStringList(captions.size(), "Cancel"));
+            QCOMPARE(win->lblCount()->text(), counter);
+            QCOMPARE(win->state(), WinSeek::State::ShowingResults);
+            QVERIFY(!win->cmdSearch()->isDefault() && win->cmdSearch()->isEnabled());
+            QCOMPARE(win->cmdExit()->text(), QStringLiteral("&Close"));
+            QVERIFY(!win->Picture2()->isHidden());
+            QCOMPARE(win->dirList()->Path(), root); // back at the start after a complete walk
+            QCOMPARE(win->filList()->Path(), root);
+            QVERIFY(win.sent.isEmpty()); // nothing reaches the playlist by itself
+        }
     }
 
     void highlightedDirectoryRule() {
@@ -215,39 +226,35 @@ private slots:
 
     // Cancel, or closing from the title bar, while a large directory is listed: the rest of
     // that directory still comes in, and the walk stops at the next directory entered.
-    void endWalkDuringLargeDirectory_data() {
-        QTest::addColumn<bool>("close");
-        QTest::newRow("Cancel") << false;
-        QTest::newRow("title bar") << true;
-    }
-
     void endWalkDuringLargeDirectory() {
-        QFETCH(bool, close);
-        for (int i = 0; i < 200; ++i)
-            QVERIFY(touch(tree() + QStringLiteral("/Large/%1.mp3").arg(i, 3, 10, QChar(u'0'))));
-        QVERIFY(touchAll(tree(), {"A-Small/s.mp3", "top.mp3"})); // walked after Large
-        Window win;
-        win->setYieldInterval(0);
-        QVERIFY(win->dirList()->setPath(tree()));
-        QVERIFY(win.show());
-        bool pressed = false;
-        connect(win.w.get(), &WinSeek::walkProgress, [&](const QString& c) {
-            if (c == QStringLiteral("Searching...  5 Files Found ") && !pressed) {
-                pressed = true;
-                // The press arrives as a queued event, handled while the directory is listed.
-                if (close)
-                    QTimer::singleShot(0, win.w.get(), &QWidget::close);
-                else
-                    QTimer::singleShot(0, win->cmdExit(), &QPushButton::click);
-            }
-        });
-        win->cmdSearch()->click();
-        QVERIFY(pressed);
-        QCOMPARE(win.rows(), 200); // all of Large; nothing of A-Small or of the top
-        QCOMPARE(win.locations().last(), tree() + "/Large/199.mp3");
-        QCOMPARE(win->cmdExit()->text(), QStringLiteral("&Close"));
-        QCOMPARE(win->dirList()->Path(), tree() + "/Large"); // where the walk stopped
-        QCOMPARE(win->isHidden(), close);                    // Cancel never closes the window
+        for (const bool close : {false, true}) {
+            const QString root = tree() + (close ? "/closed" : "/cancelled");
+            for (int i = 0; i < 200; ++i)
+                QVERIFY(touch(root + QStringLiteral("/Large/%1.mp3").arg(i, 3, 10, QChar(u'0'))));
+            QVERIFY(touchAll(root, {"A-Small/s.mp3", "top.mp3"})); // walked after Large
+            Window win;
+            win->setYieldInterval(0);
+            QVERIFY(win->dirList()->setPath(root));
+            QVERIFY(win.show());
+            bool pressed = false;
+            connect(win.w.get(), &WinSeek::walkProgress, [&](const QString& c) {
+                if (c == QStringLiteral("Searching...  5 Files Found ") && !pressed) {
+                    pressed = true;
+                    // A queued press, handled while the directory is listed.
+                    if (close)
+                        QTimer::singleShot(0, win.w.get(), &QWidget::close);
+                    else
+                        QTimer::singleShot(0, win->cmdExit(), &QPushButton::click);
+                }
+            });
+            win->cmdSearch()->click();
+            QVERIFY(pressed);
+            QCOMPARE(win.rows(), 200); // all of Large; nothing of A-Small or of the top
+            QCOMPARE(win.locations().last(), root + "/Large/199.mp3");
+            QCOMPARE(win->cmdExit()->text(), QStringLiteral("&Close"));
+            QCOMPARE(win->dirList()->Path(), root + "/Large"); // where the walk stopped
+            QCOMPARE(win->isHidden(), close);                  // Cancel never closes the window
+        }
     }
 
     void tagsAndOddFilesBecomeRows() {
@@ -258,7 +265,7 @@ private slots:
         Window win;
         QVERIFY(win->dirList()->setPath(tree()));
         win->cmdSearch_Click();
-        QCOMPARE(win.titles(), (QStringList{"bad", "Tagged Title"}));
+        QCOMPARE(column(win.model()), (QStringList{"bad", "Tagged Title"}));
         QCOMPARE(win.model().text(2, ClipListModel::ColArtist), QStringLiteral("Tag Artist"));
         win->cmdSearch_Click(); // "&Back"
 
@@ -273,74 +280,37 @@ private slots:
         win->cmdSearch_Click();
         QCOMPARE(win.rows(), names.size());
         QCOMPARE(win->lblCount()->text(), SearchText::numberText(names.size()));
-        QVERIFY(!win.titles().contains(QString()));
+        QVERIFY(!column(win.model()).contains(QString()));
     }
 
     void findByTitleOrOtherColumns() {
         Window win;
-        ClipListView* list = win->lstClipList();
+        ClipListModel& m = win.model();
         const QStringList titles{"Alpha", "Sunset", "Beta"},
             artists{"Sunny Band", "Zed", "Sunny Two"};
         for (int i = 0; i < 3; ++i) {
-            addRow(win.model(), titles[i], QString("/m/%1.mp3").arg(i + 1));
-            win.model().setText(i + 1, ClipListModel::ColArtist, artists[i]);
+            addRow(m, titles[i], QString("/m/%1.mp3").arg(i + 1));
+            m.setText(i + 1, ClipListModel::ColArtist, artists[i]);
         }
-        win.model().setSelected(3, true);
-        win.model().setSelected(1, true);
-
+        m.setSelected(3, true);
+        m.setSelected(1, true);
         win->txtSearch()->setText("sun"); // by title: Sunset
-        QCOMPARE(list->clipModel().selectedIndexes(), QList<int>{2});
-        QVERIFY(list->MultiSelect());
-
+        QCOMPARE(m.selectedIndexes(), QList<int>{2});
+        QVERIFY(win->lstClipList()->MultiSelect());
         win->chkSearchTitlesOnly()->click(); // other columns: the first artist starting "Sun"
-        QCOMPARE(list->clipModel().selectedIndexes(), QList<int>{1});
-
-        win->txtSearch()->setText("/m/3"); // the location column counts too
-        QCOMPARE(list->clipModel().selectedIndexes(), QList<int>{3});
-
-        win->txtSearch()->setText("nothing"); // no match: the selection stays
-        QCOMPARE(list->clipModel().selectedIndexes(), QList<int>{3});
-        win->txtSearch()->clear();
-        QCOMPARE(list->clipModel().selectedIndexes(), QList<int>{3});
-    }
-
-    void backThenCloseAndReopen() {
-        QVERIFY(touchAll(tree(), {"Blue Moon.mp3", "Red Sun.mp3"}));
-        Window win;
-        QVERIFY(win->dirList()->setPath(tree()));
-        QVERIFY(win.show(true));
-        win->txtSearchMask()->setFocus();
-        QTest::keyClicks(win->txtSearchMask(), "moon");
-        QTest::keyClick(win->txtSearchMask(), Qt::Key_Return); // Return in a text box searches
-        QTRY_COMPARE(win->state(), WinSeek::State::ShowingResults);
-        QCOMPARE(win.locations(), QStringList{tree() + "/Blue Moon.mp3"});
-
-        win->cmdSearch()->click(); // "&Back" clears the results and keeps the criteria
-        QCOMPARE(win->state(), WinSeek::State::Idle);
-        QCOMPARE(win.rows(), 0);
-        QCOMPARE(win->lblCount()->text(), QStringLiteral("0"));
-        QVERIFY(win->Picture2()->isHidden() && !win->Picture1()->isHidden());
-        QVERIFY(win->cmdSearch()->isDefault());
-        QTRY_VERIFY(win->txtSearchMask()->hasFocus());
-        QCOMPARE(win->txtSearchMask()->text(), QStringLiteral("moon"));
-        win->cmdSearch()->click(); // a new search counts from zero again
-        QCOMPARE(win->lblCount()->text(), QStringLiteral(" 1"));
-
-        // "&Close" only hides: reopened, everything is as it was.
-        win->cmdExit()->click();
-        QVERIFY(win->isHidden());
-        win->show();
-        QVERIFY(win->Picture2()->isVisible() && !win->Picture1()->isVisible());
-        QCOMPARE(win.locations(), QStringList{tree() + "/Blue Moon.mp3"});
-        QCOMPARE(win->lblCount()->text(), QStringLiteral(" 1"));
+        QCOMPARE(m.selectedIndexes(), QList<int>{1});
+        // The location column counts too; no match, or no text, leaves the selection.
+        for (const char* text : {"/m/3", "nothing", ""}) {
+            win->txtSearch()->setText(text);
+            QCOMPARE(m.selectedIndexes(), QList<int>{3});
+        }
     }
 
     void fullResultListStopsWithMessage() {
         QVERIFY(touchAll(tree(), {"a.mp3", "b.mp3", "c.mp3"}));
         Window win;
-        ClipListModel& m = win->lstClipList()->clipModel();
         for (int i = 1; i < ClipListModel::MaxRows; ++i)
-            QVERIFY(m.insertRow(i, ClipRow{}));
+            QVERIFY(win.model().insertRow(i, ClipRow{}));
         win->lblCount()->setText(QStringLiteral(" 32766"));
         QVERIFY(win->dirList()->setPath(tree()));
         win->cmdSearch_Click();

@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
 #include <QtGlobal>
 #include <chrono>
 #include <cmath>

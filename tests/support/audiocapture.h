@@ -19,8 +19,6 @@ public:
     // SDL_DISKAUDIOFILE of this process.
     static QString pathFromEnvironment();
 
-    int channels() const { return m_channels; }
-    int sampleRate() const { return m_rate; }
     // Frames written so far.
     int64_t frames() const;
     // Waits until the file holds at least `frame` frames; false on timeout.

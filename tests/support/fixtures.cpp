@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <cmath>
 #include <cstdio>
 #include <lame/lame.h>
@@ -26,20 +27,6 @@ std::vector<float> render(const Signal& s) {
     return out;
 }
 
-bool writeWav(const QString& path, const Signal& s) {
-    SF_INFO info{};
-    info.samplerate = s.sampleRate;
-    info.channels = s.channels;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
-    if (!f)
-        return false;
-    const auto samples = render(s);
-    const sf_count_t frames = static_cast<sf_count_t>(samples.size() / s.channels);
-    const bool ok = sf_writef_float(f, samples.data(), frames) == frames;
-    return sf_close(f) == 0 && ok;
-}
-
 bool writeWavSamples(const QString& path, const std::vector<float>& samples, int sampleRate,
                      int channels) {
     SF_INFO info{};
@@ -52,6 +39,10 @@ bool writeWavSamples(const QString& path, const std::vector<float>& samples, int
     const sf_count_t frames = static_cast<sf_count_t>(samples.size() / channels);
     const bool ok = sf_writef_float(f, samples.data(), frames) == frames;
     return sf_close(f) == 0 && ok;
+}
+
+bool writeWav(const QString& path, const Signal& s) {
+    return writeWavSamples(path, render(s), s.sampleRate, s.channels);
 }
 
 bool writeMp3(const QString& path, const Signal& s, Mp3Kind kind, int bitrate) {
@@ -110,7 +101,13 @@ bool writeMp3(const QString& path, const Signal& s, Mp3Kind kind, int bitrate) {
 
 bool writeBytes(const QString& path, const QByteArray& bytes) {
     QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+    return QDir().mkpath(QFileInfo(path).absolutePath()) &&
+           f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+QByteArray readBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 
 QString oddMediaDir() {

@@ -24,12 +24,12 @@ public slots:
 
 private slots:
     void initTestCase() {
-        QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "open");
-        QDesktopServices::setUrlHandler(QStringLiteral("mailto"), this, "open");
+        for (const char* scheme : {"https", "mailto"})
+            QDesktopServices::setUrlHandler(scheme, this, "open");
     }
     void cleanupTestCase() {
-        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-        QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
+        for (const char* scheme : {"https", "mailto"})
+            QDesktopServices::unsetUrlHandler(scheme);
     }
     void init() { m_opened.clear(); }
 

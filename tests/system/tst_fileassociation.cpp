@@ -3,6 +3,7 @@
 
 #include "appicon.h"
 #include "fileassociation.h"
+#include "fixtures.h"
 #include "mimeappslist.h"
 
 #include <QDirIterator>
@@ -14,6 +15,7 @@
 #include <unistd.h>
 
 using namespace volaro::system;
+using volaro::fixtures::AsOrdinaryUser, volaro::fixtures::readBytes, volaro::fixtures::writeBytes;
 
 namespace {
 
@@ -23,17 +25,6 @@ const QByteArray Ours = "audio/mpeg=volaro.desktop;\n"
 const QByteArray OurDefaults = "[Default Applications]\n" + Ours;
 const QByteArray VlcDefaults = "[Default Applications]\naudio/mpeg=vlc.desktop;\n";
 const QString BuildDir = QStringLiteral(VOLARO_SYSTEM_BUILD_DIR);
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
 
 bool setMode(const QString& path, int mode) {
     return chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0;
@@ -46,7 +37,7 @@ Snapshot snapshot(const QString& root) {
     QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
-        s.insert(path, {readAll(path), QFileInfo(path).lastModified()});
+        s.insert(path, {readBytes(path), QFileInfo(path).lastModified()});
     }
     return s;
 }
@@ -66,16 +57,6 @@ int run(const QString& name, const QStringList& args, QByteArray* out) {
 bool entryIsValid(const QString& entry, QByteArray* out) {
     return run("desktop-file-validate", {entry}, out) == 0 && out->isEmpty();
 }
-
-// Folder permissions bind root too only once it acts as an ordinary user, so while this
-// lives the effective user is "nobody" when the tests run as root.
-struct AsOrdinaryUser {
-    bool switched = geteuid() == 0 && seteuid(65534) == 0;
-    ~AsOrdinaryUser() {
-        if (switched && seteuid(0) != 0)
-            qFatal("cannot return to the original user");
-    }
-};
 
 } // namespace
 
@@ -164,18 +145,18 @@ private slots:
         QFETCH(QString, exec);
         QFETCH(QString, tryExec);
         QVERIFY(registerFileTypesIn({path, dataHome(), configHome()}));
-        const QByteArray entry = readAll(entryPath());
+        const QByteArray entry = readBytes(entryPath());
         QVERIFY2(entry.contains(("\nExec=" + exec + " %f\nTryExec=" + tryExec + "\n").toUtf8()),
                  entry.constData());
         QVERIFY(entry.contains("\nMimeType=audio/mpeg;audio/x-mpegurl;audio/mpegurl;\n"));
         QByteArray out;
         QVERIFY2(entryIsValid(entryPath(), &out), out.constData());
-        QCOMPARE(readAll(listPath()), OurDefaults);
+        QCOMPARE(readBytes(listPath()), OurDefaults);
 
         // The icons are drawn (opaque centre, transparent rounded corner), the same as the
         // ones an installation puts in the system theme.
         const QString theme = dataHome() + QStringLiteral("/icons/hicolor/");
-        QCOMPARE(readAll(theme + QStringLiteral("scalable/apps/volaro.svg")), appIconSvg());
+        QCOMPARE(readBytes(theme + QStringLiteral("scalable/apps/volaro.svg")), appIconSvg());
         for (int size : appIconPixelSizes()) {
             const QString name = QStringLiteral("%1x%1/apps/volaro.png").arg(size);
             const QImage image = QImage(theme + name).convertToFormat(QImage::Format_ARGB32);
@@ -195,10 +176,10 @@ private slots:
 
         // Another location replaces the entry rather than adding a second one.
         QVERIFY(registerFileTypesIn({"/usr/bin/volaro", dataHome(), configHome()}));
-        QVERIFY(readAll(entryPath()).contains("\nExec=/usr/bin/volaro %f\n"));
+        QVERIFY(readBytes(entryPath()).contains("\nExec=/usr/bin/volaro %f\n"));
         QCOMPARE(QDir(dataHome() + "/applications").entryList(QDir::Files),
                  QStringList{"volaro.desktop"});
-        QCOMPARE(readAll(listPath()), OurDefaults);
+        QCOMPARE(readBytes(listPath()), OurDefaults);
     }
 
     void existingAssociationsAreKept() {
@@ -218,12 +199,12 @@ private slots:
             "\n[Added Associations]\naudio/mpeg=vlc.desktop;audacious.desktop;\n"
             "image/png=org.gnome.eog.desktop;\n\n"
             "[Removed Associations]\naudio/x-mpegurl=totem.desktop;\n";
-        QVERIFY(writeFile(real, head + "audio/mpeg=vlc.desktop;\n" + tail));
+        QVERIFY(writeBytes(real, head + "audio/mpeg=vlc.desktop;\n" + tail));
         QVERIFY(setMode(real, 0600) && QDir().mkpath(places.configHome));
         QVERIFY(QFile::link(real, places.configHome + "/mimeapps.list"));
         RegisterFileTypes();
         QVERIFY(QFileInfo(places.configHome + "/mimeapps.list").isSymLink());
-        QCOMPARE(readAll(real), head + Ours + tail);
+        QCOMPARE(readBytes(real), head + Ours + tail);
         QCOMPARE(QFile::permissions(real) & 0x7077,
                  QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         QVERIFY(QFileInfo::exists(places.dataHome + "/applications/volaro.desktop"));
@@ -240,7 +221,7 @@ private slots:
     void protectedListIsLeftAlone() {
         QFETCH(int, folderMode);
         QFETCH(int, listMode);
-        QVERIFY(writeFile(listPath(), VlcDefaults));
+        QVERIFY(writeBytes(listPath(), VlcDefaults));
         // An ordinary user may reach the home and write the data folder.
         QVERIFY(QDir().mkpath(dataHome()));
         QVERIFY(setMode(m_home->path(), 0755) && setMode(dataHome(), 0777));
@@ -248,7 +229,7 @@ private slots:
         const Snapshot before = snapshot(configHome());
         {
             AsOrdinaryUser user;
-            QVERIFY(geteuid() != 0);
+            QVERIFY(user.active());
             QVERIFY(!registerFileTypesIn(currentAssociationPlaces()));
         }
         // Same content and time, and no temporary file left beside it.
@@ -265,17 +246,17 @@ private slots:
 
         // A plain file where the data folder should be: no entry can be written, so the
         // defaults must not be pointed at it.
-        QVERIFY(writeFile(dataHome(), "not a folder") && writeFile(listPath(), VlcDefaults));
+        QVERIFY(writeBytes(dataHome(), "not a folder") && writeBytes(listPath(), VlcDefaults));
         const Snapshot before = snapshot(m_home->path());
         QVERIFY(!registerFileTypesIn(currentAssociationPlaces()));
         QCOMPARE(snapshot(m_home->path()), before);
 
         // A folder where mimeapps.list should be.
         QVERIFY(QFile::remove(dataHome()) && QFile::remove(listPath()));
-        QVERIFY(writeFile(listPath() + "/inside", "x"));
+        QVERIFY(writeBytes(listPath() + "/inside", "x"));
         QVERIFY(!registerFileTypesIn(currentAssociationPlaces()));
         QVERIFY(QFileInfo(listPath()).isDir());
-        QCOMPARE(readAll(listPath() + "/inside"), QByteArray("x"));
+        QCOMPARE(readBytes(listPath() + "/inside"), QByteArray("x"));
     }
 
     void installedFiles() {
@@ -291,12 +272,12 @@ private slots:
         QVERIFY(QFile::exists(share + "icons/hicolor/scalable/apps/volaro.svg"));
 
         const QString entry = share + "applications/volaro.desktop";
-        const QByteArray text = readAll(entry);
+        const QByteArray text = readBytes(entry);
         QVERIFY2(text.contains("\nExec=") && !text.contains("@VOLARO_EXEC@"), text.constData());
         QVERIFY2(entryIsValid(entry, &out), out.constData());
 
         const QString metainfo = share + "metainfo/io.example.Volaro.metainfo.xml";
-        const QByteArray xml = readAll(metainfo);
+        const QByteArray xml = readBytes(metainfo);
         QVERIFY2(xml.contains("<launchable type=\"desktop-id\">volaro.desktop</launchable>") &&
                      !xml.contains('@'),
                  xml.constData());
