@@ -36,12 +36,9 @@ QByteArray v22Frame(const char* id, const QByteArray& body) {
 
 bool writeId3v22(const QString& path, const SongTags& t) {
     QByteArray frames;
+    const QString year = t.year ? QString::number(t.year) : QString();
     const std::pair<const char*, QString> texts[] = {
-        {"TT2", t.title},
-        {"TP1", t.artist},
-        {"TAL", t.album},
-        {"TCO", t.genre},
-        {"TYE", t.year ? QString::number(t.year) : ""}};
+        {"TT2", t.title}, {"TP1", t.artist}, {"TAL", t.album}, {"TCO", t.genre}, {"TYE", year}};
     for (const auto& [id, text] : texts)
         if (!text.isEmpty())
             frames += v22Frame(id, text.toLatin1());

@@ -1,6 +1,5 @@
-// The list view both windows use: selection, hit test, sorting and bulk deletion with the
-// playing row, the drag data it produces and accepts, and the edges of the playlist's
-// editing rules (tests/app runs the plain cases in the window).
+// The list view both windows use: selection, sorting and deletion with the playing row, drag
+// data out and in, and the edges of the playlist's editing rules (tests/app: the plain cases).
 
 #include "playlistedit.h"
 #include "playlisttest.h"
@@ -51,24 +50,7 @@ struct Playlist {
 class TestClipListView : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
-    QStringList m_songs; // two tagged files
 private slots:
-    void hugeTextsAreShownShortened() {
-        ClipListView view;
-        const QString huge(2 * 1024 * 1024, u'z');
-        ClipListModel& m = view.clipModel();
-        addRow(m, huge, huge);
-        // The row keeps the whole text (it is the song's identity); the view draws a prefix.
-        QCOMPARE(m.text(1, ClipListModel::ColLocation), huge);
-        const QString shown = m.data(m.index(0, 7)).toString();
-        QCOMPARE(shown.size(), ClipListModel::MaxShownChars + 1);
-        QVERIFY(huge.startsWith(shown.chopped(1)));
-        QCOMPARE(m.data(m.index(0, 0), Qt::EditRole).toString(), huge);
-        view.resize(600, 300);
-        view.show();
-        QVERIFY(!view.grab().isNull()); // drawing it finishes
-    }
-
     void selectionPointerKeysAndSignals() {
         ClipListView view;
         showView(view);
@@ -132,6 +114,16 @@ private slots:
         QTest::mouseClick(view.header()->viewport(), Qt::LeftButton, {}, QPoint(x, 5));
         QCOMPARE(header.count(), 1);
         QCOMPARE(header.at(0).at(0).toInt(), 3); // headers count from 1
+
+        // A huge row keeps the whole text (the song's identity); the view draws a prefix.
+        const QString huge(2 * 1024 * 1024, u'z');
+        addRow(m, huge, huge);
+        QCOMPARE(m.text(6, ClipListModel::ColLocation), huge);
+        const QString shown = m.data(m.index(5, 7)).toString();
+        QCOMPARE(shown.size(), ClipListModel::MaxShownChars + 1);
+        QVERIFY(huge.startsWith(shown.chopped(1)));
+        QCOMPARE(m.data(m.index(5, 0), Qt::EditRole).toString(), huge);
+        QVERIFY(!view.grab().isNull()); // drawing it finishes
     }
 
     void sortingKeepsThePlayingRow() {
@@ -164,6 +156,34 @@ private slots:
         sort.click(list, 3);
         QCOMPARE(column(list, 2), QStringList({"Amy", "Bob", "Kim", "Moe", "Zed"}));
         QCOMPARE(list.playingRow(), 0);
+    }
+
+    void randomOrder() {
+        ClipListModel m;
+        int draws = 0;
+        RandomOrder(m, [&] { return ++draws, 0.75; });
+        QCOMPARE(draws, 0);
+        OpenFile("/songs/only.mp3", false, 0, m);
+        m.setPlayingRow(1);
+        RandomOrder(m, [&] { return ++draws, 0.75; });
+        QCOMPARE(draws, 1);
+        QCOMPARE(m.text(1, 8), QString("000001"));
+        QCOMPARE(m.playingRow(), 1);
+        for (const char* n : {"/songs/r2.mp3", "/songs/r3.mp3", "/songs/r4.mp3"})
+            OpenFile(n, false, 0, m);
+        const QList<double> sequence = {0.9, 0.1, 0.5, 0.1};
+        int next = 0;
+        RandomOrder(m, [&] { return sequence[next++]; });
+        QCOMPARE(next, 4);
+        // Azar 4, 1, 3, 1: ascending, equal keys keep their order.
+        QCOMPARE(column(m), QStringList({"r2", "r4", "r3", "only"}));
+        QCOMPARE(column(m, 8), QStringList({"000001", "000001", "000003", "000004"}));
+        QCOMPARE(m.playingRow(), 4);
+        // Large lists still get at least six digits, more when needed.
+        for (int i = 4; i < 1200; ++i)
+            m.insertRow(i + 1, ClipRow{});
+        RandomOrder(m, [] { return 0.9999; });
+        QCOMPARE(m.text(1, 8), QString("001200"));
     }
 
     void removeSelectedMatchesOneAtATime() {
@@ -206,6 +226,7 @@ private slots:
         for (int i : {3, 1})
             pl.model().setSelected(i, true);
         std::unique_ptr<QMimeData> data(pl.view.createDragData());
+        QVERIFY(data);
         const QUrl a = QUrl::fromLocalFile("/songs/a.mp3"), c = QUrl::fromLocalFile("/songs/c.mp3");
         QCOMPARE(data->urls(), QList<QUrl>({a, c}));
         pl.model().setSelected(2, true);
@@ -219,7 +240,7 @@ private slots:
         QCOMPARE(pl.titles(), QStringList({"a", "a", "b", "c", "b", "c"}));
     }
 
-    void dropsReportLocalFilesOnly() {
+    void dropsReportLocalFilesAndScroll() {
         ClipListView view;
         view.setAcceptFileDrops(true);
         fill(view, {"a", "b", "c"});
@@ -243,83 +264,47 @@ private slots:
         // Plain text is refused at the enter; web urls alone are not taken.
         QMimeData text;
         text.setText("/x/one.mp3");
-        QVERIFY(!enterDrag(view, &text, centreOf(view, 1)));
+        QVERIFY(!drag<QDragEnterEvent>(view, &text, centreOf(view, 1)));
         QVERIFY(!dropOn(view, QStringList{"https://example.org/a.mp3"}, centreOf(view, 1)));
         QCOMPARE(dropped.count(), 2);
-    }
 
-    void dragNearEdgesScrolls() {
-        ClipListView view;
-        view.setAcceptFileDrops(true);
-        for (int i = 0; i < 300; ++i)
-            addRow(view.clipModel(), QString::number(i + 1));
-        showView(view);
-        QMimeData data;
-        data.setUrls({QUrl::fromLocalFile("/x/one.mp3")});
+        // Dragging near the edges of a long list scrolls it.
+        for (int i = 4; i <= 300; ++i)
+            addRow(view.clipModel(), QString::number(i));
         QScrollBar* bar = view.verticalScrollBar();
         QCOMPARE(bar->value(), 0);
         const QPoint bottom(40, view.viewport()->height() - 2);
-        QVERIFY(enterDrag(view, &data, bottom));
+        QVERIFY(drag<QDragEnterEvent>(view, &data, bottom));
         for (int i = 0; i < 5; ++i)
-            moveDrag(view, &data, bottom);
+            drag<QDragMoveEvent>(view, &data, bottom);
         const int scrolled = bar->value();
         QVERIFY(scrolled > 0);
-        moveDrag(view, &data, QPoint(40, view.viewport()->height() / 2));
+        drag<QDragMoveEvent>(view, &data, QPoint(40, view.viewport()->height() / 2));
         QCOMPARE(bar->value(), scrolled);
-        moveDrag(view, &data, QPoint(40, 1));
+        drag<QDragMoveEvent>(view, &data, QPoint(40, 1));
         QVERIFY(bar->value() < scrolled);
         // The row under the pointer after scrolling is the one selected.
         QCOMPARE(view.SelectedItem(), view.HitTest(QPoint(40, 1)));
     }
 
-    void initTestCase() {
-        for (const char* t : {"Drop One", "Drop Two"}) {
-            const QString p = m_dir.filePath(QString(t).replace(' ', '_') + ".mp3");
-            QVERIFY(writeTaggedSong(p, {t, "Dropper", "", "", "", 2020}, TagKind::Id3v24Utf8));
-            m_songs << p;
-        }
-    }
-
     void droppedListFileIsAppended() {
+        QStringList songs;
+        for (const char* t : {"Drop One", "Drop Two"}) {
+            songs << m_dir.filePath(QString(t).replace(' ', '_') + ".mp3");
+            QVERIFY(writeTaggedSong(songs.last(), {t, "Dropper", "", "", "", 2020},
+                                    TagKind::Id3v24Utf8));
+        }
         Playlist pl({"r1", "r2", "r3"});
         const QString list = m_dir.filePath("dropped.M3U");
         QVERIFY(writeBytes(list, "/l/x.mp3\r\n/l/y.mp3\r\n"));
         pl.model().setPlayingRow(3);
         // [song, list, song] on row 2: the songs take positions 2 and 4 (position + i - 1).
-        QVERIFY(dropOn(pl.view, QStringList{m_songs[0], list, m_songs[1]}, centreOf(pl.view, 2)));
+        QVERIFY(dropOn(pl.view, QStringList{songs[0], list, songs[1]}, centreOf(pl.view, 2)));
         QCOMPARE(pl.titles(), QStringList({"r1", "Drop One", "r2", "Drop Two", "r3", "x", "y"}));
         QCOMPARE(pl.model().playingRow(), 5);
         QCOMPARE(pl.model().text(4, 2), QString("Dropper"));
         QVERIFY(pl.progress.events.contains("s2"));
         QCOMPARE(pl.progress.events.last(), QString("web"));
-    }
-
-    void randomOrder() {
-        ClipListModel m;
-        int draws = 0;
-        RandomOrder(m, [&] { return ++draws, 0.75; });
-        QCOMPARE(draws, 0);
-        OpenFile("/songs/only.mp3", false, 0, m);
-        m.setPlayingRow(1);
-        RandomOrder(m, [&] { return ++draws, 0.75; });
-        QCOMPARE(draws, 1);
-        QCOMPARE(m.text(1, 8), QString("000001"));
-        QCOMPARE(m.playingRow(), 1);
-        for (const char* n : {"/songs/r2.mp3", "/songs/r3.mp3", "/songs/r4.mp3"})
-            OpenFile(n, false, 0, m);
-        const QList<double> sequence = {0.9, 0.1, 0.5, 0.1};
-        int next = 0;
-        RandomOrder(m, [&] { return sequence[next++]; });
-        QCOMPARE(next, 4);
-        // Azar 4, 1, 3, 1: ascending, equal keys keep their order.
-        QCOMPARE(column(m), QStringList({"r2", "r4", "r3", "only"}));
-        QCOMPARE(column(m, 8), QStringList({"000001", "000001", "000003", "000004"}));
-        QCOMPARE(m.playingRow(), 4);
-        // Large lists still get at least six digits, more when needed.
-        for (int i = 4; i < 1200; ++i)
-            m.insertRow(i + 1, ClipRow{});
-        RandomOrder(m, [] { return 0.9999; });
-        QCOMPARE(m.text(1, 8), QString("001200"));
     }
 };
 

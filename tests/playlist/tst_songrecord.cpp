@@ -17,7 +17,7 @@ class TestSongRecord : public QObject {
     QString path(const QString& name) const { return m_dir.filePath(name); }
 
 private slots:
-    void titleFromName() {
+    void titlesAndTimesAsText() {
         // No dot is looked for, four characters are kept, a separator may be in the dropped part.
         const char* rows[][2] = {{"C:\\Music\\Artist - Song.mp3", "Artist - Song"},
                                  {"/home/dj/Music/Track One.mp3", "Track One"},
@@ -30,6 +30,13 @@ private slots:
                                  {"music\\song.mp3", "song"}};
         for (const auto& r : rows)
             QCOMPARE(TitleFromFilename(r[0]), QString(r[1]));
+        const std::pair<double, const char*> times[] = {
+            {0, "00:00"},      {7, "00:07"},    {59.9, "00:59"}, {60, "01:00"},
+            {215.7, "03:35"},  {3599, "59:59"}, {3600, "60:00"}, {6000, "100:00"},
+            {-90, "-01:-30"},  {-30, "00:-30"}, {-0.5, "00:00"}, {6.0e6, "100000:00"},
+            {qQNaN(), "00:00"}};
+        for (const auto& [seconds, text] : times)
+            QCOMPARE(SegToMin(seconds), QString(text));
     }
 
     void tagForms_data() {
@@ -131,16 +138,6 @@ private slots:
             QCOMPARE(list.playingRow(), row);
         }
         QCOMPARE(list.text(5, 0), QString("c"));
-    }
-
-    void segToMin() {
-        const std::pair<double, const char*> rows[] = {
-            {0, "00:00"},      {7, "00:07"},    {59.9, "00:59"}, {60, "01:00"},
-            {215.7, "03:35"},  {3599, "59:59"}, {3600, "60:00"}, {6000, "100:00"},
-            {-90, "-01:-30"},  {-30, "00:-30"}, {-0.5, "00:00"}, {6.0e6, "100000:00"},
-            {qQNaN(), "00:00"}};
-        for (const auto& [seconds, text] : rows)
-            QCOMPARE(SegToMin(seconds), QString(text));
     }
 };
 

@@ -1,9 +1,7 @@
 #pragma once
 
-// Reading and measuring what SDL's "disk" audio driver wrote: the raw interleaved output
-// of a device, written in real time to the file named by SDL_DISKAUDIOFILE. Tests mark the
-// frame count before an action, wait for the device to write on, and then measure levels,
-// tones and silences in the frames that followed.
+// What SDL's "disk" audio driver writes in real time to SDL_DISKAUDIOFILE, and measures of
+// the levels, tones and silences in the frames that followed an action.
 
 #include <QString>
 #include <cstdint>
@@ -44,12 +42,10 @@ double decibels(double a, double b);
 // Largest sample step between neighbours in one channel (a click shows as a big step).
 double largestStep(const std::vector<float>& samples, int channels, int channel);
 
-// First frame whose window holds the tone above `amplitude`, or -1. Windows of `window`
-// frames, advanced by `window / 4`.
+// First frame whose window (advanced by window / 4) holds the tone above `amplitude`, or -1.
 int64_t toneStart(const std::vector<float>& samples, int channels, int channel, int sampleRate,
                   double frequency, double amplitude, int window = 1024);
-// First frame after which the tone stays below `amplitude` to the end, or -1 if it never
-// stops.
+// First frame after which the tone stays below `amplitude` to the end; -1 if it never stops.
 int64_t toneEnd(const std::vector<float>& samples, int channels, int channel, int sampleRate,
                 double frequency, double amplitude, int window = 1024);
 

@@ -1,9 +1,7 @@
 #pragma once
 
-// What one sink of the desktop leg's sound server plays (tests/desktop/session.sh),
-// recorded from its monitor with parec into a file as it comes, as float32 stereo frames
-// at 44.1 kHz that DiskCapture reads. Waiting keeps the calling thread's events running,
-// so a window under test goes on playing meanwhile.
+// One sink of the desktop leg's sound server recorded from its monitor (parec) as float32
+// stereo at 44.1 kHz. Waiting runs the thread's events, so a window under test plays on.
 
 #include "audiocapture.h"
 

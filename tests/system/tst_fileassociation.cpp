@@ -1,5 +1,4 @@
-// Desktop integration in a throw-away home: the mimeapps.list edit, RegisterFileTypes (which
-// must leave whatever it may not write untouched) and the files "cmake --install" ships.
+// Desktop integration in a throw-away home: mimeapps.list, RegisterFileTypes, installed files.
 
 #include "appicon.h"
 #include "fileassociation.h"
@@ -42,8 +41,7 @@ Snapshot snapshot(const QString& root) {
     return s;
 }
 
-// Runs a tool (looked up on PATH unless absolute): its exit code, or -1 when it is missing
-// or did not finish, with its output (or why it did not run) in *out.
+// A tool's exit code (-1: missing or unfinished), its output or why it did not run in *out.
 int run(const QString& name, const QStringList& args, QByteArray* out) {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
@@ -51,11 +49,6 @@ int run(const QString& name, const QStringList& args, QByteArray* out) {
     const bool ran = p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit;
     *out = ran ? p.readAll() : name.toUtf8() + " did not run: see scripts/install-deps.sh --test";
     return ran ? p.exitCode() : -1;
-}
-
-// desktop-file-validate passes the entry without a word.
-bool entryIsValid(const QString& entry, QByteArray* out) {
-    return run("desktop-file-validate", {entry}, out) == 0 && out->isEmpty();
 }
 
 } // namespace
@@ -91,10 +84,8 @@ private slots:
         const QByteArray added = "\n[Added Associations]\naudio/mpeg=vlc.desktop;\n";
         const QByteArray similar =
             "audio/mpeg-extra=other.desktop;\n#audio/mpeg=commented.desktop;\n";
-        // Input and result: no file yet, other groups, foreign bytes, no final newlines,
-        // replacing in place and adding at the group's end, CR LF kept, and a repeated group
-        // (readers that merge repeats let the last win, readers that take the first group
-        // alone must find every type there: ours in every copy, the missing in the first).
+        // No file, other groups, foreign bytes, no final newline, in place and appended, CR LF,
+        // a repeated group (ours in every copy, the missing ones in the first: readers differ).
         const std::pair<QByteArray, QByteArray> cases[] = {
             {"", OurDefaults},
             {other, other + "\n\n" + OurDefaults},
@@ -118,27 +109,25 @@ private slots:
     }
 
     void oneAndTwoRuns_data() {
-        // Exec is encoded for the desktop's reading order: string escapes first, then quoting,
-        // then field codes. TryExec is a plain string.
+        // Exec in reading order: string escapes, then quoting, then field codes; TryExec plain.
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("exec");
         QTest::addColumn<QString>("tryExec");
-        auto row = [](const char* name, const QString& path, const char* exec,
-                      const char* tryExec) {
-            QTest::newRow(name) << path << QString::fromUtf8(exec) << QString::fromUtf8(tryExec);
-        };
         const QString program =
             QFileInfo(QCoreApplication::applicationFilePath()).absoluteFilePath();
         QTest::newRow("this program") << program << program << program;
-        row("blanks", "/opt/My Music Apps/volaro", "\"/opt/My Music Apps/volaro\"",
-            "/opt/My Music Apps/volaro");
-        row("reserved, some escaped in quotes",
-            QString::fromUtf8("/opt/m\xc3\xbasica/it's;#(a\"b$c`d)/volaro"),
-            "\"/opt/m\xc3\xbasica/it's;#(a\\\\\"b\\\\$c\\\\`d)/volaro\"",
-            "/opt/m\xc3\xbasica/it's;#(a\"b$c`d)/volaro");
-        row("percent, backslash and tab", "/opt/100%/back\\slash\tx/volaro",
-            "\"/opt/100%%/back\\\\\\\\slash\\tx/volaro\"", "/opt/100%/back\\\\slash\\tx/volaro");
-        row("percent, unquoted", "/opt/100%/volaro", "/opt/100%%/volaro", "/opt/100%/volaro");
+        const char* rows[][4] = {
+            {"blanks", "/opt/My Music Apps/volaro", "\"/opt/My Music Apps/volaro\"",
+             "/opt/My Music Apps/volaro"},
+            {"reserved, some escaped in quotes", "/opt/m\xc3\xbasica/it's;#(a\"b$c`d)/volaro",
+             "\"/opt/m\xc3\xbasica/it's;#(a\\\\\"b\\\\$c\\\\`d)/volaro\"",
+             "/opt/m\xc3\xbasica/it's;#(a\"b$c`d)/volaro"},
+            {"percent, backslash and tab", "/opt/100%/back\\slash\tx/volaro",
+             "\"/opt/100%%/back\\\\\\\\slash\\tx/volaro\"", "/opt/100%/back\\\\slash\\tx/volaro"},
+            {"percent, unquoted", "/opt/100%/volaro", "/opt/100%%/volaro", "/opt/100%/volaro"}};
+        for (const auto& r : rows)
+            QTest::newRow(r[0]) << QString::fromUtf8(r[1]) << QString::fromUtf8(r[2])
+                                << QString::fromUtf8(r[3]);
     }
     void oneAndTwoRuns() {
         QFETCH(QString, path);
@@ -150,11 +139,11 @@ private slots:
                  entry.constData());
         QVERIFY(entry.contains("\nMimeType=audio/mpeg;audio/x-mpegurl;audio/mpegurl;\n"));
         QByteArray out;
-        QVERIFY2(entryIsValid(entryPath(), &out), out.constData());
+        QVERIFY2(run("desktop-file-validate", {entryPath()}, &out) == 0 && out.isEmpty(),
+                 out.constData());
         QCOMPARE(readBytes(listPath()), OurDefaults);
 
-        // The icons are drawn (opaque centre, transparent rounded corner), the same as the
-        // ones an installation puts in the system theme.
+        // Icons drawn (opaque centre, clear corner), the same as an installation's.
         const QString theme = dataHome() + QStringLiteral("/icons/hicolor/");
         QCOMPARE(readBytes(theme + QStringLiteral("scalable/apps/volaro.svg")), appIconSvg());
         for (int size : appIconPixelSizes()) {
@@ -190,8 +179,7 @@ private slots:
         QCOMPARE(places.dataHome, m_home->path() + "/.local/share");
         QCOMPARE(places.configHome, m_home->path() + "/.config");
 
-        // A private file kept in a dotfiles folder and linked into ~/.config, as many users do:
-        // it stays a link, stays private, and only our lines change.
+        // A private dotfiles list linked into ~/.config stays a link and private; only ours change.
         const QString real = m_home->filePath(QStringLiteral("dotfiles/mimeapps.list"));
         const QByteArray head =
             "# managed by hand\n[Default Applications]\ntext/html=firefox-esr.desktop\n";
@@ -211,31 +199,27 @@ private slots:
         QVERIFY(!QFileInfo::exists(QDir::current().filePath(QStringLiteral("relative"))));
     }
 
-    void protectedListIsLeftAlone_data() {
-        QTest::addColumn<int>("folderMode");
-        QTest::addColumn<int>("listMode");
-        QTest::newRow("unwritable config folder") << 0555 << 0644;
-        QTest::newRow("read-only list") << 0777 << 0444;
-        QTest::newRow("unreadable list") << 0777 << 0222;
-    }
     void protectedListIsLeftAlone() {
-        QFETCH(int, folderMode);
-        QFETCH(int, listMode);
-        QVERIFY(writeBytes(listPath(), VlcDefaults));
-        // An ordinary user may reach the home and write the data folder.
-        QVERIFY(QDir().mkpath(dataHome()));
-        QVERIFY(setMode(m_home->path(), 0755) && setMode(dataHome(), 0777));
-        QVERIFY(setMode(listPath(), listMode) && setMode(configHome(), folderMode));
-        const Snapshot before = snapshot(configHome());
-        {
-            AsOrdinaryUser user;
-            QVERIFY(user.active());
-            QVERIFY(!registerFileTypesIn(currentAssociationPlaces()));
+        // An unwritable config folder, a read-only list, an unreadable list.
+        for (const auto& [folderMode, listMode] :
+             {std::pair{0555, 0644}, std::pair{0777, 0444}, std::pair{0777, 0222}}) {
+            cleanup(); // a fresh home for each
+            init();
+            QVERIFY(writeBytes(listPath(), VlcDefaults));
+            // An ordinary user may reach the home and write the data folder.
+            QVERIFY(QDir().mkpath(dataHome()));
+            QVERIFY(setMode(m_home->path(), 0755) && setMode(dataHome(), 0777));
+            QVERIFY(setMode(listPath(), listMode) && setMode(configHome(), folderMode));
+            const Snapshot before = snapshot(configHome());
+            {
+                AsOrdinaryUser user;
+                QVERIFY(user.active());
+                QVERIFY(!registerFileTypesIn(currentAssociationPlaces()));
+            }
+            // Same content and time, no temporary file; what could be written was.
+            QCOMPARE(snapshot(configHome()), before);
+            QVERIFY(QFileInfo::exists(entryPath()));
         }
-        // Same content and time, and no temporary file left beside it.
-        QCOMPARE(snapshot(configHome()), before);
-        // The parts that could be written were written.
-        QVERIFY(QFileInfo::exists(entryPath()));
     }
 
     void unusablePlacesChangeNothing() {
@@ -244,8 +228,7 @@ private slots:
             QVERIFY(!registerFileTypesIn({program, dataHome(), configHome()}));
         QVERIFY(snapshot(m_home->path()).isEmpty());
 
-        // A plain file where the data folder should be: no entry can be written, so the
-        // defaults must not be pointed at it.
+        // A file where the data folder should be: no entry, so no defaults pointing at one.
         QVERIFY(writeBytes(dataHome(), "not a folder") && writeBytes(listPath(), VlcDefaults));
         const Snapshot before = snapshot(m_home->path());
         QVERIFY(!registerFileTypesIn(currentAssociationPlaces()));
@@ -274,7 +257,8 @@ private slots:
         const QString entry = share + "applications/volaro.desktop";
         const QByteArray text = readBytes(entry);
         QVERIFY2(text.contains("\nExec=") && !text.contains("@VOLARO_EXEC@"), text.constData());
-        QVERIFY2(entryIsValid(entry, &out), out.constData());
+        QVERIFY2(run("desktop-file-validate", {entry}, &out) == 0 && out.isEmpty(),
+                 out.constData());
 
         const QString metainfo = share + "metainfo/io.example.Volaro.metainfo.xml";
         const QByteArray xml = readBytes(metainfo);
