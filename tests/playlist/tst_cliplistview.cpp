@@ -35,9 +35,7 @@ struct Playlist {
     Recorder progress;
     explicit Playlist(const QStringList& names = {}) {
         AcceptPlaylistDrops(view, &progress);
-        view.setupColumns();
-        view.resize(700, 400);
-        view.show();
+        showView(view);
         for (const QString& n : names)
             OpenFile("/songs/" + n + ".mp3", false, 0, view.clipModel());
     }

@@ -47,21 +47,20 @@ private slots:
         const QString latin = QString::fromUtf8("Café Déjà Vu");
         const QString wide = QString::fromUtf8("Ünïcødé Ω 日本の歌");
         const QByteArray utf16(reinterpret_cast<const char*>(wide.utf16()), wide.size() * 2);
-        QTest::newRow("ID3v1") << int(TagKind::Id3v1) << "v1.mp3" << latin << latin.toLatin1();
-        QTest::newRow("ID3v2.2") << int(TagKind::Id3v22) << "v22.mp3" << latin << latin.toLatin1();
-        QTest::newRow("ID3v2.3 Latin-1")
-            << int(TagKind::Id3v23Latin1) << "v23l.mp3" << latin << latin.toLatin1();
-        QTest::newRow("ID3v2.3 UTF-16") << int(TagKind::Id3v23Utf16) << "v23w.mp3" << wide << utf16;
-        QTest::newRow("ID3v2.4 UTF-8")
-            << int(TagKind::Id3v24Utf8) << "v24.mp3" << wide << wide.toUtf8();
-        QTest::newRow("APE") << int(TagKind::Ape) << "ape.mp3" << wide << wide.toUtf8();
-        QTest::newRow("WAV ID3v2") << int(TagKind::WavId3v2) << "id3.wav" << wide << QByteArray();
-        QTest::newRow("WAV INFO") << int(TagKind::WavInfo) << "info.wav" << latin << QByteArray();
-        // The content decides, not the name.
-        QTest::newRow("ID3v1 named .wav")
-            << int(TagKind::Id3v1) << "v1.wav" << latin << QByteArray();
-        QTest::newRow("WAV INFO named .mp3")
-            << int(TagKind::WavInfo) << "info.mp3" << latin << QByteArray();
+        // The last two: the content decides, not the name.
+        const std::tuple<const char*, TagKind, const char*, QString, QByteArray> rows[] = {
+            {"ID3v1", TagKind::Id3v1, "v1.mp3", latin, latin.toLatin1()},
+            {"ID3v2.2", TagKind::Id3v22, "v22.mp3", latin, latin.toLatin1()},
+            {"ID3v2.3 Latin-1", TagKind::Id3v23Latin1, "v23l.mp3", latin, latin.toLatin1()},
+            {"ID3v2.3 UTF-16", TagKind::Id3v23Utf16, "v23w.mp3", wide, utf16},
+            {"ID3v2.4 UTF-8", TagKind::Id3v24Utf8, "v24.mp3", wide, wide.toUtf8()},
+            {"APE", TagKind::Ape, "ape.mp3", wide, wide.toUtf8()},
+            {"WAV ID3v2", TagKind::WavId3v2, "id3.wav", wide, {}},
+            {"WAV INFO", TagKind::WavInfo, "info.wav", latin, {}},
+            {"ID3v1 named .wav", TagKind::Id3v1, "v1.wav", latin, {}},
+            {"WAV INFO named .mp3", TagKind::WavInfo, "info.mp3", latin, {}}};
+        for (const auto& [name, kind, file, title, raw] : rows)
+            QTest::newRow(name) << int(kind) << QString(file) << title << raw;
     }
 
     // The tag's title wins over the file name; the other fields fill their columns.

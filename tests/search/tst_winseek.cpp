@@ -163,9 +163,7 @@ private slots:
             const QString root = tree() + "/Root" + counter.trimmed();
             QVERIFY(touchAll(root, files));
             found.replaceInStrings(QRegularExpression("^"), root + "/");
-            for (QString& c : captions)
-                if (!c.startsWith("Searching"))
-                    c.prepend(root);
+            captions.replaceInStrings(QRegularExpression("^(?!Searching)"), root);
             Window win;
             QVERIFY(win->dirList()->setPath(root));
             QStringList seen, exitCaptions;

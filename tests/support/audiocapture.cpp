@@ -40,10 +40,8 @@ int64_t DiskCapture::advance(double seconds) const {
 std::vector<float> DiskCapture::read(int64_t from, int64_t count) const {
     std::vector<float> out;
     QFile f(m_path);
-    if (from < 0 || count <= 0 || !f.open(QIODevice::ReadOnly))
-        return out;
     const int64_t frameBytes = static_cast<int64_t>(sizeof(float)) * m_channels;
-    if (!f.seek(from * frameBytes))
+    if (from < 0 || count <= 0 || !f.open(QIODevice::ReadOnly) || !f.seek(from * frameBytes))
         return out;
     out.resize(static_cast<size_t>(count * m_channels));
     const qint64 got = f.read(reinterpret_cast<char*>(out.data()), count * frameBytes);

@@ -14,11 +14,9 @@ class DiskCapture {
 public:
     explicit DiskCapture(QString path, int channels = 2, int sampleRate = 44100);
 
-    // SDL_DISKAUDIOFILE of this process.
-    static QString pathFromEnvironment();
+    static QString pathFromEnvironment(); // SDL_DISKAUDIOFILE of this process
 
-    // Frames written so far.
-    int64_t frames() const;
+    int64_t frames() const; // written so far
     // Waits until the file holds at least `frame` frames; false on timeout.
     bool waitFor(int64_t frame, int timeoutMs = 10000) const;
     // Waits for `seconds` more of output after now and returns the frame count then.
@@ -28,12 +26,10 @@ public:
 
 private:
     QString m_path;
-    int m_channels;
-    int m_rate;
+    int m_channels, m_rate;
 };
 
-// Root mean square of one channel of interleaved samples.
-double rms(const std::vector<float>& samples, int channels, int channel);
+double rms(const std::vector<float>& samples, int channels, int channel); // of one channel
 // Amplitude (peak of the sine) of the frequency in one channel, by the Goertzel filter.
 double toneAmplitude(const std::vector<float>& samples, int channels, int channel, int sampleRate,
                      double frequency);

@@ -30,8 +30,7 @@ std::vector<float> render(const Signal& s) {
 
 bool writeWavSamples(const QString& path, const std::vector<float>& samples, int sampleRate,
                      int channels) {
-    SF_INFO info{
-        .samplerate = sampleRate, .channels = channels, .format = SF_FORMAT_WAV | SF_FORMAT_PCM_16};
+    SF_INFO info{0, sampleRate, channels, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, 0};
     SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
     if (!f)
         return false;

@@ -14,8 +14,7 @@ namespace volaro::fixtures {
 struct Signal {
     double frequency = 440.0; // Hz; 0 gives silence (or pure noise with noise > 0)
     double seconds = 1.0;
-    int sampleRate = 44100;
-    int channels = 2;
+    int sampleRate = 44100, channels = 2;
     double amplitude = 0.5; // peak of the tone, full scale 1.0
     double noise = 0.0;     // peak of white noise added to the tone (makes VBR vary)
     unsigned seed = 1;

@@ -21,10 +21,8 @@ public:
 
     // parec runs and the first tenth of a second has been written.
     bool started();
-    // The last `seconds` recorded.
-    std::vector<float> last(double seconds) const;
-    // Waits up to timeoutMs for the tone above `amplitude` (any sound for frequency 0) in
-    // the last quarter second; false if it never comes.
+    std::vector<float> last(double seconds) const; // the last `seconds` recorded
+    // Waits up to timeoutMs for the tone above `amplitude` (frequency 0: any sound) in 0.25 s.
     bool hears(double frequency, int timeoutMs, double amplitude = 0.2) const;
     // Amplitude of the tone over the last 0.3 s, after `seconds` more of listening.
     double heard(double frequency, double seconds) const;
