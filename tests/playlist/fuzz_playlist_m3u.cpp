@@ -2,6 +2,7 @@
 // in a folder holding a few songs for relative entries to find; inputs of odd size are read
 // as .m3u8, the others as .m3u.
 #include "cliplistmodel.h"
+#include "fixtures.h"
 #include "playlistfile.h"
 
 #include <QBuffer>
@@ -26,11 +27,8 @@ public:
 
 QString songFolder() {
     static QTemporaryDir dir;
-    QDir(dir.path()).mkpath(QStringLiteral("Music/sub"));
-    for (const char* name : {"a.mp3", "Music/b c.mp3", "Music/sub/\xC3\xA9.mp3"}) {
-        QFile f(dir.filePath(QString::fromUtf8(name)));
-        f.open(QIODevice::WriteOnly);
-    }
+    for (const char* name : {"a.mp3", "Music/b c.mp3", "Music/sub/\xC3\xA9.mp3"})
+        volaro::fixtures::writeBytes(dir.filePath(QString::fromUtf8(name)), {});
     return dir.path();
 }
 

@@ -47,27 +47,19 @@ inline QPoint belowRows(ClipListView& view) {
     return QPoint(10, view.viewport()->height() - 3);
 }
 
-// Drop and drag-move events only reach a widget that accepted a drag enter first (they go to
-// the drag's current target), so nothing more is sent after a refused enter.
-inline bool enterDrag(ClipListView& view, QMimeData* data, const QPoint& pos) {
-    QDragEnterEvent enter(pos, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(view.viewport(), &enter);
-    return enter.isAccepted();
+// Sends a drag event (QDragEnterEvent, QDragMoveEvent or QDropEvent) to the rows; true when
+// it was accepted.
+template <class Event> bool drag(ClipListView& view, QMimeData* data, const QPoint& pos) {
+    Event event(pos, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &event);
+    return event.isAccepted();
 }
 
-inline void moveDrag(ClipListView& view, QMimeData* data, const QPoint& pos) {
-    QDragMoveEvent move(pos, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(view.viewport(), &move);
-}
-
-// Enter, move and drop at pos; true when the drop was accepted.
+// Enter, move and drop at pos; true when the drop was accepted. Moves and drops only reach a
+// widget that accepted the enter (they go to the drag's current target).
 inline bool dropOn(ClipListView& view, QMimeData* data, const QPoint& pos) {
-    if (!enterDrag(view, data, pos))
-        return false;
-    moveDrag(view, data, pos);
-    QDropEvent drop(pos, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(view.viewport(), &drop);
-    return drop.isAccepted();
+    return drag<QDragEnterEvent>(view, data, pos) &&
+           (drag<QDragMoveEvent>(view, data, pos), drag<QDropEvent>(view, data, pos));
 }
 
 inline bool dropOn(ClipListView& view, const QStringList& files, const QPoint& pos) {

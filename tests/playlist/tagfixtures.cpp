@@ -35,18 +35,10 @@ QByteArray v22Frame(const char* id, const QByteArray& body) {
 }
 
 bool writeId3v22(const QString& path, const SongTags& t) {
-    QFile in(path);
-    if (!in.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray audio = in.readAll();
-    in.close();
     QByteArray frames;
+    const QString year = t.year ? QString::number(t.year) : QString();
     const std::pair<const char*, QString> texts[] = {
-        {"TT2", t.title},
-        {"TP1", t.artist},
-        {"TAL", t.album},
-        {"TCO", t.genre},
-        {"TYE", t.year ? QString::number(t.year) : ""}};
+        {"TT2", t.title}, {"TP1", t.artist}, {"TAL", t.album}, {"TCO", t.genre}, {"TYE", year}};
     for (const auto& [id, text] : texts)
         if (!text.isEmpty())
             frames += v22Frame(id, text.toLatin1());
@@ -55,7 +47,7 @@ bool writeId3v22(const QString& path, const SongTags& t) {
     QByteArray header("ID3\x02\x00\x00", 6);
     for (int shift = 21; shift >= 0; shift -= 7) // syncsafe size
         header += char((frames.size() >> shift) & 0x7f);
-    return writeBytes(path, header + frames + audio);
+    return writeBytes(path, header + frames + readBytes(path));
 }
 
 } // namespace

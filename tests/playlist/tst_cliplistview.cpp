@@ -1,6 +1,5 @@
-// The list view both windows use: selection, hit test, sorting and bulk deletion with the
-// playing row, the drag data it produces and accepts, and the edges of the playlist's
-// editing rules (tests/app runs the plain cases in the window).
+// The list view both windows use: selection, sorting and deletion with the playing row, drag
+// data out and in, and the edges of the playlist's editing rules (tests/app: the plain cases).
 
 #include "playlistedit.h"
 #include "playlisttest.h"
@@ -37,9 +36,7 @@ struct Playlist {
     Recorder progress;
     explicit Playlist(const QStringList& names = {}) {
         AcceptPlaylistDrops(view, &progress);
-        view.setupColumns();
-        view.resize(700, 400);
-        view.show();
+        showView(view);
         for (const QString& n : names)
             OpenFile("/songs/" + n + ".mp3", false, 0, view.clipModel());
     }
@@ -52,99 +49,88 @@ struct Playlist {
 class TestClipListView : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
-    QStringList m_songs; // two tagged files
 private slots:
-    void hugeTextsAreShownShortened() {
-        ClipListView view;
-        const QString huge(2 * 1024 * 1024, u'z');
-        ClipListModel& m = view.clipModel();
-        addRow(m, huge, huge);
-        // The row keeps the whole text (it is the song's identity); the view draws a prefix.
-        QCOMPARE(m.text(1, ClipListModel::ColLocation), huge);
-        const QString shown = m.data(m.index(0, 7)).toString();
-        QCOMPARE(shown.size(), ClipListModel::MaxShownChars + 1);
-        QVERIFY(huge.startsWith(shown.chopped(1)));
-        QCOMPARE(m.data(m.index(0, 0), Qt::EditRole).toString(), huge);
-        view.resize(600, 300);
-        view.show();
-        QVERIFY(!view.grab().isNull()); // drawing it finishes
-    }
-
-    void selectedItemAndMultiSelect() {
-        ClipListView view;
-        fill(view, {"a", "b", "c", "d"});
-        view.setSelectedItem(2);
-        view.setSelectedItem(4);
-        view.setMultiSelect(false); // narrows to the focus row
-        QCOMPARE(view.clipModel().selectedIndexes(), QList<int>({4}));
-        view.setMultiSelect(true);
-        view.clipModel().setSelected(1, true);
-        view.clipModel().setSelected(4, false);
-        QCOMPARE(view.SelectedItem(), 1); // focus row no longer selected: first selected row
-        view.clipModel().setSelected(1, false);
-        QCOMPARE(view.SelectedItem(), 0);
-    }
-
-    void pointerKeysAndHitTest() {
+    void selectionPointerKeysAndSignals() {
         ClipListView view;
         showView(view);
         QCOMPARE(view.HitTest(QPoint(10, 10)), 0);
         fill(view, {"a", "b", "c", "d", "e"});
+        ClipListModel& m = view.clipModel();
+        view.setSelectedItem(2);
+        view.setSelectedItem(4);
+        view.setMultiSelect(false); // narrows to the focus row
+        QCOMPARE(m.selectedIndexes(), QList<int>({4}));
+        view.setMultiSelect(true);
+        m.setSelected(1, true);
+        m.setSelected(4, false);
+        QCOMPARE(view.SelectedItem(), 1); // focus row no longer selected: first selected row
+        m.setSelected(1, false);
+        QCOMPARE(view.SelectedItem(), 0);
+
         QCOMPARE(view.HitTest(centreOf(view, 3)), 3);
         QCOMPARE(view.HitTest(belowRows(view)), 0);
         QWidget* vp = view.viewport();
-        const auto click = [&](Qt::KeyboardModifiers mods, const QPoint& at) {
-            QTest::mouseClick(vp, Qt::LeftButton, mods, at);
+        const auto click = [&](Qt::KeyboardModifiers mods, int row) {
+            QTest::mouseClick(vp, Qt::LeftButton, mods,
+                              row ? centreOf(view, row) : belowRows(view));
         };
-        click({}, centreOf(view, 2));
-        click(Qt::ControlModifier, centreOf(view, 4));
-        QCOMPARE(view.clipModel().selectedIndexes(), QList<int>({2, 4}));
+        click({}, 2);
+        click(Qt::ControlModifier, 4);
+        QCOMPARE(m.selectedIndexes(), QList<int>({2, 4}));
         QCOMPARE(view.SelectedItem(), 4);
-        click(Qt::ShiftModifier, centreOf(view, 1));
-        QCOMPARE(view.clipModel().selectedIndexes(), QList<int>({1, 2, 3, 4}));
-        click({}, centreOf(view, 3)); // a plain click on a selected row narrows to it
-        QCOMPARE(view.clipModel().selectedIndexes(), QList<int>({3}));
-        click({}, belowRows(view)); // below the rows: nothing selected
+        click(Qt::ShiftModifier, 1);
+        QCOMPARE(m.selectedIndexes(), QList<int>({1, 2, 3, 4}));
+        click({}, 3); // a plain click on a selected row narrows to it
+        QCOMPARE(m.selectedIndexes(), QList<int>({3}));
+        click({}, 0); // below the rows: nothing selected
         QCOMPARE(view.SelectedItem(), 0);
         view.setFocus();
         QTest::keyClick(&view, Qt::Key_End);
         QTest::keyClick(&view, Qt::Key_Up, Qt::ShiftModifier);
-        QCOMPARE(view.clipModel().selectedIndexes(), QList<int>({4, 5}));
+        QCOMPARE(m.selectedIndexes(), QList<int>({4, 5}));
         view.setMultiSelect(false);
-        click(Qt::ControlModifier, centreOf(view, 5));
-        QCOMPARE(view.clipModel().selectedIndexes(), QList<int>({5}));
-    }
+        click(Qt::ControlModifier, 5);
+        QCOMPARE(m.selectedIndexes(), QList<int>({5}));
+        view.setMultiSelect(true);
 
-    void pointerAndKeyEventsBecomeSignals() {
-        ClipListView view;
-        fill(view, {"a", "b"});
-        showView(view);
         QSignalSpy dbl(&view, &ClipListView::itemDblClick);
         QSignalSpy enter(&view, &ClipListView::enterPressed);
         QSignalSpy right(&view, &ClipListView::rightButtonReleased);
         QSignalSpy header(&view, &ClipListView::columnClick);
         // A real double click: press and release, then the double-click press.
-        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, centreOf(view, 2));
-        QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, centreOf(view, 2));
+        click({}, 2);
+        QTest::mouseDClick(vp, Qt::LeftButton, {}, centreOf(view, 2));
         QCOMPARE(dbl.count(), 1);
         QCOMPARE(view.SelectedItem(), 2);
         QTest::keyClick(&view, Qt::Key_Return);
         QTest::keyClick(&view, Qt::Key_Enter);
         QCOMPARE(enter.count(), 2);
-        QTest::mouseClick(view.viewport(), Qt::RightButton, {}, centreOf(view, 1));
-        QTest::mouseClick(view.viewport(), Qt::MiddleButton, {}, centreOf(view, 1));
+        QTest::mouseClick(vp, Qt::RightButton, {}, centreOf(view, 1));
+        QTest::mouseClick(vp, Qt::MiddleButton, {}, centreOf(view, 1));
         QCOMPARE(right.count(), 1);
         QCOMPARE(view.SelectedItem(), 1);
         const int x = view.header()->sectionViewportPosition(2) + 5;
         QTest::mouseClick(view.header()->viewport(), Qt::LeftButton, {}, QPoint(x, 5));
         QCOMPARE(header.count(), 1);
         QCOMPARE(header.at(0).at(0).toInt(), 3); // headers count from 1
+
+        // A huge row keeps the whole text (the song's identity); the view draws a prefix.
+        const QString huge(2 * 1024 * 1024, u'z');
+        addRow(m, huge, huge);
+        QCOMPARE(m.text(6, ClipListModel::ColLocation), huge);
+        const QString shown = m.data(m.index(5, 7)).toString();
+        QCOMPARE(shown.size(), ClipListModel::MaxShownChars + 1);
+        QVERIFY(huge.startsWith(shown.chopped(1)));
+        QCOMPARE(m.data(m.index(5, 0), Qt::EditRole).toString(), huge);
+        QVERIFY(!view.grab().isNull()); // drawing it finishes
     }
 
     void sortingKeepsThePlayingRow() {
         ClipListView view;
         ClipListModel& list = view.clipModel();
         fill(view, {"b", "B2", "a", "c", "A"});
+        for (int i = 1; i <= 5; ++i)
+            list.setText(i, 2, QStringList({"Zed", "Amy", "Moe", "Bob", "Kim"})[i - 1]);
         QSignalSpy moved(&list, &ClipListModel::playingRowChanged);
         list.setPlayingRow(4); // "c"
         view.setSelectedItem(2);
@@ -155,9 +141,48 @@ private slots:
         QCOMPARE(moved.last().at(0).toInt(), 5);
         QCOMPARE(view.SelectedItem(), 4); // the selection and the focus move with their row
         QCOMPARE(view.currentIndex().row(), 3);
-        list.sortBy(ClipListModel::ColTitle, Qt::DescendingOrder);
+        // Header clicks: the same column again reverses, another column keeps the order.
+        HeaderSort sort;
+        sort.click(list, 1);
+        sort.click(list, 1);
         QCOMPARE(column(list), QStringList({"c", "B2", "b", "a", "A"}));
         QCOMPARE(list.playingRow(), 1);
+        sort.click(list, 3);
+        QCOMPARE(column(list, 2), QStringList({"Zed", "Moe", "Kim", "Bob", "Amy"}));
+        QCOMPARE(list.text(list.playingRow(), 0), QString("c"));
+        // Nothing playing: the sort still runs and CurrentIndex stays 0.
+        list.setPlayingRow(0);
+        sort.click(list, 3);
+        QCOMPARE(column(list, 2), QStringList({"Amy", "Bob", "Kim", "Moe", "Zed"}));
+        QCOMPARE(list.playingRow(), 0);
+    }
+
+    void randomOrder() {
+        ClipListModel m;
+        int draws = 0;
+        RandomOrder(m, [&] { return ++draws, 0.75; });
+        QCOMPARE(draws, 0);
+        OpenFile("/songs/only.mp3", false, 0, m);
+        m.setPlayingRow(1);
+        RandomOrder(m, [&] { return ++draws, 0.75; });
+        QCOMPARE(draws, 1);
+        QCOMPARE(m.text(1, 8), QString("000001"));
+        QCOMPARE(m.playingRow(), 1);
+        for (const char* n : {"/songs/r2.mp3", "/songs/r3.mp3", "/songs/r4.mp3"})
+            OpenFile(n, false, 0, m);
+        const QList<double> sequence = {0.9, 0.1, 0.5, 0.1};
+        int next = 0;
+        RandomOrder(m, [&] { return sequence[next++]; });
+        QCOMPARE(next, 4);
+        // Azar 4, 1, 3, 1: ascending, equal keys keep their order.
+        QCOMPARE(column(m), QStringList({"r2", "r4", "r3", "only"}));
+        QCOMPARE(column(m, 8), QStringList({"000001", "000001", "000003", "000004"}));
+        QCOMPARE(m.playingRow(), 4);
+        // Large lists still get at least six digits, more when needed.
+        for (int i = 4; i < 1200; ++i)
+            m.insertRow(i + 1, ClipRow{});
+        RandomOrder(m, [] { return 0.9999; });
+        QCOMPARE(m.text(1, 8), QString("001200"));
     }
 
     void removeSelectedMatchesOneAtATime() {
@@ -194,22 +219,27 @@ private slots:
     }
 
     void dragDataCarriesSelectedLocations() {
-        ClipListView view;
-        fill(view, {"a", "b", "c"});
-        view.clipModel().setText(2, ClipListModel::ColLocation, "rel/dir/b.mp3");
-        QVERIFY(!view.createDragData());
-        for (int i : {3, 1, 2})
-            view.clipModel().setSelected(i, true);
-        std::unique_ptr<QMimeData> data(view.createDragData());
+        Playlist pl({"a", "b", "c"});
+        pl.model().setText(2, ClipListModel::ColLocation, "rel/dir/b.mp3");
+        QVERIFY(!pl.view.createDragData());
+        for (int i : {3, 1})
+            pl.model().setSelected(i, true);
+        std::unique_ptr<QMimeData> data(pl.view.createDragData());
         QVERIFY(data);
+        const QUrl a = QUrl::fromLocalFile("/songs/a.mp3"), c = QUrl::fromLocalFile("/songs/c.mp3");
+        QCOMPARE(data->urls(), QList<QUrl>({a, c}));
+        pl.model().setSelected(2, true);
+        data.reset(pl.view.createDragData());
         const QUrl rel = QUrl::fromLocalFile(QDir::current().absoluteFilePath("rel/dir/b.mp3"));
-        QCOMPARE(data->urls(), QList<QUrl>({QUrl::fromLocalFile("/music/a.mp3"), rel,
-                                            QUrl::fromLocalFile("/music/c.mp3")}));
-        QCOMPARE(data->data("text/uri-list"), QByteArray("file:///music/a.mp3\r\n") +
-                                                  rel.toEncoded() + "\r\nfile:///music/c.mp3\r\n");
+        QCOMPARE(data->urls(), QList<QUrl>({a, rel, c}));
+        QCOMPARE(data->data("text/uri-list"),
+                 a.toEncoded() + "\r\n" + rel.toEncoded() + "\r\n" + c.toEncoded() + "\r\n");
+        // Dropped on the list itself, the rows are added again as copies.
+        QVERIFY(dropOn(pl.view, data.get(), centreOf(pl.view, 2)));
+        QCOMPARE(pl.titles(), QStringList({"a", "a", "b", "c", "b", "c"}));
     }
 
-    void dropsReportLocalFilesOnly() {
+    void dropsReportLocalFilesAndScroll() {
         ClipListView view;
         view.setAcceptFileDrops(true);
         fill(view, {"a", "b", "c"});
@@ -233,115 +263,47 @@ private slots:
         // Plain text is refused at the enter; web urls alone are not taken.
         QMimeData text;
         text.setText("/x/one.mp3");
-        QVERIFY(!enterDrag(view, &text, centreOf(view, 1)));
+        QVERIFY(!drag<QDragEnterEvent>(view, &text, centreOf(view, 1)));
         QVERIFY(!dropOn(view, QStringList{"https://example.org/a.mp3"}, centreOf(view, 1)));
         QCOMPARE(dropped.count(), 2);
-    }
 
-    void dragNearEdgesScrolls() {
-        ClipListView view;
-        view.setAcceptFileDrops(true);
-        for (int i = 0; i < 300; ++i)
-            addRow(view.clipModel(), QString::number(i + 1));
-        showView(view);
-        QMimeData data;
-        data.setUrls({QUrl::fromLocalFile("/x/one.mp3")});
+        // Dragging near the edges of a long list scrolls it.
+        for (int i = 4; i <= 300; ++i)
+            addRow(view.clipModel(), QString::number(i));
         QScrollBar* bar = view.verticalScrollBar();
         QCOMPARE(bar->value(), 0);
         const QPoint bottom(40, view.viewport()->height() - 2);
-        QVERIFY(enterDrag(view, &data, bottom));
+        QVERIFY(drag<QDragEnterEvent>(view, &data, bottom));
         for (int i = 0; i < 5; ++i)
-            moveDrag(view, &data, bottom);
+            drag<QDragMoveEvent>(view, &data, bottom);
         const int scrolled = bar->value();
         QVERIFY(scrolled > 0);
-        moveDrag(view, &data, QPoint(40, view.viewport()->height() / 2));
+        drag<QDragMoveEvent>(view, &data, QPoint(40, view.viewport()->height() / 2));
         QCOMPARE(bar->value(), scrolled);
-        moveDrag(view, &data, QPoint(40, 1));
+        drag<QDragMoveEvent>(view, &data, QPoint(40, 1));
         QVERIFY(bar->value() < scrolled);
         // The row under the pointer after scrolling is the one selected.
         QCOMPARE(view.SelectedItem(), view.HitTest(QPoint(40, 1)));
     }
 
-    void initTestCase() {
-        for (const char* t : {"Drop One", "Drop Two"}) {
-            const QString p = m_dir.filePath(QString(t).replace(' ', '_') + ".mp3");
-            QVERIFY(writeTaggedSong(p, {t, "Dropper", "", "", "", 2020}, TagKind::Id3v24Utf8));
-            m_songs << p;
-        }
-    }
-
-    void dragRowsOntoTheListAddsCopies() {
-        Playlist pl({"r1", "r2", "r3"});
-        pl.model().setSelected(1, true);
-        pl.model().setSelected(3, true);
-        std::unique_ptr<QMimeData> data(pl.view.createDragData());
-        QVERIFY(data);
-        QVERIFY(dropOn(pl.view, data.get(), centreOf(pl.view, 2)));
-        QCOMPARE(pl.titles(), QStringList({"r1", "r1", "r3", "r2", "r3"}));
-    }
-
     void droppedListFileIsAppended() {
+        QStringList songs;
+        for (const char* t : {"Drop One", "Drop Two"}) {
+            songs << m_dir.filePath(QString(t).replace(' ', '_') + ".mp3");
+            QVERIFY(writeTaggedSong(songs.last(), {t, "Dropper", "", "", "", 2020},
+                                    TagKind::Id3v24Utf8));
+        }
         Playlist pl({"r1", "r2", "r3"});
         const QString list = m_dir.filePath("dropped.M3U");
         QVERIFY(writeBytes(list, "/l/x.mp3\r\n/l/y.mp3\r\n"));
         pl.model().setPlayingRow(3);
         // [song, list, song] on row 2: the songs take positions 2 and 4 (position + i - 1).
-        QVERIFY(dropOn(pl.view, QStringList{m_songs[0], list, m_songs[1]}, centreOf(pl.view, 2)));
+        QVERIFY(dropOn(pl.view, QStringList{songs[0], list, songs[1]}, centreOf(pl.view, 2)));
         QCOMPARE(pl.titles(), QStringList({"r1", "Drop One", "r2", "Drop Two", "r3", "x", "y"}));
         QCOMPARE(pl.model().playingRow(), 5);
         QCOMPARE(pl.model().text(4, 2), QString("Dropper"));
         QVERIFY(pl.progress.events.contains("s2"));
         QCOMPARE(pl.progress.events.last(), QString("web"));
-    }
-
-    void headerSortsFollowLastColumnAndOrder() {
-        Playlist pl({"b", "d", "a", "c"});
-        const QStringList artists = {"Zed", "Amy", "Moe", "Bob"};
-        for (int i = 1; i <= 4; ++i)
-            pl.model().setText(i, 2, artists[i - 1]);
-        pl.model().setPlayingRow(2); // "d" plays
-        HeaderSort sort;
-        sort.click(pl.model(), 1); // Title: ascending
-        sort.click(pl.model(), 1); // Title again: descending
-        QCOMPARE(pl.titles(), QStringList({"d", "c", "b", "a"}));
-        QCOMPARE(pl.model().playingRow(), 1);
-        sort.click(pl.model(), 3); // Artist keeps descending
-        QCOMPARE(column(pl.model(), 2), QStringList({"Zed", "Moe", "Bob", "Amy"}));
-        QCOMPARE(pl.model().text(pl.model().playingRow(), 0), QString("d"));
-        // Nothing playing: the sort still runs and CurrentIndex stays 0.
-        pl.model().setPlayingRow(0);
-        sort.click(pl.model(), 3);
-        QCOMPARE(column(pl.model(), 2), QStringList({"Amy", "Bob", "Moe", "Zed"}));
-        QCOMPARE(pl.model().playingRow(), 0);
-    }
-
-    void randomOrder() {
-        Playlist pl;
-        int draws = 0;
-        RandomOrder(pl.model(), [&] { return ++draws, 0.75; });
-        QCOMPARE(draws, 0);
-        OpenFile("/songs/only.mp3", false, 0, pl.model());
-        pl.model().setPlayingRow(1);
-        RandomOrder(pl.model(), [&] { return ++draws, 0.75; });
-        QCOMPARE(draws, 1);
-        QCOMPARE(pl.model().text(1, 8), QString("000001"));
-        QCOMPARE(pl.model().playingRow(), 1);
-        for (const char* n : {"/songs/r2.mp3", "/songs/r3.mp3", "/songs/r4.mp3"})
-            OpenFile(n, false, 0, pl.model());
-        const QList<double> sequence = {0.9, 0.1, 0.5, 0.1};
-        int next = 0;
-        RandomOrder(pl.model(), [&] { return sequence[next++]; });
-        QCOMPARE(next, 4);
-        // Azar 4, 1, 3, 1: ascending, equal keys keep their order.
-        QCOMPARE(pl.titles(), QStringList({"r2", "r4", "r3", "only"}));
-        QCOMPARE(column(pl.model(), 8), QStringList({"000001", "000001", "000003", "000004"}));
-        QCOMPARE(pl.model().playingRow(), 4);
-        // Large lists still get at least six digits, more when needed.
-        Playlist big;
-        for (int i = 0; i < 1200; ++i)
-            big.model().insertRow(i + 1, ClipRow{});
-        RandomOrder(big.model(), [] { return 0.9999; });
-        QCOMPARE(big.model().text(1, 8), QString("001200"));
     }
 };
 

@@ -36,19 +36,17 @@ MemorySettingsStore& store() {
 }
 
 struct Window {
-    QStringList sent; // files handed to the playlist
-    std::unique_ptr<WinSeek> w;
-    QStringList messages;
+    QStringList sent, messages; // files handed to the playlist, messages shown
+    std::unique_ptr<WinSeek> w =
+        std::make_unique<WinSeek>(store(), [this](const QString& p) { sent << p; });
 
     Window() {
-        w = std::make_unique<WinSeek>(store(), [this](const QString& p) { sent << p; });
         w->setMessageHandler([this](const QString& m) { messages << m; });
     }
     WinSeek* operator->() const { return w.get(); }
     ClipListModel& model() const { return w->lstClipList()->clipModel(); }
     int rows() const { return model().count(); }
     QStringList locations() const { return ::locations(model()); }
-    QStringList titles() const { return column(model()); }
     bool show(bool active = false) {
         w->show();
         if (!active)
@@ -99,7 +97,7 @@ private slots:
         QCOMPARE(win->dirList()->Path(), QDir::cleanPath(QDir::homePath()));
     }
 
-    void patternAndFragment() {
+    void patternFragmentBackAndClose() {
         QVERIFY(touchAll(tree(), {"I Love You.MP3", "love.wav", "other.mp3", ".hidden love.mp3"}));
         Window win;
         QVERIFY(win->dirList()->setPath(tree()));
@@ -130,55 +128,66 @@ private slots:
 
         win->txtSearchMask()->setText("love");
         win->cmdSearch_Click();
-        QCOMPARE(win.locations(), QStringList{tree() + "/I Love You.MP3"});
-    }
+        const QStringList found{tree() + "/I Love You.MP3"};
+        QCOMPARE(win.locations(), found);
 
-    void walk_data() {
-        QTest::addColumn<QStringList>("files");
-        QTest::addColumn<QStringList>("found");
-        QTest::addColumn<QStringList>("captions");
-        QTest::addColumn<QString>("counter");
-        const QString s = "Searching...  %1 Files Found ";
-        QTest::newRow("Root/A/B order")
-            << QStringList{"r.mp3", "A/a.mp3", "B/b.mp3"}
-            << QStringList{"B/b.mp3", "A/a.mp3", "r.mp3"}
-            << QStringList{"", "/B", s.arg(1), "/A", s.arg(2), s.arg(3)} << " 3";
-        QTest::newRow("nothing to find")
-            << QStringList{"readme.txt"} << QStringList{} << QStringList{""} << "0";
+        win->cmdSearch()->click(); // "&Back" clears the results and keeps the criteria
+        QCOMPARE(win->state(), WinSeek::State::Idle);
+        QCOMPARE(win.rows(), 0);
+        QCOMPARE(win->lblCount()->text(), QStringLiteral("0"));
+        QVERIFY(win->Picture2()->isHidden() && !win->Picture1()->isHidden());
+        QVERIFY(win->cmdSearch()->isDefault());
+        QTRY_VERIFY(win->txtSearchMask()->hasFocus());
+        QCOMPARE(win->txtSearchMask()->text(), QStringLiteral("love"));
+        // Return in a text box searches again, counting from zero.
+        QTest::keyClick(win->txtSearchMask(), Qt::Key_Return);
+        QTRY_COMPARE(win->state(), WinSeek::State::ShowingResults);
+        QCOMPARE(win->lblCount()->text(), QStringLiteral(" 1"));
+
+        // "&Close" only hides: reopened, everything is as it was.
+        win->cmdExit()->click();
+        QVERIFY(win->isHidden());
+        win->show();
+        QVERIFY(win->Picture2()->isVisible() && !win->Picture1()->isVisible());
+        QCOMPARE(win.locations(), found);
+        QCOMPARE(win->lblCount()->text(), QStringLiteral(" 1"));
     }
 
     void walk() {
-        QFETCH(QStringList, files);
-        QFETCH(QStringList, found);
-        QFETCH(QStringList, captions);
-        QFETCH(QString, counter);
-        const QString root = tree() + "/Root";
-        QVERIFY(touchAll(root, files));
-        for (QString& f : found)
-            f.prepend(root + "/");
-        for (QString& c : captions)
-            if (!c.startsWith("Searching"))
-                c.prepend(root);
-        Window win;
-        QVERIFY(win->dirList()->setPath(root));
-        QStringList seen, exitCaptions;
-        connect(win.w.get(), &WinSeek::walkProgress, [&](const QString& c) {
-            seen << c;
-            exitCaptions << win->cmdExit()->text();
-            QVERIFY(!win->cmdSearch()->isEnabled());
-        });
-        win->cmdSearch()->click();
-        QCOMPARE(win.locations(), found);
-        QCOMPARE(seen, captions);
-        QCOMPARE(exitCaptions, QStringList(captions.size(), "Cancel"));
-        QCOMPARE(win->lblCount()->text(), counter);
-        QCOMPARE(win->state(), WinSeek::State::ShowingResults);
-        QVERIFY(!win->cmdSearch()->isDefault() && win->cmdSearch()->isEnabled());
-        QCOMPARE(win->cmdExit()->text(), QStringLiteral("&Close"));
-        QVERIFY(!win->Picture2()->isHidden());
-        QCOMPARE(win->dirList()->Path(), root); // back at the start after a complete walk
-        QCOMPARE(win->filList()->Path(), root);
-        QVERIFY(win.sent.isEmpty()); // nothing reaches the playlist by itself
+        const QString s = "Searching...  %1 Files Found ";
+        // Files, what is found, the captions shown, the counter at the end.
+        const std::tuple<QStringList, QStringList, QStringList, QString> cases[] = {
+            {{"r.mp3", "A/a.mp3", "B/b.mp3"},
+             {"B/b.mp3", "A/a.mp3", "r.mp3"},
+             {"", "/B", s.arg(1), "/A", s.arg(2), s.arg(3)},
+             " 3"},
+            {{"readme.txt"}, {}, {""}, "0"}};
+        for (auto [files, found, captions, counter] : cases) {
+            const QString root = tree() + "/Root" + counter.trimmed();
+            QVERIFY(touchAll(root, files));
+            found.replaceInStrings(QRegularExpression("^"), root + "/");
+            captions.replaceInStrings(QRegularExpression("^(?!Searching)"), root);
+            Window win;
+            QVERIFY(win->dirList()->setPath(root));
+            QStringList seen, exitCaptions;
+            connect(win.w.get(), &WinSeek::walkProgress, [&](const QString& c) {
+                seen << c;
+                exitCaptions << win->cmdExit()->text();
+                QVERIFY(!win->cmdSearch()->isEnabled());
+            });
+            win->cmdSearch()->click();
+            QCOMPARE(win.locations(), found);
+            QCOMPARE(seen, captions);
+            QCOMPARE(exitCaptions, QStringList(captions.size(), "Cancel"));
+            QCOMPARE(win->lblCount()->text(), counter);
+            QCOMPARE(win->state(), WinSeek::State::ShowingResults);
+            QVERIFY(!win->cmdSearch()->isDefault() && win->cmdSearch()->isEnabled());
+            QCOMPARE(win->cmdExit()->text(), QStringLiteral("&Close"));
+            QVERIFY(!win->Picture2()->isHidden());
+            QCOMPARE(win->dirList()->Path(), root); // back at the start after a complete walk
+            QCOMPARE(win->filList()->Path(), root);
+            QVERIFY(win.sent.isEmpty()); // nothing reaches the playlist by itself
+        }
     }
 
     void highlightedDirectoryRule() {
@@ -189,8 +198,7 @@ private slots:
         QVERIFY(win.show(true));
         win->dirList()->setFocus();
         QTRY_VERIFY(win->dirList()->hasFocus());
-        // The keyboard moves the highlight down to the last entry, Two; leaving the list
-        // opens what is highlighted.
+        // The keyboard highlights the last entry, Two; leaving the list opens what is highlighted.
         QTest::keyClick(win->dirList(), Qt::Key_End);
         QCOMPARE(win->dirList()->highlightedPath(), tree() + "/Two");
         QCOMPARE(win->dirList()->Path(), tree());
@@ -216,41 +224,49 @@ private slots:
         QCOMPARE(win->state(), WinSeek::State::ShowingResults);
     }
 
-    // Cancel, or closing from the title bar, while a large directory is listed: the rest of
-    // that directory still comes in, and the walk stops at the next directory entered.
-    void endWalkDuringLargeDirectory_data() {
-        QTest::addColumn<bool>("close");
-        QTest::newRow("Cancel") << false;
-        QTest::newRow("title bar") << true;
-    }
-
+    // Cancel, title-bar close or deletion while a large directory is listed: the rest of it comes
+    // in (to a window still there), and the walk stops at the next directory entered.
     void endWalkDuringLargeDirectory() {
-        QFETCH(bool, close);
-        for (int i = 0; i < 200; ++i)
-            QVERIFY(touch(tree() + QStringLiteral("/Large/%1.mp3").arg(i, 3, 10, QChar(u'0'))));
-        QVERIFY(touchAll(tree(), {"A-Small/s.mp3", "top.mp3"})); // walked after Large
-        Window win;
-        win->setYieldInterval(0);
-        QVERIFY(win->dirList()->setPath(tree()));
-        QVERIFY(win.show());
-        bool pressed = false;
-        connect(win.w.get(), &WinSeek::walkProgress, [&](const QString& c) {
-            if (c == QStringLiteral("Searching...  5 Files Found ") && !pressed) {
-                pressed = true;
-                // The press arrives as a queued event, handled while the directory is listed.
-                if (close)
-                    QTimer::singleShot(0, win.w.get(), &QWidget::close);
-                else
-                    QTimer::singleShot(0, win->cmdExit(), &QPushButton::click);
+        for (const QString how : {"cancel", "close", "delete"}) {
+            const QString root = tree() + '/' + how;
+            for (int i = 0; i < 200; ++i)
+                QVERIFY(touch(root + QStringLiteral("/Large/%1.mp3").arg(i, 3, 10, QChar(u'0'))));
+            QVERIFY(touchAll(root, {"A-Small/s.mp3", "top.mp3"})); // walked after Large
+            Window win;
+            win->setYieldInterval(0);
+            QVERIFY(win->dirList()->setPath(root));
+            QVERIFY(win.show());
+            bool pressed = false;
+            int after = 0; // progress shown after the press
+            connect(win.w.get(), &WinSeek::walkProgress, [&](const QString& c) {
+                after += pressed ? 1 : 0;
+                if (c == QStringLiteral("Searching...  5 Files Found ") && !pressed) {
+                    pressed = true;
+                    // A queued press, handled while the directory is listed.
+                    if (how == "close")
+                        QTimer::singleShot(0, win.w.get(), &QWidget::close);
+                    else if (how == "cancel")
+                        QTimer::singleShot(0, win->cmdExit(), &QPushButton::click);
+                    else
+                        QTimer::singleShot(0, [&win] { win.w.reset(); });
+                }
+            });
+            win->cmdSearch()->click();
+            QVERIFY(pressed);
+            if (how == "delete") {
+                QVERIFY(!win.w);
+                QCOMPARE(after, 0); // nothing ran after the window went
+                QVERIFY(win.messages.isEmpty());
+                // Unloading stored where the walk stood.
+                QCOMPARE(store().values.value("Directory/DefaultDir"), root + "/Large");
+                continue;
             }
-        });
-        win->cmdSearch()->click();
-        QVERIFY(pressed);
-        QCOMPARE(win.rows(), 200); // all of Large; nothing of A-Small or of the top
-        QCOMPARE(win.locations().last(), tree() + "/Large/199.mp3");
-        QCOMPARE(win->cmdExit()->text(), QStringLiteral("&Close"));
-        QCOMPARE(win->dirList()->Path(), tree() + "/Large"); // where the walk stopped
-        QCOMPARE(win->isHidden(), close);                    // Cancel never closes the window
+            QCOMPARE(win.rows(), 200); // all of Large; nothing of A-Small or of the top
+            QCOMPARE(win.locations().last(), root + "/Large/199.mp3");
+            QCOMPARE(win->cmdExit()->text(), QStringLiteral("&Close"));
+            QCOMPARE(win->dirList()->Path(), root + "/Large"); // where the walk stopped
+            QCOMPARE(win->isHidden(), how == "close");         // Cancel never closes the window
+        }
     }
 
     void tagsAndOddFilesBecomeRows() {
@@ -261,7 +277,7 @@ private slots:
         Window win;
         QVERIFY(win->dirList()->setPath(tree()));
         win->cmdSearch_Click();
-        QCOMPARE(win.titles(), (QStringList{"bad", "Tagged Title"}));
+        QCOMPARE(column(win.model()), (QStringList{"bad", "Tagged Title"}));
         QCOMPARE(win.model().text(2, ClipListModel::ColArtist), QStringLiteral("Tag Artist"));
         win->cmdSearch_Click(); // "&Back"
 
@@ -276,74 +292,37 @@ private slots:
         win->cmdSearch_Click();
         QCOMPARE(win.rows(), names.size());
         QCOMPARE(win->lblCount()->text(), SearchText::numberText(names.size()));
-        QVERIFY(!win.titles().contains(QString()));
+        QVERIFY(!column(win.model()).contains(QString()));
     }
 
     void findByTitleOrOtherColumns() {
         Window win;
-        ClipListView* list = win->lstClipList();
+        ClipListModel& m = win.model();
         const QStringList titles{"Alpha", "Sunset", "Beta"},
             artists{"Sunny Band", "Zed", "Sunny Two"};
         for (int i = 0; i < 3; ++i) {
-            addRow(win.model(), titles[i], QString("/m/%1.mp3").arg(i + 1));
-            win.model().setText(i + 1, ClipListModel::ColArtist, artists[i]);
+            addRow(m, titles[i], QString("/m/%1.mp3").arg(i + 1));
+            m.setText(i + 1, ClipListModel::ColArtist, artists[i]);
         }
-        win.model().setSelected(3, true);
-        win.model().setSelected(1, true);
-
+        m.setSelected(3, true);
+        m.setSelected(1, true);
         win->txtSearch()->setText("sun"); // by title: Sunset
-        QCOMPARE(list->clipModel().selectedIndexes(), QList<int>{2});
-        QVERIFY(list->MultiSelect());
-
+        QCOMPARE(m.selectedIndexes(), QList<int>{2});
+        QVERIFY(win->lstClipList()->MultiSelect());
         win->chkSearchTitlesOnly()->click(); // other columns: the first artist starting "Sun"
-        QCOMPARE(list->clipModel().selectedIndexes(), QList<int>{1});
-
-        win->txtSearch()->setText("/m/3"); // the location column counts too
-        QCOMPARE(list->clipModel().selectedIndexes(), QList<int>{3});
-
-        win->txtSearch()->setText("nothing"); // no match: the selection stays
-        QCOMPARE(list->clipModel().selectedIndexes(), QList<int>{3});
-        win->txtSearch()->clear();
-        QCOMPARE(list->clipModel().selectedIndexes(), QList<int>{3});
-    }
-
-    void backThenCloseAndReopen() {
-        QVERIFY(touchAll(tree(), {"Blue Moon.mp3", "Red Sun.mp3"}));
-        Window win;
-        QVERIFY(win->dirList()->setPath(tree()));
-        QVERIFY(win.show(true));
-        win->txtSearchMask()->setFocus();
-        QTest::keyClicks(win->txtSearchMask(), "moon");
-        QTest::keyClick(win->txtSearchMask(), Qt::Key_Return); // Return in a text box searches
-        QTRY_COMPARE(win->state(), WinSeek::State::ShowingResults);
-        QCOMPARE(win.locations(), QStringList{tree() + "/Blue Moon.mp3"});
-
-        win->cmdSearch()->click(); // "&Back" clears the results and keeps the criteria
-        QCOMPARE(win->state(), WinSeek::State::Idle);
-        QCOMPARE(win.rows(), 0);
-        QCOMPARE(win->lblCount()->text(), QStringLiteral("0"));
-        QVERIFY(win->Picture2()->isHidden() && !win->Picture1()->isHidden());
-        QVERIFY(win->cmdSearch()->isDefault());
-        QTRY_VERIFY(win->txtSearchMask()->hasFocus());
-        QCOMPARE(win->txtSearchMask()->text(), QStringLiteral("moon"));
-        win->cmdSearch()->click(); // a new search counts from zero again
-        QCOMPARE(win->lblCount()->text(), QStringLiteral(" 1"));
-
-        // "&Close" only hides: reopened, everything is as it was.
-        win->cmdExit()->click();
-        QVERIFY(win->isHidden());
-        win->show();
-        QVERIFY(win->Picture2()->isVisible() && !win->Picture1()->isVisible());
-        QCOMPARE(win.locations(), QStringList{tree() + "/Blue Moon.mp3"});
-        QCOMPARE(win->lblCount()->text(), QStringLiteral(" 1"));
+        QCOMPARE(m.selectedIndexes(), QList<int>{1});
+        // The location column counts too; no match, or no text, leaves the selection.
+        for (const char* text : {"/m/3", "nothing", ""}) {
+            win->txtSearch()->setText(text);
+            QCOMPARE(m.selectedIndexes(), QList<int>{3});
+        }
     }
 
     void fullResultListStopsWithMessage() {
         QVERIFY(touchAll(tree(), {"a.mp3", "b.mp3", "c.mp3"}));
         Window win;
-        ClipListModel& m = win->lstClipList()->clipModel();
         for (int i = 1; i < ClipListModel::MaxRows; ++i)
-            QVERIFY(m.insertRow(i, ClipRow{}));
+            QVERIFY(win.model().insertRow(i, ClipRow{}));
         win->lblCount()->setText(QStringLiteral(" 32766"));
         QVERIFY(win->dirList()->setPath(tree()));
         win->cmdSearch_Click();
@@ -369,20 +348,18 @@ private slots:
         QCOMPARE(win.sent, QStringList{tree() + "/a song.mp3"});
         QCOMPARE(files->filePath(0), tree() + "/a song.mp3");
         // Dragged files follow the list order, whatever order they were picked in.
-        const QList<QUrl> ac{QUrl::fromLocalFile(tree() + "/a song.mp3"),
-                             QUrl::fromLocalFile(tree() + "/c.mp3")};
         files->item(2)->setSelected(true);
         const QModelIndexList picked{files->model()->index(2, 0), files->model()->index(0, 0)};
         std::unique_ptr<QMimeData> data(files->model()->mimeData(picked));
         QVERIFY(data);
-        QCOMPARE(data->urls(), ac);
+        QCOMPARE(data->urls(), QList<QUrl>({QUrl::fromLocalFile(tree() + "/a song.mp3"),
+                                            QUrl::fromLocalFile(tree() + "/c.mp3")}));
 
         // Result rows go by their Location.
         win->cmdSearch_Click();
-        ClipListView* list = win->lstClipList();
-        const QRect rr = list->visualRect(list->model()->index(1, 0));
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rr.center());
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rr.center());
+        const QPoint row2 = centreOf(*win->lstClipList(), 2);
+        QTest::mouseClick(win->lstClipList()->viewport(), Qt::LeftButton, {}, row2);
+        QTest::mouseDClick(win->lstClipList()->viewport(), Qt::LeftButton, {}, row2);
         QCOMPARE(win.sent, (QStringList{tree() + "/a song.mp3", tree() + "/b.mp3"}));
     }
 
@@ -412,28 +389,6 @@ private slots:
         // So small that the panels would be negative: they keep their height.
         win->resize(500, 20);
         QCOMPARE(win->Picture2()->height(), px(h2 - 1200));
-    }
-
-    void deleteDuringWalk() {
-        for (int i = 0; i < 50; ++i)
-            QVERIFY(touch(tree() + QStringLiteral("/D%1/x.mp3").arg(i)));
-        int seen = 0;
-        Window win;
-        QPointer<WinSeek> w = win.w.release();
-        w->setYieldInterval(0);
-        QVERIFY(w->dirList()->setPath(tree()));
-        connect(w.data(), &WinSeek::walkProgress, [&](const QString& c) {
-            if (c.startsWith("Searching") && ++seen == 10)
-                QTimer::singleShot(0, [w] { delete w.data(); });
-        });
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.data()));
-        w->cmdSearch()->click();
-        QVERIFY(w.isNull());
-        QCOMPARE(seen, 10); // nothing ran after the window went
-        QVERIFY(win.messages.isEmpty());
-        // Unloading stored where the walk stood.
-        QVERIFY(store().values.value("Directory/DefaultDir").startsWith(tree() + "/D"));
     }
 };
 

@@ -1,12 +1,11 @@
 #include "audiocapture.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
 #include <QtGlobal>
-#include <chrono>
 #include <cmath>
-#include <thread>
 
 namespace volaro::capture {
 
@@ -26,12 +25,9 @@ int64_t DiskCapture::frames() const {
 }
 
 bool DiskCapture::waitFor(int64_t frame, int timeoutMs) const {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (frames() < frame) {
-        if (std::chrono::steady_clock::now() > deadline)
+    for (const QDeadlineTimer deadline(timeoutMs); frames() < frame; QThread::msleep(5))
+        if (deadline.hasExpired())
             return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
     return true;
 }
 
@@ -44,10 +40,8 @@ int64_t DiskCapture::advance(double seconds) const {
 std::vector<float> DiskCapture::read(int64_t from, int64_t count) const {
     std::vector<float> out;
     QFile f(m_path);
-    if (from < 0 || count <= 0 || !f.open(QIODevice::ReadOnly))
-        return out;
     const int64_t frameBytes = static_cast<int64_t>(sizeof(float)) * m_channels;
-    if (!f.seek(from * frameBytes))
+    if (from < 0 || count <= 0 || !f.open(QIODevice::ReadOnly) || !f.seek(from * frameBytes))
         return out;
     out.resize(static_cast<size_t>(count * m_channels));
     const qint64 got = f.read(reinterpret_cast<char*>(out.data()), count * frameBytes);
@@ -57,14 +51,10 @@ std::vector<float> DiskCapture::read(int64_t from, int64_t count) const {
 
 double rms(const std::vector<float>& samples, int channels, int channel) {
     const size_t frames = samples.size() / channels;
-    if (frames == 0)
-        return 0;
     double sum = 0;
-    for (size_t i = 0; i < frames; ++i) {
-        const double v = samples[i * channels + channel];
-        sum += v * v;
-    }
-    return std::sqrt(sum / frames);
+    for (size_t i = 0; i < frames; ++i)
+        sum += std::pow(samples[i * channels + channel], 2.0);
+    return frames ? std::sqrt(sum / frames) : 0;
 }
 
 static double goertzel(const float* samples, size_t frames, int channels, int channel,
@@ -90,9 +80,7 @@ double toneAmplitude(const std::vector<float>& samples, int channels, int channe
 }
 
 double decibels(double a, double b) {
-    if (a <= 0 || b <= 0)
-        return -300;
-    return 20.0 * std::log10(a / b);
+    return a <= 0 || b <= 0 ? -300 : 20.0 * std::log10(a / b);
 }
 
 double largestStep(const std::vector<float>& samples, int channels, int channel) {
@@ -107,28 +95,22 @@ double largestStep(const std::vector<float>& samples, int channels, int channel)
 int64_t toneStart(const std::vector<float>& samples, int channels, int channel, int sampleRate,
                   double frequency, double amplitude, int window) {
     const size_t frames = samples.size() / channels;
-    const size_t hop = std::max(1, window / 4);
-    for (size_t at = 0; at + window <= frames; at += hop) {
+    for (size_t at = 0; at + window <= frames; at += std::max(1, window / 4))
         if (goertzel(samples.data() + at * channels, window, channels, channel, sampleRate,
                      frequency) > amplitude)
             return static_cast<int64_t>(at);
-    }
     return -1;
 }
 
 int64_t toneEnd(const std::vector<float>& samples, int channels, int channel, int sampleRate,
                 double frequency, double amplitude, int window) {
     const size_t frames = samples.size() / channels;
-    const size_t hop = std::max(1, window / 4);
     int64_t lastLoud = -1;
-    for (size_t at = 0; at + window <= frames; at += hop) {
+    for (size_t at = 0; at + window <= frames; at += std::max(1, window / 4))
         if (goertzel(samples.data() + at * channels, window, channels, channel, sampleRate,
                      frequency) > amplitude)
             lastLoud = static_cast<int64_t>(at + window);
-    }
-    if (lastLoud < 0 || lastLoud >= static_cast<int64_t>(frames))
-        return -1;
-    return lastLoud;
+    return lastLoud >= static_cast<int64_t>(frames) ? -1 : lastLoud;
 }
 
 } // namespace volaro::capture

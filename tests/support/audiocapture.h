@@ -1,9 +1,7 @@
 #pragma once
 
-// Reading and measuring what SDL's "disk" audio driver wrote: the raw interleaved output
-// of a device, written in real time to the file named by SDL_DISKAUDIOFILE. Tests mark the
-// frame count before an action, wait for the device to write on, and then measure levels,
-// tones and silences in the frames that followed.
+// What SDL's "disk" audio driver writes in real time to SDL_DISKAUDIOFILE, and measures of
+// the levels, tones and silences in the frames that followed an action.
 
 #include <QString>
 #include <cstdint>
@@ -16,13 +14,9 @@ class DiskCapture {
 public:
     explicit DiskCapture(QString path, int channels = 2, int sampleRate = 44100);
 
-    // SDL_DISKAUDIOFILE of this process.
-    static QString pathFromEnvironment();
+    static QString pathFromEnvironment(); // SDL_DISKAUDIOFILE of this process
 
-    int channels() const { return m_channels; }
-    int sampleRate() const { return m_rate; }
-    // Frames written so far.
-    int64_t frames() const;
+    int64_t frames() const; // written so far
     // Waits until the file holds at least `frame` frames; false on timeout.
     bool waitFor(int64_t frame, int timeoutMs = 10000) const;
     // Waits for `seconds` more of output after now and returns the frame count then.
@@ -32,12 +26,10 @@ public:
 
 private:
     QString m_path;
-    int m_channels;
-    int m_rate;
+    int m_channels, m_rate;
 };
 
-// Root mean square of one channel of interleaved samples.
-double rms(const std::vector<float>& samples, int channels, int channel);
+double rms(const std::vector<float>& samples, int channels, int channel); // of one channel
 // Amplitude (peak of the sine) of the frequency in one channel, by the Goertzel filter.
 double toneAmplitude(const std::vector<float>& samples, int channels, int channel, int sampleRate,
                      double frequency);
@@ -46,12 +38,10 @@ double decibels(double a, double b);
 // Largest sample step between neighbours in one channel (a click shows as a big step).
 double largestStep(const std::vector<float>& samples, int channels, int channel);
 
-// First frame whose window holds the tone above `amplitude`, or -1. Windows of `window`
-// frames, advanced by `window / 4`.
+// First frame whose window (advanced by window / 4) holds the tone above `amplitude`, or -1.
 int64_t toneStart(const std::vector<float>& samples, int channels, int channel, int sampleRate,
                   double frequency, double amplitude, int window = 1024);
-// First frame after which the tone stays below `amplitude` to the end, or -1 if it never
-// stops.
+// First frame after which the tone stays below `amplitude` to the end; -1 if it never stops.
 int64_t toneEnd(const std::vector<float>& samples, int channels, int channel, int sampleRate,
                 double frequency, double amplitude, int window = 1024);
 

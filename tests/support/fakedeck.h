@@ -98,15 +98,13 @@ public:
     int selectedIndex() const override { return selected; }
     void clearSelection(int row) override {
         cleared << row;
-        if (selected == row)
-            selected = 0;
+        selected = selected == row ? 0 : selected;
     }
     void showItem(int row) override { shown << (selected = row); }
 
     QStringList locations;
     QMap<int, QString> lengths; // "TotLength Length" by row
-    int current = 0;
-    int selected = 0;
+    int current = 0, selected = 0;
     QList<int> cleared, shown;
 };
 

@@ -2,9 +2,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <cmath>
 #include <cstdio>
 #include <lame/lame.h>
+#include <memory>
 #include <random>
 #include <sndfile.h>
 #include <vector>
@@ -26,26 +28,9 @@ std::vector<float> render(const Signal& s) {
     return out;
 }
 
-bool writeWav(const QString& path, const Signal& s) {
-    SF_INFO info{};
-    info.samplerate = s.sampleRate;
-    info.channels = s.channels;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
-    if (!f)
-        return false;
-    const auto samples = render(s);
-    const sf_count_t frames = static_cast<sf_count_t>(samples.size() / s.channels);
-    const bool ok = sf_writef_float(f, samples.data(), frames) == frames;
-    return sf_close(f) == 0 && ok;
-}
-
 bool writeWavSamples(const QString& path, const std::vector<float>& samples, int sampleRate,
                      int channels) {
-    SF_INFO info{};
-    info.samplerate = sampleRate;
-    info.channels = channels;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SF_INFO info{0, sampleRate, channels, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, 0};
     SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
     if (!f)
         return false;
@@ -54,8 +39,14 @@ bool writeWavSamples(const QString& path, const std::vector<float>& samples, int
     return sf_close(f) == 0 && ok;
 }
 
+bool writeWav(const QString& path, const Signal& s) {
+    return writeWavSamples(path, render(s), s.sampleRate, s.channels);
+}
+
 bool writeMp3(const QString& path, const Signal& s, Mp3Kind kind, int bitrate) {
-    lame_global_flags* gf = lame_init();
+    const std::unique_ptr<lame_global_flags, int (*)(lame_global_flags*)> owner(lame_init(),
+                                                                                lame_close);
+    lame_global_flags* gf = owner.get();
     if (!gf)
         return false;
     lame_set_in_samplerate(gf, s.sampleRate);
@@ -64,53 +55,48 @@ bool writeMp3(const QString& path, const Signal& s, Mp3Kind kind, int bitrate) {
     lame_set_mode(gf, s.channels == 1 ? MONO : JOINT_STEREO);
     lame_set_quality(gf, 7); // fast: fixtures need the format, not the fidelity
     const bool vbr = kind == Mp3Kind::VbrXing || kind == Mp3Kind::VbrNoHeader;
-    if (vbr) {
-        lame_set_VBR(gf, vbr_default);
+    lame_set_VBR(gf, vbr ? vbr_default : vbr_off);
+    if (vbr)
         lame_set_VBR_quality(gf, static_cast<float>(bitrate));
-    } else {
-        lame_set_VBR(gf, vbr_off);
+    else
         lame_set_brate(gf, bitrate);
-    }
     lame_set_bWriteVbrTag(gf, kind == Mp3Kind::Cbr || kind == Mp3Kind::VbrXing ? 1 : 0);
-    if (lame_init_params(gf) < 0) {
-        lame_close(gf);
+    FILE* out =
+        lame_init_params(gf) < 0 ? nullptr : std::fopen(QFile::encodeName(path).constData(), "wb+");
+    if (!out)
         return false;
-    }
-
-    FILE* out = std::fopen(QFile::encodeName(path).constData(), "wb+");
-    if (!out) {
-        lame_close(gf);
-        return false;
-    }
     const auto samples = render(s);
     const int frames = static_cast<int>(samples.size() / s.channels);
     std::vector<unsigned char> buf(static_cast<size_t>(1.25 * 8192 + 7200));
+    const auto write = [&](int bytes) {
+        return bytes >= 0 && std::fwrite(buf.data(), 1, bytes, out) == static_cast<size_t>(bytes);
+    };
     bool ok = true;
     constexpr int chunk = 4096;
     for (int pos = 0; pos < frames && ok; pos += chunk) {
         const int n = std::min(chunk, frames - pos);
-        int bytes = s.channels == 1
-                        ? lame_encode_buffer_ieee_float(gf, samples.data() + pos, nullptr, n,
-                                                        buf.data(), static_cast<int>(buf.size()))
-                        : lame_encode_buffer_interleaved_ieee_float(
-                              gf, samples.data() + static_cast<size_t>(pos) * 2, n, buf.data(),
-                              static_cast<int>(buf.size()));
-        ok = bytes >= 0 && std::fwrite(buf.data(), 1, bytes, out) == static_cast<size_t>(bytes);
+        ok = write(s.channels == 1
+                       ? lame_encode_buffer_ieee_float(gf, samples.data() + pos, nullptr, n,
+                                                       buf.data(), static_cast<int>(buf.size()))
+                       : lame_encode_buffer_interleaved_ieee_float(
+                             gf, samples.data() + static_cast<size_t>(pos) * 2, n, buf.data(),
+                             static_cast<int>(buf.size())));
     }
-    if (ok) {
-        int bytes = lame_encode_flush(gf, buf.data(), static_cast<int>(buf.size()));
-        ok = bytes >= 0 && std::fwrite(buf.data(), 1, bytes, out) == static_cast<size_t>(bytes);
-    }
+    ok = ok && write(lame_encode_flush(gf, buf.data(), static_cast<int>(buf.size())));
     if (ok && lame_get_bWriteVbrTag(gf))
         lame_mp3_tags_fid(gf, out); // rewrites the header frame at the start with the totals
-    ok = std::fclose(out) == 0 && ok;
-    lame_close(gf);
-    return ok;
+    return std::fclose(out) == 0 && ok;
 }
 
 bool writeBytes(const QString& path, const QByteArray& bytes) {
     QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+    return QDir().mkpath(QFileInfo(path).absolutePath()) &&
+           f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+QByteArray readBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 
 QString oddMediaDir() {

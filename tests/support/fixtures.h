@@ -5,6 +5,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QtGlobal>
+#include <unistd.h>
 #include <vector>
 
 namespace volaro::fixtures {
@@ -12,8 +14,7 @@ namespace volaro::fixtures {
 struct Signal {
     double frequency = 440.0; // Hz; 0 gives silence (or pure noise with noise > 0)
     double seconds = 1.0;
-    int sampleRate = 44100;
-    int channels = 2;
+    int sampleRate = 44100, channels = 2;
     double amplitude = 0.5; // peak of the tone, full scale 1.0
     double noise = 0.0;     // peak of white noise added to the tone (makes VBR vary)
     unsigned seed = 1;
@@ -39,13 +40,26 @@ bool writeMp3(const QString& path, const Signal& s, Mp3Kind kind, int bitrate = 
 bool writeWavSamples(const QString& path, const std::vector<float>& samples, int sampleRate,
                      int channels);
 
-// Writes a file of the given bytes (for corrupt or odd inputs).
+// Writes a file of the given bytes (for corrupt or odd inputs), making its folder.
 bool writeBytes(const QString& path, const QByteArray& bytes);
+// The whole file, or "<unreadable>".
+QByteArray readBytes(const QString& path);
 
 // The shared corpus of odd real-world media (TagLib's), used where it lies; empty when a
 // checkout has none beside it, and the test then skips with SkipNoCorpus.
 QString oddMediaDir();
 inline constexpr const char* SkipNoCorpus =
     "no odd-media corpus (../shared/testdata/taglib) beside this checkout";
+
+// Folder permissions bind root too only once it acts as an ordinary user, so while this
+// lives the effective user is "nobody" when the tests run as root.
+struct AsOrdinaryUser {
+    bool switched = geteuid() == 0 && seteuid(65534) == 0;
+    bool active() const { return geteuid() != 0; }
+    ~AsOrdinaryUser() {
+        if (switched && seteuid(0) != 0)
+            qFatal("cannot return to the original user");
+    }
+};
 
 } // namespace volaro::fixtures

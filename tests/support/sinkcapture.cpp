@@ -1,22 +1,8 @@
 #include "sinkcapture.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QThread>
+#include <QTest>
 
 namespace volaro::capture {
-
-namespace {
-
-void waitMs(int ms) {
-    const QDeadlineTimer deadline(ms);
-    do {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    } while (!deadline.hasExpired());
-}
-
-} // namespace
 
 SinkCapture::SinkCapture(const QString& sink, const QString& path)
     : capture(path) {
@@ -52,12 +38,12 @@ bool SinkCapture::hears(double frequency, int timeoutMs, double amplitude) const
             return true;
         if (waited >= timeoutMs)
             return false;
-        waitMs(50);
+        QTest::qWait(50);
     }
 }
 
 double SinkCapture::heard(double frequency, double seconds) const {
-    waitMs(static_cast<int>(seconds * 1000));
+    QTest::qWait(static_cast<int>(seconds * 1000));
     return toneAmplitude(last(0.3), 2, 0, Rate, frequency);
 }
 

@@ -1,9 +1,7 @@
 #pragma once
 
-// What one sink of the desktop leg's sound server plays (tests/desktop/session.sh),
-// recorded from its monitor with parec into a file as it comes, as float32 stereo frames
-// at 44.1 kHz that DiskCapture reads. Waiting keeps the calling thread's events running,
-// so a window under test goes on playing meanwhile.
+// One sink of the desktop leg's sound server recorded from its monitor (parec) as float32
+// stereo at 44.1 kHz. Waiting runs the thread's events, so a window under test plays on.
 
 #include "audiocapture.h"
 
@@ -23,10 +21,8 @@ public:
 
     // parec runs and the first tenth of a second has been written.
     bool started();
-    // The last `seconds` recorded.
-    std::vector<float> last(double seconds) const;
-    // Waits up to timeoutMs for the tone above `amplitude` (any sound for frequency 0) in
-    // the last quarter second; false if it never comes.
+    std::vector<float> last(double seconds) const; // the last `seconds` recorded
+    // Waits up to timeoutMs for the tone above `amplitude` (frequency 0: any sound) in 0.25 s.
     bool hears(double frequency, int timeoutMs, double amplitude = 0.2) const;
     // Amplitude of the tone over the last 0.3 s, after `seconds` more of listening.
     double heard(double frequency, double seconds) const;

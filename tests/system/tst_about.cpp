@@ -24,25 +24,22 @@ public slots:
 
 private slots:
     void initTestCase() {
-        QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "open");
-        QDesktopServices::setUrlHandler(QStringLiteral("mailto"), this, "open");
+        for (const char* scheme : {"https", "mailto"})
+            QDesktopServices::setUrlHandler(scheme, this, "open");
     }
     void cleanupTestCase() {
-        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-        QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
+        for (const char* scheme : {"https", "mailto"})
+            QDesktopServices::unsetUrlHandler(scheme);
     }
     void init() { m_opened.clear(); }
 
     void centredOffset() {
-        // Odd differences keep the whole part; fractions are rounded before halving; a
-        // window larger than the screen goes toward zero.
-        const struct {
-            double screen, window;
-            int offset;
-        } rows[] = {{15360, 7260, 4050}, {15360, 7171, 4094}, {15360, 7169, 4095}, {1001.5, 0, 501},
-                    {1001.6, 0, 501},    {100, 200.6, -50},   {100, 201, -50}};
-        for (const auto& r : rows)
-            QCOMPARE(volaro::system::centredOffset(r.screen, r.window), r.offset);
+        // Odd differences keep the whole part, fractions round before halving, oversize -> 0-ward.
+        const std::tuple<double, double, int> rows[] = {
+            {15360, 7260, 4050}, {15360, 7171, 4094}, {15360, 7169, 4095}, {1001.5, 0, 501},
+            {1001.6, 0, 501},    {100, 200.6, -50},   {100, 201, -50}};
+        for (const auto& [screen, window, offset] : rows)
+            QCOMPARE(volaro::system::centredOffset(screen, window), offset);
     }
 
     void shownWindow() {

@@ -1,8 +1,8 @@
-// Desktop integration in a throw-away home: the mimeapps.list edit, RegisterFileTypes (which
-// must leave whatever it may not write untouched) and the files "cmake --install" ships.
+// Desktop integration in a throw-away home: mimeapps.list, RegisterFileTypes, installed files.
 
 #include "appicon.h"
 #include "fileassociation.h"
+#include "fixtures.h"
 #include "mimeappslist.h"
 
 #include <QDirIterator>
@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 using namespace volaro::system;
+using volaro::fixtures::AsOrdinaryUser, volaro::fixtures::readBytes, volaro::fixtures::writeBytes;
 
 namespace {
 
@@ -23,17 +24,6 @@ const QByteArray Ours = "audio/mpeg=volaro.desktop;\n"
 const QByteArray OurDefaults = "[Default Applications]\n" + Ours;
 const QByteArray VlcDefaults = "[Default Applications]\naudio/mpeg=vlc.desktop;\n";
 const QString BuildDir = QStringLiteral(VOLARO_SYSTEM_BUILD_DIR);
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
 
 bool setMode(const QString& path, int mode) {
     return chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0;
@@ -46,13 +36,12 @@ Snapshot snapshot(const QString& root) {
     QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
-        s.insert(path, {readAll(path), QFileInfo(path).lastModified()});
+        s.insert(path, {readBytes(path), QFileInfo(path).lastModified()});
     }
     return s;
 }
 
-// Runs a tool (looked up on PATH unless absolute): its exit code, or -1 when it is missing
-// or did not finish, with its output (or why it did not run) in *out.
+// A tool's exit code (-1: missing or unfinished), its output or why it did not run in *out.
 int run(const QString& name, const QStringList& args, QByteArray* out) {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
@@ -61,21 +50,6 @@ int run(const QString& name, const QStringList& args, QByteArray* out) {
     *out = ran ? p.readAll() : name.toUtf8() + " did not run: see scripts/install-deps.sh --test";
     return ran ? p.exitCode() : -1;
 }
-
-// desktop-file-validate passes the entry without a word.
-bool entryIsValid(const QString& entry, QByteArray* out) {
-    return run("desktop-file-validate", {entry}, out) == 0 && out->isEmpty();
-}
-
-// Folder permissions bind root too only once it acts as an ordinary user, so while this
-// lives the effective user is "nobody" when the tests run as root.
-struct AsOrdinaryUser {
-    bool switched = geteuid() == 0 && seteuid(65534) == 0;
-    ~AsOrdinaryUser() {
-        if (switched && seteuid(0) != 0)
-            qFatal("cannot return to the original user");
-    }
-};
 
 } // namespace
 
@@ -110,10 +84,8 @@ private slots:
         const QByteArray added = "\n[Added Associations]\naudio/mpeg=vlc.desktop;\n";
         const QByteArray similar =
             "audio/mpeg-extra=other.desktop;\n#audio/mpeg=commented.desktop;\n";
-        // Input and result: no file yet, other groups, foreign bytes, no final newlines,
-        // replacing in place and adding at the group's end, CR LF kept, and a repeated group
-        // (readers that merge repeats let the last win, readers that take the first group
-        // alone must find every type there: ours in every copy, the missing in the first).
+        // No file, other groups, foreign bytes, no final newline, in place and appended, CR LF,
+        // a repeated group (ours in every copy, the missing ones in the first: readers differ).
         const std::pair<QByteArray, QByteArray> cases[] = {
             {"", OurDefaults},
             {other, other + "\n\n" + OurDefaults},
@@ -137,45 +109,43 @@ private slots:
     }
 
     void oneAndTwoRuns_data() {
-        // Exec is encoded for the desktop's reading order: string escapes first, then quoting,
-        // then field codes. TryExec is a plain string.
+        // Exec in reading order: string escapes, then quoting, then field codes; TryExec plain.
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("exec");
         QTest::addColumn<QString>("tryExec");
-        auto row = [](const char* name, const QString& path, const char* exec,
-                      const char* tryExec) {
-            QTest::newRow(name) << path << QString::fromUtf8(exec) << QString::fromUtf8(tryExec);
-        };
         const QString program =
             QFileInfo(QCoreApplication::applicationFilePath()).absoluteFilePath();
         QTest::newRow("this program") << program << program << program;
-        row("blanks", "/opt/My Music Apps/volaro", "\"/opt/My Music Apps/volaro\"",
-            "/opt/My Music Apps/volaro");
-        row("reserved, some escaped in quotes",
-            QString::fromUtf8("/opt/m\xc3\xbasica/it's;#(a\"b$c`d)/volaro"),
-            "\"/opt/m\xc3\xbasica/it's;#(a\\\\\"b\\\\$c\\\\`d)/volaro\"",
-            "/opt/m\xc3\xbasica/it's;#(a\"b$c`d)/volaro");
-        row("percent, backslash and tab", "/opt/100%/back\\slash\tx/volaro",
-            "\"/opt/100%%/back\\\\\\\\slash\\tx/volaro\"", "/opt/100%/back\\\\slash\\tx/volaro");
-        row("percent, unquoted", "/opt/100%/volaro", "/opt/100%%/volaro", "/opt/100%/volaro");
+        const char* rows[][4] = {
+            {"blanks", "/opt/My Music Apps/volaro", "\"/opt/My Music Apps/volaro\"",
+             "/opt/My Music Apps/volaro"},
+            {"reserved, some escaped in quotes", "/opt/m\xc3\xbasica/it's;#(a\"b$c`d)/volaro",
+             "\"/opt/m\xc3\xbasica/it's;#(a\\\\\"b\\\\$c\\\\`d)/volaro\"",
+             "/opt/m\xc3\xbasica/it's;#(a\"b$c`d)/volaro"},
+            {"percent, backslash and tab", "/opt/100%/back\\slash\tx/volaro",
+             "\"/opt/100%%/back\\\\\\\\slash\\tx/volaro\"", "/opt/100%/back\\\\slash\\tx/volaro"},
+            {"percent, unquoted", "/opt/100%/volaro", "/opt/100%%/volaro", "/opt/100%/volaro"}};
+        for (const auto& r : rows)
+            QTest::newRow(r[0]) << QString::fromUtf8(r[1]) << QString::fromUtf8(r[2])
+                                << QString::fromUtf8(r[3]);
     }
     void oneAndTwoRuns() {
         QFETCH(QString, path);
         QFETCH(QString, exec);
         QFETCH(QString, tryExec);
         QVERIFY(registerFileTypesIn({path, dataHome(), configHome()}));
-        const QByteArray entry = readAll(entryPath());
+        const QByteArray entry = readBytes(entryPath());
         QVERIFY2(entry.contains(("\nExec=" + exec + " %f\nTryExec=" + tryExec + "\n").toUtf8()),
                  entry.constData());
         QVERIFY(entry.contains("\nMimeType=audio/mpeg;audio/x-mpegurl;audio/mpegurl;\n"));
         QByteArray out;
-        QVERIFY2(entryIsValid(entryPath(), &out), out.constData());
-        QCOMPARE(readAll(listPath()), OurDefaults);
+        QVERIFY2(run("desktop-file-validate", {entryPath()}, &out) == 0 && out.isEmpty(),
+                 out.constData());
+        QCOMPARE(readBytes(listPath()), OurDefaults);
 
-        // The icons are drawn (opaque centre, transparent rounded corner), the same as the
-        // ones an installation puts in the system theme.
+        // Icons drawn (opaque centre, clear corner), the same as an installation's.
         const QString theme = dataHome() + QStringLiteral("/icons/hicolor/");
-        QCOMPARE(readAll(theme + QStringLiteral("scalable/apps/volaro.svg")), appIconSvg());
+        QCOMPARE(readBytes(theme + QStringLiteral("scalable/apps/volaro.svg")), appIconSvg());
         for (int size : appIconPixelSizes()) {
             const QString name = QStringLiteral("%1x%1/apps/volaro.png").arg(size);
             const QImage image = QImage(theme + name).convertToFormat(QImage::Format_ARGB32);
@@ -195,10 +165,10 @@ private slots:
 
         // Another location replaces the entry rather than adding a second one.
         QVERIFY(registerFileTypesIn({"/usr/bin/volaro", dataHome(), configHome()}));
-        QVERIFY(readAll(entryPath()).contains("\nExec=/usr/bin/volaro %f\n"));
+        QVERIFY(readBytes(entryPath()).contains("\nExec=/usr/bin/volaro %f\n"));
         QCOMPARE(QDir(dataHome() + "/applications").entryList(QDir::Files),
                  QStringList{"volaro.desktop"});
-        QCOMPARE(readAll(listPath()), OurDefaults);
+        QCOMPARE(readBytes(listPath()), OurDefaults);
     }
 
     void existingAssociationsAreKept() {
@@ -209,8 +179,7 @@ private slots:
         QCOMPARE(places.dataHome, m_home->path() + "/.local/share");
         QCOMPARE(places.configHome, m_home->path() + "/.config");
 
-        // A private file kept in a dotfiles folder and linked into ~/.config, as many users do:
-        // it stays a link, stays private, and only our lines change.
+        // A private dotfiles list linked into ~/.config stays a link and private; only ours change.
         const QString real = m_home->filePath(QStringLiteral("dotfiles/mimeapps.list"));
         const QByteArray head =
             "# managed by hand\n[Default Applications]\ntext/html=firefox-esr.desktop\n";
@@ -218,43 +187,39 @@ private slots:
             "\n[Added Associations]\naudio/mpeg=vlc.desktop;audacious.desktop;\n"
             "image/png=org.gnome.eog.desktop;\n\n"
             "[Removed Associations]\naudio/x-mpegurl=totem.desktop;\n";
-        QVERIFY(writeFile(real, head + "audio/mpeg=vlc.desktop;\n" + tail));
+        QVERIFY(writeBytes(real, head + "audio/mpeg=vlc.desktop;\n" + tail));
         QVERIFY(setMode(real, 0600) && QDir().mkpath(places.configHome));
         QVERIFY(QFile::link(real, places.configHome + "/mimeapps.list"));
         RegisterFileTypes();
         QVERIFY(QFileInfo(places.configHome + "/mimeapps.list").isSymLink());
-        QCOMPARE(readAll(real), head + Ours + tail);
+        QCOMPARE(readBytes(real), head + Ours + tail);
         QCOMPARE(QFile::permissions(real) & 0x7077,
                  QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         QVERIFY(QFileInfo::exists(places.dataHome + "/applications/volaro.desktop"));
         QVERIFY(!QFileInfo::exists(QDir::current().filePath(QStringLiteral("relative"))));
     }
 
-    void protectedListIsLeftAlone_data() {
-        QTest::addColumn<int>("folderMode");
-        QTest::addColumn<int>("listMode");
-        QTest::newRow("unwritable config folder") << 0555 << 0644;
-        QTest::newRow("read-only list") << 0777 << 0444;
-        QTest::newRow("unreadable list") << 0777 << 0222;
-    }
     void protectedListIsLeftAlone() {
-        QFETCH(int, folderMode);
-        QFETCH(int, listMode);
-        QVERIFY(writeFile(listPath(), VlcDefaults));
-        // An ordinary user may reach the home and write the data folder.
-        QVERIFY(QDir().mkpath(dataHome()));
-        QVERIFY(setMode(m_home->path(), 0755) && setMode(dataHome(), 0777));
-        QVERIFY(setMode(listPath(), listMode) && setMode(configHome(), folderMode));
-        const Snapshot before = snapshot(configHome());
-        {
-            AsOrdinaryUser user;
-            QVERIFY(geteuid() != 0);
-            QVERIFY(!registerFileTypesIn(currentAssociationPlaces()));
+        // An unwritable config folder, a read-only list, an unreadable list.
+        for (const auto& [folderMode, listMode] :
+             {std::pair{0555, 0644}, std::pair{0777, 0444}, std::pair{0777, 0222}}) {
+            cleanup(); // a fresh home for each
+            init();
+            QVERIFY(writeBytes(listPath(), VlcDefaults));
+            // An ordinary user may reach the home and write the data folder.
+            QVERIFY(QDir().mkpath(dataHome()));
+            QVERIFY(setMode(m_home->path(), 0755) && setMode(dataHome(), 0777));
+            QVERIFY(setMode(listPath(), listMode) && setMode(configHome(), folderMode));
+            const Snapshot before = snapshot(configHome());
+            {
+                AsOrdinaryUser user;
+                QVERIFY(user.active());
+                QVERIFY(!registerFileTypesIn(currentAssociationPlaces()));
+            }
+            // Same content and time, no temporary file; what could be written was.
+            QCOMPARE(snapshot(configHome()), before);
+            QVERIFY(QFileInfo::exists(entryPath()));
         }
-        // Same content and time, and no temporary file left beside it.
-        QCOMPARE(snapshot(configHome()), before);
-        // The parts that could be written were written.
-        QVERIFY(QFileInfo::exists(entryPath()));
     }
 
     void unusablePlacesChangeNothing() {
@@ -263,19 +228,18 @@ private slots:
             QVERIFY(!registerFileTypesIn({program, dataHome(), configHome()}));
         QVERIFY(snapshot(m_home->path()).isEmpty());
 
-        // A plain file where the data folder should be: no entry can be written, so the
-        // defaults must not be pointed at it.
-        QVERIFY(writeFile(dataHome(), "not a folder") && writeFile(listPath(), VlcDefaults));
+        // A file where the data folder should be: no entry, so no defaults pointing at one.
+        QVERIFY(writeBytes(dataHome(), "not a folder") && writeBytes(listPath(), VlcDefaults));
         const Snapshot before = snapshot(m_home->path());
         QVERIFY(!registerFileTypesIn(currentAssociationPlaces()));
         QCOMPARE(snapshot(m_home->path()), before);
 
         // A folder where mimeapps.list should be.
         QVERIFY(QFile::remove(dataHome()) && QFile::remove(listPath()));
-        QVERIFY(writeFile(listPath() + "/inside", "x"));
+        QVERIFY(writeBytes(listPath() + "/inside", "x"));
         QVERIFY(!registerFileTypesIn(currentAssociationPlaces()));
         QVERIFY(QFileInfo(listPath()).isDir());
-        QCOMPARE(readAll(listPath() + "/inside"), QByteArray("x"));
+        QCOMPARE(readBytes(listPath() + "/inside"), QByteArray("x"));
     }
 
     void installedFiles() {
@@ -291,12 +255,13 @@ private slots:
         QVERIFY(QFile::exists(share + "icons/hicolor/scalable/apps/volaro.svg"));
 
         const QString entry = share + "applications/volaro.desktop";
-        const QByteArray text = readAll(entry);
+        const QByteArray text = readBytes(entry);
         QVERIFY2(text.contains("\nExec=") && !text.contains("@VOLARO_EXEC@"), text.constData());
-        QVERIFY2(entryIsValid(entry, &out), out.constData());
+        QVERIFY2(run("desktop-file-validate", {entry}, &out) == 0 && out.isEmpty(),
+                 out.constData());
 
         const QString metainfo = share + "metainfo/io.example.Volaro.metainfo.xml";
-        const QByteArray xml = readAll(metainfo);
+        const QByteArray xml = readBytes(metainfo);
         QVERIFY2(xml.contains("<launchable type=\"desktop-id\">volaro.desktop</launchable>") &&
                      !xml.contains('@'),
                  xml.constData());
