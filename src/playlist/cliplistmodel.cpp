@@ -155,20 +155,6 @@ bool ClipListModel::insertRow(int index, ClipRow row) {
     return true;
 }
 
-bool ClipListModel::removeRow(int index) {
-    if (index < 1 || index > count())
-        return false;
-    const bool wasSelected = m_rows[index - 1].selected;
-    beginRemoveRows({}, index - 1, index - 1);
-    m_rows.removeAt(index - 1);
-    endRemoveRows();
-    if (index <= m_playingRow)
-        setPlayingRow(m_playingRow - 1);
-    if (wasSelected)
-        emit selectionFlagsChanged();
-    return true;
-}
-
 void ClipListModel::clear() {
     beginResetModel();
     m_rows.clear();

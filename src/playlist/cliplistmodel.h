@@ -78,7 +78,6 @@ public:
     // Inserts at index 1..count()+1. Returns false (and changes nothing) when the index is
     // out of range or the list already holds MaxRows rows.
     bool insertRow(int index, ClipRow row);
-    bool removeRow(int index);
     void clear();
     // Removes every selected row in one pass; the playing row follows as if they had been
     // removed one at a time from the top. Returns the number removed.
