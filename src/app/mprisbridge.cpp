@@ -9,12 +9,11 @@
 
 namespace volaro::app {
 
+using playback::PlaybackEngine;
 using playlist::ClipListModel;
 using playlist::ClipListView;
 using playlist::DropFiles;
 using system::MprisHost;
-
-using playback::PlaybackEngine;
 using system::MprisService;
 using system::MprisTrack;
 

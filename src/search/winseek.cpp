@@ -25,12 +25,11 @@
 
 namespace volaro::search {
 
-using playlist::ClipListView;
-using system::SettingsStore;
-
 using playlist::AddFileToList;
 using playlist::ClipListModel;
+using playlist::ClipListView;
 using system::kTwipsPerPixel;
+using system::SettingsStore;
 using system::twipsToPixels;
 
 namespace {
