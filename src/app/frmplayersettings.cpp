@@ -31,6 +31,18 @@ PlaybackEngine& engineOf(const frmPlayer& w) {
     return const_cast<frmPlayer&>(w).engine();
 }
 
+// An engine switch stored as "0" (off, the default) or "1"; anything else is refused.
+template <bool (PlaybackEngine::*Get)() const, void (PlaybackEngine::*Set)(bool)>
+constexpr StoredNumber engineSwitch(const char* section, const char* key) {
+    return {section, key, 0, [](const frmPlayer& w) { return int((engineOf(w).*Get)()); },
+            [](frmPlayer& w, int64_t v) {
+                if (v != 0 && v != 1)
+                    return false;
+                (w.engine().*Set)(v == 1);
+                return true;
+            }};
+}
+
 const StoredNumber StoredNumbers[] = {
     {"Transitions", "TransitionTime", 1,
      [](const frmPlayer& w) { return engineOf(w).transitionSeconds(); },
@@ -42,30 +54,13 @@ const StoredNumber StoredNumbers[] = {
      [](frmPlayer& w, int64_t v) { return w.engine().setCutFirst(v); }},
     {"Trimming", "CutLast", 0, [](const frmPlayer& w) { return engineOf(w).cutLast(); },
      [](frmPlayer& w, int64_t v) { return w.engine().setCutLast(v); }},
-    {"RandomPlayback", "rnd", 0, [](const frmPlayer& w) { return int(engineOf(w).shuffle()); },
-     [](frmPlayer& w, int64_t v) {
-         if (v != 0 && v != 1)
-             return false;
-         w.engine().setShuffle(v == 1);
-         return true;
-     }},
+    engineSwitch<&PlaybackEngine::shuffle, &PlaybackEngine::setShuffle>("RandomPlayback", "rnd"),
     {"BasicAudio", "Volume", 64, [](const frmPlayer& w) { return engineOf(w).masterLevel(); },
      [](frmPlayer& w, int64_t v) { return w.engine().setMasterLevel(v); }},
-    {"Extras", "LevelLoudness", 0,
-     [](const frmPlayer& w) { return int(engineOf(w).levelLoudness()); },
-     [](frmPlayer& w, int64_t v) {
-         if (v != 0 && v != 1)
-             return false;
-         w.engine().setLevelLoudness(v == 1);
-         return true;
-     }},
-    {"Extras", "SkipSilence", 0, [](const frmPlayer& w) { return int(engineOf(w).skipSilence()); },
-     [](frmPlayer& w, int64_t v) {
-         if (v != 0 && v != 1)
-             return false;
-         w.engine().setSkipSilence(v == 1);
-         return true;
-     }},
+    engineSwitch<&PlaybackEngine::levelLoudness, &PlaybackEngine::setLevelLoudness>(
+        "Extras", "LevelLoudness"),
+    engineSwitch<&PlaybackEngine::skipSilence, &PlaybackEngine::setSkipSilence>("Extras",
+                                                                                "SkipSilence"),
     {"ShowOptions", "ShowOptions", 1, [](const frmPlayer& w) { return int(w.ShowOptions); },
      [](frmPlayer& w, int64_t v) {
          if (v != 0 && v != 1)
