@@ -9,8 +9,8 @@
 //
 // Usage: bench_soak [MINUTES]   (default 15)
 
-#include "audiocapture.h"
-#include "fixtures.h"
+#include "support/audiocapture.h"
+#include "support/fixtures.h"
 
 #include <QCoreApplication>
 #include <QDir>

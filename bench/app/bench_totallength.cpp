@@ -4,10 +4,10 @@
 //
 // Usage: bench_totallength [songs=2000] [seconds per song=30]
 
-#include "cliplistmodel.h"
-#include "fixtures.h"
-#include "player.h"
-#include "totallength.h"
+#include "app/totallength.h"
+#include "deck/player.h"
+#include "playlist/cliplistmodel.h"
+#include "support/fixtures.h"
 
 #include <QCoreApplication>
 #include <QDir>

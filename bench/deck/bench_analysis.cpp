@@ -3,9 +3,9 @@
 // looking each song up, and an analyser publishing a whole cached list).
 // Usage: bench_analysis [FILES]   (default 4)
 
-#include "analysiscache.h"
 #include "benchfiles.h"
-#include "songanalyser.h"
+#include "deck/analysiscache.h"
+#include "deck/songanalyser.h"
 
 #include <QCoreApplication>
 #include <QDir>

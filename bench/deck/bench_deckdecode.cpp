@@ -3,10 +3,10 @@
 // Usage: bench_deckdecode [PLAY_SECONDS]   (default 10)
 
 #include "benchfiles.h"
-#include "deckstream.h"
-#include "decoder.h"
-#include "mediabytes.h"
-#include "player.h"
+#include "deck/deckstream.h"
+#include "deck/decoder.h"
+#include "deck/mediabytes.h"
+#include "deck/player.h"
 
 #include <QFile>
 #include <SDL.h>

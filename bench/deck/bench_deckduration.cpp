@@ -4,9 +4,9 @@
 // Usage: bench_deckduration [SECONDS_PER_FIGURE]   (default 2)
 
 #include "benchfiles.h"
-#include "decoder.h"
-#include "mediabytes.h"
-#include "player.h"
+#include "deck/decoder.h"
+#include "deck/mediabytes.h"
+#include "deck/player.h"
 
 #include <QFile>
 #include <cstdio>

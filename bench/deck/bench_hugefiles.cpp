@@ -5,9 +5,9 @@
 // Usage: bench_hugefiles [RUNS]   (default 3)
 
 #include "benchfiles.h"
-#include "player.h"
+#include "deck/player.h"
 #ifdef VOLARO_BENCH_TAGS
-#include "tagreader.h"
+#include "playlist/tagreader.h"
 #endif
 
 #include <QDir>

@@ -2,7 +2,7 @@
 
 // Shared by the deck benchmarks: generated media kept between runs, CPU clocks.
 
-#include "fixtures.h"
+#include "support/fixtures.h"
 
 #include <QString>
 

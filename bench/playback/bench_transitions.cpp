@@ -5,9 +5,9 @@
 //
 // bench_transitions [count per length] [lengths in seconds...]   (default: 5, 1 5 10)
 
-#include "audioprobe.h"
-#include "fakedeck.h"
-#include "player.h"
+#include "deck/player.h"
+#include "support/audioprobe.h"
+#include "support/fakedeck.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

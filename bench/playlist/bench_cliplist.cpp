@@ -1,8 +1,8 @@
 // The list view at its 32,767-row limit: add, sort, a random-order re-sort, deleting every
 // second selected row, and clearing, with the view shown (offscreen by default).
 
-#include "cliplistview.h"
-#include "playlistedit.h"
+#include "playlist/cliplistview.h"
+#include "playlist/playlistedit.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -2,9 +2,9 @@
 // status label updated per line), next to TagLib's bare read of the same files.
 // Usage: bench_m3uload [files]   (default 10000; files are generated in a temporary folder)
 
-#include "cliplistview.h"
-#include "fixtures.h"
-#include "playlistfile.h"
+#include "playlist/cliplistview.h"
+#include "playlist/playlistfile.h"
+#include "support/fixtures.h"
 
 #include <QApplication>
 #include <QDir>

@@ -4,8 +4,8 @@
 //
 // Usage: bench_searchwalk [directory to build the tree in]
 
-#include "fixtures.h"
-#include "searchwalker.h"
+#include "search/searchwalker.h"
+#include "support/fixtures.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -21,12 +21,12 @@
 #include <taglib/tag.h>
 
 #ifdef VOLARO_BENCH_WITH_PLAYLIST
-#include "cliplistmodel.h"
-#include "cliplistview.h"
-#include "dirlistview.h"
-#include "memorysettingsstore.h"
-#include "songrecord.h"
-#include "winseek.h"
+#include "playlist/cliplistmodel.h"
+#include "playlist/cliplistview.h"
+#include "playlist/songrecord.h"
+#include "search/dirlistview.h"
+#include "search/winseek.h"
+#include "support/memorysettingsstore.h"
 
 #include <QApplication>
 #include <QSettings>

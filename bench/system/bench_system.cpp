@@ -4,10 +4,10 @@
 //
 // Usage: QT_QPA_PLATFORM=offscreen bench_system
 
-#include "appicon.h"
-#include "fileassociation.h"
-#include "frmabout.h"
-#include "mimeappslist.h"
+#include "system/appicon.h"
+#include "system/fileassociation.h"
+#include "system/frmabout.h"
+#include "system/mimeappslist.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

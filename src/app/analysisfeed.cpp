@@ -1,6 +1,6 @@
-#include "analysisfeed.h"
+#include "app/analysisfeed.h"
 
-#include "cliplistmodel.h"
+#include "playlist/cliplistmodel.h"
 
 #include <QStringList>
 #include <algorithm>

@@ -9,7 +9,7 @@
 // Threading: GUI thread; the analysis runs on the analyser's own thread and the list is
 // never made to wait for it.
 
-#include "songanalyser.h"
+#include "deck/songanalyser.h"
 
 #include <QObject>
 #include <QTimer>

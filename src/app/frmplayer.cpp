@@ -1,17 +1,17 @@
-#include "frmplayer.h"
+#include "app/frmplayer.h"
 
-#include "cliplistview.h"
-#include "commandline.h"
-#include "fileassociation.h"
-#include "frmabout.h"
-#include "playbacklist.h"
-#include "player.h"
-#include "playlistedit.h"
-#include "productinfo.h"
-#include "settingsstore.h"
-#include "transitionbutton.h"
-#include "twips.h"
-#include "winseek.h"
+#include "app/commandline.h"
+#include "app/transitionbutton.h"
+#include "base/productinfo.h"
+#include "base/settingsstore.h"
+#include "base/twips.h"
+#include "deck/player.h"
+#include "playback/playbacklist.h"
+#include "playlist/cliplistview.h"
+#include "playlist/playlistedit.h"
+#include "search/winseek.h"
+#include "system/fileassociation.h"
+#include "system/frmabout.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -26,6 +26,8 @@
 
 namespace volaro::app {
 
+using base::SettingsStore;
+using base::twipsToPixels;
 using deck::Player;
 using playlist::AcceptPlaylistDrops;
 using playlist::ClearList;
@@ -38,8 +40,6 @@ using playlist::SavePlayList;
 using search::WinSeek;
 using system::frmAbout;
 using system::RegisterFileTypes;
-using system::SettingsStore;
-using system::twipsToPixels;
 
 using namespace volaro::playback;
 
@@ -74,7 +74,7 @@ private:
 };
 
 QString webAddressPanelText() {
-    return QString::fromLatin1(volaro::ProductWebAddress) + u' ';
+    return QString::fromLatin1(volaro::base::ProductWebAddress) + u' ';
 }
 
 // Binds a scroll bar to an engine value both ways. The engine refuses values outside

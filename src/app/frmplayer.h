@@ -11,30 +11,32 @@
 //
 // Threading: GUI thread only.
 
-#include "analysisfeed.h"
-#include "frmplayerui.h"
-#include "playbackengine.h"
-#include "playlistedit.h"
-#include "playlistfile.h"
-#include "programrandom.h"
-#include "totallength.h"
-#include "winseek.h"
+#include "app/analysisfeed.h"
+#include "app/frmplayerui.h"
+#include "app/totallength.h"
+#include "playback/playbackengine.h"
+#include "playback/programrandom.h"
+#include "playlist/playlistedit.h"
+#include "playlist/playlistfile.h"
+#include "search/winseek.h"
 
 #include <QMainWindow>
 #include <QPointer>
 #include <memory>
 
-namespace volaro::system {
+namespace volaro::base {
 class SettingsStore;
+}
+namespace volaro::system {
 class frmAbout;
-} // namespace volaro::system
+}
 
 namespace volaro::app {
 
 class frmPlayer final : public QMainWindow, private playlist::ListProgress {
     Q_OBJECT
 public:
-    explicit frmPlayer(system::SettingsStore& settings,
+    explicit frmPlayer(base::SettingsStore& settings,
                        playback::DeckFactory factory = playback::playerDeckFactory(),
                        QWidget* parent = nullptr);
     ~frmPlayer() override;
@@ -111,7 +113,7 @@ private:
     void settlePlacement();
     double placedTwips(double placed, int pixels) const;
 
-    system::SettingsStore& m_settings;
+    base::SettingsStore& m_settings;
     FrmPlayerUi m_ui;
     std::unique_ptr<AnalysisFeed> m_analysis; // outlives the engine, which asks it
     std::unique_ptr<playback::PlaybackList> m_listAdapter;

@@ -1,17 +1,17 @@
 // frmPlayer's place on the screen, the resize rule and the fold of the options panel.
 
-#include "cliplistview.h"
-#include "frmplayer.h"
-#include "twips.h"
+#include "app/frmplayer.h"
+#include "base/twips.h"
+#include "playlist/cliplistview.h"
 
 #include <QEvent>
 #include <QStatusBar>
 
 namespace volaro::app {
 
+using base::pixelsToTwips;
+using base::twipsToPixels;
 using playlist::ClipListView;
-using system::pixelsToTwips;
-using system::twipsToPixels;
 
 int frmPlayer::frameExtraHeight() const {
     return isWindow() ? frameGeometry().height() - geometry().height() : 0;

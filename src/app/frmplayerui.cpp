@@ -1,9 +1,9 @@
-#include "frmplayerui.h"
+#include "app/frmplayerui.h"
 
-#include "cliplistview.h"
-#include "transitionbutton.h"
-#include "twips.h"
-#include "wrappingbutton.h"
+#include "app/transitionbutton.h"
+#include "app/wrappingbutton.h"
+#include "base/twips.h"
+#include "playlist/cliplistview.h"
 
 #include <QFont>
 #include <QKeySequence>
@@ -13,9 +13,9 @@
 
 namespace volaro::app {
 
+using base::twipsRect;
+using base::twipsToPixels;
 using playlist::ClipListView;
-using system::twipsRect;
-using system::twipsToPixels;
 
 namespace {
 

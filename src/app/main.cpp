@@ -1,8 +1,9 @@
-#include "appicon.h"
-#include "frmplayer.h"
-#include "mprisbridge.h"
-#include "settingsstore.h"
-#include "unixsignals.h"
+#include "app/frmplayer.h"
+#include "app/mprisbridge.h"
+#include "app/unixsignals.h"
+#include "base/version.h"
+#include "system/appicon.h"
+#include "system/inisettingsstore.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -20,7 +21,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Volaro"));
     QApplication::setApplicationName(QStringLiteral("Volaro"));
-    QApplication::setApplicationVersion(QStringLiteral(VOLARO_VERSION));
+    QApplication::setApplicationVersion(QString::fromLatin1(volaro::base::VersionText));
     QApplication::setDesktopFileName(QStringLiteral("volaro"));
     QApplication::setWindowIcon(volaro::system::applicationIcon());
 

@@ -1,9 +1,9 @@
-#include "mprisbridge.h"
+#include "app/mprisbridge.h"
 
-#include "cliplistview.h"
-#include "frmplayer.h"
-#include "mprisservice.h"
-#include "playlistedit.h"
+#include "app/frmplayer.h"
+#include "playlist/cliplistview.h"
+#include "playlist/playlistedit.h"
+#include "system/mprisservice.h"
 
 #include <cmath>
 

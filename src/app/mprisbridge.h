@@ -11,7 +11,7 @@
 //
 // Threading: GUI thread only.
 
-#include "mprishost.h"
+#include "system/mprishost.h"
 
 #include <QDBusConnection>
 #include <QObject>

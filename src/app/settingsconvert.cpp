@@ -1,4 +1,4 @@
-#include "settingsconvert.h"
+#include "app/settingsconvert.h"
 
 #include <charconv>
 #include <cmath>

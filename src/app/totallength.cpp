@@ -1,14 +1,14 @@
-#include "totallength.h"
+#include "app/totallength.h"
 
-#include "cliplistmodel.h"
-#include "songrecord.h"
+#include "base/timetext.h"
+#include "playlist/cliplistmodel.h"
 
 #include <cmath>
 
 namespace volaro::app {
 
+using base::SegToMin;
 using playlist::ClipListModel;
-using playlist::SegToMin;
 
 TotalLength::TotalLength(ClipListModel& list, Measure measure, Show show,
                          std::function<void()> pumpEvents)

@@ -10,7 +10,7 @@
 //
 // Threading: GUI thread only.
 
-#include "playbackengine.h"
+#include "playback/playbackengine.h"
 
 #include <QString>
 #include <cstdint>

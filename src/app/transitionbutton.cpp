@@ -1,6 +1,6 @@
-#include "transitionbutton.h"
+#include "app/transitionbutton.h"
 
-#include "transitionpicture.h"
+#include "playback/transitionpicture.h"
 
 #include <QPainter>
 #include <QStyleOptionFocusRect>

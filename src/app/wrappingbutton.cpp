@@ -1,4 +1,4 @@
-#include "wrappingbutton.h"
+#include "app/wrappingbutton.h"
 
 #include <QStyleOptionButton>
 #include <QStylePainter>

@@ -1,4 +1,4 @@
-#include "analysiscache.h"
+#include "deck/analysiscache.h"
 
 #include <QDir>
 #include <QFile>

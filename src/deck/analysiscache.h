@@ -11,7 +11,7 @@
 //
 // Threading: not thread-safe; one thread at a time (the analyser's) uses an instance.
 
-#include "songanalysis.h"
+#include "deck/songanalysis.h"
 
 #include <QHash>
 #include <QString>

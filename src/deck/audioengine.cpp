@@ -1,8 +1,8 @@
-#include "audioengine.h"
+#include "deck/audioengine.h"
 
-#include "deckstream.h"
-#include "decoder.h"
-#include "outputdevice.h"
+#include "deck/deckstream.h"
+#include "deck/decoder.h"
+#include "deck/outputdevice.h"
 
 #include <SDL.h>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "deckstream.h"
+#include "deck/deckstream.h"
 
 #include <SDL.h>
 #include <algorithm>

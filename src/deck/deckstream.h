@@ -18,8 +18,8 @@
 // single-producer single-consumer. A seek bumps a generation number; blocks of an older
 // generation are dropped by the callback unheard.
 
-#include "decoder.h"
-#include "spscqueue.h"
+#include "deck/decoder.h"
+#include "deck/spscqueue.h"
 
 #include <atomic>
 #include <cstdint>

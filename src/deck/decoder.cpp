@@ -1,6 +1,6 @@
-#include "decoder.h"
+#include "deck/decoder.h"
 
-#include "mpegscan.h"
+#include "deck/mpegscan.h"
 
 #include <algorithm>
 #include <cstring>

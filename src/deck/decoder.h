@@ -14,7 +14,7 @@
 // Threading: open() on any thread; afterwards one thread at a time uses the object (the
 // GUI thread opens it and hands it to the audio worker, which alone uses it from then on).
 
-#include "mediabytes.h"
+#include "deck/mediabytes.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "mediabytes.h"
+#include "deck/mediabytes.h"
 
 #include <QFile>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "mpegscan.h"
+#include "deck/mpegscan.h"
 
 #include <cstring>
 

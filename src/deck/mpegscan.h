@@ -9,7 +9,7 @@
 // audio: at most 64 KiB of junk before the first frame, and after a frame at most 1 KiB
 // to find something that looks like a header, then 64 KiB to find one that is confirmed.
 
-#include "mediabytes.h"
+#include "deck/mediabytes.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
-#include "outputdevice.h"
+#include "deck/outputdevice.h"
 
-#include "deckstream.h"
+#include "deck/deckstream.h"
 
 #include <QFile>
 #include <SDL.h>

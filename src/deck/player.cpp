@@ -1,9 +1,9 @@
-#include "player.h"
+#include "deck/player.h"
 
-#include "audioengine.h"
-#include "deckstream.h"
-#include "decoder.h"
-#include "mediabytes.h"
+#include "deck/audioengine.h"
+#include "deck/deckstream.h"
+#include "deck/decoder.h"
+#include "deck/mediabytes.h"
 
 #include <cmath>
 #include <limits>

@@ -19,6 +19,8 @@
 // Threading: every member is called on the GUI thread. Decoding and mixing run on the
 // audio engine's own threads and never wait for this object.
 
+#include "deck/openstatus.h"
+
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -49,14 +51,8 @@ public:
             list.addItem(name);
     }
 
-    // Status codes of OpenFile; a later failing step overrides an earlier one.
-    enum OpenStatus : int16_t {
-        OpenOk = 0,
-        OpenNoFile = 1,      // missing, unreadable, a directory or empty
-        OpenNoDecoder = 2,   // nothing in the file decodes
-        OpenNoOutput = 3,    // no output listed under OutputDevice (trimmed, exact), now or before
-        OpenOutputFailed = 4 // neither it nor the default output opens, or both are full
-    };
+    // Status codes of OpenFile.
+    using enum deck::OpenStatus;
 
     // Builds the chain, stopped at its start. 0 when built; nonzero when a step failed.
     int16_t OpenFile();

@@ -1,6 +1,6 @@
-#include "songanalyser.h"
+#include "deck/songanalyser.h"
 
-#include "analysiscache.h"
+#include "deck/analysiscache.h"
 
 #include <QElapsedTimer>
 #include <QThread>

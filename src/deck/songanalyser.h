@@ -14,7 +14,7 @@
 // results). analysed() is emitted from the worker thread, so it reaches receivers on the
 // GUI thread as a queued signal. The worker never touches the GUI or the audio thread.
 
-#include "songanalysis.h"
+#include "deck/songanalysis.h"
 
 #include <QHash>
 #include <QObject>

@@ -1,7 +1,7 @@
-#include "songanalysis.h"
+#include "deck/songanalysis.h"
 
-#include "decoder.h"
-#include "mediabytes.h"
+#include "deck/decoder.h"
+#include "deck/mediabytes.h"
 
 #include <algorithm>
 #include <cmath>

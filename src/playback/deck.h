@@ -9,6 +9,8 @@
 //
 // Threading: GUI thread only, like Player.
 
+#include "deck/openstatus.h"
+
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -27,15 +29,8 @@ public:
     virtual void setOutputDevice(const QString& name) = 0;
     virtual void setFilename(const QString& path) = 0;
 
-    // What OpenFile reports (the same codes as Player's). 1 and 2: this file cannot be
-    // played; 3 and 4: no output can take the sound, whatever the file.
-    enum OpenStatus : int16_t {
-        OpenOk = 0,
-        OpenNoFile = 1,
-        OpenNoDecoder = 2,
-        OpenNoOutput = 3,
-        OpenOutputFailed = 4
-    };
+    // What OpenFile reports: the deck's own codes.
+    using enum deck::OpenStatus;
     virtual int16_t OpenFile() = 0;
     virtual void PlayFile() = 0;
     virtual void PauseFile() = 0;

@@ -1,8 +1,8 @@
-#include "playbackengine.h"
+#include "playback/playbackengine.h"
 
-#include "playbacklist.h"
-#include "programrandom.h"
-#include "songrecord.h"
+#include "base/timetext.h"
+#include "playback/playbacklist.h"
+#include "playback/programrandom.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,7 +10,7 @@
 
 namespace volaro::playback {
 
-using playlist::SegToMin;
+using base::SegToMin;
 
 namespace {
 

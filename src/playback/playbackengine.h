@@ -22,8 +22,8 @@
 // Threading: GUI thread only. Both timers fire on the thread that owns the engine; the
 // commands never block and never run concurrently with each other.
 
-#include "deck.h"
-#include "songanalysis.h"
+#include "deck/songanalysis.h"
+#include "playback/deck.h"
 
 #include <QObject>
 #include <QSet>

@@ -1,14 +1,14 @@
 // PlaybackEngine, continued: the transition engine and the position monitor.
 
-#include "playbackengine.h"
-#include "playbacklist.h"
-#include "songrecord.h"
+#include "base/timetext.h"
+#include "playback/playbackengine.h"
+#include "playback/playbacklist.h"
 
 #include <limits>
 
 namespace volaro::playback {
 
-using playlist::SegToMin;
+using base::SegToMin;
 
 // --- Transition engine -------------------------------------------------------------
 

@@ -1,16 +1,9 @@
-#include "deck.h"
-
-#include <player.h>
+#include "deck/player.h"
+#include "playback/deck.h"
 
 namespace volaro::playback {
 
 using deck::Player;
-
-// One set of status codes, whichever side names them.
-static_assert(int16_t(Deck::OpenNoFile) == int16_t(Player::OpenNoFile) &&
-              int16_t(Deck::OpenNoDecoder) == int16_t(Player::OpenNoDecoder) &&
-              int16_t(Deck::OpenNoOutput) == int16_t(Player::OpenNoOutput) &&
-              int16_t(Deck::OpenOutputFailed) == int16_t(Player::OpenOutputFailed));
 
 PlayerDeck::PlayerDeck()
     : m_player(std::make_unique<Player>()) {}

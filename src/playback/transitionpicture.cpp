@@ -1,4 +1,4 @@
-#include "transitionpicture.h"
+#include "playback/transitionpicture.h"
 
 #include <QPainter>
 #include <QPainterPath>

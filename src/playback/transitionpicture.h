@@ -4,7 +4,7 @@
 // code so they scale with the button: the outgoing song's volume curve in red on the
 // left, the incoming song's in blue on the right, where they overlap hatched in both.
 
-#include "playbackengine.h"
+#include "playback/playbackengine.h"
 
 #include <QRect>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "cliplistmodel.h"
+#include "playlist/cliplistmodel.h"
 
 #include <QFileInfo>
 #include <algorithm>

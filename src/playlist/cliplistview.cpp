@@ -1,6 +1,6 @@
-#include "cliplistview.h"
+#include "playlist/cliplistview.h"
 
-#include "twips.h"
+#include "base/twips.h"
 
 #include <QApplication>
 #include <QDrag>
@@ -13,7 +13,7 @@
 
 namespace volaro::playlist {
 
-using system::twipsToPixels;
+using base::twipsToPixels;
 
 namespace {
 

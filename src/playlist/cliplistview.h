@@ -12,7 +12,7 @@
 //
 // Threading: GUI thread only.
 
-#include "cliplistmodel.h"
+#include "playlist/cliplistmodel.h"
 
 #include <QStringList>
 #include <QTreeView>

@@ -1,8 +1,8 @@
-#include "playlistedit.h"
+#include "playlist/playlistedit.h"
 
-#include "cliplistmodel.h"
-#include "cliplistview.h"
-#include "playlistfile.h"
+#include "playlist/cliplistmodel.h"
+#include "playlist/cliplistview.h"
+#include "playlist/playlistfile.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include "playlistfile.h"
+#include "playlist/playlistfile.h"
 
-#include "cliplistmodel.h"
-#include "cliplistview.h"
-#include "songrecord.h"
+#include "playlist/cliplistmodel.h"
+#include "playlist/cliplistview.h"
+#include "playlist/songrecord.h"
 
 #include <QDir>
 #include <QFile>

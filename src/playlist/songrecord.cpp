@@ -1,8 +1,8 @@
-#include "songrecord.h"
+#include "playlist/songrecord.h"
 
-#include "cliplistmodel.h"
-#include "cliplistview.h"
-#include "tagreader.h"
+#include "playlist/cliplistmodel.h"
+#include "playlist/cliplistview.h"
+#include "playlist/tagreader.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,11 +14,6 @@ namespace {
 TagReader& sharedReader() {
     static TagReader reader;
     return reader;
-}
-
-QString twoDigits(long long value) {
-    const QString digits = QString::number(value < 0 ? -value : value).rightJustified(2, u'0');
-    return value < 0 ? QLatin1Char('-') + digits : digits;
 }
 } // namespace
 
@@ -57,16 +52,6 @@ void AddFileToList(const QString& Filename, int32_t InsertPos, ClipListModel& De
 
 void AddFileToList(const QString& Filename, int32_t InsertPos, ClipListModel& DestinationList) {
     AddFileToList(Filename, InsertPos, DestinationList, sharedReader());
-}
-
-QString SegToMin(double Seconds) {
-    if (!std::isfinite(Seconds))
-        return QStringLiteral("00:00");
-    // Far beyond any song; keeps the conversion to an integer defined.
-    Seconds = std::clamp(Seconds, -1e15, 1e15);
-    const long long minutes = static_cast<long long>(std::trunc(Seconds / 60.0));
-    const long long rest = static_cast<long long>(std::trunc(Seconds - minutes * 60.0));
-    return twoDigits(minutes) + QLatin1Char(':') + twoDigits(rest);
 }
 
 } // namespace volaro::playlist

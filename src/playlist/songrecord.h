@@ -25,7 +25,4 @@ void AddFileToList(const QString& Filename, int32_t InsertPos, ClipListModel& De
 // fewer are kept whole.
 QString TitleFromFilename(const QString& Filename);
 
-// Seconds as "mm:ss" (minutes may grow past two digits; no hours), each part truncated.
-QString SegToMin(double Seconds);
-
 } // namespace volaro::playlist

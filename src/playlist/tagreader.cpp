@@ -1,4 +1,4 @@
-#include "tagreader.h"
+#include "playlist/tagreader.h"
 
 #include <QFile>
 #include <fcntl.h>

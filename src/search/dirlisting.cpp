@@ -1,4 +1,4 @@
-#include "dirlisting.h"
+#include "search/dirlisting.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -4,7 +4,7 @@
 // subdirectories and its files matching a pattern, hidden entries left out, each sorted by
 // name without regard to case. Also the mounted volumes that stand for drives.
 
-#include "filepattern.h"
+#include "search/filepattern.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "dirlistview.h"
+#include "search/dirlistview.h"
 
-#include "dirlisting.h"
+#include "search/dirlisting.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
-#include "filelistview.h"
+#include "search/filelistview.h"
 
-#include "dirlisting.h"
+#include "search/dirlisting.h"
 
 #include <QMimeData>
 #include <QUrl>

@@ -6,7 +6,7 @@
 //
 // Threading: GUI thread only.
 
-#include "filepattern.h"
+#include "search/filepattern.h"
 
 #include <QListWidget>
 

@@ -1,4 +1,4 @@
-#include "filepattern.h"
+#include "search/filepattern.h"
 
 namespace volaro::search {
 

@@ -1,6 +1,6 @@
-#include "searchwalker.h"
+#include "search/searchwalker.h"
 
-#include "dirlisting.h"
+#include "search/dirlisting.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -25,7 +25,7 @@
 // Threading: all on the caller's thread (the GUI thread for the window). Hooks run
 // synchronously inside WalkDirectory.
 
-#include "filepattern.h"
+#include "search/filepattern.h"
 
 #include <QElapsedTimer>
 #include <QString>

@@ -1,14 +1,14 @@
-#include "winseek.h"
+#include "search/winseek.h"
 
-#include "cliplistview.h"
-#include "dirlisting.h"
-#include "dirlistview.h"
-#include "filelistview.h"
-#include "playlistfile.h"
-#include "searchwalker.h"
-#include "settingsstore.h"
-#include "songrecord.h"
-#include "twips.h"
+#include "base/settingsstore.h"
+#include "base/twips.h"
+#include "playlist/cliplistview.h"
+#include "playlist/playlistfile.h"
+#include "playlist/songrecord.h"
+#include "search/dirlisting.h"
+#include "search/dirlistview.h"
+#include "search/filelistview.h"
+#include "search/searchwalker.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -25,12 +25,12 @@
 
 namespace volaro::search {
 
+using base::kTwipsPerPixel;
+using base::SettingsStore;
+using base::twipsToPixels;
 using playlist::AddFileToList;
 using playlist::ClipListModel;
 using playlist::ClipListView;
-using system::kTwipsPerPixel;
-using system::SettingsStore;
-using system::twipsToPixels;
 
 namespace {
 
@@ -173,8 +173,7 @@ void WinSeek::Form_Load() {
 }
 
 void WinSeek::GetSettings() {
-    const QString dir = m_settings.GetSetting(QStringLiteral("Directory"),
-                                              QStringLiteral("DefaultDir"), QDir::homePath());
+    const QString dir = m_settings.read(base::settings::SearchDirectory, QDir::homePath());
     m_dirList->setPath(dir); // a directory that has gone leaves the list where it was
     selectDrive(DirListing::driveOf(m_dirList->Path(), m_drives));
     m_dirList->refresh();
@@ -188,7 +187,7 @@ void WinSeek::Form_Unload() {
         m_unloading = true; // the walk ends at its next pause
     if (dir.isEmpty())
         return;
-    m_settings.SaveSetting(QStringLiteral("Directory"), QStringLiteral("DefaultDir"), dir);
+    m_settings.write(base::settings::SearchDirectory, dir);
     m_settings.flush();
 }
 

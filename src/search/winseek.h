@@ -18,7 +18,7 @@
 // walks, so the player's timers keep going; the window may be hidden, closed from its title
 // bar (cancels the walk) or deleted (the walk stops at once) from inside those events.
 
-#include "playlistedit.h"
+#include "playlist/playlistedit.h"
 
 #include <QHash>
 #include <QPointer>
@@ -37,7 +37,7 @@ class QPushButton;
 namespace volaro::playlist {
 class ClipListView;
 }
-namespace volaro::system {
+namespace volaro::base {
 class SettingsStore;
 }
 
@@ -54,7 +54,7 @@ public:
 
     // openFile receives every file sent to the playlist (a list file included); the
     // directory is kept in `settings`, which must outlive the window.
-    WinSeek(system::SettingsStore& settings, OpenFileHandler openFile, QWidget* parent = nullptr);
+    WinSeek(base::SettingsStore& settings, OpenFileHandler openFile, QWidget* parent = nullptr);
     ~WinSeek() override;
 
     enum class State { Idle, Searching, ShowingResults };
@@ -145,7 +145,7 @@ private:
     bool m_unloaded = false;
     int m_yieldMs = 10;
     playlist::HeaderSort m_sort;
-    system::SettingsStore& m_settings;
+    base::SettingsStore& m_settings;
     QStringList m_drives;
     QHash<QString, QString> m_driveDirs; // last directory seen on each drive
 };

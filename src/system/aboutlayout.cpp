@@ -1,6 +1,6 @@
-#include "aboutlayout.h"
+#include "system/aboutlayout.h"
 
-#include "volaroversion.h"
+#include "base/version.h"
 
 #include <cmath>
 
@@ -11,7 +11,7 @@ QString versionLabel(int major, int minor, int revision) {
 }
 
 QString programVersionLabel() {
-    return versionLabel(VersionMajor, VersionMinor, VersionRevision);
+    return versionLabel(base::VersionMajor, base::VersionMinor, base::VersionRevision);
 }
 
 int centredOffset(double screenExtent, double windowExtent) {

@@ -1,4 +1,4 @@
-#include "appicon.h"
+#include "system/appicon.h"
 
 #include <QBuffer>
 #include <QFile>

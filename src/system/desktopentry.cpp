@@ -1,4 +1,4 @@
-#include "desktopentry.h"
+#include "system/desktopentry.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include "fileassociation.h"
+#include "system/fileassociation.h"
 
-#include "appicon.h"
-#include "desktopentry.h"
-#include "mimeappslist.h"
+#include "system/appicon.h"
+#include "system/desktopentry.h"
+#include "system/mimeappslist.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,10 +1,10 @@
-#include "frmabout.h"
+#include "system/frmabout.h"
 
-#include "aboutlayout.h"
-#include "appicon.h"
-#include "linklabel.h"
-#include "productinfo.h"
-#include "twips.h"
+#include "base/productinfo.h"
+#include "base/twips.h"
+#include "system/aboutlayout.h"
+#include "system/appicon.h"
+#include "system/linklabel.h"
 
 #include <QDesktopServices>
 #include <QHideEvent>
@@ -15,6 +15,14 @@
 #include <QUrl>
 
 namespace volaro::system {
+
+using base::kTwipsPerPixel;
+using base::ProductEmail;
+using base::ProductName;
+using base::ProductWebAddress;
+using base::ProductWebHost;
+using base::twipsRect;
+using base::twipsToPixels;
 
 namespace {
 

@@ -2,7 +2,7 @@
 // Usage: volaro_iconrender <icon.svg> <output folder> <size>...
 // Writes <output folder>/<size>x<size>/apps/volaro.png for every size.
 
-#include "appicon.h"
+#include "system/appicon.h"
 
 #include <QDir>
 #include <QFile>

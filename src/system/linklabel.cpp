@@ -1,4 +1,4 @@
-#include "linklabel.h"
+#include "system/linklabel.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

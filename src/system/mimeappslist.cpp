@@ -1,4 +1,4 @@
-#include "mimeappslist.h"
+#include "system/mimeappslist.h"
 
 namespace volaro::system {
 

@@ -1,4 +1,4 @@
-#include "mprisservice.h"
+#include "system/mprisservice.h"
 
 #include <QCryptographicHash>
 #include <QDBusAbstractAdaptor>

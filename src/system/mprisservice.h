@@ -15,7 +15,7 @@
 //
 // Threading: GUI thread only (the bus delivers calls on the thread that owns the object).
 
-#include "mprishost.h"
+#include "system/mprishost.h"
 
 #include <QDBusConnection>
 #include <QDBusContext>

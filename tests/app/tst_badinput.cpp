@@ -1,11 +1,11 @@
 // Bad input on the command line, met by the real window (it shows it and keeps answering)
 // and by the real program (SIGTERM or Ctrl+C closes it in order, settings written).
 
-#include "audiocapture.h"
-#include "cliplistview.h"
-#include "fixtures.h"
-#include "frmplayer.h"
-#include "memorysettingsstore.h"
+#include "app/frmplayer.h"
+#include "playlist/cliplistview.h"
+#include "support/audiocapture.h"
+#include "support/fixtures.h"
+#include "support/memorysettingsstore.h"
 
 #include <QProcess>
 #include <QSettings>

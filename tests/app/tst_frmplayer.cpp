@@ -1,13 +1,13 @@
 // The main window driven for real (offscreen): start-up and settings, the command line, and
 // the controls bound to the engine both ways (its layout is checked under tests/desktop).
 
-#include "cliplistview.h"
-#include "commandline.h"
-#include "fakedeck.h"
-#include "fixtures.h"
-#include "frmplayer.h"
-#include "memorysettingsstore.h"
-#include "transitionbutton.h"
+#include "app/commandline.h"
+#include "app/frmplayer.h"
+#include "app/transitionbutton.h"
+#include "playlist/cliplistview.h"
+#include "support/fakedeck.h"
+#include "support/fixtures.h"
+#include "support/memorysettingsstore.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

@@ -1,10 +1,10 @@
 // Without a session bus the player starts, plays and closes as before.
 
-#include "audiocapture.h"
-#include "fixtures.h"
-#include "frmplayer.h"
-#include "memorysettingsstore.h"
-#include "mprisbridge.h"
+#include "app/frmplayer.h"
+#include "app/mprisbridge.h"
+#include "support/audiocapture.h"
+#include "support/fixtures.h"
+#include "support/memorysettingsstore.h"
 
 #include <QMessageBox>
 #include <QTemporaryDir>

@@ -1,10 +1,10 @@
 // Editing the playlist in the real window (offscreen), and the total length.
 
-#include "cliplistview.h"
-#include "fakedeck.h"
-#include "fixtures.h"
-#include "frmplayer.h"
-#include "memorysettingsstore.h"
+#include "app/frmplayer.h"
+#include "playlist/cliplistview.h"
+#include "support/fakedeck.h"
+#include "support/fixtures.h"
+#include "support/memorysettingsstore.h"
 
 #include <QHeaderView>
 #include <QMimeData>

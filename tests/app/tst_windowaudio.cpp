@@ -1,14 +1,14 @@
 // The real window playing generated tones on real decks, with the mix captured from SDL's
 // disk driver: what the user hears after pressing the buttons.
 
-#include "audiocapture.h"
-#include "cliplistview.h"
-#include "fixtures.h"
-#include "frmplayer.h"
-#include "memorysettingsstore.h"
-#include "playlistfile.h"
-#include "songanalysis.h"
-#include "transitionbutton.h"
+#include "app/frmplayer.h"
+#include "app/transitionbutton.h"
+#include "deck/songanalysis.h"
+#include "playlist/cliplistview.h"
+#include "playlist/playlistfile.h"
+#include "support/audiocapture.h"
+#include "support/fixtures.h"
+#include "support/memorysettingsstore.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -1,8 +1,8 @@
 // Fuzz entry: opens the bytes as a media file, measures it, decodes it, seeks and decodes
 // again, as a deck would. Anything may be refused; nothing may crash or hang.
 
-#include "decoder.h"
-#include "mediabytes.h"
+#include "deck/decoder.h"
+#include "deck/mediabytes.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Writes the seed corpus of fuzz_decoder: tiny files of each kind the decoders meet.
 // Usage: deck_makecorpus <folder>
 
-#include "fixtures.h"
+#include "support/fixtures.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 // The decoders: exact lengths of every MP3 kind and WAV, seeks, and damaged input.
 
-#include "decoder.h"
-#include "fixtures.h"
-#include "mediabytes.h"
+#include "deck/decoder.h"
+#include "deck/mediabytes.h"
+#include "support/fixtures.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 // No audio back end: listing throws, as start-up expects; decks stay silent, but measure.
 
-#include "fixtures.h"
-#include "player.h"
+#include "deck/player.h"
+#include "support/fixtures.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,9 +1,9 @@
 // Player as its callers see it (outputs by name, status codes, durations, getters) and as
 // it sounds, captured from SDL's disk driver (float stereo, 44.1 kHz).
 
-#include "audiocapture.h"
-#include "fixtures.h"
-#include "player.h"
+#include "deck/player.h"
+#include "support/audiocapture.h"
+#include "support/fixtures.h"
 
 #include <QDir>
 #include <QTemporaryDir>

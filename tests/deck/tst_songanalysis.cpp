@@ -1,10 +1,10 @@
 // Song analysis (loudness against an independent BS.1770 measure, peaks, silent ends), the
 // background analyser and its disk cache.
 
-#include "analysiscache.h"
-#include "fixtures.h"
-#include "songanalyser.h"
-#include "songanalysis.h"
+#include "deck/analysiscache.h"
+#include "deck/songanalyser.h"
+#include "deck/songanalysis.h"
+#include "support/fixtures.h"
 
 #include <QElapsedTimer>
 #include <QFile>

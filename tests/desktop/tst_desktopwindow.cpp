@@ -1,11 +1,11 @@
 // The real window under openbox and PulseAudio: its place, the fold, and dead ends.
 
-#include "cliplistview.h"
-#include "fixtures.h"
-#include "frmplayer.h"
-#include "settingsstore.h"
-#include "sinkcapture.h"
-#include "transitionbutton.h"
+#include "app/frmplayer.h"
+#include "app/transitionbutton.h"
+#include "playlist/cliplistview.h"
+#include "support/fixtures.h"
+#include "support/sinkcapture.h"
+#include "system/inisettingsstore.h"
 
 #include <QMimeData>
 #include <QProcess>

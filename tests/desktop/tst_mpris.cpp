@@ -1,13 +1,13 @@
 // The player on the session bus, driven by the real playerctl, heard on the default sink.
 
-#include "cliplistview.h"
-#include "fixtures.h"
-#include "frmplayer.h"
-#include "mprisbridge.h"
-#include "mprisservice.h"
-#include "playlistedit.h"
-#include "settingsstore.h"
-#include "sinkcapture.h"
+#include "app/frmplayer.h"
+#include "app/mprisbridge.h"
+#include "playlist/cliplistview.h"
+#include "playlist/playlistedit.h"
+#include "support/fixtures.h"
+#include "support/sinkcapture.h"
+#include "system/inisettingsstore.h"
+#include "system/mprisservice.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCall>

@@ -1,9 +1,9 @@
 // Decks on the private PulseAudio: the default sink, a sink unloaded, a server restart.
 
-#include "audiocapture.h"
-#include "fixtures.h"
-#include "player.h"
-#include "sinkcapture.h"
+#include "deck/player.h"
+#include "support/audiocapture.h"
+#include "support/fixtures.h"
+#include "support/sinkcapture.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

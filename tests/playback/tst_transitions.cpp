@@ -1,10 +1,10 @@
 // The transition laws, timing, mixer controls and pictures over recording decks; then as
 // heard: real Player decks on SDL's disk driver play a tone per song, the mix is measured.
 
-#include "audioprobe.h"
-#include "fakedeck.h"
-#include "player.h"
-#include "transitionpicture.h"
+#include "deck/player.h"
+#include "playback/transitionpicture.h"
+#include "support/audioprobe.h"
+#include "support/fakedeck.h"
 
 #include <QImage>
 #include <QPainter>

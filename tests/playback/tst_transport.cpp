@@ -1,6 +1,6 @@
 // Transport commands, DoTransition's ranges, the loader and the position monitor.
 
-#include "fakedeck.h"
+#include "support/fakedeck.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>

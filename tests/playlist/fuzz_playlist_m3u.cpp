@@ -1,9 +1,9 @@
 // Fuzz entry for the list reader: the input is the content of a list file, read from memory
 // in a folder holding a few songs for relative entries to find; inputs of odd size are read
 // as .m3u8, the others as .m3u.
-#include "cliplistmodel.h"
-#include "fixtures.h"
-#include "playlistfile.h"
+#include "playlist/cliplistmodel.h"
+#include "playlist/playlistfile.h"
+#include "support/fixtures.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,6 +1,6 @@
 // Fuzz entry for the tag reader: the input is the content of a media file, read from
 // memory the way ReadTag reads a file, so that each run costs no file system work.
-#include "tagreader.h"
+#include "playlist/tagreader.h"
 
 #include <cstdint>
 #include <cstdlib>

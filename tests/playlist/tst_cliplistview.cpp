@@ -1,9 +1,9 @@
 // The list view both windows use: selection, sorting and deletion with the playing row, drag
 // data out and in, and the edges of the playlist's editing rules (tests/app: the plain cases).
 
-#include "playlistedit.h"
-#include "playlisttest.h"
-#include "tagfixtures.h"
+#include "playlist/playlistedit.h"
+#include "support/playlisttest.h"
+#include "support/tagfixtures.h"
 
 #include <QDir>
 #include <QHeaderView>

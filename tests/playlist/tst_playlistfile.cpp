@@ -1,8 +1,8 @@
 // List files: what counts as one, line endings, lists other programs write, progress, the
 // full-list notice, saving (exact bytes, atomic replace, failures) and hostile inputs.
 
-#include "playlistedit.h"
-#include "playlisttest.h"
+#include "playlist/playlistedit.h"
+#include "support/playlisttest.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -1,9 +1,10 @@
 // How files become rows: titles, every tag form, positions, the row limit, times as text.
 
-#include "playlisttest.h"
-#include "songrecord.h"
-#include "tagfixtures.h"
-#include "tagreader.h"
+#include "base/timetext.h"
+#include "playlist/songrecord.h"
+#include "playlist/tagreader.h"
+#include "support/playlisttest.h"
+#include "support/tagfixtures.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -11,6 +12,7 @@
 
 using namespace volaro::fixtures;
 using namespace volaro::playlist;
+using volaro::base::SegToMin;
 
 class TestSongRecord : public QObject {
     Q_OBJECT

@@ -2,7 +2,7 @@
 
 // Builds directory trees for the search tests.
 
-#include "fixtures.h"
+#include "support/fixtures.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
 // The directory walk without a window: patterns, order, cancel, failures and odd trees.
 
+#include "search/searchwalker.h"
 #include "searchtree.h"
-#include "searchwalker.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,13 +1,13 @@
 // The search window offscreen, from the walk and its results to closing it mid-walk.
 
-#include "dirlistview.h"
-#include "filelistview.h"
-#include "filepattern.h"
-#include "memorysettingsstore.h"
-#include "playlisttest.h"
+#include "search/dirlistview.h"
+#include "search/filelistview.h"
+#include "search/filepattern.h"
+#include "search/winseek.h"
 #include "searchtree.h"
-#include "tagfixtures.h"
-#include "winseek.h"
+#include "support/memorysettingsstore.h"
+#include "support/playlisttest.h"
+#include "support/tagfixtures.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "audiocapture.h"
+#include "support/audiocapture.h"
 
 #include <QDeadlineTimer>
 #include <QFile>

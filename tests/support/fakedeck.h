@@ -3,9 +3,9 @@
 // Recording decks and a recording list, so the engine (alone or inside the window) can be
 // driven tick by tick without audio. Files open when the park knows their length.
 
-#include "deck.h"
-#include "playbackengine.h"
-#include "playbacklist.h"
+#include "playback/deck.h"
+#include "playback/playbackengine.h"
+#include "playback/playbacklist.h"
 
 #include <QHash>
 #include <QList>

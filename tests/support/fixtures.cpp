@@ -1,4 +1,4 @@
-#include "fixtures.h"
+#include "support/fixtures.h"
 
 #include <QDir>
 #include <QFile>

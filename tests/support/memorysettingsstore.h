@@ -1,11 +1,11 @@
 #pragma once
 
-#include "settingsstore.h"
+#include "base/settingsstore.h"
 
 #include <QMap>
 
 // A settings store in memory, so a test decides what the last run left behind.
-class MemorySettingsStore final : public volaro::system::SettingsStore {
+class MemorySettingsStore final : public volaro::base::SettingsStore {
 public:
     QString GetSetting(const QString& section, const QString& key,
                        const QString& defaultValue) const override {

@@ -1,4 +1,4 @@
-#include "sinkcapture.h"
+#include "support/sinkcapture.h"
 
 #include <QTest>
 

@@ -3,7 +3,7 @@
 // One sink of the desktop leg's sound server recorded from its monitor (parec) as float32
 // stereo at 44.1 kHz. Waiting runs the thread's events, so a window under test plays on.
 
-#include "audiocapture.h"
+#include "support/audiocapture.h"
 
 #include <QProcess>
 #include <QString>

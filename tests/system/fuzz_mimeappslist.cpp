@@ -2,7 +2,7 @@
 // nothing), must leave every line outside [Default Applications] as it was and in order,
 // and must leave our three types pointing at us in the first such group.
 
-#include "mimeappslist.h"
+#include "system/mimeappslist.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,8 +1,8 @@
 // The About window: version caption and centring arithmetic, then the real window offscreen.
 
-#include "aboutlayout.h"
-#include "frmabout.h"
-#include "linklabel.h"
+#include "system/aboutlayout.h"
+#include "system/frmabout.h"
+#include "system/linklabel.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -1,9 +1,9 @@
 // Desktop integration in a throw-away home: mimeapps.list, RegisterFileTypes, installed files.
 
-#include "appicon.h"
-#include "fileassociation.h"
-#include "fixtures.h"
-#include "mimeappslist.h"
+#include "support/fixtures.h"
+#include "system/appicon.h"
+#include "system/fileassociation.h"
+#include "system/mimeappslist.h"
 
 #include <QDirIterator>
 #include <QProcess>

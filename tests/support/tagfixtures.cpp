@@ -1,6 +1,6 @@
-#include "tagfixtures.h"
+#include "support/tagfixtures.h"
 
-#include "fixtures.h"
+#include "support/fixtures.h"
 
 #include <QFile>
 #include <taglib/apetag.h>

@@ -6,7 +6,7 @@
 #include <QRect>
 #include <cmath>
 
-namespace volaro::system {
+namespace volaro::base {
 
 constexpr int kTwipsPerPixel = 15;
 
@@ -20,4 +20,4 @@ inline QRect twipsRect(int left, int top, int width, int height) {
     return {twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height)};
 }
 
-} // namespace volaro::system
+} // namespace volaro::base

@@ -3,7 +3,7 @@
 // The product's name and addresses, shared by the About window, the main window's status
 // bar and the desktop integration. The domain is a reserved example domain on purpose.
 
-namespace volaro {
+namespace volaro::base {
 
 inline constexpr char ProductName[] = "Volaro";
 
@@ -15,4 +15,4 @@ inline constexpr char ProductWebHost[] = "volaro.example";
 
 inline constexpr char ProductEmail[] = "info@volaro.example";
 
-} // namespace volaro
+} // namespace volaro::base

@@ -2,9 +2,9 @@
 
 // Small helpers shared by the playlist tests.
 
-#include "cliplistview.h"
-#include "fixtures.h"
-#include "playlistfile.h"
+#include "playlist/cliplistview.h"
+#include "playlist/playlistfile.h"
+#include "support/fixtures.h"
 
 #include <QApplication>
 #include <QDropEvent>

@@ -1,4 +1,4 @@
-#include "settingsstore.h"
+#include "system/inisettingsstore.h"
 
 #include <QFileInfo>
 

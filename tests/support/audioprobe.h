@@ -3,8 +3,8 @@
 // Listening to transitions in captured output. Tones on exact 30 Hz bins measured over 1/30 s
 // add nothing to each other: a deck at -72 dB is still heard beside one at full level.
 
-#include "audiocapture.h"
-#include "fixtures.h"
+#include "support/audiocapture.h"
+#include "support/fixtures.h"
 
 #include <QString>
 #include <cmath>
