@@ -7,6 +7,7 @@
 
 namespace volaro::app {
 
+using deck::SongAnalyser;
 using playlist::ClipListModel;
 
 AnalysisFeed::AnalysisFeed(ClipListModel& list, const QString& cacheDirectory, QObject* parent)
@@ -24,6 +25,8 @@ AnalysisFeed::AnalysisFeed(ClipListModel& list, const QString& cacheDirectory, Q
     connect(&list, &QAbstractItemModel::modelReset, this, changed);
     connect(&list, &QAbstractItemModel::layoutChanged, this, changed);
     connect(&list, &ClipListModel::playingRowChanged, this, changed);
+    connect(&m_analyser, &SongAnalyser::analysed, this,
+            [this](const QString& path) { emit learnt(path); });
 }
 
 void AnalysisFeed::feed() {

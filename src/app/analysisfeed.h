@@ -33,6 +33,10 @@ public:
         return m_analyser.known(path);
     }
 
+signals:
+    // The analysis of the song at `path` became known (or changed) during this run.
+    void learnt(const QString& path);
+
 private:
     void feed();
 

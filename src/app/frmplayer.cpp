@@ -100,6 +100,7 @@ frmPlayer::frmPlayer(SettingsStore& settings, DeckFactory factory, QWidget* pare
     m_listAdapter = std::make_unique<ClipListPlaybackList>(*m_ui.lstClipList);
     m_engine = std::make_unique<PlaybackEngine>(std::move(factory), *m_listAdapter);
     m_engine->setSoundLookup([this](const QString& path) { return m_analysis->known(path); });
+    connect(m_analysis.get(), &AnalysisFeed::learnt, m_engine.get(), &PlaybackEngine::soundLearnt);
     m_engine->setRandomSource([this] {
         m_random.RandomizeFromClock();
         return m_random.Rnd();

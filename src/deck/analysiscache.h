@@ -9,7 +9,8 @@
 // unexpected in it (another program's file, an old version, a cut or damaged write, a
 // value out of range) makes load() start empty: the cache is rebuilt, never trusted.
 //
-// Threading: not thread-safe; one thread at a time (the analyser's) uses an instance.
+// Threading: not thread-safe; one thread at a time uses an instance (the analyser guards
+// its own with a lock). Copies are cheap: they share the entries until one is changed.
 
 #include "deck/songanalysis.h"
 
@@ -43,6 +44,7 @@ public:
     // Writes all entries; false when the directory or the file cannot be written.
     bool save();
     bool dirty() const { return m_dirty; }
+    void setDirty(bool dirty) { m_dirty = dirty; }
 
     std::optional<SongAnalysis> find(const QString& path, const FileKey& key) const;
     void insert(const QString& path, const FileKey& key, const SongAnalysis& analysis);

@@ -27,10 +27,7 @@ DeckStream::DeckStream(std::unique_ptr<Decoder> decoder, int deviceRate, int per
     }
 }
 
-DeckStream::~DeckStream() {
-    if (m_converter)
-        SDL_FreeAudioStream(m_converter);
-}
+DeckStream::~DeckStream() = default;
 
 // ---- GUI thread -----------------------------------------------------------------------
 
@@ -93,17 +90,16 @@ void DeckStream::setBalance(int32_t balance) {
     updateGains();
 }
 
-void DeckStream::setSongGain(int32_t hundredthsDb) {
-    m_songGain.store(std::clamp(hundredthsDb, -MaxSongGain, MaxSongGain),
-                     std::memory_order_relaxed);
-    updateGains();
+void DeckStream::setSongGain(int32_t hundredthsDb, bool glide) {
+    const int32_t db = std::clamp(hundredthsDb, -MaxSongGain, MaxSongGain);
+    m_songGainTarget.store(static_cast<float>(std::pow(10.0, db / 2000.0)),
+                           std::memory_order_relaxed);
+    m_songGainSnap.store(!glide, std::memory_order_release);
 }
 
 void DeckStream::updateGains() {
     const int32_t balance = m_balance.load(std::memory_order_relaxed);
-    const float level =
-        gainOf(m_volume.load(std::memory_order_relaxed)) *
-        static_cast<float>(std::pow(10.0, m_songGain.load(std::memory_order_relaxed) / 2000.0));
+    const float level = gainOf(m_volume.load(std::memory_order_relaxed));
     m_targetLeft.store(level * (balance > 0 ? gainOf(-balance) : 1.0f), std::memory_order_relaxed);
     m_targetRight.store(level * (balance < 0 ? gainOf(balance) : 1.0f), std::memory_order_relaxed);
 }
@@ -127,16 +123,6 @@ void DeckStream::moveTo(int deviceRate, int periodFrames) {
 
 // ---- worker thread --------------------------------------------------------------------
 
-bool DeckStream::rebuildConverter(double rate, int deviceRate) {
-    if (m_converter)
-        SDL_FreeAudioStream(m_converter);
-    m_converterRate = rate;
-    m_converterDeviceRate = deviceRate;
-    const int from = static_cast<int>(std::lround(m_sourceRate * rate));
-    m_converter = SDL_NewAudioStream(AUDIO_F32SYS, 2, from, AUDIO_F32SYS, 2, deviceRate);
-    return m_converter != nullptr;
-}
-
 DeckStream::Block* DeckStream::takeFreeBlock() {
     Block* b = nullptr;
     if (m_spare) {
@@ -149,26 +135,29 @@ DeckStream::Block* DeckStream::takeFreeBlock() {
 }
 
 int DeckStream::fill(float* out, int frames) {
-    int have = 0;
-    constexpr int FrameBytes = 2 * sizeof(float);
-    while (have < frames) {
-        const int available = SDL_AudioStreamAvailable(m_converter) / FrameBytes;
-        if (available > 0) {
-            const int want = std::min(available, frames - have);
-            const int got = SDL_AudioStreamGet(m_converter, out + have * 2, want * FrameBytes);
-            if (got <= 0)
-                break;
-            have += got / FrameBytes;
+    size_t have = 0;
+    const size_t want = static_cast<size_t>(frames);
+    while (have < want) {
+        if (m_stereoUsed < m_stereoFrames) {
+            size_t used = 0;
+            have += m_resampler.process(m_stereoBuffer.data() + m_stereoUsed * 2,
+                                        m_stereoFrames - m_stereoUsed, &used, out + have * 2,
+                                        want - have);
+            m_stereoUsed += used;
             continue;
         }
-        if (m_decoderDrained)
-            break;
+        if (m_decoderDrained) {
+            const size_t got = m_resampler.drain(out + have * 2, want - have);
+            if (got == 0)
+                break;
+            have += got;
+            continue;
+        }
         const size_t channels = static_cast<size_t>(m_sourceChannels);
         m_decodeBuffer.resize(DecodeChunkFrames * channels);
         m_stereoBuffer.resize(DecodeChunkFrames * 2);
         const long got = m_decoder->read(m_decodeBuffer.data(), DecodeChunkFrames);
         if (got <= 0) {
-            SDL_AudioStreamFlush(m_converter);
             m_decoderDrained = true;
             continue;
         }
@@ -179,12 +168,10 @@ int DeckStream::fill(float* out, int frames) {
             st[2 * i] = in[i * channels];
             st[2 * i + 1] = in[i * channels + (channels > 1 ? 1 : 0)];
         }
-        if (SDL_AudioStreamPut(m_converter, st, static_cast<int>(got * FrameBytes)) != 0) {
-            m_decoderDrained = true;
-            break;
-        }
+        m_stereoFrames = static_cast<size_t>(got);
+        m_stereoUsed = 0;
     }
-    return have;
+    return static_cast<int>(have);
 }
 
 bool DeckStream::produce() {
@@ -194,8 +181,10 @@ bool DeckStream::produce() {
     const uint32_t generation = m_requestedGeneration.load(std::memory_order_acquire);
     const double rate = m_rate.load(std::memory_order_relaxed);
     const int deviceRate = m_deviceRate.load(std::memory_order_relaxed);
-    if (!m_converter || rate != m_converterRate || deviceRate != m_converterDeviceRate) {
-        if (!rebuildConverter(rate, deviceRate)) {
+    const double inRate = m_sourceRate * rate;
+    if (!m_resampler.configured() || inRate != m_resampler.inRate() ||
+        deviceRate != m_resampler.outRate()) {
+        if (!m_resampler.configure(inRate, deviceRate)) {
             m_ended = true;
             return false;
         }
@@ -205,7 +194,8 @@ bool DeckStream::produce() {
         const double target = m_seekTarget.load(std::memory_order_relaxed);
         const auto frame = static_cast<int64_t>(std::llround(target * m_sourceRate));
         m_decoder->seek(std::clamp<int64_t>(frame, 0, m_decoder->lengthFrames()));
-        SDL_AudioStreamClear(m_converter);
+        m_resampler.reset();
+        m_stereoFrames = m_stereoUsed = 0;
         m_producedSeconds = target;
         m_workGeneration = generation;
         m_decoderDrained = false;
@@ -247,6 +237,15 @@ bool DeckStream::produce() {
 
 // ---- device callback ------------------------------------------------------------------
 
+float DeckStream::nextSongGain() {
+    if (m_songGain != m_songGainGoal) {
+        m_songGain *= m_songGainStep;
+        if ((m_songGainStep > 1.0f) == (m_songGain > m_songGainGoal))
+            m_songGain = m_songGainGoal;
+    }
+    return m_songGain;
+}
+
 void DeckStream::publishHeard(uint32_t generation, double seconds, uint64_t ticks) {
     const uint32_t s = m_heardSequence.load(std::memory_order_relaxed);
     m_heardSequence.store(s + 1, std::memory_order_relaxed);
@@ -266,8 +265,8 @@ int DeckStream::fadeOutStale(float* out, int frames, float step) {
     for (; i < n && (m_gainLeft > 0 || m_gainRight > 0); ++i) {
         m_gainLeft = std::max(0.0f, m_gainLeft - step);
         m_gainRight = std::max(0.0f, m_gainRight - step);
-        out[2 * i] += in[2 * i] * m_gainLeft;
-        out[2 * i + 1] += in[2 * i + 1] * m_gainRight;
+        out[2 * i] += in[2 * i] * m_gainLeft * m_songGain;
+        out[2 * i + 1] += in[2 * i + 1] * m_gainRight * m_songGain;
     }
     m_gainLeft = 0.0f;
     m_gainRight = 0.0f;
@@ -289,6 +288,18 @@ void DeckStream::mixInto(float* out, int frames, uint64_t nowTicks) {
     const float targetRight = playing ? m_targetRight.load(std::memory_order_relaxed) : 0.0f;
     const int deviceRate = m_deviceRate.load(std::memory_order_relaxed);
     const float step = static_cast<float>(1.0 / (RampSeconds * deviceRate));
+    const float songTarget = m_songGainTarget.load(std::memory_order_relaxed);
+    if (m_songGainSnap.exchange(false, std::memory_order_acquire)) {
+        m_songGain = m_songGainGoal = songTarget;
+    } else if (songTarget != m_songGainGoal) {
+        // A whole glide lasts the same time, however far it goes: a constant factor per
+        // frame is a straight line in decibels.
+        m_songGainGoal = songTarget;
+        m_songGainStep = static_cast<float>(
+            std::pow(double(songTarget) / m_songGain, 1.0 / (SongGainGlideSeconds * deviceRate)));
+        if (m_songGainStep == 1.0f) // too close to glide
+            m_songGain = songTarget;
+    }
     if (fadingOut) // at most one ramp's worth
         frames = std::min(frames, static_cast<int>(RampSeconds * deviceRate) + 1);
 
@@ -330,8 +341,9 @@ void DeckStream::mixInto(float* out, int frames, uint64_t nowTicks) {
             // Move each gain toward its target at a bounded slope: no clicks on steps.
             m_gainLeft += std::clamp(targetLeft - m_gainLeft, -step, step);
             m_gainRight += std::clamp(targetRight - m_gainRight, -step, step);
-            o[2 * i] += in[2 * i] * m_gainLeft;
-            o[2 * i + 1] += in[2 * i + 1] * m_gainRight;
+            const float song = nextSongGain();
+            o[2 * i] += in[2 * i] * m_gainLeft * song;
+            o[2 * i + 1] += in[2 * i + 1] * m_gainRight * song;
         }
         m_currentOffset += n;
         done += n;

@@ -1,7 +1,8 @@
 #pragma once
 
 // DeckStream: the playback chain of one deck once a file is open. The audio worker
-// decodes ahead into preallocated blocks (converted to the device's rate and to stereo),
+// decodes ahead into preallocated blocks (folded to stereo, resampled to the device's
+// rate by one resampler that keeps its state across chunks),
 // the device callback mixes those blocks with the deck's ramped gains, and the GUI thread
 // steers it through atomics: play/pause, seek, level, rate.
 //
@@ -12,21 +13,20 @@
 //
 // Threading: three parties, no locks between them.
 //  - GUI thread: setPlaying, seek, setVolume, setBalance, setRate and the getters.
-//  - worker thread: produce() (owns the decoder and the rate converter).
+//  - worker thread: produce() (owns the decoder and the resampler).
 //  - device callback: mixInto() (owns the block being played and the current gains).
 // Blocks travel worker -> callback through m_filled and back through m_free, both
 // single-producer single-consumer. A seek bumps a generation number; blocks of an older
 // generation are dropped by the callback unheard.
 
 #include "deck/decoder.h"
+#include "deck/resampler.h"
 #include "deck/spscqueue.h"
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
-
-struct _SDL_AudioStream;
 
 namespace volaro::deck {
 
@@ -52,8 +52,11 @@ public:
     void setVolume(int32_t hundredthsDb);
     int32_t volume() const { return m_volume.load(std::memory_order_relaxed); }
     void setBalance(int32_t balance); // -10000..10000, positive attenuates the left
-    // The song's own level, added to the volume (may boost); set once, before it plays.
-    void setSongGain(int32_t hundredthsDb);
+    // The song's own level, added to the volume (may boost). Set before the song plays it
+    // holds at once; with glide, a playing song moves to it over about a second, so that a
+    // level learnt late never steps.
+    void setSongGain(int32_t hundredthsDb, bool glide = false);
+    static constexpr double SongGainGlideSeconds = 1.0;
     // False when the rate cannot be played (not positive, or out of the converter's range).
     bool setRate(double rate);
     double rate() const { return m_rate.load(std::memory_order_relaxed); }
@@ -84,7 +87,7 @@ private:
     };
 
     void updateGains();
-    bool rebuildConverter(double rate, int deviceRate);
+    float nextSongGain();
     int fill(float* out, int frames);
     Block* takeFreeBlock();
     int fadeOutStale(float* out, int frames, float step);
@@ -110,7 +113,8 @@ private:
     std::atomic<double> m_seekTarget{0.0};
     std::atomic<int32_t> m_volume{0};
     std::atomic<int32_t> m_balance{0};
-    std::atomic<int32_t> m_songGain{0};
+    std::atomic<float> m_songGainTarget{1.0f}; // linear
+    std::atomic<bool> m_songGainSnap{true};    // take the target at once, no glide
     std::atomic<float> m_targetLeft{1.0f};
     std::atomic<float> m_targetRight{1.0f};
     std::atomic<double> m_rate{1.0};
@@ -124,9 +128,7 @@ private:
 
     // Worker only.
     std::unique_ptr<Decoder> m_decoder;
-    _SDL_AudioStream* m_converter = nullptr;
-    double m_converterRate = 0;
-    int m_converterDeviceRate = 0;
+    Resampler m_resampler;
     uint32_t m_workGeneration = 0;
     double m_producedSeconds = 0; // file position of the next frame put in a block
     bool m_decoderDrained = false;
@@ -134,13 +136,18 @@ private:
     bool m_refilling = false; // filling until no block is free
     Block* m_spare = nullptr;
     std::vector<float> m_decodeBuffer;
-    std::vector<float> m_stereoBuffer;
+    std::vector<float> m_stereoBuffer; // decoded, not yet resampled: [m_stereoUsed, m_stereoFrames)
+    size_t m_stereoFrames = 0;
+    size_t m_stereoUsed = 0;
 
     // Callback only.
     Block* m_current = nullptr;
     int m_currentOffset = 0;
     float m_gainLeft = 0.0f;
     float m_gainRight = 0.0f;
+    float m_songGain = 1.0f;        // linear, gliding toward m_songGainTarget
+    float m_songGainStep = 1.0f;    // factor per frame while it glides
+    float m_songGainGoal = 1.0f;    // the target the step was computed for
     bool m_sounding = false;        // playing, or fading out after a pause
     uint32_t m_mixedGeneration = 0; // of the sound last mixed
 };

@@ -65,7 +65,7 @@ int16_t Player::OpenFile() {
             m_stream = m_engine->createStream(output, std::move(decoder), &error);
             if (!m_stream)
                 status = OpenOutputFailed;
-            else if (m_songGain != 0)
+            else
                 m_stream->setSongGain(m_songGain);
         }
     }
@@ -136,6 +136,12 @@ bool Player::outputLost() const {
     if (!m_stream)
         return false;
     return !m_engine->hasOutput(m_stream.get());
+}
+
+void Player::setSongGain(int32_t hundredthsDb) {
+    m_songGain = hundredthsDb;
+    if (m_stream)
+        m_stream->setSongGain(hundredthsDb, true);
 }
 
 void Player::setBalance(int32_t balance) {

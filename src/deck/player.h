@@ -75,8 +75,9 @@ public:
     void setBalance(int32_t balance);
 
     // The song's own level in hundredths of a decibel (positive boosts), added to the
-    // volume; kept for the chain OpenFile builds, so it holds for the whole song.
-    void setSongGain(int32_t hundredthsDb) { m_songGain = hundredthsDb; }
+    // volume. Set before OpenFile, the chain starts at it; set on an open chain, the song
+    // glides to it over about a second.
+    void setSongGain(int32_t hundredthsDb);
 
     // True while the deck's output has gone and no other output takes its sound (the sound
     // server is away, or has no output left): the deck is silent and its position stands

@@ -21,6 +21,9 @@ SongAnalyser::SongAnalyser(const QString& cacheDirectory, QObject* parent)
     , m_cache(std::make_unique<AnalysisCache>(
           cacheDirectory.isEmpty() ? AnalysisCache::defaultDirectory() : cacheDirectory)) {
     qRegisterMetaType<SongAnalysis>();
+    // Small (about 1.3 MB for 10,000 songs) and read once: the songs loaded from now on
+    // find what earlier runs learnt.
+    m_cache->load();
     m_thread.reset(QThread::create([this] { run(); }));
     m_thread->setObjectName("SongAnalyser");
     m_thread->start(QThread::LowestPriority);
@@ -30,35 +33,48 @@ SongAnalyser::~SongAnalyser() {
     {
         std::lock_guard lock(m_mutex);
         m_stop = true;
+        m_interrupt = true;
     }
     m_wake.notify_all();
     m_thread->wait();
 }
 
 void SongAnalyser::setOrder(const QStringList& paths) {
+    // The playing song and the next one: learnt from the cache now when it can tell.
+    QStringList first = paths.mid(0, 2);
+    first.removeIf([this](const QString& path) { return known(path).has_value(); });
     {
         std::lock_guard lock(m_mutex);
         m_order.assign(paths.cbegin(), paths.cend());
+        if (!first.isEmpty() && !m_current.isEmpty() && !first.contains(m_current))
+            m_interrupt = true;
     }
     m_wake.notify_all();
 }
 
 std::optional<SongAnalysis> SongAnalyser::known(const QString& path) const {
+    {
+        std::lock_guard lock(m_mutex);
+        const auto it = m_known.constFind(path);
+        if (it != m_known.cend())
+            return *it;
+    }
+    // Not kept among the results: the worker still announces it when its turn comes.
+    const AnalysisCache::FileKey key = AnalysisCache::keyOf(path);
     std::lock_guard lock(m_mutex);
-    const auto it = m_known.constFind(path);
-    if (it == m_known.cend())
-        return std::nullopt;
-    return *it;
+    return m_cache->find(path, key);
 }
 
 std::optional<QString> SongAnalyser::nextPath() {
     std::unique_lock lock(m_mutex);
+    m_current.clear();
     m_wake.wait(lock, [this] { return m_stop || !m_order.empty(); });
     if (m_stop)
         return std::nullopt;
-    QString path = std::move(m_order.front());
+    m_current = std::move(m_order.front());
     m_order.pop_front();
-    return path;
+    m_interrupt = false;
+    return m_current;
 }
 
 void SongAnalyser::publish(const QString& path, const SongAnalysis& result) {
@@ -72,22 +88,45 @@ void SongAnalyser::publish(const QString& path, const SongAnalysis& result) {
     emit analysed(path, result);
 }
 
+void SongAnalyser::saveCache() {
+    // Written from a copy (the entries are shared until the next insert), so lookups
+    // never wait for the disk.
+    std::unique_ptr<AnalysisCache> copy;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_cache->dirty())
+            return;
+        copy = std::make_unique<AnalysisCache>(*m_cache);
+        m_cache->setDirty(false);
+    }
+    if (!copy->save()) {
+        std::lock_guard lock(m_mutex);
+        m_cache->setDirty(true);
+    }
+}
+
 void SongAnalyser::run() {
     // Qt's priorities do not reach ordinary threads on Linux; a nice value per thread does.
     setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 19);
-    m_cache->load();
     QElapsedTimer sinceSave;
     sinceSave.start();
     while (const auto path = nextPath()) {
         const AnalysisCache::FileKey key = AnalysisCache::keyOf(*path);
-        std::optional<SongAnalysis> result = m_cache->find(*path, key);
+        std::optional<SongAnalysis> result;
+        {
+            std::lock_guard lock(m_mutex);
+            result = m_cache->find(*path, key);
+        }
         if (!result && !key.valid()) {
             result = SongAnalysis{}; // missing: nothing to keep until it appears
         } else if (!result) {
-            result = analyseSong(*path, &m_stop);
+            result = analyseSong(*path, &m_interrupt);
             if (m_stop)
-                break; // cut short: not a result
+                break;
+            if (m_interrupt && !result->ok())
+                continue; // put aside for the songs about to play; its turn comes again
             ++m_decoded;
+            std::lock_guard lock(m_mutex);
             m_cache->insert(*path, key, *result);
         }
         publish(*path, *result);
@@ -96,13 +135,12 @@ void SongAnalyser::run() {
             std::lock_guard lock(m_mutex);
             idle = m_order.empty();
         }
-        if (m_cache->dirty() && (idle || sinceSave.elapsed() > SaveEveryMs)) {
-            m_cache->save();
+        if (idle || sinceSave.elapsed() > SaveEveryMs) {
+            saveCache();
             sinceSave.restart();
         }
     }
-    if (m_cache->dirty())
-        m_cache->save();
+    saveCache();
 }
 
 } // namespace volaro::deck

@@ -4,15 +4,21 @@
 // its owner gives (the songs about to play first), and keeps what it learns in the
 // AnalysisCache on disk, so each song is decoded once.
 //
-// Call order: construct, then setOrder() whenever the list or the next songs change (each
-// call replaces the whole order; the thread works from its head, skipping songs the
-// cache already knows), known() whenever a song is loaded, and destroy, which stops the
-// thread within one read of the decoder and writes the cache.
+// Call order: construct (reads the cache file, so that a song analysed in an earlier run is
+// known from the first song on), then setOrder() whenever the list or the next songs
+// change (each call replaces the whole order; the thread works from its head, skipping
+// songs the cache already knows), known() whenever a song is loaded, and destroy, which
+// stops the thread within one read of the decoder and writes the cache.
+//
+// The first two songs of an order (the one playing and the next) come first: an analysis
+// of any other song that is under way when they are not known yet is dropped and taken up
+// again later.
 //
 // Threading: the object lives on the GUI thread; setOrder() and known() may be called
-// from any thread and never wait for an analysis (a short lock guards the order and the
-// results). analysed() is emitted from the worker thread, so it reaches receivers on the
-// GUI thread as a queued signal. The worker never touches the GUI or the audio thread.
+// from any thread and never wait for an analysis (a short lock guards the order, the
+// results and the cache; the cache file is written from a copy, outside it). analysed() is
+// emitted from the worker thread, so it reaches receivers on the GUI thread as a queued
+// signal. The worker never touches the GUI or the audio thread.
 
 #include "deck/songanalysis.h"
 
@@ -39,8 +45,9 @@ public:
     ~SongAnalyser() override;
 
     void setOrder(const QStringList& paths);
-    // What is known of the path now (from the cache or an analysis of this run); nothing
-    // while the song still waits for its turn.
+    // What is known of the path now (from the cache, for the file as it is now, or from an
+    // analysis of this run); nothing while the song still waits for its turn. Costs a look
+    // at the file's size and date the first time a path is asked for.
     std::optional<SongAnalysis> known(const QString& path) const;
     // Songs decoded so far by this analyser (the cache spared the others).
     int decodedCount() const { return m_decoded.load(); }
@@ -53,13 +60,16 @@ private:
     void run();
     std::optional<QString> nextPath();
     void publish(const QString& path, const SongAnalysis& result);
+    void saveCache();
 
-    std::unique_ptr<AnalysisCache> m_cache; // the worker's alone
-    mutable std::mutex m_mutex;             // guards the three below
+    mutable std::mutex m_mutex; // guards the five below
+    std::unique_ptr<AnalysisCache> m_cache;
     std::condition_variable m_wake;
     std::deque<QString> m_order;
     QHash<QString, SongAnalysis> m_known;
+    QString m_current; // under analysis now
     std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_interrupt{false}; // ends the analysis under way: stop, or songs first
     std::atomic<int> m_decoded{0};
     std::unique_ptr<class QThread> m_thread;
 };

@@ -39,8 +39,9 @@ public:
     virtual int32_t Position() = 0;
     virtual int32_t Duration() = 0;
     virtual void setVolume(int32_t hundredthsDb) = 0;
-    // The song's own level (hundredths of a decibel, positive boosts), added to the volume;
-    // set before OpenFile, it holds for the whole song. A deck without one ignores it.
+    // The song's own level (hundredths of a decibel, positive boosts), added to the volume.
+    // Set before OpenFile the song starts at it; set while it plays, the song glides to it
+    // over about a second. A deck without one ignores it.
     virtual void setSongGain(int32_t /*hundredthsDb*/) {}
     // True once the output went away and no other output took the sound over: the deck is
     // silent and its position stands still. A deck that cannot lose its output says false.

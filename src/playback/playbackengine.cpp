@@ -138,6 +138,49 @@ void PlaybackEngine::setShuffle(bool on) {
     emit shuffleChanged(on);
 }
 
+void PlaybackEngine::setLevelLoudness(bool on) {
+    if (std::exchange(m_levelLoudness, on) == on)
+        return;
+    emit levelLoudnessChanged(on);
+    for (int i = 0; i < 2; ++i) {
+        if (Deck* d = deck(i); d && !m_deckPath[i].isEmpty())
+            d->setSongGain(songGainOf(m_deckPath[i]));
+    }
+}
+
+int32_t PlaybackEngine::songGainOf(const QString& path) const {
+    const auto sound = m_levelLoudness && m_sound ? m_sound(path) : std::nullopt;
+    return sound ? deck::levelGain(*sound) : 0;
+}
+
+void PlaybackEngine::soundLearnt(const QString& path) {
+    for (int i = 0; i < 2; ++i) {
+        Deck* d = deck(i);
+        if (!d || m_deckPath[i] != path)
+            continue;
+        if (m_levelLoudness)
+            d->setSongGain(songGainOf(path));
+        // The song in play ends where its sound does from now on; it started already.
+        if (i == m_currentDeck && m_skipSilence)
+            setEnd(spanOf(path, m_songDuration).end);
+    }
+}
+
+void PlaybackEngine::setEnd(int32_t end) {
+    if (end <= m_songStart || end == m_songEnd)
+        return;
+    m_songEnd = end;
+    const int32_t length = m_songEnd - m_songStart;
+    const int row = currentIndex();
+    if (row >= 1 && row <= m_list.count() && m_list.location(row) == m_deckPath[m_currentDeck])
+        m_list.setLengths(row, QString::number(m_songDuration), SegToMin(length));
+    if (fits16(length) && length != m_positionMax) {
+        m_positionMax = length;
+        emit positionChanged(m_position, m_positionMax);
+    }
+    positionDisplay();
+}
+
 deck::SongSpan PlaybackEngine::spanOf(const QString& path, int32_t duration) const {
     const auto sound = m_skipSilence && m_sound ? m_sound(path) : std::nullopt;
     return sound ? deck::songSpan(duration, m_cutFirst, m_cutLast, *sound)
@@ -180,6 +223,7 @@ void PlaybackEngine::setNotice(const QString& text) {
 
 Deck* PlaybackEngine::replaceDeck(int index) {
     m_decks[index].reset();
+    m_deckPath[index].clear();
     m_decks[index] = m_factory ? m_factory() : nullptr;
     if (m_decks[index])
         m_decks[index]->setOutputDevice(m_outputDevice);
@@ -275,15 +319,16 @@ int16_t PlaybackEngine::LoadSongOnDeck() {
     const int row = currentIndex();
     const QString path = m_list.location(row);
     int16_t status = Deck::OpenNoOutput; // no deck: nothing can sound
+    m_deckPath[cur] = path;
     if (d) {
         d->setFilename(path);
-        const auto sound = m_levelLoudness && m_sound ? m_sound(path) : std::nullopt;
-        d->setSongGain(sound ? deck::levelGain(*sound) : 0);
+        d->setSongGain(songGainOf(path));
         status = d->OpenFile();
     }
 
     const int32_t duration = d ? d->Duration() : 0;
     const deck::SongSpan span = spanOf(path, duration);
+    m_songDuration = duration;
     m_songStart = span.start;
     m_songEnd = span.end;
     m_list.setLengths(row, QString::number(duration), SegToMin(span.length()));

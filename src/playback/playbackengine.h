@@ -93,12 +93,11 @@ public:
     bool shuffle() const { return m_shuffle; }
     void setShuffle(bool on);
     // Level Song Loudness and Skip Silence shape the songs whose analysis is known when
-    // they load; a song keeps its level and its points until it ends.
+    // they load. A playing song whose analysis lands later (soundLearnt) glides to its
+    // level and takes its new end point, keeping its start; switching Level Song Loudness
+    // makes the songs that play glide too.
     bool levelLoudness() const { return m_levelLoudness; }
-    void setLevelLoudness(bool on) {
-        if (std::exchange(m_levelLoudness, on) != on)
-            emit levelLoudnessChanged(on);
-    }
+    void setLevelLoudness(bool on);
     bool skipSilence() const { return m_skipSilence; }
     void setSkipSilence(bool on) {
         if (std::exchange(m_skipSilence, on) != on)
@@ -108,6 +107,8 @@ public:
     // analysis); must not wait. By default nothing is ever known.
     using SoundLookup = std::function<std::optional<deck::SongAnalysis>(const QString& path)>;
     void setSoundLookup(SoundLookup lookup) { m_sound = std::move(lookup); }
+    // The lookup now knows the song at `path`.
+    void soundLearnt(const QString& path);
     // Start and end point of a song of `duration` seconds: the trims, and with Skip Silence
     // the sound's own ends once known. Every song load and the total length count with it.
     deck::SongSpan spanOf(const QString& path, int32_t duration) const;
@@ -201,6 +202,8 @@ private:
     void setStatus(const QString& text);
     void setDeckLevel(int deck, int64_t level, bool force = false);
     void showPosition(int64_t value);
+    int32_t songGainOf(const QString& path) const;
+    void setEnd(int32_t end);
     void positionDisplay();
     void masterDisplay();
     double drawRandom();
@@ -228,6 +231,8 @@ private:
     std::array<int, 2> m_deckLevel{MaxLevel, MaxLevel};
     int32_t m_songStart = 0;
     int32_t m_songEnd = 0;
+    int32_t m_songDuration = 0;
+    std::array<QString, 2> m_deckPath; // the song each deck holds
     int m_transitionStep = 0;
     int m_position = 0;
     int m_positionMax = 1000;

@@ -251,6 +251,41 @@ private slots:
         }
     }
 
+    void analysesLearntDuringASong() {
+        // A song loads before its analysis is known: once it lands, its level glides (the
+        // deck takes the gain while it plays) and its end point moves; its start stays.
+        Rig rig({{"/m/1.mp3", 200}, {"/m/2.mp3", 180}});
+        PlaybackEngine& e = rig.e();
+        QHash<QString, volaro::deck::SongAnalysis> known;
+        e.setSoundLookup([&](const QString& p) {
+            return known.contains(p) ? std::optional(known.value(p)) : std::nullopt;
+        });
+        e.setCutFirst(2);
+        e.setLevelLoudness(true);
+        e.setSkipSilence(true);
+        rig.playing();
+        const int serial = rig.incoming()->serial;
+        QCOMPARE(rig.park.callsOf(serial).filter("gain"), QStringList{"gain 0"});
+        QCOMPARE(QList<int>({e.songStart(), e.songEnd()}), QList<int>({2, 200}));
+
+        const volaro::deck::SongAnalysis loud{
+            volaro::deck::SongAnalysis::Status::Ok, -8, -0.5, 5.0, 150.5, 200};
+        known.insert("/m/1.mp3", loud);
+        e.soundLearnt("/m/2.mp3"); // on no deck: nothing moves
+        QCOMPARE(rig.park.callsOf(serial).filter("gain").size(), 1);
+        e.soundLearnt("/m/1.mp3");
+        QCOMPARE(rig.park.callsOf(serial).filter("gain").last(), QString("gain -1000"));
+        QCOMPARE(QList<int>({e.songStart(), e.songEnd()}), QList<int>({2, 150}));
+        QCOMPARE(e.positionMaximum(), 148);
+        QCOMPARE(rig.list.lengths.value(1), QString("200 02:28"));
+
+        // Switching the levelling glides the songs that play, both ways.
+        e.setLevelLoudness(false);
+        e.setLevelLoudness(true);
+        QCOMPARE(rig.park.callsOf(serial).filter("gain").mid(2),
+                 QStringList({"gain 0", "gain -1000"}));
+    }
+
     void noDecksUntilTheFirstSong() {
         // No output found at start-up: no decks until the loader makes one.
         Rig rig({{"/m/1.mp3", 30}});

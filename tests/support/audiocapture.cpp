@@ -83,6 +83,41 @@ double decibels(double a, double b) {
     return a <= 0 || b <= 0 ? -300 : 20.0 * std::log10(a / b);
 }
 
+double impurityDb(const std::vector<float>& samples, int channels, int channel, int sampleRate,
+                  double frequency) {
+    // Fit a sin + b cos (+ c for any offset) by the normal equations, in double.
+    const size_t n = samples.size() / channels;
+    const double w = 2 * M_PI * frequency / sampleRate;
+    double m[3][4] = {};
+    for (size_t i = 0; i < n; ++i) {
+        const double basis[3] = {std::sin(w * i), std::cos(w * i), 1.0};
+        const double x = samples[i * channels + channel];
+        for (int r = 0; r < 3; ++r) {
+            for (int c = 0; c < 3; ++c)
+                m[r][c] += basis[r] * basis[c];
+            m[r][3] += basis[r] * x;
+        }
+    }
+    for (int p = 0; p < 3; ++p) { // Gauss-Jordan; the matrix is well conditioned
+        for (int r = 0; r < 3; ++r) {
+            if (r == p)
+                continue;
+            const double f = m[r][p] / m[p][p];
+            for (int c = p; c < 4; ++c)
+                m[r][c] -= f * m[p][c];
+        }
+    }
+    const double a = m[0][3] / m[0][0], b = m[1][3] / m[1][1], c = m[2][3] / m[2][2];
+    double fit = 0, rest = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const double y = a * std::sin(w * i) + b * std::cos(w * i) + c;
+        const double e = samples[i * channels + channel] - y;
+        fit += y * y;
+        rest += e * e;
+    }
+    return fit > 0 ? decibels(std::sqrt(rest), std::sqrt(fit)) : 300; // silence: no tone
+}
+
 double largestStep(const std::vector<float>& samples, int channels, int channel) {
     double largest = 0;
     const size_t frames = samples.size() / channels;

@@ -35,6 +35,10 @@ double toneAmplitude(const std::vector<float>& samples, int channels, int channe
                      double frequency);
 // 20 log10(a / b); -inf-safe (returns -300 for silence).
 double decibels(double a, double b);
+// Everything in one channel that is not the sine of `frequency` (noise, spurs, jumps),
+// relative to that sine, in dB: the residual of a least-squares fit of the sine.
+double impurityDb(const std::vector<float>& samples, int channels, int channel, int sampleRate,
+                  double frequency);
 // Largest sample step between neighbours in one channel (a click shows as a big step).
 double largestStep(const std::vector<float>& samples, int channels, int channel);
 

@@ -65,6 +65,7 @@ public:
     int32_t Position() override { return position; }
     int32_t Duration() override { return duration; }
     void setVolume(int32_t v) override { note(QStringLiteral("volume %1").arg(volume = v)); }
+    void setSongGain(int32_t g) override { note(QStringLiteral("gain %1").arg(g)); }
     bool outputLost() override { return lost; }
 
     const int serial;

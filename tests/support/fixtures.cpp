@@ -29,8 +29,10 @@ std::vector<float> render(const Signal& s) {
 }
 
 bool writeWavSamples(const QString& path, const std::vector<float>& samples, int sampleRate,
-                     int channels) {
-    SF_INFO info{0, sampleRate, channels, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, 0};
+                     int channels, bool asFloat) {
+    SF_INFO info{0,        sampleRate,
+                 channels, SF_FORMAT_WAV | (asFloat ? SF_FORMAT_FLOAT : SF_FORMAT_PCM_16),
+                 0,        0};
     SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
     if (!f)
         return false;
@@ -39,8 +41,8 @@ bool writeWavSamples(const QString& path, const std::vector<float>& samples, int
     return sf_close(f) == 0 && ok;
 }
 
-bool writeWav(const QString& path, const Signal& s) {
-    return writeWavSamples(path, render(s), s.sampleRate, s.channels);
+bool writeWav(const QString& path, const Signal& s, bool asFloat) {
+    return writeWavSamples(path, render(s), s.sampleRate, s.channels, asFloat);
 }
 
 bool writeMp3(const QString& path, const Signal& s, Mp3Kind kind, int bitrate) {

@@ -23,8 +23,9 @@ struct Signal {
 // Interleaved float samples of the signal.
 std::vector<float> render(const Signal& s);
 
-// 16-bit PCM WAV. Returns false when the file cannot be written.
-bool writeWav(const QString& path, const Signal& s);
+// 16-bit PCM WAV (32-bit float with asFloat: no quantisation noise). Returns false when the
+// file cannot be written.
+bool writeWav(const QString& path, const Signal& s, bool asFloat = false);
 
 enum class Mp3Kind {
     Cbr,         // constant bit rate with LAME's "Info" header frame
@@ -38,7 +39,7 @@ bool writeMp3(const QString& path, const Signal& s, Mp3Kind kind, int bitrate = 
 
 // 16-bit PCM WAV of the given interleaved samples (e.g. pieces of render() joined).
 bool writeWavSamples(const QString& path, const std::vector<float>& samples, int sampleRate,
-                     int channels);
+                     int channels, bool asFloat = false);
 
 // Writes a file of the given bytes (for corrupt or odd inputs), making its folder.
 bool writeBytes(const QString& path, const QByteArray& bytes);

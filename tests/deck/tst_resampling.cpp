@@ -1,0 +1,80 @@
+// A deck converting songs of every rate to outputs of other rates: the tone that comes out
+// carries nothing else (noise, spurs, jumps at the boundaries of the decoded chunks or
+// after a seek) above -90 dB. The deck is driven as the audio engine drives it, without a
+// device: exact samples, no real-time timing.
+
+#include "deck/deckstream.h"
+#include "deck/decoder.h"
+#include "deck/mediabytes.h"
+#include "support/audiocapture.h"
+#include "support/fixtures.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace volaro::capture;
+using namespace volaro::deck;
+using namespace volaro::fixtures;
+
+class TestResampling : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    // `seconds` of what the deck plays, after `skip` seconds of it (its fade-in).
+    static std::vector<float> play(DeckStream& deck, int rate, double seconds, double skip) {
+        constexpr int Period = 1024;
+        std::vector<float> out;
+        std::vector<float> period(Period * 2);
+        const auto from = static_cast<size_t>(skip * rate) * 2;
+        while (out.size() < from + static_cast<size_t>(seconds * rate) * 2) {
+            deck.produce();
+            std::fill(period.begin(), period.end(), 0.0f);
+            deck.mixInto(period.data(), Period, 0);
+            out.insert(out.end(), period.begin(), period.end());
+        }
+        return {out.begin() + static_cast<ptrdiff_t>(from), out.end()};
+    }
+
+private slots:
+    void everyRateComesOutPure_data() {
+        QTest::addColumn<int>("fileRate");
+        QTest::addColumn<int>("outputRate");
+        QTest::addColumn<double>("tone");
+        for (const int fileRate : {48000, 96000})
+            for (const double tone : {1000.0, 15000.0})
+                QTest::addRow("%d Hz file, %g Hz, 44.1 kHz out", fileRate, tone)
+                    << fileRate << 44100 << tone;
+        QTest::addRow("22.05 kHz file, 1 kHz") << 22050 << 44100 << 1000.0;
+        QTest::addRow("22.05 kHz file, 9 kHz") << 22050 << 44100 << 9000.0;
+        QTest::addRow("44.1 kHz file, 1 kHz, 48 kHz out") << 44100 << 48000 << 1000.0;
+        QTest::addRow("44.1 kHz file, 15 kHz, 48 kHz out") << 44100 << 48000 << 15000.0;
+        QTest::addRow("44.1 kHz file, same rate out") << 44100 << 44100 << 15000.0;
+    }
+    void everyRateComesOutPure() {
+        QFETCH(int, fileRate);
+        QFETCH(int, outputRate);
+        QFETCH(double, tone);
+        const QString file = m_dir.filePath(QStringLiteral("%1-%2.wav").arg(fileRate).arg(tone));
+        // Float samples: a 16-bit file would bring its own noise near -92 dB.
+        QVERIFY(writeWav(
+            file, {.frequency = tone, .seconds = 4, .sampleRate = fileRate, .amplitude = 0.5},
+            true));
+        DeckStream deck(Decoder::open(MediaBytes::openFile(file)), outputRate, 1024);
+        deck.setPlaying(true);
+        const auto heard = play(deck, outputRate, 1.5, 0.1);
+        QVERIFY2(impurityDb(heard, 2, 0, outputRate, tone) < -90,
+                 qPrintable(QString::number(impurityDb(heard, 2, 0, outputRate, tone))));
+        QVERIFY(impurityDb(heard, 2, 1, outputRate, tone) < -90);
+        QVERIFY(std::abs(toneAmplitude(heard, 2, 0, outputRate, tone) - 0.5) < 0.01);
+
+        // After a seek the converter starts afresh from the new place, as clean.
+        deck.seek(2.25);
+        const auto after = play(deck, outputRate, 1.0, 0.05);
+        QVERIFY2(impurityDb(after, 2, 0, outputRate, tone) < -90,
+                 qPrintable(QString::number(impurityDb(after, 2, 0, outputRate, tone))));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestResampling)
+#include "tst_resampling.moc"
