@@ -266,8 +266,9 @@ private slots:
         QCOMPARE(decoded, 0);
     }
 
-    void stopsPromptly() {
-        // Hours of silence (a WAV header on a sparse file): destruction does not wait.
+    void nextSongsFirstAndStopsPromptly() {
+        // Hours of silence (a WAV header on a sparse file) under analysis give way to the
+        // song about to play and the next one; destruction does not wait for them either.
         const QString hours = m_dir.filePath("hours.wav");
         const quint32 dataBytes = 0xFFFFFF00u;
         QByteArray header("RIFF....WAVEfmt \x10\0\0\0\1\0\2\0....\0\0\0\0\4\0\x10\0data....", 44);
@@ -281,8 +282,16 @@ private slots:
         QElapsedTimer timer;
         {
             SongAnalyser analyser(m_dir.filePath("cache-hours"));
+            QObject receiver;
+            QStringList learnt;
+            connect(
+                &analyser, &SongAnalyser::analysed, &receiver,
+                [&](const QString& path) { learnt << path; }, Qt::QueuedConnection);
             analyser.setOrder({hours});
             QTest::qWait(300);
+            analyser.setOrder({m_songs[0], m_songs[1], hours});
+            QVERIFY(QTest::qWaitFor([&] { return learnt.size() == 2; }, 10000));
+            QCOMPARE(learnt, QStringList({m_songs[0], m_songs[1]}));
             timer.start();
         }
         QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
