@@ -154,9 +154,11 @@ int DeckStream::fill(float* out, int frames) {
             continue;
         }
         const size_t channels = static_cast<size_t>(m_sourceChannels);
-        m_decodeBuffer.resize(DecodeChunkFrames * channels);
         m_stereoBuffer.resize(DecodeChunkFrames * 2);
-        const long got = m_decoder->read(m_decodeBuffer.data(), DecodeChunkFrames);
+        // Stereo decodes straight to where it is resampled from.
+        std::vector<float>& decoded = channels == 2 ? m_stereoBuffer : m_decodeBuffer;
+        decoded.resize(DecodeChunkFrames * channels);
+        const long got = m_decoder->read(decoded.data(), DecodeChunkFrames);
         if (got <= 0) {
             m_decoderDrained = true;
             continue;
@@ -164,7 +166,7 @@ int DeckStream::fill(float* out, int frames) {
         // Mono is heard on both sides; of more channels the front pair is kept.
         const float* in = m_decodeBuffer.data();
         float* st = m_stereoBuffer.data();
-        for (long i = 0; i < got; ++i) {
+        for (long i = 0; i < got && channels != 2; ++i) {
             st[2 * i] = in[i * channels];
             st[2 * i + 1] = in[i * channels + (channels > 1 ? 1 : 0)];
         }
@@ -337,13 +339,24 @@ void DeckStream::mixInto(float* out, int frames, uint64_t nowTicks) {
         const int n = std::min(frames - done, m_current->frames - m_currentOffset);
         const float* in = m_current->samples + static_cast<size_t>(m_currentOffset) * 2;
         float* o = out + static_cast<size_t>(done) * 2;
-        for (int i = 0; i < n; ++i) {
-            // Move each gain toward its target at a bounded slope: no clicks on steps.
-            m_gainLeft += std::clamp(targetLeft - m_gainLeft, -step, step);
-            m_gainRight += std::clamp(targetRight - m_gainRight, -step, step);
-            const float song = nextSongGain();
-            o[2 * i] += in[2 * i] * m_gainLeft * song;
-            o[2 * i + 1] += in[2 * i + 1] * m_gainRight * song;
+        if (m_gainLeft == targetLeft && m_gainRight == targetRight &&
+            m_songGain == m_songGainGoal) {
+            // Nothing moves (nearly always): one gain per side, a loop the compiler
+            // vectorises.
+            const float left = m_gainLeft * m_songGain, right = m_gainRight * m_songGain;
+            for (int i = 0; i < n; ++i) {
+                o[2 * i] += in[2 * i] * left;
+                o[2 * i + 1] += in[2 * i + 1] * right;
+            }
+        } else {
+            for (int i = 0; i < n; ++i) {
+                // Move each gain toward its target at a bounded slope: no clicks on steps.
+                m_gainLeft += std::clamp(targetLeft - m_gainLeft, -step, step);
+                m_gainRight += std::clamp(targetRight - m_gainRight, -step, step);
+                const float song = nextSongGain();
+                o[2 * i] += in[2 * i] * m_gainLeft * song;
+                o[2 * i + 1] += in[2 * i + 1] * m_gainRight * song;
+            }
         }
         m_currentOffset += n;
         done += n;
