@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     bool loaded = false;
     bool terminating = false;
     QObject::connect(&instance, &SingleInstance::openRequested, &window, [&](const QString& path) {
-        if (!loaded)
+        if (!loaded || !window.isVisible()) // closing: no song starts again
             return;
         if (!path.isEmpty())
             window.openAndPlay(path);
