@@ -9,6 +9,10 @@ packages=(
     libsdl2-dev libmpg123-dev libsndfile1-dev libtag1-dev libmp3lame-dev libebur128-dev libsoxr-dev
     fonts-dejavu-core
 )
+# The Debian package is checked with lintian (scripts/package.sh, and a test).
+if [[ "${1:-}" == "--test" || "${1:-}" == "--package" ]]; then
+    packages+=(lintian)
+fi
 if [[ "${1:-}" == "--test" ]]; then
     # Fuzzing needs clang's libFuzzer; the desktop checks need their validators; the
     # desktop leg runs under Xvfb with openbox, a private PulseAudio and a session bus, and

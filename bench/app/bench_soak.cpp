@@ -135,13 +135,14 @@ int main(int argc, char** argv) {
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_STATE_HOME"), dir.filePath(QStringLiteral("state")));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("disk"));
     env.insert(QStringLiteral("SDL_DISKAUDIOFILE"), output);
     QProcess player;
     player.setProcessEnvironment(env);
     player.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    player.start(QStringLiteral(VOLARO_BINARY), {list});
+    player.start(QStringLiteral(VOLARO_BINARY), {QStringLiteral("--new-instance"), list});
     if (!player.waitForStarted()) {
         std::fprintf(stderr, "cannot start %s\n", VOLARO_BINARY);
         return 1;

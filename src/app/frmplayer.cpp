@@ -160,12 +160,21 @@ void frmPlayer::Form_Load(const QStringList& arguments) {
     if (ShowOptions == 0)
         cmdShowOptions_Click();
     m_loaded = true;
-    // 10. A file named on the command line plays at once.
+    // 10. The list of the last run comes back, stopped; a file named on the command line
+    // then plays at once, added to it (or, with no list kept, alone in a fresh one).
+    const bool restore = m_keeper && m_ui.mnuRestoreList->isChecked();
+    const QString notice = restore ? restoreKeptList() : QString();
     const QString path = commandLinePath(arguments);
-    if (!path.isEmpty()) {
+    if (restore && !path.isEmpty()) {
+        openAndPlay(path);
+    } else if (!path.isEmpty()) {
         OpenFile(path, true, 0, m_ui.lstClipList->clipModel(), this);
         m_engine->play();
     }
+    if (m_keeper)
+        m_keeper->setEnabled(m_ui.mnuRestoreList->isChecked());
+    if (!notice.isEmpty()) // after the file's own outcome, which would hide it
+        m_ui.statusPanel2->setText(notice);
 }
 
 void frmPlayer::fillOutputDevices() {
@@ -193,6 +202,8 @@ void frmPlayer::Form_Unload() {
         return;
     m_unloaded = true;
     m_engine->stop();
+    if (m_keeper)
+        m_keeper->save();
     const QString error = SaveSettings();
     if (!error.isEmpty())
         QMessageBox::critical(this, windowTitle(), error);
@@ -321,6 +332,11 @@ void frmPlayer::wireMenus() {
     connect(e, &PlaybackEngine::levelLoudnessChanged, m_ui.mnuLevelLoudness, &QAction::setChecked);
     connect(m_ui.mnuSkipSilence, &QAction::toggled, e, &PlaybackEngine::setSkipSilence);
     connect(e, &PlaybackEngine::skipSilenceChanged, m_ui.mnuSkipSilence, &QAction::setChecked);
+    // Read with the settings; from then on the user's choice starts or stops the keeping.
+    connect(m_ui.mnuRestoreList, &QAction::toggled, this, [this](bool on) {
+        if (m_keeper && m_loaded)
+            m_keeper->setEnabled(on);
+    });
 }
 
 // ---------------------------------------------------------------------------------------

@@ -16,6 +16,7 @@
 #include "app/totallength.h"
 #include "playback/playbackengine.h"
 #include "playback/programrandom.h"
+#include "playlist/listkeeper.h"
 #include "playlist/playlistedit.h"
 #include "playlist/playlistfile.h"
 #include "search/winseek.h"
@@ -41,6 +42,10 @@ public:
                        QWidget* parent = nullptr);
     ~frmPlayer() override;
 
+    // The list is kept in `file` across runs and crashes while "Restore List at Start" is
+    // on (main passes ListKeeper::defaultFile(); a window not told keeps nothing). Before
+    // Form_Load.
+    void keepListIn(const QString& file);
     // Start-up in its fixed order; arguments as QCoreApplication::arguments() gives them.
     void Form_Load(const QStringList& arguments);
     // Shutdown: Stop, save the settings, unload the search window. Runs once.
@@ -61,6 +66,11 @@ public:
     void openChosenFile(const QString& path);
     // Saves the playlist; returns empty text, or a message naming the file and the reason.
     QString saveListTo(const QString& path);
+    // Appends a file (or a list file's songs) as a drop does and plays the first added row
+    // at once, with the chosen transition; false when nothing was added.
+    bool openAndPlay(const QString& path);
+    // Shows the window in front of the others, also when it was minimized.
+    void bringToFront();
 
     // Geometry in twips: top, left and outer height (title bar included) as the settings
     // keep them.
@@ -72,6 +82,7 @@ public:
     int panelHeightTwips() const { return m_panelHeightTwips; }
     playback::PlaybackEngine& engine() { return *m_engine; }
     FrmPlayerUi& ui() { return m_ui; }
+    const FrmPlayerUi& ui() const { return m_ui; }
     AnalysisFeed& analysis() { return *m_analysis; }
     search::WinSeek* searchWindow() const { return m_winSeek.get(); }
 
@@ -96,6 +107,7 @@ private:
     void wireDisplay();
     void wireList();
     void wireMenus();
+    QString restoreKeptList(); // empty text, or the notice of a damaged list set aside
     void fillOutputDevices();
     void cmbOutputDevices_Click(int index);
     void cmdWinSeek_Click();
@@ -122,6 +134,7 @@ private:
     playback::ProgramRandom m_random;
     playlist::HeaderSort m_sort;
     std::unique_ptr<TotalLength> m_total;
+    std::unique_ptr<playlist::ListKeeper> m_keeper;
     QPointer<system::frmAbout> m_about;
     QString m_lastDialogFile; // the one file dialog starts from the last name chosen
     int m_panelHeightTwips = kPanelOpenHeight;

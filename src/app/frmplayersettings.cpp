@@ -64,6 +64,11 @@ const StoredNumber StoredNumbers[] = {
     engineSwitch<&PlaybackEngine::levelLoudness, &PlaybackEngine::setLevelLoudness>(
         keys::LevelLoudness),
     engineSwitch<&PlaybackEngine::skipSilence, &PlaybackEngine::setSkipSilence>(keys::SkipSilence),
+    {keys::RestoreList, [](const frmPlayer& w) { return int(w.ui().mnuRestoreList->isChecked()); },
+     [](frmPlayer& w, int64_t v) {
+         w.ui().mnuRestoreList->setChecked(v == 1);
+         return true;
+     }},
     {keys::ShowOptions, [](const frmPlayer& w) { return int(w.ShowOptions); },
      [](frmPlayer& w, int64_t v) {
          w.ShowOptions = static_cast<int16_t>(v);

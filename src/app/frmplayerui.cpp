@@ -276,7 +276,8 @@ void FrmPlayerUi::setupUi(QMainWindow* window) {
     mnuOptions->addSeparator();
     mnuLevelLoudness = mnuOptions->addAction(QStringLiteral("Level Song Loudness"));
     mnuSkipSilence = mnuOptions->addAction(QStringLiteral("Skip Silence"));
-    for (QAction* a : {mnuLevelLoudness, mnuSkipSilence})
+    mnuRestoreList = mnuOptions->addAction(QStringLiteral("Restore List at Start"));
+    for (QAction* a : {mnuLevelLoudness, mnuSkipSilence, mnuRestoreList})
         a->setCheckable(true);
     mnuAbout = mb->addAction(QStringLiteral("&About"));
 

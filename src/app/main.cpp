@@ -1,9 +1,12 @@
+#include "app/commandline.h"
 #include "app/frmplayer.h"
 #include "app/mprisbridge.h"
 #include "app/unixsignals.h"
 #include "base/version.h"
+#include "playlist/listkeeper.h"
 #include "system/appicon.h"
 #include "system/inisettingsstore.h"
+#include "system/singleinstance.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -12,13 +15,23 @@
 using volaro::app::frmPlayer;
 using volaro::app::MprisBridge;
 using volaro::app::UnixSignals;
+using volaro::playlist::ListKeeper;
 using volaro::system::IniSettingsStore;
+using volaro::system::SingleInstance;
 
 int main(int argc, char** argv) {
     // Before anything that takes time: a desktop logout (SIGTERM) or Ctrl+C at any moment,
     // also during a slow start, closes the player in order (Stop, save the settings).
     UnixSignals::catchTermination();
     QApplication app(argc, argv);
+    // One player per session: a start while one runs hands its file over and ends at once.
+    SingleInstance instance;
+    const QStringList arguments = QApplication::arguments();
+    const SingleInstance::Start start =
+        instance.claim(QDBusConnection::sessionBus(), volaro::app::handOverPath(arguments),
+                       !volaro::app::newInstanceAsked(arguments));
+    if (start == SingleInstance::Start::HandedOver)
+        return 0;
     QApplication::setOrganizationName(QStringLiteral("Volaro"));
     QApplication::setApplicationName(QStringLiteral("Volaro"));
     QApplication::setApplicationVersion(QString::fromLatin1(volaro::base::VersionText));
@@ -27,9 +40,19 @@ int main(int argc, char** argv) {
 
     IniSettingsStore settings;
     frmPlayer window(settings);
+    // The session's player keeps the list; one beside it starts empty, as every start did.
+    if (start != SingleInstance::Start::Beside)
+        window.keepListIn(ListKeeper::defaultFile());
     UnixSignals signalWatcher;
     bool loaded = false;
     bool terminating = false;
+    QObject::connect(&instance, &SingleInstance::openRequested, &window, [&](const QString& path) {
+        if (!loaded || !window.isVisible()) // closing: no song starts again
+            return;
+        if (!path.isEmpty())
+            window.openAndPlay(path);
+        window.bringToFront();
+    });
     // Closing the window runs the shutdown. A request that comes while the window is still
     // loading waits for the load to end, so that no half-read settings are saved.
     QObject::connect(&signalWatcher, &UnixSignals::terminationRequested, &window, [&] {
@@ -40,7 +63,7 @@ int main(int argc, char** argv) {
         QApplication::quit();
     });
     try {
-        window.Form_Load(QApplication::arguments());
+        window.Form_Load(arguments);
     } catch (const std::exception& e) {
         if (terminating)
             return 1;

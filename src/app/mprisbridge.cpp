@@ -2,7 +2,6 @@
 
 #include "app/frmplayer.h"
 #include "playlist/cliplistview.h"
-#include "playlist/playlistedit.h"
 #include "system/mprisservice.h"
 
 #include <cmath>
@@ -11,8 +10,6 @@ namespace volaro::app {
 
 using playback::PlaybackEngine;
 using playlist::ClipListModel;
-using playlist::ClipListView;
-using playlist::DropFiles;
 using system::MprisHost;
 using system::MprisService;
 using system::MprisTrack;
@@ -118,24 +115,11 @@ void MprisBridge::setShuffle(bool on) {
 }
 
 bool MprisBridge::openAndPlay(const QString& path) {
-    ClipListView* view = m_window.ui().lstClipList;
-    const int before = view->clipModel().count();
-    DropFiles(view->clipModel(), {path}, before + 1);
-    if (view->clipModel().count() == before)
-        return false;
-    // The first added row becomes the one selected, then plays as a double click would.
-    view->setMultiSelect(false);
-    view->setSelectedItem(before + 1);
-    view->setMultiSelect(true);
-    m_window.engine().playSelected();
-    return true;
+    return m_window.openAndPlay(path);
 }
 
 void MprisBridge::raise() {
-    m_window.setWindowState(m_window.windowState() & ~Qt::WindowMinimized);
-    m_window.show();
-    m_window.raise();
-    m_window.activateWindow();
+    m_window.bringToFront();
 }
 
 void MprisBridge::quit() {

@@ -108,11 +108,13 @@ class TestBadInput : public QObject {
         QTemporaryDir home;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
+        env.insert(QStringLiteral("XDG_STATE_HOME"), home.path());
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
         QProcess player;
         player.setProcessEnvironment(env);
-        player.start(QStringLiteral(VOLARO_BINARY), {argument});
+        // A player of its own: one the user runs must not get the test's files.
+        player.start(QStringLiteral(VOLARO_BINARY), {QStringLiteral("--new-instance"), argument});
         QVERIFY(player.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(catches(player.processId(), signal), 5000);
         if (whilePlaying) {

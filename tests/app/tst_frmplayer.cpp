@@ -24,15 +24,17 @@ QStringList engineValues(frmPlayer& w) {
     QStringList out;
     for (int v : {e.transitionSeconds(), static_cast<int>(e.transitionType()), e.cutFirst(),
                   e.cutLast(), static_cast<int>(e.shuffle()), e.masterLevel(),
-                  int(e.levelLoudness()), int(e.skipSilence()), static_cast<int>(w.ShowOptions)})
+                  int(e.levelLoudness()), int(e.skipSilence()),
+                  int(w.ui().mnuRestoreList->isChecked()), static_cast<int>(w.ShowOptions)})
         out << QString::number(v);
     return out;
 }
 
-const QStringList NumberKeys{
-    "Transitions/TransitionTime", "Transitions/TransitionType", "Trimming/CutFirst",
-    "Trimming/CutLast",           "RandomPlayback/rnd",         "BasicAudio/Volume",
-    "Extras/LevelLoudness",       "Extras/SkipSilence",         "ShowOptions/ShowOptions"};
+const QStringList NumberKeys{"Transitions/TransitionTime", "Transitions/TransitionType",
+                             "Trimming/CutFirst",          "Trimming/CutLast",
+                             "RandomPlayback/rnd",         "BasicAudio/Volume",
+                             "Extras/LevelLoudness",       "Extras/SkipSilence",
+                             "Extras/RestoreList",         "ShowOptions/ShowOptions"};
 
 } // namespace
 
@@ -43,12 +45,12 @@ private slots:
     void settingsAreRestoredAndHealed_data() {
         QTest::addColumn<QStringList>("stored");   // values of NumberKeys, none for a first run
         QTest::addColumn<QStringList>("restored"); // as engineValues lists them
-        const QStringList defaults{"1", "0", "0", "0", "0", "64", "0", "0", "1"};
+        const QStringList defaults{"1", "0", "0", "0", "0", "64", "0", "0", "1", "1"};
         QTest::newRow("first run") << QStringList{} << defaults;
         // 60.5 rounds half to even; values the controls refuse give the defaults.
-        QTest::newRow("stored") << QStringList{"8", "3", "5", "10", "1", "60.5", "1", "1", "0"}
-                                << QStringList{"8", "3", "5", "10", "1", "60", "1", "1", "0"};
-        const QStringList refused{"-3", "7", "500", "abc", "2", "200", "2", "true", "x"};
+        QTest::newRow("stored") << QStringList{"8", "3", "5", "10", "1", "60.5", "1", "1", "0", "0"}
+                                << QStringList{"8", "3", "5", "10", "1", "60", "1", "1", "0", "0"};
+        const QStringList refused{"-3", "7", "500", "abc", "2", "200", "2", "true", "3", "x"};
         QTest::newRow("refused") << refused << defaults;
     }
 
@@ -72,7 +74,7 @@ private slots:
         QCOMPARE(u.hscVolume->value(), restored[5].toInt());
         QCOMPARE(u.mnuLevelLoudness->isChecked(), restored[6] == "1");
         QCOMPARE(u.mnuSkipSilence->isChecked(), restored[7] == "1");
-        QCOMPARE(u.cmdShowOptions->text(), restored[8] == "1" ? QStringLiteral("Hide Options")
+        QCOMPARE(u.cmdShowOptions->text(), restored[9] == "1" ? QStringLiteral("Hide Options")
                                                               : QStringLiteral("Show Options"));
         QCOMPARE(u.lblStatus->text(), QStringLiteral("Stop"));
         QCOMPARE(u.statusPanel2->text(), QStringLiteral("https://volaro.example/ "));
@@ -104,7 +106,7 @@ private slots:
         w.setGeometryTwips(3000, 600, 7500);
         w.SaveSettings();
         const QStringList place{"Window/Top", "Window/Left", "Window/Height"};
-        QCOMPARE(store.writes, NumberKeys.mid(0, 8) + place + NumberKeys.mid(8));
+        QCOMPARE(store.writes, NumberKeys.mid(0, 9) + place + NumberKeys.mid(9));
         QCOMPARE(store.values.value("Window/Top"), QStringLiteral("3000"));
         QCOMPARE(store.values.value("Window/Height"), QStringLiteral("7500"));
         store.failure = QStringLiteral("disk full");
@@ -118,7 +120,8 @@ private slots:
             // The shell split an unquoted name with blanks: joined again by single spaces.
             {{"volaro", "/music/My", "Song.mp3"}, "/music/My Song.mp3"},
             {{"volaro", "\"/a.mp3\"", "\"/b.mp3\""}, "/a.mp3 /b.mp3"},
-            {{"volaro", "a\"b.mp3"}, "ab.mp3"}};
+            {{"volaro", "a\"b.mp3"}, "ab.mp3"},
+            {{"volaro", "--new-instance", "/a.mp3"}, "/a.mp3"}};
         for (const auto& [arguments, path] : cases)
             QCOMPARE(commandLinePath(arguments), path);
 
@@ -136,6 +139,50 @@ private slots:
         // The loader wrote the song's length into the list.
         QCOMPARE(rows.text(1, ClipListModel::ColTotLength), QStringLiteral("3"));
         QCOMPARE(rows.text(1, ClipListModel::ColLength), QStringLiteral("00:03"));
+    }
+
+    // The list kept from the last run comes back stopped, its playing row selected, and a
+    // file named on the command line joins it; a damaged one is set aside with a notice;
+    // with the option off the start is as it always was.
+    void keptListAtStart() {
+        volaro::testing::DeckPark park;
+        park.durations.insert(QStringLiteral("/m/c.mp3"), 60);
+        QTemporaryDir dir;
+        const QString kept = dir.filePath(QStringLiteral("state/playlist.m3u8"));
+        const QByteArray whole =
+            "#EXTM3U\r\n#VOLARO-STATE:rows=2,playing=2\r\n/m/a.mp3\r\n/m/b.mp3\r\n";
+        const QStringList ab{"/m/a.mp3", "/m/b.mp3"};
+        const struct {
+            const char* restore;
+            QByteArray bytes;
+            const char* argument;
+            QStringList rows;
+            int selected;
+            bool playing, setAside;
+        } cases[] = {{"1", whole, "", ab, 2, false, false},
+                     {"1", whole, "/m/c.mp3", ab + QStringList{"/m/c.mp3"}, 3, true, false},
+                     {"1", whole.chopped(4), "", {}, 0, false, true}, // cut short
+                     {"1", QByteArray(whole).replace("rows=2", "rows=3"), "", {}, 0, false, true},
+                     {"0", whole, "/m/c.mp3", {"/m/c.mp3"}, 1, true, false}};
+        for (const auto& c : cases) {
+            QVERIFY(volaro::fixtures::writeBytes(kept, c.bytes));
+            MemorySettingsStore store;
+            store.values.insert(QStringLiteral("Extras/RestoreList"), c.restore);
+            frmPlayer w(store, park.factory());
+            w.keepListIn(kept);
+            w.Form_Load({QStringLiteral("volaro"), c.argument});
+            const ClipListModel& list = w.ui().lstClipList->clipModel();
+            QStringList rows;
+            for (int i = 1; i <= list.count(); ++i)
+                rows << list.text(i, ClipListModel::ColLocation);
+            QCOMPARE(rows, c.rows);
+            QCOMPARE(w.ui().lstClipList->SelectedItem(), c.selected);
+            QCOMPARE(w.engine().playState(), c.playing ? PlayState::Playing : PlayState::Stopped);
+            QCOMPARE(w.ui().statusPanel2->text().startsWith("The saved list could not be read"),
+                     c.setAside);
+            QCOMPARE(volaro::fixtures::readBytes(kept + ".damaged") == c.bytes, c.setAside);
+            QFile::remove(kept + ".damaged");
+        }
     }
 
     void controlsAreBoundBothWays() {
