@@ -32,6 +32,11 @@ public:
     // What OpenFile reports: the deck's own codes.
     using enum deck::OpenStatus;
     virtual int16_t OpenFile() = 0;
+    // Opens without waiting for the file (which may lie on slow storage): `done` gets what
+    // OpenFile would have returned, later, on the GUI thread, unless the deck is destroyed
+    // first. A deck with nothing slow to read calls it at once.
+    using OpenDone = std::function<void(int16_t status)>;
+    virtual void OpenFileAsync(OpenDone done) { done(OpenFile()); }
     virtual void PlayFile() = 0;
     virtual void PauseFile() = 0;
     virtual void StopFile() = 0;
@@ -61,6 +66,7 @@ public:
     void setOutputDevice(const QString& name) override;
     void setFilename(const QString& path) override;
     int16_t OpenFile() override;
+    void OpenFileAsync(OpenDone done) override;
     void PlayFile() override;
     void PauseFile() override;
     void StopFile() override;

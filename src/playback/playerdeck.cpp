@@ -19,6 +19,9 @@ void PlayerDeck::setFilename(const QString& path) {
 int16_t PlayerDeck::OpenFile() {
     return m_player->OpenFile();
 }
+void PlayerDeck::OpenFileAsync(OpenDone done) {
+    m_player->OpenFileAsync(std::move(done));
+}
 void PlayerDeck::PlayFile() {
     m_player->PlayFile();
 }

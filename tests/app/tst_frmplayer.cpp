@@ -133,8 +133,8 @@ private slots:
         QCOMPARE(rows.text(1, ClipListModel::ColTitle), QStringLiteral("My Song"));
         QCOMPARE(w.engine().playState(), PlayState::Playing);
         QCOMPARE(w.ui().lblStatus->text(), QStringLiteral("Play"));
-        // The loader wrote the song's length into the list.
-        QCOMPARE(rows.text(1, ClipListModel::ColTotLength), QStringLiteral("3"));
+        // The loader wrote the song's length into the list once the file was read.
+        QTRY_COMPARE(rows.text(1, ClipListModel::ColTotLength), QStringLiteral("3"));
         QCOMPARE(rows.text(1, ClipListModel::ColLength), QStringLiteral("00:03"));
     }
 

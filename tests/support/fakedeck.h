@@ -26,6 +26,11 @@ struct DeckPark {
     QStringList opened;            // every file opened, in order
     std::function<void(const QString&)> onOpen;
     int made = 0;
+    // With holdOpens, OpenFileAsync answers only when the test calls answer(): storage
+    // that takes its time.
+    bool holdOpens = false;
+    QList<QPair<QString, Deck::OpenDone>> held;          // file and the answer it waits for
+    void answer(int i = 0) { held.takeAt(i).second(0); } // only what has not been released
 
     DeckFactory factory();
     QStringList callsOf(int serial) const {
@@ -55,6 +60,12 @@ public:
         if (m_park.outputStatus != 0)
             return m_park.outputStatus;
         return m_park.durations.contains(file) ? OpenOk : OpenNoFile;
+    }
+    void OpenFileAsync(OpenDone done) override {
+        if (!m_park.holdOpens)
+            return done(OpenFile());
+        const int16_t status = OpenFile();
+        m_park.held.append({file, [done, status](int16_t) { done(status); }});
     }
     void PlayFile() override { transport("play", true); }
     void PauseFile() override { transport("pause", false); }
