@@ -64,6 +64,8 @@ const StoredNumber StoredNumbers[] = {
     engineSwitch<&PlaybackEngine::levelLoudness, &PlaybackEngine::setLevelLoudness>(
         keys::LevelLoudness),
     engineSwitch<&PlaybackEngine::skipSilence, &PlaybackEngine::setSkipSilence>(keys::SkipSilence),
+    engineSwitch<&PlaybackEngine::keepAlbumsWhole, &PlaybackEngine::setKeepAlbumsWhole>(
+        keys::KeepAlbumsWhole),
     {keys::ShowOptions, [](const frmPlayer& w) { return int(w.ShowOptions); },
      [](frmPlayer& w, int64_t v) {
          w.ShowOptions = static_cast<int16_t>(v);

@@ -276,7 +276,8 @@ void FrmPlayerUi::setupUi(QMainWindow* window) {
     mnuOptions->addSeparator();
     mnuLevelLoudness = mnuOptions->addAction(QStringLiteral("Level Song Loudness"));
     mnuSkipSilence = mnuOptions->addAction(QStringLiteral("Skip Silence"));
-    for (QAction* a : {mnuLevelLoudness, mnuSkipSilence})
+    mnuKeepAlbumsWhole = mnuOptions->addAction(QStringLiteral("Keep Albums Whole"));
+    for (QAction* a : {mnuLevelLoudness, mnuSkipSilence, mnuKeepAlbumsWhole})
         a->setCheckable(true);
     mnuAbout = mb->addAction(QStringLiteral("&About"));
 

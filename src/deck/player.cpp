@@ -178,6 +178,27 @@ int32_t Player::Volume() {
     return m_volume;
 }
 
+bool Player::queueAfter(Player& next) {
+    if (!m_stream || !next.m_stream)
+        return false;
+    std::unique_ptr<Decoder> decoder = next.m_stream->takeDecoder();
+    if (!decoder)
+        return false;
+    next.m_engine->release(std::move(next.m_stream));
+    next.m_stream.reset();
+    m_stream->queueNext(std::move(decoder));
+    m_engine->wake(); // a song that already ended goes on at once
+    return true;
+}
+
+bool Player::cancelQueued() {
+    return m_stream && m_stream->cancelNext();
+}
+
+int Player::songsJoined() const {
+    return m_stream ? m_stream->heardSegment() : 0;
+}
+
 bool Player::outputLost() const {
     if (!m_stream)
         return false;

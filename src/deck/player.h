@@ -88,6 +88,16 @@ public:
     // glides to it over about a second.
     void setSongGain(int32_t hundredthsDb);
 
+    // Albums played whole: `next` (opened, never played) follows this deck's song without a
+    // gap, from its first frame, once this one has played its last; next's file moves here
+    // and next is left without a chain. False when either has no chain.
+    bool queueAfter(Player& next);
+    // Takes the queued song back; false when there is none or it has begun.
+    bool cancelQueued();
+    // How many queued songs have begun to be heard on this deck; Position counts within
+    // the song heard.
+    int songsJoined() const;
+
     // True while the deck's output has gone and no other output takes its sound (the sound
     // server is away, or has no output left): the deck is silent and its position stands
     // still until the default output opens again. An output that goes away while others
@@ -111,9 +121,9 @@ private:
     double m_pitch = 0.0;
     int32_t m_duration = 0;
     int32_t m_position = 0;
-    std::shared_ptr<DeckStream> m_stream;     // the chain; null when none
-    std::shared_ptr<AudioEngine> m_engine;    // taken at the first OpenFile
-    std::unique_ptr<QObject> m_reading; // the open under way; its results go to it
+    std::shared_ptr<DeckStream> m_stream;  // the chain; null when none
+    std::shared_ptr<AudioEngine> m_engine; // taken at the first OpenFile
+    std::unique_ptr<QObject> m_reading;    // the open under way; its results go to it
 };
 
 } // namespace volaro::deck

@@ -48,6 +48,14 @@ public:
     // Set before OpenFile the song starts at it; set while it plays, the song glides to it
     // over about a second. A deck without one ignores it.
     virtual void setSongGain(int32_t /*hundredthsDb*/) {}
+    // Albums played whole. queueAfter: `next` (opened, not played) follows this deck's song
+    // with no gap once it has played its last frame; next is spent. cancelQueued takes it
+    // back while it has not begun. songsJoined: how many queued songs began to be heard
+    // here (Position then counts within the song heard). A deck that cannot join says
+    // false and 0.
+    virtual bool queueAfter(Deck& /*next*/) { return false; }
+    virtual bool cancelQueued() { return false; }
+    virtual int songsJoined() { return 0; }
     // True once the output went away and no other output took the sound over: the deck is
     // silent and its position stands still. A deck that cannot lose its output says false.
     virtual bool outputLost() { return false; }
@@ -75,6 +83,9 @@ public:
     int32_t Duration() override;
     void setVolume(int32_t hundredthsDb) override;
     void setSongGain(int32_t hundredthsDb) override;
+    bool queueAfter(Deck& next) override;
+    bool cancelQueued() override;
+    int songsJoined() override;
     bool outputLost() override;
 
 private:

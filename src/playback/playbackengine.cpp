@@ -238,6 +238,8 @@ void PlaybackEngine::setOutputDevice(const QString& name) {
     if (m_opening.deck)
         m_opening.deck->setOutputDevice(name);
     m_next = {};
+    m_join = {};
+    m_joinsHeard = 0;
 }
 
 // --- Transport ---------------------------------------------------------------------

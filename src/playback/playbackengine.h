@@ -98,6 +98,13 @@ public:
     // makes the songs that play glide too.
     bool levelLoudness() const { return m_levelLoudness; }
     void setLevelLoudness(bool on);
+    // Keep Albums Whole: consecutive songs of one album (in order, not in shuffle) join
+    // without a transition, to the sample.
+    bool keepAlbumsWhole() const { return m_keepAlbumsWhole; }
+    void setKeepAlbumsWhole(bool on);
+    bool joinsAlbums() const { return m_keepAlbumsWhole && !m_shuffle; }
+    // How long before its end a song that joins the next has the next queued behind it.
+    static constexpr int JoinLeadSeconds = 3;
     bool skipSilence() const { return m_skipSilence; }
     void setSkipSilence(bool on) {
         if (std::exchange(m_skipSilence, on) != on)
@@ -187,6 +194,7 @@ signals:
     void shuffleChanged(bool on);
     void levelLoudnessChanged(bool on);
     void skipSilenceChanged(bool on);
+    void keepAlbumsWholeChanged(bool on);
     void positionChanged(int value, int maximum); // the slider, whoever moved it
 
     void statusTextChanged(const QString& text);               // lblStatus
@@ -222,6 +230,10 @@ private:
     void finishOpening();
     void openNext();
     int16_t LoadSongOnDeck(PendingSong song);
+    int nextRow() const;
+    bool joinWanted(int row) const;
+    bool followJoin(int64_t position);
+    void joinHeard();
     bool canSound(int16_t openStatus);
     bool wholeListUnplayable() const;
     void halt(const QString& why);
@@ -252,6 +264,7 @@ private:
     bool m_shuffle = false;
     bool m_levelLoudness = false;
     bool m_skipSilence = false;
+    bool m_keepAlbumsWhole = false;
 
     PlayState m_playState = PlayState::Stopped;
     int m_currentDeck = 0; // deck of the current (incoming) song
@@ -269,6 +282,16 @@ private:
     PendingSong m_opening;      // the song a transition waits for
     PendingSong m_next;         // the next song of the list, opened ahead
     int m_openSerial = 0;
+    // A song queued to follow the one in play without a gap.
+    struct Join {
+        bool committed = false;
+        int row = 0;
+        QString path;
+        int32_t duration = 0;
+    };
+    Join m_join;
+    int m_joinsHeard = 0;      // of the current deck
+    int m_noJoinRow = 0;       // a row that turned out not to join (its file did not open)
     int m_transitionDepth = 0; // DoTransition calls under way
     bool m_transitionAgain = false;
 };

@@ -160,6 +160,14 @@ int16_t PlaybackEngine::LoadSongOnDeck(PendingSong song) {
         m_list.setLengths(row, QStringLiteral("0"), SegToMin(0));
         return song.status;
     }
+    // The song in play becomes the outgoing one: whatever was queued behind it stays unheard.
+    if (m_join.committed) {
+        if (Deck* d = deck(m_currentDeck))
+            d->cancelQueued();
+        m_join = {};
+    }
+    m_joinsHeard = 0;
+    m_noJoinRow = 0;
     const int cur = 1 - m_currentDeck;
     m_currentDeck = cur;
     if (Deck* d = deck(cur))

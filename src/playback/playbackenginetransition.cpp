@@ -83,6 +83,8 @@ void PlaybackEngine::tmrPosition_Timer() {
         halt(NoOutputNotice);
         return;
     }
+    if (followJoin(position()))
+        return;
     if (position() < int64_t(m_songEnd) - m_transitionSeconds)
         return;
     if (m_opening.deck) // the next song is on its way

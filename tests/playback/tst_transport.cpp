@@ -1,5 +1,6 @@
 // Transport commands, DoTransition's ranges, the loader and the position monitor.
 
+#include "playback/albumjoin.h"
 #include "support/fakedeck.h"
 
 #include <QRegularExpression>
@@ -8,6 +9,8 @@
 
 using namespace volaro::playback;
 using namespace volaro::testing;
+
+Q_DECLARE_METATYPE(volaro::base::AlbumPlace)
 
 namespace {
 
@@ -330,6 +333,116 @@ private slots:
         e.setLevelLoudness(false);
         e.setLevelLoudness(true);
         QCOMPARE(gains().mid(before), QStringList({"gain -1000", "gain 0", "gain -1000"}));
+    }
+
+    void albumJoinRule_data() {
+        QTest::addColumn<volaro::base::AlbumPlace>("first");
+        QTest::addColumn<volaro::base::AlbumPlace>("second");
+        QTest::addColumn<bool>("joins");
+        using P = volaro::base::AlbumPlace;
+        const P three{"Live", "", "Band", 0, 3, 0};
+        const std::tuple<const char*, P, P, bool> rows[] = {
+            {"next track", three, {"Live", "", "Band", 0, 4, 0}, true},
+            {"a track left out", three, {"Live", "", "Band", 0, 5, 0}, false},
+            {"backwards", three, {"Live", "", "Band", 0, 2, 0}, false},
+            {"no album", {"", "", "Band", 0, 3, 0}, {"", "", "Band", 0, 4, 0}, false},
+            {"another album", three, {"Studio", "", "Band", 0, 4, 0}, false},
+            {"another artist", three, {"Live", "", "Other", 0, 4, 0}, false},
+            {"no track numbers",
+             {"Live", "", "Band", 0, 0, 0},
+             {"Live", "", "Band", 0, 0, 0},
+             false},
+            {"compilation: album artist",
+             {"Mix", "VA", "A", 0, 7, 0},
+             {"Mix", "VA", "B", 0, 8, 0},
+             true},
+            {"album artist on one only",
+             {"Mix", "VA", "A", 0, 7, 0},
+             {"Mix", "", "A", 0, 8, 0},
+             false},
+            {"same disc", {"Live", "", "Band", 1, 4, 0}, {"Live", "", "Band", 1, 5, 0}, true},
+            {"one disc number only",
+             {"Live", "", "Band", 1, 4, 0},
+             {"Live", "", "Band", 0, 5, 0},
+             true},
+            {"next disc after the last track",
+             {"Live", "", "Band", 1, 12, 12},
+             {"Live", "", "Band", 2, 1, 0},
+             true},
+            {"next disc, count unknown",
+             {"Live", "", "Band", 1, 9, 0},
+             {"Live", "", "Band", 2, 1, 0},
+             true},
+            {"next disc before the last track",
+             {"Live", "", "Band", 1, 11, 12},
+             {"Live", "", "Band", 2, 1, 0},
+             false},
+            {"next disc, not its first track",
+             {"Live", "", "Band", 1, 12, 12},
+             {"Live", "", "Band", 2, 2, 0},
+             false},
+            {"a disc left out",
+             {"Live", "", "Band", 1, 12, 12},
+             {"Live", "", "Band", 3, 1, 0},
+             false}};
+        for (const auto& [name, first, second, joins] : rows)
+            QTest::newRow(name) << first << second << joins;
+    }
+    void albumJoinRule() {
+        QFETCH(volaro::base::AlbumPlace, first);
+        QFETCH(volaro::base::AlbumPlace, second);
+        QFETCH(bool, joins);
+        QCOMPARE(joinsWhole(first, second), joins);
+    }
+
+    void albumsJoinWithoutATransition() {
+        // Songs 1 and 2 follow on one album; 3 is another's. Song 1 plays to its end with 2
+        // queued behind it; 2 is the song in play once it is heard; 2 to 3 is a transition.
+        Rig rig(threeSongs);
+        PlaybackEngine& e = rig.e();
+        rig.list.places = {{1, {"Live", "", "Band", 0, 1, 0}}, {2, {"Live", "", "Band", 0, 2, 0}}};
+        e.setCutLast(10);
+        e.setKeepAlbumsWhole(true);
+        QSignalSpy started(&e, &PlaybackEngine::songStarted);
+        rig.playing();
+        FakeDeck* one = rig.incoming();
+        rig.tickAt(189); // the transition point of song 1 alone
+        QCOMPARE(e.currentIndex(), 1);
+        QVERIFY(!one->queued);
+        rig.tickAt(200 - PlaybackEngine::JoinLeadSeconds);
+        QCOMPARE(rig.park.callsOf(one->serial).filter("queue"), QStringList{"queue /m/2.mp3"});
+        QCOMPARE(e.songEnd(), 200); // to its last frame, no end trim
+        rig.tickAt(199);
+        QCOMPARE(e.currentIndex(), 1);
+        one->joined = 1; // heard
+        rig.tickAt(0);
+        QCOMPARE(e.currentIndex(), 2);
+        QCOMPARE(rig.incoming(), one);
+        QCOMPARE(QList<int>({e.songStart(), e.songEnd()}), QList<int>({0, 170}));
+        QCOMPARE(rig.list.lengths.value(2), QString("180 02:50"));
+        QCOMPARE(started.size(), 2);
+        rig.tickAt(169);
+        QCOMPARE(e.currentIndex(), 3); // song 3 is not on the album: a transition
+        QVERIFY(rig.incoming() != one);
+
+        // Commands of the user's take a queued song back: shuffle, the option, another song.
+        for (const QString& command : {"shuffle", "option off", "next"}) {
+            Rig again(threeSongs);
+            again.list.places = rig.list.places;
+            again.e().setKeepAlbumsWhole(true);
+            again.playing().tickAt(198);
+            FakeDeck* first = again.incoming();
+            QVERIFY(first->queued);
+            if (command == "shuffle")
+                again.e().setShuffle(true);
+            else if (command == "option off")
+                again.e().setKeepAlbumsWhole(false);
+            else
+                again.e().next();
+            again.tickAt(199);
+            QVERIFY2(!first->queued, qPrintable(command));
+            QVERIFY2(again.incoming() != first, qPrintable(command)); // the usual transition
+        }
     }
 
     void noDecksUntilTheFirstSong() {
