@@ -64,8 +64,10 @@ int main(int argc, char** argv) {
         list, measure, [](const QString&, int) {}, [] { QCoreApplication::processEvents(); });
 
     // No trims: a song plays whole.
-    const TotalLengthSettings settings{[](const QString&, int32_t duration) { return duration; }, 1,
-                                       volaro::playback::TransitionType::CrossDissolve};
+    const TotalLengthSettings settings{[](const QString&, int32_t duration) {
+                                           return volaro::deck::SongSpan{0, duration};
+                                       },
+                                       1, volaro::playback::TransitionType::CrossDissolve};
     QElapsedTimer t;
     t.start();
     const double first = total.run(settings);

@@ -54,6 +54,9 @@ public:
     QString location(int row) const override {
         return m_view.clipModel().text(row, ClipListModel::ColLocation);
     }
+    base::AlbumPlace albumPlace(int row) const override {
+        return m_view.clipModel().albumPlace(row);
+    }
     void setLengths(int row, const QString& totLength, const QString& length) override {
         m_view.clipModel().setText(row, ClipListModel::ColTotLength, totLength);
         m_view.clipModel().setText(row, ClipListModel::ColLength, length);
@@ -332,6 +335,9 @@ void frmPlayer::wireMenus() {
     connect(e, &PlaybackEngine::levelLoudnessChanged, m_ui.mnuLevelLoudness, &QAction::setChecked);
     connect(m_ui.mnuSkipSilence, &QAction::toggled, e, &PlaybackEngine::setSkipSilence);
     connect(e, &PlaybackEngine::skipSilenceChanged, m_ui.mnuSkipSilence, &QAction::setChecked);
+    connect(m_ui.mnuKeepAlbumsWhole, &QAction::toggled, e, &PlaybackEngine::setKeepAlbumsWhole);
+    connect(e, &PlaybackEngine::keepAlbumsWholeChanged, m_ui.mnuKeepAlbumsWhole,
+            &QAction::setChecked);
     // Read with the settings; from then on the user's choice starts or stops the keeping.
     connect(m_ui.mnuRestoreList, &QAction::toggled, this, [this](bool on) {
         if (m_keeper && m_loaded)
@@ -419,9 +425,8 @@ void frmPlayer::cmdCalculate_Click() {
     m_engine->stop();
     setTotalsRunning(true);
     const PlaybackEngine& e = *m_engine;
-    m_total->run(
-        {[&e](const QString& path, int32_t duration) { return e.spanOf(path, duration).length(); },
-         e.transitionSeconds(), e.transitionType()});
+    m_total->run({[&e](const QString& path, int32_t duration) { return e.spanOf(path, duration); },
+                  e.transitionSeconds(), e.transitionType(), e.joinsAlbums()});
     setTotalsRunning(false);
 }
 

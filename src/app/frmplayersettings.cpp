@@ -64,6 +64,8 @@ const StoredNumber StoredNumbers[] = {
     engineSwitch<&PlaybackEngine::levelLoudness, &PlaybackEngine::setLevelLoudness>(
         keys::LevelLoudness),
     engineSwitch<&PlaybackEngine::skipSilence, &PlaybackEngine::setSkipSilence>(keys::SkipSilence),
+    engineSwitch<&PlaybackEngine::keepAlbumsWhole, &PlaybackEngine::setKeepAlbumsWhole>(
+        keys::KeepAlbumsWhole),
     {keys::RestoreList, [](const frmPlayer& w) { return int(w.ui().mnuRestoreList->isChecked()); },
      [](frmPlayer& w, int64_t v) {
          w.ui().mnuRestoreList->setChecked(v == 1);

@@ -276,8 +276,9 @@ void FrmPlayerUi::setupUi(QMainWindow* window) {
     mnuOptions->addSeparator();
     mnuLevelLoudness = mnuOptions->addAction(QStringLiteral("Level Song Loudness"));
     mnuSkipSilence = mnuOptions->addAction(QStringLiteral("Skip Silence"));
+    mnuKeepAlbumsWhole = mnuOptions->addAction(QStringLiteral("Keep Albums Whole"));
     mnuRestoreList = mnuOptions->addAction(QStringLiteral("Restore List at Start"));
-    for (QAction* a : {mnuLevelLoudness, mnuSkipSilence, mnuRestoreList})
+    for (QAction* a : {mnuLevelLoudness, mnuSkipSilence, mnuKeepAlbumsWhole, mnuRestoreList})
         a->setCheckable(true);
     mnuAbout = mb->addAction(QStringLiteral("&About"));
 

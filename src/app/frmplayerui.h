@@ -104,6 +104,7 @@ struct FrmPlayerUi {
     QAction* mnuSetDefaultPlayer = nullptr;
     QAction* mnuLevelLoudness = nullptr;
     QAction* mnuSkipSilence = nullptr;
+    QAction* mnuKeepAlbumsWhole = nullptr;
     QAction* mnuRestoreList = nullptr;
     QAction* mnuAbout = nullptr;
 

@@ -1,6 +1,7 @@
 #include "app/totallength.h"
 
 #include "base/timetext.h"
+#include "playback/albumjoin.h"
 #include "playlist/cliplistmodel.h"
 
 #include <cmath>
@@ -22,6 +23,8 @@ double TotalLength::run(const TotalLengthSettings& s) {
     m_cancel = false;
     double total = 0;
     int done = 0;
+    int joins = 0;
+    bool joinedFromBefore = false;
     const int count = m_list.count();
     for (int i = 1; i <= count; ++i) {
         // A row deleted meanwhile would make row i another song, or none at all.
@@ -36,9 +39,19 @@ double TotalLength::run(const TotalLengthSettings& s) {
         if (!known) {
             duration = m_measure(path);
             m_list.setText(i, ClipListModel::ColTotLength, QString::number(duration));
-            m_list.setText(i, ClipListModel::ColLength, SegToMin(s.Playable(path, duration)));
+            m_list.setText(i, ClipListModel::ColLength, SegToMin(s.Span(path, duration).length()));
         }
-        total += s.Playable(path, duration);
+        deck::SongSpan played = s.Span(path, duration);
+        const bool joinsNext = s.KeepAlbumsWhole && i < count &&
+                               playback::joinsWhole(m_list.albumPlace(i), m_list.albumPlace(i + 1));
+        if (joinedFromBefore)
+            played.start = 0;
+        if (joinsNext) {
+            played.end = duration;
+            ++joins;
+        }
+        joinedFromBefore = joinsNext;
+        total += played.length();
         done = i;
         m_show(SegToMin(total), done);
         m_pump();
@@ -50,7 +63,7 @@ double TotalLength::run(const TotalLengthSettings& s) {
                           s.TransitionType == TransitionType::UpDown ||
                           s.TransitionType == TransitionType::Mix;
     if (overlaps && rows >= 1)
-        total -= static_cast<double>(s.TransitionTime) * (rows - 1);
+        total -= static_cast<double>(s.TransitionTime) * (rows - 1 - joins);
     m_show(SegToMin(total), done);
     m_calculating = false;
     m_cancel = false;

@@ -1,9 +1,9 @@
 #pragma once
 
-// TotalLength: the "Calculate Total" run over the playlist. Durations already known
-// (column 9) are taken as they are; the others are measured by opening the file on a
-// fresh deck. Between songs the caller's event pump runs, so playback, transitions and a
-// cancelling second click go on while it works.
+// TotalLength: the "Calculate Total" run over the playlist, as the engine would play it
+// in order. Durations already known (column 9) are taken as they are; the others are
+// measured by opening the file on a fresh deck. Between songs the caller's event pump runs, so
+// playback, transitions and a cancelling second click go on while it works.
 //
 // Call order: run() once per click; cancel() from a click that arrives during the run.
 // Rows deleted during a run end it at the next song, so no vanished row is ever read.
@@ -23,10 +23,13 @@ class ClipListModel;
 namespace volaro::app {
 
 struct TotalLengthSettings {
-    // The playable length of the song at a path, given its duration (the engine's points).
-    std::function<int32_t(const QString& path, int32_t duration)> Playable;
+    // The start and end point of the song at a path, given its duration (the engine's).
+    std::function<deck::SongSpan(const QString& path, int32_t duration)> Span;
     int32_t TransitionTime = 0;
     playback::TransitionType TransitionType = playback::TransitionType::CrossDissolve;
+    // Songs of one album that follow each other join: back to back, with no transition and
+    // no trims where they meet.
+    bool KeepAlbumsWhole = false;
 };
 
 class TotalLength {

@@ -17,17 +17,21 @@ DeckStream::DeckStream(std::unique_ptr<Decoder> decoder, int deviceRate, int per
     : m_deviceRate(deviceRate)
     , m_periodFrames(periodFrames)
     , m_lengthSeconds(decoder->seconds())
-    , m_sourceRate(decoder->sampleRate())
-    , m_sourceChannels(decoder->channels())
+    , m_firstRate(decoder->sampleRate())
     , m_storage(new float[static_cast<size_t>(BlockFrames) * 2 * BlockCount])
-    , m_decoder(std::move(decoder)) {
+    , m_decoder(std::move(decoder))
+    , m_sourceRate(m_decoder->sampleRate())
+    , m_sourceChannels(m_decoder->channels()) {
+    m_segmentSeconds[0].store(m_lengthSeconds, std::memory_order_relaxed);
     for (int i = 0; i < BlockCount; ++i) {
         m_blocks[i].samples = m_storage.get() + static_cast<size_t>(i) * BlockFrames * 2;
         m_free.push(&m_blocks[i]);
     }
 }
 
-DeckStream::~DeckStream() = default;
+DeckStream::~DeckStream() {
+    delete m_queued.exchange(nullptr);
+}
 
 // ---- GUI thread -----------------------------------------------------------------------
 
@@ -37,10 +41,42 @@ void DeckStream::setPlaying(bool playing) {
     m_playing.store(playing, std::memory_order_release);
 }
 
+void DeckStream::queueNext(std::unique_ptr<Decoder> next) {
+    // A song queued before and not begun is replaced: it keeps its number.
+    if (Decoder* old = m_queued.exchange(nullptr, std::memory_order_acq_rel))
+        delete old;
+    else
+        ++m_segmentsQueued;
+    m_segmentSeconds[m_segmentsQueued % m_segmentSeconds.size()].store(next->seconds(),
+                                                                      std::memory_order_relaxed);
+    m_queued.store(next.release(), std::memory_order_release);
+}
+
+bool DeckStream::cancelNext() {
+    Decoder* queued = m_queued.exchange(nullptr, std::memory_order_acq_rel);
+    if (!queued)
+        return false;
+    delete queued;
+    --m_segmentsQueued;
+    return true;
+}
+
+int DeckStream::heardSegment() const {
+    return static_cast<int>(m_heardSegment.load(std::memory_order_acquire));
+}
+
+std::unique_ptr<Decoder> DeckStream::takeDecoder() {
+    // The worker touches the decoder only once the stream has played.
+    if (m_active.load(std::memory_order_relaxed))
+        return nullptr;
+    return std::move(m_decoder);
+}
+
 void DeckStream::seek(double seconds) {
     if (!(seconds >= 0)) // also NaN
         seconds = 0;
-    seconds = std::min(seconds, m_lengthSeconds);
+    const auto segment = static_cast<size_t>(heardSegment()) % m_segmentSeconds.size();
+    seconds = std::min(seconds, m_segmentSeconds[segment].load(std::memory_order_relaxed));
     m_seekTarget.store(seconds, std::memory_order_relaxed);
     m_requestedGeneration.fetch_add(1, std::memory_order_release);
 }
@@ -105,7 +141,7 @@ void DeckStream::updateGains() {
 }
 
 bool DeckStream::setRate(double rate) {
-    const double sourceRate = m_sourceRate * rate;
+    const double sourceRate = m_firstRate * rate;
     if (!(rate > 0) || !std::isfinite(rate) || sourceRate < 1000 || sourceRate > 4'000'000)
         return false;
     m_rate.store(rate, std::memory_order_relaxed);
@@ -153,6 +189,8 @@ int DeckStream::fill(float* out, int frames) {
             have += got;
             continue;
         }
+        if (!m_decoder)
+            break;
         const size_t channels = static_cast<size_t>(m_sourceChannels);
         m_stereoBuffer.resize(DecodeChunkFrames * 2);
         // Stereo decodes straight to where it is resampled from.
@@ -160,7 +198,11 @@ int DeckStream::fill(float* out, int frames) {
         decoded.resize(DecodeChunkFrames * channels);
         const long got = m_decoder->read(decoded.data(), DecodeChunkFrames);
         if (got <= 0) {
-            m_decoderDrained = true;
+            // A queued song goes on from here, through the same resampler: no seam.
+            if (beginQueued())
+                m_switchFrame = static_cast<int>(have);
+            else
+                m_decoderDrained = true;
             continue;
         }
         // Mono is heard on both sides; of more channels the front pair is kept.
@@ -174,6 +216,23 @@ int DeckStream::fill(float* out, int frames) {
         m_stereoUsed = 0;
     }
     return static_cast<int>(have);
+}
+
+bool DeckStream::beginQueued() {
+    Decoder* next = m_queued.exchange(nullptr, std::memory_order_acq_rel);
+    if (!next)
+        return false;
+    m_decoder.reset(next);
+    ++m_workSegment;
+    m_sourceChannels = m_decoder->channels();
+    if (m_decoder->sampleRate() != m_sourceRate) {
+        // Another rate (rare within an album) needs a resampler of its own.
+        m_sourceRate = m_decoder->sampleRate();
+        m_resampler.configure(m_sourceRate * m_rate.load(std::memory_order_relaxed),
+                              m_deviceRate.load(std::memory_order_relaxed));
+    }
+    m_stereoFrames = m_stereoUsed = 0;
+    return true;
 }
 
 bool DeckStream::produce() {
@@ -195,13 +254,22 @@ bool DeckStream::produce() {
     if (generation != m_workGeneration) {
         const double target = m_seekTarget.load(std::memory_order_relaxed);
         const auto frame = static_cast<int64_t>(std::llround(target * m_sourceRate));
-        m_decoder->seek(std::clamp<int64_t>(frame, 0, m_decoder->lengthFrames()));
+        if (m_decoder)
+            m_decoder->seek(std::clamp<int64_t>(frame, 0, m_decoder->lengthFrames()));
         m_resampler.reset();
         m_stereoFrames = m_stereoUsed = 0;
         m_producedSeconds = target;
         m_workGeneration = generation;
         m_decoderDrained = false;
         m_ended = false;
+        worked = true;
+    }
+    // A song queued after this one had ended (too late for a seamless join) still plays.
+    if (m_ended && m_decoderDrained && beginQueued()) {
+        m_resampler.reset(); // it was told the input had ended
+        m_ended = m_decoderDrained = false;
+        m_blockSegment = m_workSegment;
+        m_producedSeconds = 0;
         worked = true;
     }
     // Refill in bursts once half the blocks are free: one warm run of the decoder every
@@ -230,7 +298,13 @@ bool DeckStream::produce() {
         b->generation = m_workGeneration;
         b->startSeconds = m_producedSeconds;
         b->secondsPerFrame = perFrame;
+        b->segment = m_blockSegment;
         m_producedSeconds += got * perFrame;
+        if (m_switchFrame >= 0) { // the next segment is heard from the next block on
+            m_producedSeconds = (got - m_switchFrame) * perFrame;
+            m_blockSegment = m_workSegment;
+            m_switchFrame = -1;
+        }
         m_filled.push(b); // cannot fail: there are fewer blocks than places
         worked = true;
     }
@@ -248,13 +322,15 @@ float DeckStream::nextSongGain() {
     return m_songGain;
 }
 
-void DeckStream::publishHeard(uint32_t generation, double seconds, uint64_t ticks) {
+void DeckStream::publishHeard(uint32_t generation, double seconds, uint32_t segment,
+                              uint64_t ticks) {
     const uint32_t s = m_heardSequence.load(std::memory_order_relaxed);
     m_heardSequence.store(s + 1, std::memory_order_relaxed);
     std::atomic_thread_fence(std::memory_order_release);
     m_heardGeneration.store(generation, std::memory_order_relaxed);
     m_heardSeconds.store(seconds, std::memory_order_relaxed);
     m_heardTicks.store(ticks, std::memory_order_relaxed);
+    m_heardSegment.store(segment, std::memory_order_relaxed);
     m_heardSequence.store(s + 2, std::memory_order_release);
 }
 
@@ -318,6 +394,7 @@ void DeckStream::mixInto(float* out, int frames, uint64_t nowTicks) {
 
     bool mixed = false;
     double heard = 0;
+    uint32_t heardSegment = 0;
     while (done < frames) {
         if (m_current && m_current->generation != generation) {
             m_free.push(m_current);
@@ -363,6 +440,7 @@ void DeckStream::mixInto(float* out, int frames, uint64_t nowTicks) {
         mixed = true;
         m_mixedGeneration = generation;
         heard = m_current->startSeconds + m_currentOffset * m_current->secondsPerFrame;
+        heardSegment = m_current->segment;
         if (m_currentOffset >= m_current->frames) {
             m_free.push(m_current);
             m_current = nullptr;
@@ -371,7 +449,7 @@ void DeckStream::mixInto(float* out, int frames, uint64_t nowTicks) {
     // Sounding until a fade-out has reached silence (or ran out of sound).
     m_sounding = playing || (fadingOut && done == frames && (m_gainLeft > 0 || m_gainRight > 0));
     if (mixed)
-        publishHeard(generation, heard, nowTicks);
+        publishHeard(generation, heard, heardSegment, nowTicks);
 }
 
 } // namespace volaro::deck

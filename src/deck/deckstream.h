@@ -18,11 +18,18 @@
 // Blocks travel worker -> callback through m_filled and back through m_free, both
 // single-producer single-consumer. A seek bumps a generation number; blocks of an older
 // generation are dropped by the callback unheard.
+//
+// A second song may be queued to follow the first without a gap (an album played whole):
+// when the worker has read the first to its last frame it goes on with the second through
+// the same resampler, so the join is exact to the sample at any output rate. The songs are
+// segments 0, 1, ... of the stream; the heard position is counted within the segment
+// heard.
 
 #include "deck/decoder.h"
 #include "deck/resampler.h"
 #include "deck/spscqueue.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -60,6 +67,15 @@ public:
     // False when the rate cannot be played (not positive, or out of the converter's range).
     bool setRate(double rate);
     double rate() const { return m_rate.load(std::memory_order_relaxed); }
+    // Queues a song to follow the one playing, without a gap (GUI thread). A song queued
+    // before replaces it.
+    void queueNext(std::unique_ptr<Decoder> next);
+    // Takes the queued song back; false when there is none, or when the worker has begun it.
+    bool cancelNext();
+    // The segment heard now: 0 for the first song, 1 once the first queued one is heard, ...
+    int heardSegment() const;
+    // The decoder of a stream that never played, for another stream to queue.
+    std::unique_ptr<Decoder> takeDecoder();
     // Takes the stream to another device, to go on from the place last heard. Called by the
     // engine (on its worker) only while no device holds the stream: after its old device
     // was closed, before the new one attaches it.
@@ -84,6 +100,7 @@ private:
         uint32_t generation = 0;
         double startSeconds = 0;
         double secondsPerFrame = 0;
+        uint32_t segment = 0;
     };
 
     void updateGains();
@@ -91,16 +108,16 @@ private:
     int fill(float* out, int frames);
     Block* takeFreeBlock();
     int fadeOutStale(float* out, int frames, float step);
-    void publishHeard(uint32_t generation, double seconds, uint64_t ticks);
+    void publishHeard(uint32_t generation, double seconds, uint32_t segment, uint64_t ticks);
+    bool beginQueued();
 
     // Set by the GUI thread at construction and when the stream changes device.
     std::atomic<int> m_deviceRate;
     std::atomic<int> m_periodFrames;
 
-    // Shared, set once.
+    // Shared, set once: of the first song.
     const double m_lengthSeconds;
-    const int m_sourceRate;
-    const int m_sourceChannels;
+    const int m_firstRate;
     std::unique_ptr<float[]> m_storage;
     Block m_blocks[BlockCount];
     SpscQueue<Block*, 16> m_filled; // worker -> callback
@@ -118,6 +135,11 @@ private:
     std::atomic<float> m_targetLeft{1.0f};
     std::atomic<float> m_targetRight{1.0f};
     std::atomic<double> m_rate{1.0};
+    std::atomic<Decoder*> m_queued{nullptr}; // owned; the worker takes it at the join
+    // Seconds of each segment (by its number, modulo the size), so that a seek stays within
+    // the song heard.
+    std::array<std::atomic<double>, 4> m_segmentSeconds{};
+    uint32_t m_segmentsQueued = 0; // GUI only
 
     // Callback -> GUI: what is being heard, under a sequence counter so that the three
     // values are read together.
@@ -125,9 +147,15 @@ private:
     std::atomic<uint32_t> m_heardGeneration{0};
     std::atomic<double> m_heardSeconds{0.0};
     std::atomic<uint64_t> m_heardTicks{0};
+    std::atomic<uint32_t> m_heardSegment{0};
 
     // Worker only.
     std::unique_ptr<Decoder> m_decoder;
+    int m_sourceRate;
+    int m_sourceChannels;
+    uint32_t m_workSegment = 0;  // of m_decoder
+    uint32_t m_blockSegment = 0; // of the block being filled
+    int m_switchFrame = -1;      // where in that block the next segment began
     Resampler m_resampler;
     uint32_t m_workGeneration = 0;
     double m_producedSeconds = 0; // file position of the next frame put in a block

@@ -5,6 +5,9 @@
 #include "deck/decoder.h"
 #include "deck/mediabytes.h"
 
+#include <QFutureWatcher>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
 #include <cmath>
 #include <limits>
 
@@ -24,35 +27,78 @@ int32_t roundSeconds(double seconds) {
     return static_cast<int32_t>(r);
 }
 
+// Reads files for OpenFileAsync. Never waited for: a read stuck on stalled storage keeps
+// its thread until the storage answers, and the process still ends when its window closes.
+QThreadPool& readers() {
+    static QThreadPool* pool = [] {
+        auto* p = new QThreadPool;
+        p->setMaxThreadCount(32);
+        return p;
+    }();
+    return *pool;
+}
+
 } // namespace
+
+// What reading a file gives: its bytes and its decoder, or why there are none.
+struct Player::Read {
+    std::unique_ptr<Decoder> decoder;
+    int16_t status = OpenOk;
+};
 
 Player::Player() = default;
 
 Player::~Player() {
+    m_reading.reset();
     if (m_engine)
         m_engine->release(std::move(m_stream));
+}
+
+std::shared_ptr<Player::Read> Player::readFile(const QString& path) {
+    auto read = std::make_shared<Read>();
+    auto bytes = MediaBytes::openFile(path);
+    if (!bytes)
+        read->status = OpenNoFile;
+    else if (!(read->decoder = Decoder::open(bytes)))
+        read->status = OpenNoDecoder;
+    return read;
 }
 
 QStringList Player::outputNames() {
     return AudioEngine::instance()->outputNames();
 }
 
+void Player::OpenFileAsync(std::function<void(int16_t)> done) {
+    // Whatever this deck played before stops before the new file is even looked at.
+    if (!m_engine)
+        m_engine = AudioEngine::instance();
+    m_engine->release(std::move(m_stream));
+    m_stream.reset();
+    m_duration = 0;
+    auto* watcher = new QFutureWatcher<std::shared_ptr<Read>>;
+    m_reading.reset(watcher);
+    QObject::connect(watcher, &QFutureWatcherBase::finished, watcher, [this, watcher, done] {
+        const std::shared_ptr<Read> read = watcher->result();
+        m_reading.release()->deleteLater(); // it is running this
+        done(bind(read));
+    });
+    watcher->setFuture(QtConcurrent::run(&readers(), &Player::readFile, m_filename));
+}
+
 int16_t Player::OpenFile() {
-    int16_t status = OpenOk;
+    m_reading.reset();
     if (!m_engine)
         m_engine = AudioEngine::instance();
     // Whatever this deck played before stops before the new file is even looked at.
     m_engine->release(std::move(m_stream));
     m_stream.reset();
     m_duration = 0;
+    return bind(readFile(m_filename));
+}
 
-    auto bytes = MediaBytes::openFile(m_filename);
-    std::unique_ptr<Decoder> decoder;
-    if (!bytes)
-        status = OpenNoFile;
-    else if (!(decoder = Decoder::open(bytes)))
-        status = OpenNoDecoder;
-
+int16_t Player::bind(const std::shared_ptr<Read>& read) {
+    int16_t status = read->status;
+    std::unique_ptr<Decoder> decoder = std::move(read->decoder);
     const QString output = m_engine->resolve(m_outputDevice);
     if (output.isEmpty())
         status = OpenNoOutput;
@@ -132,6 +178,27 @@ int32_t Player::Volume() {
     return m_volume;
 }
 
+bool Player::queueAfter(Player& next) {
+    if (!m_stream || !next.m_stream)
+        return false;
+    std::unique_ptr<Decoder> decoder = next.m_stream->takeDecoder();
+    if (!decoder)
+        return false;
+    next.m_engine->release(std::move(next.m_stream));
+    next.m_stream.reset();
+    m_stream->queueNext(std::move(decoder));
+    m_engine->wake(); // a song that already ended goes on at once
+    return true;
+}
+
+bool Player::cancelQueued() {
+    return m_stream && m_stream->cancelNext();
+}
+
+int Player::songsJoined() const {
+    return m_stream ? m_stream->heardSegment() : 0;
+}
+
 bool Player::outputLost() const {
     if (!m_stream)
         return false;
@@ -140,8 +207,9 @@ bool Player::outputLost() const {
 
 void Player::setSongGain(int32_t hundredthsDb) {
     m_songGain = hundredthsDb;
+    // A song that sounds glides; one that has not started yet starts at its level.
     if (m_stream)
-        m_stream->setSongGain(hundredthsDb, true);
+        m_stream->setSongGain(hundredthsDb, m_stream->playing());
 }
 
 void Player::setBalance(int32_t balance) {

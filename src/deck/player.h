@@ -16,14 +16,20 @@
 // OutputDevice still has its Duration measured (status OpenNoOutput). An output that was
 // listed once and has gone since gives way to the default output ("Default Output").
 //
+// OpenFileAsync does the slow part of OpenFile (reading the file: its decoder and its
+// length, which may take long on slow or stalled storage) on a thread of its own, so that
+// the window never waits for a disk; the rest runs back on the GUI thread.
+//
 // Threading: every member is called on the GUI thread. Decoding and mixing run on the
 // audio engine's own threads and never wait for this object.
 
 #include "deck/openstatus.h"
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace volaro::deck {
@@ -56,6 +62,9 @@ public:
 
     // Builds the chain, stopped at its start. 0 when built; nonzero when a step failed.
     int16_t OpenFile();
+    // The same without waiting for the file: `done` gets the status on the GUI thread once
+    // the file is read, unless the Player is destroyed or opens again first.
+    void OpenFileAsync(std::function<void(int16_t status)> done);
     void PlayFile();
     void PauseFile();
     void StopFile();
@@ -79,6 +88,16 @@ public:
     // glides to it over about a second.
     void setSongGain(int32_t hundredthsDb);
 
+    // Albums played whole: `next` (opened, never played) follows this deck's song without a
+    // gap, from its first frame, once this one has played its last; next's file moves here
+    // and next is left without a chain. False when either has no chain.
+    bool queueAfter(Player& next);
+    // Takes the queued song back; false when there is none or it has begun.
+    bool cancelQueued();
+    // How many queued songs have begun to be heard on this deck; Position counts within
+    // the song heard.
+    int songsJoined() const;
+
     // True while the deck's output has gone and no other output takes its sound (the sound
     // server is away, or has no output left): the deck is silent and its position stands
     // still until the default output opens again. An output that goes away while others
@@ -90,6 +109,10 @@ public:
     static QStringList outputNames();
 
 private:
+    struct Read;
+    static std::shared_ptr<Read> readFile(const QString& path);
+    int16_t bind(const std::shared_ptr<Read>& read);
+
     QString m_filename;
     QString m_outputDevice;
     int32_t m_volume = 0;
@@ -100,6 +123,7 @@ private:
     int32_t m_position = 0;
     std::shared_ptr<DeckStream> m_stream;  // the chain; null when none
     std::shared_ptr<AudioEngine> m_engine; // taken at the first OpenFile
+    std::unique_ptr<QObject> m_reading;    // the open under way; its results go to it
 };
 
 } // namespace volaro::deck

@@ -32,6 +32,11 @@ public:
     // What OpenFile reports: the deck's own codes.
     using enum deck::OpenStatus;
     virtual int16_t OpenFile() = 0;
+    // Opens without waiting for the file (which may lie on slow storage): `done` gets what
+    // OpenFile would have returned, later, on the GUI thread, unless the deck is destroyed
+    // first. A deck with nothing slow to read calls it at once.
+    using OpenDone = std::function<void(int16_t status)>;
+    virtual void OpenFileAsync(OpenDone done) { done(OpenFile()); }
     virtual void PlayFile() = 0;
     virtual void PauseFile() = 0;
     virtual void StopFile() = 0;
@@ -43,6 +48,14 @@ public:
     // Set before OpenFile the song starts at it; set while it plays, the song glides to it
     // over about a second. A deck without one ignores it.
     virtual void setSongGain(int32_t /*hundredthsDb*/) {}
+    // Albums played whole. queueAfter: `next` (opened, not played) follows this deck's song
+    // with no gap once it has played its last frame; next is spent. cancelQueued takes it
+    // back while it has not begun. songsJoined: how many queued songs began to be heard
+    // here (Position then counts within the song heard). A deck that cannot join says
+    // false and 0.
+    virtual bool queueAfter(Deck& /*next*/) { return false; }
+    virtual bool cancelQueued() { return false; }
+    virtual int songsJoined() { return 0; }
     // True once the output went away and no other output took the sound over: the deck is
     // silent and its position stands still. A deck that cannot lose its output says false.
     virtual bool outputLost() { return false; }
@@ -61,6 +74,7 @@ public:
     void setOutputDevice(const QString& name) override;
     void setFilename(const QString& path) override;
     int16_t OpenFile() override;
+    void OpenFileAsync(OpenDone done) override;
     void PlayFile() override;
     void PauseFile() override;
     void StopFile() override;
@@ -69,6 +83,9 @@ public:
     int32_t Duration() override;
     void setVolume(int32_t hundredthsDb) override;
     void setSongGain(int32_t hundredthsDb) override;
+    bool queueAfter(Deck& next) override;
+    bool cancelQueued() override;
+    int songsJoined() override;
     bool outputLost() override;
 
 private:

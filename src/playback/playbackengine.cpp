@@ -19,10 +19,6 @@ int percent(double part, double whole) {
     return static_cast<int>(std::nearbyint(part / whole * 100.0));
 }
 
-bool fits16(int64_t v) {
-    return v >= std::numeric_limits<int16_t>::min() && v <= std::numeric_limits<int16_t>::max();
-}
-
 bool fits32(int64_t v) {
     return v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max();
 }
@@ -53,6 +49,9 @@ PlaybackEngine::PlaybackEngine(DeckFactory factory, PlaybackList& list, QObject*
     , m_random(defaultDraw) {
     tmrPosition.setInterval(100);
     tmrTransition.setInterval(100);
+    tmrOpening.setInterval(OpenTimeoutMs);
+    tmrOpening.setSingleShot(true);
+    connect(&tmrOpening, &QTimer::timeout, this, &PlaybackEngine::tmrOpening_Timer);
     tmrTransition.setTimerType(Qt::PreciseTimer);
     connect(&tmrPosition, &QTimer::timeout, this, &PlaybackEngine::tmrPosition_Timer);
     connect(&tmrTransition, &QTimer::timeout, this, &PlaybackEngine::tmrTransition_Timer);
@@ -61,6 +60,7 @@ PlaybackEngine::PlaybackEngine(DeckFactory factory, PlaybackList& list, QObject*
 PlaybackEngine::~PlaybackEngine() {
     tmrPosition.stop();
     tmrTransition.stop();
+    tmrOpening.stop();
 }
 
 std::optional<int> PlaybackEngine::transitionInterval(int32_t seconds, int masterLevel) {
@@ -154,6 +154,8 @@ int32_t PlaybackEngine::songGainOf(const QString& path) const {
 }
 
 void PlaybackEngine::soundLearnt(const QString& path) {
+    if (m_next.deck && m_next.path == path)
+        m_next.deck->setSongGain(songGainOf(path));
     for (int i = 0; i < 2; ++i) {
         Deck* d = deck(i);
         if (!d || m_deckPath[i] != path)
@@ -221,21 +223,23 @@ void PlaybackEngine::setNotice(const QString& text) {
     emit noticeChanged(text);
 }
 
-Deck* PlaybackEngine::replaceDeck(int index) {
-    m_decks[index].reset();
-    m_deckPath[index].clear();
-    m_decks[index] = m_factory ? m_factory() : nullptr;
-    if (m_decks[index])
-        m_decks[index]->setOutputDevice(m_outputDevice);
-    return m_decks[index].get();
-}
-
 void PlaybackEngine::setOutputDevice(const QString& name) {
     m_outputDevice = name;
-    m_decks[0].reset();
-    m_decks[1].reset();
-    replaceDeck(0);
-    replaceDeck(1);
+    for (int i = 0; i < 2; ++i) {
+        m_decks[i].reset();
+        m_deckPath[i].clear();
+    }
+    for (auto& d : m_decks) {
+        d = m_factory ? m_factory() : nullptr;
+        if (d)
+            d->setOutputDevice(name);
+    }
+    // What is being opened binds to an output once read; what was opened ahead is bound.
+    if (m_opening.deck)
+        m_opening.deck->setOutputDevice(name);
+    m_next = {};
+    m_join = {};
+    m_joinsHeard = 0;
 }
 
 // --- Transport ---------------------------------------------------------------------
@@ -260,12 +264,14 @@ void PlaybackEngine::pause() {
         play();
         return;
     }
+    dropOpening(); // what was about to start waits for the song to go on
     if (Deck* d = deck(m_currentDeck))
         d->PauseFile();
     setPlayState(PlayState::Paused);
 }
 
 void PlaybackEngine::stop() {
+    dropOpening();
     if (Deck* d = deck(m_currentDeck))
         d->StopFile();
     if (Deck* d = deck(1 - m_currentDeck))
@@ -303,51 +309,6 @@ void PlaybackEngine::showPlaying() {
     const int row = currentIndex();
     if (row >= 1 && row <= m_list.count())
         m_list.showItem(row);
-}
-
-// --- Song loader -------------------------------------------------------------------
-
-int16_t PlaybackEngine::LoadSongOnDeck() {
-    const int cur = m_currentDeck;
-    if (Deck* d = deck(cur))
-        d->StopFile();
-    Deck* d = replaceDeck(cur);
-
-    const int count = m_list.count();
-    if (currentIndex() < 1 || currentIndex() > count)
-        setCurrentIndex(1);
-    const int row = currentIndex();
-    const QString path = m_list.location(row);
-    int16_t status = Deck::OpenNoOutput; // no deck: nothing can sound
-    m_deckPath[cur] = path;
-    if (d) {
-        d->setFilename(path);
-        d->setSongGain(songGainOf(path));
-        status = d->OpenFile();
-    }
-
-    const int32_t duration = d ? d->Duration() : 0;
-    const deck::SongSpan span = spanOf(path, duration);
-    m_songDuration = duration;
-    m_songStart = span.start;
-    m_songEnd = span.end;
-    m_list.setLengths(row, QString::number(duration), SegToMin(span.length()));
-    if (d)
-        d->setPosition(m_songStart);
-
-    // Silent start; forced so a fresh deck gets its volume even when the level already
-    // stood at silence.
-    setDeckLevel(cur, MaxLevel, true);
-
-    if (!tmrPosition.isActive())
-        tmrPosition.start();
-
-    showPosition(0);
-    if (fits16(span.length()) && span.length() != m_positionMax) {
-        m_positionMax = span.length();
-        emit positionChanged(m_position, m_positionMax);
-    }
-    return status;
 }
 
 // --- Mixer -------------------------------------------------------------------------

@@ -98,6 +98,13 @@ public:
     // makes the songs that play glide too.
     bool levelLoudness() const { return m_levelLoudness; }
     void setLevelLoudness(bool on);
+    // Keep Albums Whole: consecutive songs of one album (in order, not in shuffle) join
+    // without a transition, to the sample.
+    bool keepAlbumsWhole() const { return m_keepAlbumsWhole; }
+    void setKeepAlbumsWhole(bool on);
+    bool joinsAlbums() const { return m_keepAlbumsWhole && !m_shuffle; }
+    // How long before its end a song that joins the next has the next queued behind it.
+    static constexpr int JoinLeadSeconds = 3;
     bool skipSilence() const { return m_skipSilence; }
     void setSkipSilence(bool on) {
         if (std::exchange(m_skipSilence, on) != on)
@@ -160,9 +167,19 @@ public:
     // --- Timers, public so tests can tick them by hand -----------------------------------
     QTimer tmrPosition;   // 100 ms, on from the first song load
     QTimer tmrTransition; // precise; interval set per transition
+    // While a song for a transition is still being read: after OpenTimeoutMs it is passed
+    // over like a file that does not open (stalled storage), and the list goes on.
+    QTimer tmrOpening;
+    static constexpr int OpenTimeoutMs = 2000;
+    // Starts the song of the playing row: opens it (or takes it from what was opened
+    // ahead) and, once it is open, fades it in on the other deck. A song that does not
+    // open is passed over at once, the song in play going on meanwhile.
     void DoTransition();
     void tmrTransition_Timer();
     void tmrPosition_Timer();
+    void tmrOpening_Timer();
+    // A song is being opened for a transition.
+    bool opening() const { return m_opening.deck != nullptr; }
 
 signals:
     void playStateChanged(volaro::playback::PlayState state);
@@ -177,6 +194,7 @@ signals:
     void shuffleChanged(bool on);
     void levelLoudnessChanged(bool on);
     void skipSilenceChanged(bool on);
+    void keepAlbumsWholeChanged(bool on);
     void positionChanged(int value, int maximum); // the slider, whoever moved it
 
     void statusTextChanged(const QString& text);               // lblStatus
@@ -191,10 +209,31 @@ signals:
     void noticeChanged(const QString& text); // status bar panel 2; empty: the web address
 
 private:
+    // A song on its way to a deck: opening, or open and waiting for its transition.
+    struct PendingSong {
+        std::unique_ptr<Deck> deck;
+        QString path;
+        int serial = 0; // tells its open's answer from an older one's
+        bool ready = false;
+        int16_t status = Deck::OpenOk;
+    };
+
+    // The engine's 16-bit fields take only what fits them.
+    static bool fits16(int64_t v) { return v >= INT16_MIN && v <= INT16_MAX; }
     void setCurrentIndex(int64_t index);
     void setPlayState(PlayState state);
-    Deck* replaceDeck(int index);
-    int16_t LoadSongOnDeck();
+    void startTransition();
+    std::unique_ptr<Deck> newDeck(const QString& path) const;
+    void openPending(PendingSong& song);
+    void songOpened(int serial, int16_t status);
+    void dropOpening();
+    void finishOpening();
+    void openNext();
+    int16_t LoadSongOnDeck(PendingSong song);
+    int nextRow() const;
+    bool joinWanted(int row) const;
+    bool followJoin(int64_t position);
+    void joinHeard();
     bool canSound(int16_t openStatus);
     bool wholeListUnplayable() const;
     void halt(const QString& why);
@@ -225,6 +264,7 @@ private:
     bool m_shuffle = false;
     bool m_levelLoudness = false;
     bool m_skipSilence = false;
+    bool m_keepAlbumsWhole = false;
 
     PlayState m_playState = PlayState::Stopped;
     int m_currentDeck = 0; // deck of the current (incoming) song
@@ -239,6 +279,21 @@ private:
     // Stopped at a dead end: the position monitor starts nothing until a command does.
     bool m_halted = false;
     QSet<QString> m_unplayable; // locations that failed to open since the last good one
+    PendingSong m_opening;      // the song a transition waits for
+    PendingSong m_next;         // the next song of the list, opened ahead
+    int m_openSerial = 0;
+    // A song queued to follow the one in play without a gap.
+    struct Join {
+        bool committed = false;
+        int row = 0;
+        QString path;
+        int32_t duration = 0;
+    };
+    Join m_join;
+    int m_joinsHeard = 0;      // of the current deck
+    int m_noJoinRow = 0;       // a row that turned out not to join (its file did not open)
+    int m_transitionDepth = 0; // DoTransition calls under way
+    bool m_transitionAgain = false;
 };
 
 } // namespace volaro::playback

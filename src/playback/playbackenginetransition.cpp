@@ -10,78 +10,7 @@ namespace volaro::playback {
 
 using base::SegToMin;
 
-// --- Transition engine -------------------------------------------------------------
-
-void PlaybackEngine::DoTransition() {
-    if (currentIndex() == -1)
-        return;
-    const int count = m_list.count();
-    if (count == 0) {
-        stop();
-        setCurrentIndex(-1);
-        tmrTransition.stop();
-        return;
-    }
-    if (currentIndex() > count) {
-        setCurrentIndex(0);
-        return;
-    }
-    m_halted = false;
-    m_currentDeck = 1 - m_currentDeck;
-    const int16_t status = LoadSongOnDeck();
-    if (!canSound(status))
-        return;
-    if (Deck* d = deck(m_currentDeck))
-        d->PlayFile();
-    if (status == Deck::OpenOk)
-        emit songStarted(currentIndex());
-    showPlaying();
-    m_transitionStep = 0;
-    if (const auto interval = transitionInterval(m_transitionSeconds, m_masterLevel))
-        tmrTransition.setInterval(*interval);
-    tmrTransition.start();
-}
-
-bool PlaybackEngine::canSound(int16_t openStatus) {
-    if (openStatus == Deck::OpenOk) {
-        m_unplayable.clear();
-        setNotice({});
-        return true;
-    }
-    if (openStatus == Deck::OpenNoOutput || openStatus == Deck::OpenOutputFailed) {
-        halt(NoOutputNotice);
-        return false;
-    }
-    // A file that does not open is skipped by the monitor's next tick, as always; only a
-    // whole pass of them is a dead end.
-    m_unplayable.insert(m_list.location(currentIndex()));
-    if (wholeListUnplayable()) {
-        halt(NothingPlayableNotice);
-        return false;
-    }
-    return true;
-}
-
-bool PlaybackEngine::wholeListUnplayable() const {
-    const int n = m_list.count();
-    // From the row after the current one: during a pass the first row looked at is
-    // normally one not tried yet, so the check costs one lookup until the pass is done.
-    for (int k = 1; k <= n; ++k) {
-        const int row = (currentIndex() - 1 + k) % n + 1;
-        if (!m_unplayable.contains(m_list.location(row)))
-            return false;
-    }
-    return n > 0;
-}
-
-void PlaybackEngine::halt(const QString& why) {
-    stop();
-    tmrTransition.stop();
-    m_transitionStep = 0;
-    m_halted = true;
-    m_unplayable.clear();
-    setNotice(why);
-}
+// --- Transition engine: the ticks -------------------------------------------------
 
 void PlaybackEngine::tmrTransition_Timer() {
     if (m_transitionStep < std::numeric_limits<int16_t>::max())
@@ -154,7 +83,11 @@ void PlaybackEngine::tmrPosition_Timer() {
         halt(NoOutputNotice);
         return;
     }
+    if (followJoin(position()))
+        return;
     if (position() < int64_t(m_songEnd) - m_transitionSeconds)
+        return;
+    if (m_opening.deck) // the next song is on its way
         return;
 
     if (m_shuffle)

@@ -7,6 +7,8 @@
 //
 // Threading: GUI thread only.
 
+#include "base/albumplace.h"
+
 #include <QString>
 
 namespace volaro::playback {
@@ -19,6 +21,8 @@ public:
     virtual int count() const = 0;
     // The file's path (Location) of row `row`, 1 <= row <= count().
     virtual QString location(int row) const = 0;
+    // Where the song of `row` sits on its album (from its tags).
+    virtual base::AlbumPlace albumPlace(int row) const = 0;
     // Writes the duration (TotLength) and the playable length (Length) texts of `row`.
     virtual void setLengths(int row, const QString& totLength, const QString& length) = 0;
     // CurrentIndex: 1-based row in play; 0 past the end; -1 list found empty.

@@ -19,6 +19,9 @@ void PlayerDeck::setFilename(const QString& path) {
 int16_t PlayerDeck::OpenFile() {
     return m_player->OpenFile();
 }
+void PlayerDeck::OpenFileAsync(OpenDone done) {
+    m_player->OpenFileAsync(std::move(done));
+}
 void PlayerDeck::PlayFile() {
     m_player->PlayFile();
 }
@@ -42,6 +45,16 @@ void PlayerDeck::setVolume(int32_t hundredthsDb) {
 }
 void PlayerDeck::setSongGain(int32_t hundredthsDb) {
     m_player->setSongGain(hundredthsDb);
+}
+bool PlayerDeck::queueAfter(Deck& next) {
+    auto* other = dynamic_cast<PlayerDeck*>(&next);
+    return other && m_player->queueAfter(*other->m_player);
+}
+bool PlayerDeck::cancelQueued() {
+    return m_player->cancelQueued();
+}
+int PlayerDeck::songsJoined() {
+    return m_player->songsJoined();
 }
 bool PlayerDeck::outputLost() {
     return m_player->outputLost();

@@ -80,6 +80,13 @@ QString ClipListModel::text(int index, int column) const {
     return (r && column >= 0 && column < ColumnCount) ? r->texts[column] : QString();
 }
 
+base::AlbumPlace ClipListModel::albumPlace(int index) const {
+    const ClipRow* r = row(index);
+    if (!r)
+        return {};
+    return {r->texts[ColCd], r->albumArtist, r->texts[ColArtist], r->disc, r->track, r->tracks};
+}
+
 void ClipListModel::emitRowChanged(int row0) {
     emit dataChanged(this->index(row0, 0), this->index(row0, ColumnCount - 1));
 }

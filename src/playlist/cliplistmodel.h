@@ -16,6 +16,8 @@
 //
 // Threading: GUI thread only.
 
+#include "base/albumplace.h"
+
 #include <QAbstractTableModel>
 #include <QList>
 #include <QString>
@@ -28,6 +30,12 @@ namespace volaro::playlist {
 struct ClipRow {
     std::array<QString, 10> texts;
     bool selected = false;
+    // Not shown: what the tags tell of the song's place on its album besides the album and
+    // the artist (which are columns).
+    QString albumArtist;
+    int16_t disc = 0;
+    int16_t track = 0;
+    int16_t tracks = 0;
 };
 class ClipListModel : public QAbstractTableModel {
     Q_OBJECT
@@ -86,6 +94,9 @@ public:
     // Sorts once by the texts of `column`, compared case-insensitively; equal texts keep
     // their order. The playing row stays on its song.
     void sortBy(Column column, Qt::SortOrder order);
+
+    // The song's place on its album (album, album artist, artist, disc, track).
+    base::AlbumPlace albumPlace(int index) const;
 
     int playingRow() const { return m_playingRow; }
     void setPlayingRow(int row);

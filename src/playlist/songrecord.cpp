@@ -46,6 +46,10 @@ void AddFileToList(const QString& Filename, int32_t InsertPos, ClipListModel& De
     row.texts[ClipListModel::ColGenre] = reader.Genre();
     row.texts[ClipListModel::ColComment] = reader.Comment();
     row.texts[ClipListModel::ColLocation] = Filename;
+    row.albumArtist = reader.albumArtist();
+    row.disc = static_cast<int16_t>(reader.disc());
+    row.track = static_cast<int16_t>(reader.track());
+    row.tracks = static_cast<int16_t>(reader.tracks());
     // A list bound to CurrentIndex moves it itself when the row lands at or before it.
     DestinationList.insertRow(position, std::move(row));
 }

@@ -9,6 +9,7 @@
 #include <taglib/tag.h>
 #include <taglib/tbytevectorstream.h>
 #include <taglib/tfilestream.h>
+#include <taglib/tpropertymap.h>
 #include <taglib/tstring.h>
 #include <taglib/wavfile.h>
 #include <unistd.h>
@@ -63,6 +64,8 @@ void TagReader::clearDetails() {
     m_title.clear();
     m_year.clear();
     m_genre.clear();
+    m_albumArtist.clear();
+    m_disc = m_track = m_tracks = 0;
 }
 
 bool TagReader::ReadTag() {
@@ -119,6 +122,29 @@ void TagReader::fillEmpty(const TagLib::Tag& tag) {
     if (m_year.isEmpty() && tag.year() != 0)
         m_year = QString::number(tag.year());
     fill(m_genre, tag.genre());
+    // The place on the album lives in fields the common interface leaves out.
+    const TagLib::PropertyMap properties = tag.properties();
+    const auto first = [&](const char* key) {
+        const auto it = properties.find(key);
+        return it == properties.end() || it->second.isEmpty() ? QString()
+                                                              : toQString(it->second.front());
+    };
+    const auto number = [](const QString& text, int part) { // "3", or 3 and 12 of "3/12"
+        bool ok = false;
+        const int n = text.section(QLatin1Char('/'), part, part).trimmed().toInt(&ok);
+        return ok && n > 0 && n < 32768 ? n : 0;
+    };
+    if (m_albumArtist.isEmpty())
+        m_albumArtist = first("ALBUMARTIST");
+    if (m_disc == 0)
+        m_disc = number(first("DISCNUMBER"), 0);
+    if (m_track == 0) {
+        const QString track = first("TRACKNUMBER");
+        m_track = number(track, 0);
+        m_tracks = number(track, 1);
+        if (m_tracks == 0)
+            m_tracks = number(first("TRACKTOTAL"), 0);
+    }
 }
 
 } // namespace volaro::playlist

