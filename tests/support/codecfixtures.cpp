@@ -167,6 +167,7 @@ int codecRate(Codec codec) {
 
 bool writeEncoded(const QString& path, Codec codec, const std::vector<float>& samples,
                   int sampleRate, int channels) {
+    av_log_set_level(AV_LOG_ERROR); // not the encoders' statistics
     const Recipe r = recipeOf(codec);
     const AVCodec* encoder = avcodec_find_encoder_by_name(r.encoder);
     const QByteArray name = QFile::encodeName(path);
