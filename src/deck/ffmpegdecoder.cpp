@@ -82,29 +82,50 @@ Speaker speakerOf(AVChannel c) {
     }
 }
 
-// One sample of any packed or planar format as float.
-float sampleAt(const AVFrame* f, AVSampleFormat fmt, int channels, int frame, int channel) {
+// frames of a frame's samples as interleaved floats: (sample - offset) * scale.
+template <typename T>
+void toFloat(const AVFrame* f, bool planar, int channels, float offset, float scale, float* out) {
+    const size_t frames = static_cast<size_t>(f->nb_samples);
+    if (!planar) {
+        const T* in = reinterpret_cast<const T*>(f->extended_data[0]);
+        for (size_t i = 0; i < frames * channels; ++i)
+            out[i] = (static_cast<float>(in[i]) - offset) * scale;
+        return;
+    }
+    for (int c = 0; c < channels; ++c) {
+        const T* in = reinterpret_cast<const T*>(f->extended_data[c]);
+        for (size_t i = 0; i < frames; ++i)
+            out[i * channels + c] = (static_cast<float>(in[i]) - offset) * scale;
+    }
+}
+
+// False for a sample format no audio decoder gives.
+bool interleave(const AVFrame* f, int channels, float* out) {
+    const auto fmt = static_cast<AVSampleFormat>(f->format);
     const bool planar = av_sample_fmt_is_planar(fmt);
-    const uint8_t* base = f->extended_data[planar ? channel : 0];
-    const size_t i =
-        planar ? static_cast<size_t>(frame) : static_cast<size_t>(frame) * channels + channel;
     switch (av_get_packed_sample_fmt(fmt)) {
     case AV_SAMPLE_FMT_U8:
-        return (base[i] - 128) / 128.0f;
+        toFloat<uint8_t>(f, planar, channels, 128.0f, 1.0f / 128, out);
+        break;
     case AV_SAMPLE_FMT_S16:
-        return reinterpret_cast<const int16_t*>(base)[i] / 32768.0f;
+        toFloat<int16_t>(f, planar, channels, 0, 1.0f / 32768, out);
+        break;
     case AV_SAMPLE_FMT_S32:
-        return static_cast<float>(reinterpret_cast<const int32_t*>(base)[i] / 2147483648.0);
+        toFloat<int32_t>(f, planar, channels, 0, 1.0f / 2147483648.0f, out);
+        break;
     case AV_SAMPLE_FMT_S64:
-        return static_cast<float>(static_cast<double>(reinterpret_cast<const int64_t*>(base)[i]) /
-                                  9223372036854775808.0);
+        toFloat<int64_t>(f, planar, channels, 0, 1.0f / 9223372036854775808.0f, out);
+        break;
     case AV_SAMPLE_FMT_FLT:
-        return reinterpret_cast<const float*>(base)[i];
+        toFloat<float>(f, planar, channels, 0, 1.0f, out);
+        break;
     case AV_SAMPLE_FMT_DBL:
-        return static_cast<float>(reinterpret_cast<const double*>(base)[i]);
+        toFloat<double>(f, planar, channels, 0, 1.0f, out);
+        break;
     default:
-        return 0.0f;
+        return false;
     }
+    return true;
 }
 
 class FfmpegDecoder final : public Decoder {
@@ -374,13 +395,10 @@ private:
         if (m_frame->ch_layout.nb_channels != m_channels ||
             (m_frame->sample_rate > 0 && m_frame->sample_rate != m_rate))
             return false;
-        const auto fmt = static_cast<AVSampleFormat>(m_frame->format);
         const int frames = m_frame->nb_samples;
         m_pending.resize(static_cast<size_t>(frames) * m_channels);
-        for (int i = 0; i < frames; ++i)
-            for (int c = 0; c < m_channels; ++c)
-                m_pending[static_cast<size_t>(i) * m_channels + c] =
-                    sampleAt(m_frame, fmt, m_channels, i, c);
+        if (!interleave(m_frame, m_channels, m_pending.data()))
+            return false;
         m_pendingFrames = frames;
         m_pendingAt = std::clamp<int64_t>(skip, 0, frames);
         return true;

@@ -6,11 +6,12 @@
 // Which library plays what (chosen on the content, see Decoder::open):
 //  - MP3 (MPEG audio layers 1-3): libmpg123, which measures lengths exactly from the LAME
 //    header or a frame count.
-//  - WAV, AIFF, AU, FLAC, Ogg Vorbis, Ogg Opus: libsndfile, exact and as fast as FFmpeg
-//    on them (bench_ffmpegdecode compares the two on Opus).
-//  - The rest through FFmpeg: AAC and ALAC in MP4/M4A, raw ADTS AAC, WMA (1, 2, Pro,
+//  - WAV, AIFF, AU, FLAC, Ogg Vorbis: libsndfile, exact and as fast as FFmpeg on them.
+//  - The rest through FFmpeg: Ogg Opus (libsndfile reads it exactly too, but FFmpeg
+//    decodes it faster: bench_ffmpegdecode compares the two), AAC and ALAC in MP4/M4A, raw
+//    ADTS AAC, WMA (1, 2, Pro,
 //    Lossless) in ASF, WavPack, Monkey's Audio, Matroska/WebM audio, TTA, Musepack, AC-3,
-//    DTS, CAF, TAK, Shorten, DSD, and FLAC or Opus in containers libsndfile does not read.
+//    DTS, CAF, TAK, Shorten, DSD, and FLAC in containers libsndfile does not read.
 //    A video file plays its sound; its pictures are never decoded.
 //
 // Lengths are exact where the container says so: MP4 edit lists or iTunSMPB (AAC priming

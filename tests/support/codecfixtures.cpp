@@ -52,11 +52,11 @@ AVChannelLayout layoutFor(const AVCodec* encoder, int channels) {
 }
 
 AVSampleFormat formatFor(const AVCodec* encoder) {
-    const AVSampleFormat* f = encoder->sample_fmts;
     for (AVSampleFormat want : {AV_SAMPLE_FMT_FLTP, AV_SAMPLE_FMT_S16P, AV_SAMPLE_FMT_S16})
-        if (std::find(f, f + 16, want) != f + 16) // lists are short and end in NONE
-            return want;
-    return f ? f[0] : AV_SAMPLE_FMT_NONE;
+        for (const AVSampleFormat* f = encoder->sample_fmts; f && *f != AV_SAMPLE_FMT_NONE; ++f)
+            if (*f == want)
+                return want;
+    return encoder->sample_fmts ? encoder->sample_fmts[0] : AV_SAMPLE_FMT_NONE;
 }
 
 // Frames [from, from + count) of the interleaved samples into the frame's format.
