@@ -15,7 +15,7 @@ struct MediaKind {
     const char* mimeType; // as shared-mime-info names it
 };
 
-// One row a line, in this form: the build reads the MIME types from here.
+// Rows in this form, suffix then type: the build reads the MIME types from here.
 inline constexpr MediaKind PlayableKinds[] = {
     {"mp3", "audio/mpeg"},         {"mp2", "audio/mp2"},         {"wav", "audio/x-wav"},
     {"wav", "audio/wav"},          {"flac", "audio/flac"},       {"ogg", "audio/ogg"},
