@@ -3,6 +3,7 @@
 
 #include "deck/decoder.h"
 #include "deck/mediabytes.h"
+#include "support/audiocapture.h"
 #include "support/codecfixtures.h"
 #include "support/fixtures.h"
 
@@ -14,6 +15,7 @@
 
 using namespace volaro::deck;
 using namespace volaro::fixtures;
+using volaro::capture::toneAmplitude;
 
 namespace {
 
@@ -58,17 +60,6 @@ QByteArray id3v2Tag(int payloadBytes) {
     frame.append(QByteArray(2, '\0'));
     frame.append(QByteArray(frameSize, 'x'));
     return tag + frame;
-}
-
-// Level of one frequency in channel c of interleaved stereo.
-double toneLevel(const std::vector<float>& st, int c, double hz, int rate) {
-    double re = 0, im = 0;
-    const size_t n = st.size() / 2;
-    for (size_t i = 0; i < n; ++i) {
-        re += st[2 * i + c] * std::cos(2 * M_PI * hz * i / rate);
-        im += st[2 * i + c] * std::sin(2 * M_PI * hz * i / rate);
-    }
-    return 2 * std::hypot(re, im) / n;
 }
 
 } // namespace
@@ -165,8 +156,8 @@ private slots:
                                                {0, 0}, {.707, 0}, {0, .707}};
             for (int c = 0; c < 6; ++c)
                 for (int side = 0; side < 2; ++side)
-                    QVERIFY2(std::abs(toneLevel(st, side, Hz[c], Rate) / 0.1 - Expected[c][side]) <
-                                 0.05,
+                    QVERIFY2(std::abs(toneAmplitude(st, 2, side, Rate, Hz[c]) / 0.1 -
+                                      Expected[c][side]) < 0.05,
                              qPrintable(QString("%1 channel %2 side %3").arg(f).arg(c).arg(side)));
         }
     }

@@ -15,30 +15,23 @@ namespace volaro::fixtures {
 namespace {
 
 struct Recipe {
+    const char* name;
     const char* suffix;
     const char* muxer;
     const char* encoder;
     int64_t bitRate;
 };
 
+// In the order of Codec.
+constexpr Recipe Recipes[] = {
+    {"aac", ".m4a", "ipod", "aac", 128000},      {"alac", ".m4a", "ipod", "alac", 0},
+    {"opus", ".opus", "opus", "libopus", 96000}, {"wma", ".wma", "asf", "wmav2", 128000},
+    {"wavpack", ".wv", "wv", "wavpack", 0},      {"aac-itunes", ".m4a", "ipod", "aac", 128000},
+    {"aac-video", ".mp4", "mp4", "aac", 128000},
+};
+
 Recipe recipeOf(Codec codec) {
-    switch (codec) {
-    case Codec::AacM4a:
-        return {".m4a", "ipod", "aac", 128000};
-    case Codec::AlacM4a:
-        return {".m4a", "ipod", "alac", 0};
-    case Codec::Opus:
-        return {".opus", "opus", "libopus", 96000};
-    case Codec::Wma:
-        return {".wma", "asf", "wmav2", 128000};
-    case Codec::WavPack:
-        return {".wv", "wv", "wavpack", 0};
-    case Codec::AacItunes:
-        return {".m4a", "ipod", "aac", 128000};
-    case Codec::AacVideo:
-        return {".mp4", "mp4", "aac", 128000};
-    }
-    return {};
+    return Recipes[static_cast<int>(codec)];
 }
 
 // The encoder's layout for the count when it lists its own, else the default one.
@@ -142,23 +135,7 @@ QString codecSuffix(Codec codec) {
 }
 
 const char* codecName(Codec codec) {
-    switch (codec) {
-    case Codec::AacM4a:
-        return "aac";
-    case Codec::AlacM4a:
-        return "alac";
-    case Codec::Opus:
-        return "opus";
-    case Codec::Wma:
-        return "wma";
-    case Codec::WavPack:
-        return "wavpack";
-    case Codec::AacItunes:
-        return "aac-itunes";
-    case Codec::AacVideo:
-        return "aac-video";
-    }
-    return "";
+    return recipeOf(codec).name;
 }
 
 int codecRate(Codec codec) {
