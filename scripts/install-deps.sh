@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6svg6-dev libgl-dev
     libsdl2-dev libmpg123-dev libsndfile1-dev libtag1-dev libmp3lame-dev libebur128-dev libsoxr-dev
-    libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
+    libavformat-dev libavcodec-dev libavutil-dev
     fonts-dejavu-core
 )
 if [[ "${1:-}" == "--test" || "${1:-}" == "--bench" ]]; then
