@@ -29,16 +29,10 @@ std::vector<float> render(const Signal& s) {
 }
 
 bool writeWavSamples(const QString& path, const std::vector<float>& samples, int sampleRate,
-<<<<<<< HEAD
                      int channels, bool asFloat) {
-    SF_INFO info{0,        sampleRate,
-                 channels, SF_FORMAT_WAV | (asFloat ? SF_FORMAT_FLOAT : SF_FORMAT_PCM_16),
-                 0,        0};
-=======
-                     int channels) {
     const int major = path.endsWith(QLatin1String(".flac")) ? SF_FORMAT_FLAC : SF_FORMAT_WAV;
-    SF_INFO info{0, sampleRate, channels, major | SF_FORMAT_PCM_16, 0, 0};
->>>>>>> 77f3f6f (FFmpeg decoder for AAC, ALAC, WMA, WavPack and the rest: exact lengths, sample-accurate seeks, surround folded to stereo)
+    SF_INFO info{0, sampleRate, channels, major | (asFloat ? SF_FORMAT_FLOAT : SF_FORMAT_PCM_16),
+                 0, 0};
     SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
     if (!f)
         return false;
