@@ -1,7 +1,8 @@
 # volaro_add_test(<name> SOURCES <files...> LIBS <targets...> [ENV <VAR=value...>] [TIMEOUT <s>])
 # Builds one Qt Test executable and registers it with CTest. Widgets run offscreen and
-# audio goes to SDL's disk driver unless the test sets its own driver. Song analyses are
-# cached in the build folder, never in the user's cache.
+# audio goes to SDL's disk driver unless the test sets its own driver. Song analyses and
+# the kept list go to folders of each test's own in the build folder, never to the user's
+# (tests running side by side would overwrite each other's files).
 function(volaro_add_test name)
     cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
     add_executable(${name} ${T_SOURCES})
@@ -11,7 +12,7 @@ function(volaro_add_test name)
         set(T_TIMEOUT 240)
     endif()
     set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=disk;VOLARO_TESTDATA=${CMAKE_SOURCE_DIR}/../shared/testdata;XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/testcache;${T_ENV}")
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=disk;VOLARO_TESTDATA=${CMAKE_SOURCE_DIR}/../shared/testdata;XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/testcache/${name};XDG_STATE_HOME=${CMAKE_BINARY_DIR}/teststate/${name};${T_ENV}")
 endfunction()
 
 # volaro_add_fuzzer(<name> SOURCES <files...> LIBS <targets...> [CORPUS_GEN <target>])
@@ -47,5 +48,5 @@ function(volaro_add_desktop_test name)
     endif()
     # Alone on the machine: their checks listen to real-time sound through a sound server.
     set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS desktop RUN_SERIAL TRUE
-        ENVIRONMENT "VOLARO_TESTDATA=${CMAKE_SOURCE_DIR}/../shared/testdata;XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/testcache;${T_ENV}")
+        ENVIRONMENT "VOLARO_TESTDATA=${CMAKE_SOURCE_DIR}/../shared/testdata;XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/testcache/${name};XDG_STATE_HOME=${CMAKE_BINARY_DIR}/teststate/${name};${T_ENV}")
 endfunction()

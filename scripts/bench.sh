@@ -5,7 +5,7 @@
 #   scripts/bench.sh NAME...    only those (bench_deckdecode, bench_searchwalk, ...)
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
-"$here/scripts/install-deps.sh" --test
+"$here/scripts/install-deps.sh" --bench
 build="$here/build-bench"
 if [[ ! -f "$build/build.ninja" ]]; then
     cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -7,18 +7,23 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6svg6-dev libgl-dev
     libsdl2-dev libmpg123-dev libsndfile1-dev libtag1-dev libmp3lame-dev libebur128-dev libsoxr-dev
+    libavformat-dev libavcodec-dev libavutil-dev
     fonts-dejavu-core
 )
 # The Debian package is checked with lintian (scripts/package.sh, and a test).
 if [[ "${1:-}" == "--test" || "${1:-}" == "--package" ]]; then
     packages+=(lintian)
 fi
-if [[ "${1:-}" == "--test" ]]; then
+if [[ "${1:-}" == "--test" || "${1:-}" == "--bench" ]]; then
     # Fuzzing needs clang's libFuzzer; the desktop checks need their validators; the
     # desktop leg runs under Xvfb with openbox, a private PulseAudio and a session bus, and
     # drives the player over the bus with playerctl.
     packages+=(clang libclang-rt-dev desktop-file-utils appstream xauth xvfb x11-utils
         openbox pulseaudio pulseaudio-utils dbus xdotool playerctl)
+fi
+if [[ "${1:-}" == "--bench" ]]; then
+    # The decoding benchmark compares with FFmpeg's own command on the same files.
+    packages+=(ffmpeg)
 fi
 
 missing=()

@@ -2,6 +2,7 @@
 
 #include "app/commandline.h"
 #include "app/transitionbutton.h"
+#include "base/mediakinds.h"
 #include "base/productinfo.h"
 #include "base/settingsstore.h"
 #include "base/twips.h"
@@ -26,6 +27,9 @@
 
 namespace volaro::app {
 
+using base::dialogPatterns;
+using base::ListKinds;
+using base::PlayableKinds;
 using base::SettingsStore;
 using base::twipsToPixels;
 using deck::Player;
@@ -351,8 +355,9 @@ void frmPlayer::wireMenus() {
 void frmPlayer::mnuOpen_Click() {
     const QString path = QFileDialog::getOpenFileName(
         this, QStringLiteral("Open"), m_lastDialogFile,
-        QStringLiteral("M3U PlayList (*.M3U *.m3u);;Media File (*.mp3 *.wav *.MP3 *.WAV);;"
-                       "Anything (*)"));
+        QStringLiteral("M3U PlayList (%1);;Media File (%2);;Anything (*)")
+            .arg(dialogPatterns(std::begin(ListKinds), std::end(ListKinds)),
+                 dialogPatterns(std::begin(PlayableKinds), std::end(PlayableKinds))));
     if (path.isEmpty())
         return;
     m_lastDialogFile = path;

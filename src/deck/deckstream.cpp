@@ -1,5 +1,7 @@
 #include "deck/deckstream.h"
 
+#include "deck/channelmix.h"
+
 #include <SDL.h>
 #include <algorithm>
 #include <cmath>
@@ -205,13 +207,8 @@ int DeckStream::fill(float* out, int frames) {
                 m_decoderDrained = true;
             continue;
         }
-        // Mono is heard on both sides; of more channels the front pair is kept.
-        const float* in = m_decodeBuffer.data();
-        float* st = m_stereoBuffer.data();
-        for (long i = 0; i < got && channels != 2; ++i) {
-            st[2 * i] = in[i * channels];
-            st[2 * i + 1] = in[i * channels + (channels > 1 ? 1 : 0)];
-        }
+        if (channels != 2) // stereo was decoded straight into m_stereoBuffer
+            foldToStereo(m_decodeBuffer.data(), got, m_decoder->layout(), m_stereoBuffer.data());
         m_stereoFrames = static_cast<size_t>(got);
         m_stereoUsed = 0;
     }

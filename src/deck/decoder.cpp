@@ -1,5 +1,6 @@
 #include "deck/decoder.h"
 
+#include "deck/ffmpegdecoder.h"
 #include "deck/mpegscan.h"
 
 #include <algorithm>
@@ -214,6 +215,7 @@ public:
         m_rate = info.samplerate;
         m_channels = info.channels;
         m_length = info.frames;
+        readLayout();
         if (m_length == SF_COUNT_MAX)
             return countFrames();
         return true;
@@ -232,6 +234,58 @@ protected:
     bool sourceCut() const override { return m_reader.cut(); }
 
 private:
+    // The positions a WAVE extensible, CAF or AIFF header names; none for the rest.
+    void readLayout() {
+        std::vector<int> map(static_cast<size_t>(m_channels));
+        if (!sf_command(m_file, SFC_GET_CHANNEL_MAP_INFO, map.data(),
+                        static_cast<int>(map.size() * sizeof(int))))
+            return;
+        for (int m : map) {
+            switch (m) {
+            case SF_CHANNEL_MAP_LEFT:
+            case SF_CHANNEL_MAP_FRONT_LEFT:
+                m_layout.push_back(Speaker::FrontLeft);
+                break;
+            case SF_CHANNEL_MAP_RIGHT:
+            case SF_CHANNEL_MAP_FRONT_RIGHT:
+                m_layout.push_back(Speaker::FrontRight);
+                break;
+            case SF_CHANNEL_MAP_MONO:
+            case SF_CHANNEL_MAP_CENTER:
+            case SF_CHANNEL_MAP_FRONT_CENTER:
+                m_layout.push_back(Speaker::FrontCenter);
+                break;
+            case SF_CHANNEL_MAP_LFE:
+                m_layout.push_back(Speaker::LowFrequency);
+                break;
+            case SF_CHANNEL_MAP_REAR_LEFT:
+                m_layout.push_back(Speaker::BackLeft);
+                break;
+            case SF_CHANNEL_MAP_REAR_RIGHT:
+                m_layout.push_back(Speaker::BackRight);
+                break;
+            case SF_CHANNEL_MAP_REAR_CENTER:
+                m_layout.push_back(Speaker::BackCenter);
+                break;
+            case SF_CHANNEL_MAP_SIDE_LEFT:
+                m_layout.push_back(Speaker::SideLeft);
+                break;
+            case SF_CHANNEL_MAP_SIDE_RIGHT:
+                m_layout.push_back(Speaker::SideRight);
+                break;
+            case SF_CHANNEL_MAP_FRONT_LEFT_OF_CENTER:
+                m_layout.push_back(Speaker::FrontLeftOfCenter);
+                break;
+            case SF_CHANNEL_MAP_FRONT_RIGHT_OF_CENTER:
+                m_layout.push_back(Speaker::FrontRightOfCenter);
+                break;
+            default:
+                m_layout.push_back(Speaker::Other);
+                break;
+            }
+        }
+    }
+
     // For streams whose header does not say how long they are. Counting decodes them, so
     // it stops after a bounded amount of the file: a stream that long with no length in
     // its header is refused rather than freezing whoever opens it.
@@ -251,6 +305,13 @@ private:
     MediaReader m_reader;
     SNDFILE* m_file = nullptr;
 };
+
+// Ogg Opus: libsndfile reads it too, FFmpeg faster at the same exactness.
+bool looksLikeOggOpus(const MediaBytes& bytes) {
+    uint8_t d[36] = {};
+    return bytes.read(0, d, 36) == 36 && std::memcmp(d, "OggS", 4) == 0 &&
+           std::memcmp(d + 28, "OpusHead", 8) == 0;
+}
 
 bool looksLikeMpeg(const MediaBytes& bytes) {
     uint8_t d[3] = {};
@@ -303,14 +364,20 @@ std::unique_ptr<Decoder> Decoder::open(std::shared_ptr<const MediaBytes> bytes) 
         auto d = std::make_unique<SndfileDecoder>(bytes);
         return d->open() ? std::move(d) : nullptr;
     };
-    if (looksLikeMpeg(*bytes)) {
-        if (auto d = tryMpeg())
-            return d;
-        return trySndfile();
+    std::unique_ptr<Decoder> d;
+    // FFmpeg comes before the MPEG decoder's search for frames, which could find false
+    // frame syncs in the packets of an MP4 or ASF file.
+    if (looksLikeOggOpus(*bytes))
+        d = openFfmpeg(bytes);
+    if (!d && looksLikeMpeg(*bytes)) {
+        if (!(d = tryMpeg()) && !(d = trySndfile()))
+            d = openFfmpeg(bytes);
+    } else if (!d && !(d = trySndfile()) && !(d = openFfmpeg(bytes))) {
+        d = tryMpeg();
     }
-    if (auto d = trySndfile())
-        return d;
-    return tryMpeg();
+    if (d && d->m_layout.size() != static_cast<size_t>(d->m_channels))
+        d->m_layout = defaultLayout(d->m_channels);
+    return d;
 }
 
 } // namespace volaro::deck

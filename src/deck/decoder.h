@@ -2,7 +2,8 @@
 
 // Decoder: turns the bytes of one media file into interleaved float frames at the file's
 // own rate and channel count, knows the exact decoded length, and seeks by frame.
-// MPEG audio goes through libmpg123, everything else libsndfile reads through libsndfile;
+// MPEG audio goes through libmpg123, what libsndfile reads through libsndfile, the rest
+// (AAC, ALAC, WMA, WavPack, Monkey's Audio, ...) through FFmpeg (deck/ffmpegdecoder.h);
 // the choice is made on the content, not on the file name.
 //
 // Call order: open(), then read() and seek() as needed.
@@ -14,16 +15,18 @@
 // Threading: open() on any thread; afterwards one thread at a time uses the object (the
 // GUI thread opens it and hands it to the audio worker, which alone uses it from then on).
 
+#include "deck/channelmix.h"
 #include "deck/mediabytes.h"
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace volaro::deck {
 
 class Decoder {
 public:
-    enum class Kind { Mpeg, Sndfile };
+    enum class Kind { Mpeg, Sndfile, Ffmpeg };
 
     virtual ~Decoder() = default;
 
@@ -34,6 +37,8 @@ public:
     Kind kind() const { return m_kind; }
     int sampleRate() const { return m_rate; }
     int channels() const { return m_channels; }
+    // Where each channel is meant to be heard, channels() entries.
+    const std::vector<Speaker>& layout() const { return m_layout; }
     // Exact length in frames of what read() delivers from the start.
     int64_t lengthFrames() const { return m_length; }
     double seconds() const { return m_rate > 0 ? static_cast<double>(m_length) / m_rate : 0.0; }
@@ -53,6 +58,7 @@ protected:
     Kind m_kind = Kind::Sndfile;
     int m_rate = 0;
     int m_channels = 0;
+    std::vector<Speaker> m_layout; // defaultLayout() when left empty by open()
     int64_t m_length = 0;
 
 private:

@@ -1,5 +1,7 @@
 #include "system/desktopentry.h"
 
+#include "base/mediakinds.h"
+
 #include <algorithm>
 
 namespace volaro::system {
@@ -63,6 +65,7 @@ QByteArray desktopEntryFromTemplate(const QByteArray& entryTemplate, const QStri
     QByteArray entry = entryTemplate;
     entry.replace("@VOLARO_EXEC@", desktopExecArgument(programPath).toUtf8());
     entry.replace("@VOLARO_TRYEXEC@", desktopStringValue(programPath).toUtf8());
+    entry.replace("@VOLARO_MIME_TYPES@", (base::playableMimeTypes().join(u';') + u';').toUtf8());
     return entry;
 }
 

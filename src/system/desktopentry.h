@@ -17,8 +17,8 @@ QString desktopExecArgument(const QString& programPath);
 QString desktopStringValue(const QString& text);
 
 // The desktop entry template with its "@VOLARO_EXEC@" placeholder replaced by the encoded
-// Exec argument and "@VOLARO_TRYEXEC@" by the plain path (so menus hide the entry once the
-// program is gone). The result is UTF-8.
+// Exec argument, "@VOLARO_TRYEXEC@" by the plain path (so menus hide the entry once the
+// program is gone) and "@VOLARO_MIME_TYPES@" by the playable kinds. The result is UTF-8.
 QByteArray desktopEntryFromTemplate(const QByteArray& entryTemplate, const QString& programPath);
 
 } // namespace volaro::system

@@ -1,5 +1,7 @@
 #include "system/mprisservice.h"
 
+#include "base/mediakinds.h"
+
 #include <QCryptographicHash>
 #include <QDBusAbstractAdaptor>
 #include <QDBusMessage>
@@ -48,11 +50,7 @@ public:
     bool yes() const { return true; }
     bool no() const { return false; }
     QStringList uriSchemes() const { return {QStringLiteral("file")}; }
-    QStringList mimeTypes() const {
-        return {QStringLiteral("audio/mpeg"), QStringLiteral("audio/x-wav"),
-                QStringLiteral("audio/wav"), QStringLiteral("audio/x-mpegurl"),
-                QStringLiteral("audio/mpegurl")};
-    }
+    QStringList mimeTypes() const { return base::playableMimeTypes(); }
 
 public slots:
     void Raise() { m_service->host().raise(); }

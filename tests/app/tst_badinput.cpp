@@ -4,6 +4,7 @@
 #include "app/frmplayer.h"
 #include "playlist/cliplistview.h"
 #include "support/audiocapture.h"
+#include "support/codecfixtures.h"
 #include "support/fixtures.h"
 #include "support/memorysettingsstore.h"
 
@@ -152,6 +153,17 @@ private slots:
         QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(qint64(1) << 30));
         for (const char* name : {"empty", "folder", "fifo", "zero", "sparse"})
             QTest::newRow(name) << path(QString::fromLatin1(name) + ".mp3") << 1 << 0 << QString();
+        // The FFmpeg kinds: 1 GiB of junk, nothing, an M4A whose index was never written.
+        QFile junk(path("junk.m4a"));
+        QVERIFY(junk.open(QIODevice::WriteOnly) && junk.resize(qint64(1) << 30));
+        QVERIFY(junk.write(QByteArray(1 << 20, '\x5A').append("ftypM4A ")) > 0);
+        junk.close();
+        QVERIFY(writeBytes(path("empty.wma"), {}));
+        QVERIFY(writeEncoded(path("whole.m4a"), Codec::AacM4a, render({}), Rate, 2));
+        const QByteArray m4a = readBytes(path("whole.m4a"));
+        QVERIFY(writeBytes(path("noindex.m4a"), m4a.left(m4a.lastIndexOf("moov") - 4)));
+        for (const char* name : {"junk.m4a", "empty.wma", "noindex.m4a"})
+            QTest::newRow(name) << path(QString::fromLatin1(name)) << 1 << 0 << QString();
         QVERIFY(writeWav(path("fine.wav"), {}));
         QVERIFY(writeBytes(path("text.mp3"), "no audio here\n"));
         // Every entry is a row, the empty line too; none plays.

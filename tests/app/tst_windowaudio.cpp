@@ -8,6 +8,7 @@
 #include "playlist/cliplistview.h"
 #include "playlist/playlistfile.h"
 #include "support/audiocapture.h"
+#include "support/codecfixtures.h"
 #include "support/fixtures.h"
 #include "support/memorysettingsstore.h"
 
@@ -134,6 +135,47 @@ private slots:
             QVERIFY2(start > last, qPrintable(QString("%1 Hz at %2").arg(t).arg(start)));
             last = start;
         }
+    }
+
+    void everyKindHeardInTurn() {
+        // An .m3u8 list of each FFmpeg kind, then a 5.1 song whose tone is in its back left
+        // channel only: heard on the left alone.
+        using namespace volaro::fixtures;
+        const QList<double> tones = {ToneA, ToneC, ToneB, 1320, 1650, 1200};
+        QByteArray list;
+        for (int i = 0; i < tones.size(); ++i) {
+            const Codec codec = i < 5 ? AllCodecs[i] : Codec::AacM4a;
+            const int rate = codecRate(codec), channels = i < 5 ? 2 : 6;
+            std::vector<float> samples = render({.frequency = tones[i],
+                                                 .seconds = i < 5 ? 2.5 : 5.0,
+                                                 .sampleRate = rate,
+                                                 .channels = channels,
+                                                 .amplitude = Amplitude});
+            for (size_t k = 0; channels == 6 && k < samples.size(); ++k)
+                samples[k] *= k % 6 == 4;
+            const QString path =
+                m_dir.filePath(QStringLiteral("kind%1%2").arg(i).arg(codecSuffix(codec)));
+            QVERIFY(writeEncoded(path, codec, samples, rate, channels));
+            list += path.toUtf8() + "\n";
+        }
+        QVERIFY(writeBytes(m_dir.filePath("kinds.m3u8"), list));
+        MemorySettingsStore store;
+        auto w = window(store, {m_dir.filePath("kinds.m3u8")});
+        QTest::mouseClick(w->ui().btnPlay, Qt::LeftButton);
+        QVERIFY(m_capture.waitFor(Rate / 10));
+        const int64_t mark = m_capture.frames();
+        QTRY_COMPARE_WITH_TIMEOUT(w->engine().currentIndex(), int16_t(6), 20000);
+        QTest::qWait(1500);
+        const auto heard = m_capture.read(mark, m_capture.frames() - mark);
+        int64_t last = -1;
+        for (double t : tones) {
+            const int64_t start = toneStart(heard, 2, 0, Rate, t, 0.25);
+            QVERIFY2(start > last, qPrintable(QString("%1 Hz at %2").arg(t).arg(start)));
+            last = start;
+        }
+        QVERIFY(heardLevel(m_capture, 1200, 0.3) > 0.6 * Amplitude);
+        const int64_t end = m_capture.frames();
+        QVERIFY(toneAmplitude(m_capture.read(end - Rate / 4, Rate / 4), 2, 1, Rate, 1200) < 0.01);
     }
 
     // One list heard with both extras off, then on (through the menu): two noises 20 dB

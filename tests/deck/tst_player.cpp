@@ -217,8 +217,12 @@ private slots:
     void anyRateAndChannelCountPlays() {
         for (const auto& [rate, channels, mp3] :
              {std::tuple{8000, 1, false}, {48000, 6, false}, {96000, 2, false}, {22050, 1, true}}) {
-            const Signal s{
-                .seconds = 2, .sampleRate = rate, .channels = channels, .amplitude = Amplitude};
+            // 5.1 folds front, centre and surround into each side at 0, -3 and -3 dB.
+            const double fold = channels == 6 ? 1 + 2 * M_SQRT1_2 : 1;
+            const Signal s{.seconds = 2,
+                           .sampleRate = rate,
+                           .channels = channels,
+                           .amplitude = Amplitude / fold};
             const QString f = m_dir.filePath(
                 QStringLiteral("fmt-%1-%2.%3").arg(rate).arg(channels).arg(mp3 ? "mp3" : "wav"));
             QVERIFY(mp3 ? writeMp3(f, s, Mp3Kind::Cbr, 64) : writeWav(f, s));

@@ -61,7 +61,12 @@ private slots:
             {"WAV ID3v2", TagKind::WavId3v2, "id3.wav", wide, {}},
             {"WAV INFO", TagKind::WavInfo, "info.wav", latin, {}},
             {"ID3v1 named .wav", TagKind::Id3v1, "v1.wav", latin, {}},
-            {"WAV INFO named .mp3", TagKind::WavInfo, "info.mp3", latin, {}}};
+            {"WAV INFO named .mp3", TagKind::WavInfo, "info.mp3", latin, {}},
+            {"MP4 AAC", TagKind::Mp4Aac, "aac.m4a", wide, wide.toUtf8()},
+            {"MP4 ALAC named .mp3", TagKind::Mp4Alac, "alac.mp3", wide, wide.toUtf8()},
+            {"Opus", TagKind::Opus, "song.opus", wide, wide.toUtf8()},
+            {"WMA", TagKind::Wma, "song.wma", wide, utf16},
+            {"WavPack", TagKind::WavPack, "song.wv", wide, wide.toUtf8()}};
         for (const auto& [name, kind, file, title, raw] : rows)
             QTest::newRow(name) << int(kind) << QString(file) << title << raw;
     }

@@ -30,9 +30,9 @@ std::vector<float> render(const Signal& s) {
 
 bool writeWavSamples(const QString& path, const std::vector<float>& samples, int sampleRate,
                      int channels, bool asFloat) {
-    SF_INFO info{0,        sampleRate,
-                 channels, SF_FORMAT_WAV | (asFloat ? SF_FORMAT_FLOAT : SF_FORMAT_PCM_16),
-                 0,        0};
+    const int major = path.endsWith(QLatin1String(".flac")) ? SF_FORMAT_FLAC : SF_FORMAT_WAV;
+    SF_INFO info{0, sampleRate, channels, major | (asFloat ? SF_FORMAT_FLOAT : SF_FORMAT_PCM_16),
+                 0, 0};
     SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
     if (!f)
         return false;

@@ -1,9 +1,11 @@
 #include "support/tagfixtures.h"
 
+#include "support/codecfixtures.h"
 #include "support/fixtures.h"
 
 #include <QFile>
 #include <taglib/apetag.h>
+#include <taglib/fileref.h>
 #include <taglib/id3v1tag.h>
 #include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
@@ -66,6 +68,19 @@ bool writeTaggedSong(const QString& path, const SongTags& tags, TagKind kind) {
         const bool id3 = kind == TagKind::WavId3v2;
         fill(id3 ? static_cast<TagLib::Tag*>(wav.ID3v2Tag()) : wav.InfoTag(), tags);
         return wav.save(id3 ? TagLib::RIFF::WAV::File::ID3v2 : TagLib::RIFF::WAV::File::Info);
+    }
+    if (kind >= TagKind::Mp4Aac) {
+        // Tagged under its own suffix (TagLib picks the writer by name), then renamed.
+        const Codec codec = Codec(int(Codec::AacM4a) + int(kind) - int(TagKind::Mp4Aac));
+        const QString own = path + ".tagging" + codecSuffix(codec);
+        s.sampleRate = codecRate(codec);
+        if (!writeEncoded(own, codec, render(s), s.sampleRate, s.channels))
+            return false;
+        TagLib::FileRef file(QFile::encodeName(own).constData(), false);
+        if (file.isNull())
+            return false;
+        fill(file.tag(), tags);
+        return file.save() && QFile::rename(own, path);
     }
     if (!writeMp3(path, s, Mp3Kind::CbrNoHeader, 64))
         return false;

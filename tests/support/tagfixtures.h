@@ -1,7 +1,7 @@
 #pragma once
 
-// Tagged media files for the playlist tests, written with LAME (through the shared fixture
-// generators) and TagLib; ID3v2.2, which TagLib cannot write, is built by hand.
+// Tagged media files for the playlist tests, written with LAME or FFmpeg (through the shared
+// fixture generators) and TagLib; ID3v2.2, which TagLib cannot write, is built by hand.
 
 #include <QString>
 
@@ -21,7 +21,14 @@ enum class TagKind {
     Id3v24Utf8,   // UTF-8 frames
     Ape,
     WavId3v2, // WAV file (path should end in .wav) with an ID3v2 chunk
-    WavInfo   // WAV file with a RIFF INFO list
+    WavInfo,  // WAV file with a RIFF INFO list
+    // FFmpeg-encoded songs tagged in their own form: MP4 atoms, Vorbis comments in Opus,
+    // ASF attributes, APE in WavPack
+    Mp4Aac,
+    Mp4Alac,
+    Opus,
+    Wma,
+    WavPack
 };
 
 // A short quiet song at path carrying the tags in the given form.

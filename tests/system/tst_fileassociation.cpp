@@ -1,5 +1,6 @@
 // Desktop integration in a throw-away home: mimeapps.list, RegisterFileTypes, installed files.
 
+#include "base/mediakinds.h"
 #include "support/fixtures.h"
 #include "system/appicon.h"
 #include "system/fileassociation.h"
@@ -31,6 +32,8 @@ bool setMode(const QString& path, int mode) {
 
 // Every file below root with its content and modification time.
 using Snapshot = QMap<QString, QPair<QByteArray, QDateTime>>;
+
+const QByteArray mimeTypeValue = (volaro::base::playableMimeTypes().join(u';') + u';').toUtf8();
 Snapshot snapshot(const QString& root) {
     Snapshot s;
     QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
@@ -137,7 +140,9 @@ private slots:
         const QByteArray entry = readBytes(entryPath());
         QVERIFY2(entry.contains(("\nExec=" + exec + " %f\nTryExec=" + tryExec + "\n").toUtf8()),
                  entry.constData());
-        QVERIFY(entry.contains("\nMimeType=audio/mpeg;audio/x-mpegurl;audio/mpegurl;\n"));
+        // Offered for every playable kind ("Open With"); the defaults below stay MP3 and M3U.
+        QVERIFY(entry.contains("\nMimeType=" + mimeTypeValue + "\n") &&
+                mimeTypeValue.contains("audio/mp4;"));
         QByteArray out;
         QVERIFY2(run("desktop-file-validate", {entryPath()}, &out) == 0 && out.isEmpty(),
                  out.constData());
@@ -256,7 +261,9 @@ private slots:
 
         const QString entry = share + "applications/volaro.desktop";
         const QByteArray text = readBytes(entry);
-        QVERIFY2(text.contains("\nExec=") && !text.contains("@VOLARO_EXEC@"), text.constData());
+        QVERIFY2(text.contains("\nExec=") && !text.contains("@VOLARO_EXEC@") &&
+                     text.contains("\nMimeType=" + mimeTypeValue + "\n"),
+                 text.constData());
         QVERIFY2(run("desktop-file-validate", {entry}, &out) == 0 && out.isEmpty(),
                  out.constData());
 
