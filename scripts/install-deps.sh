@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6svg6-dev libgl-dev
-    libsdl2-dev libmpg123-dev libsndfile1-dev libtag1-dev libmp3lame-dev libebur128-dev libsoxr-dev
+    libsdl2-dev libmpg123-dev libsndfile1-dev libtag1-dev libmp3lame-dev libebur128-dev libsoxr-dev librubberband-dev
     libavformat-dev libavcodec-dev libavutil-dev
     fonts-dejavu-core
 )

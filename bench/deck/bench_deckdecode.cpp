@@ -66,8 +66,8 @@ double offlineTwoDecks(const QString& a, const QString& b, int Rate = 44100) {
         sa.produce();
         sb.produce();
         std::fill(out.begin(), out.end(), 0.0f);
-        sa.mixInto(out.data(), Period, 0);
-        sb.mixInto(out.data(), Period, 0);
+        sa.mixInto(out.data(), Period, 0, -1);
+        sb.mixInto(out.data(), Period, 0, -1);
         peak = std::max<double>(peak, out[0]);
     }
     if (peak > 100)

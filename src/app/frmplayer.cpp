@@ -342,6 +342,8 @@ void frmPlayer::wireMenus() {
     connect(m_ui.mnuKeepAlbumsWhole, &QAction::toggled, e, &PlaybackEngine::setKeepAlbumsWhole);
     connect(e, &PlaybackEngine::keepAlbumsWholeChanged, m_ui.mnuKeepAlbumsWhole,
             &QAction::setChecked);
+    connect(m_ui.mnuMatchBeats, &QAction::toggled, e, &PlaybackEngine::setMatchBeats);
+    connect(e, &PlaybackEngine::matchBeatsChanged, m_ui.mnuMatchBeats, &QAction::setChecked);
     // Read with the settings; from then on the user's choice starts or stops the keeping.
     connect(m_ui.mnuRestoreList, &QAction::toggled, this, [this](bool on) {
         if (m_keeper && m_loaded)
@@ -430,8 +432,12 @@ void frmPlayer::cmdCalculate_Click() {
     m_engine->stop();
     setTotalsRunning(true);
     const PlaybackEngine& e = *m_engine;
-    m_total->run({[&e](const QString& path, int32_t duration) { return e.spanOf(path, duration); },
-                  e.transitionSeconds(), e.transitionType(), e.joinsAlbums()});
+    m_total->run(
+        {[&e](const QString& path, int32_t duration) { return e.spanOf(path, duration); },
+         e.transitionSeconds(), e.transitionType(), e.joinsAlbums(),
+         [&e](const QString& out, int32_t outDuration, const QString& in, int32_t inDuration) {
+             return e.beatPlanOf(out, outDuration, in, inDuration);
+         }});
     setTotalsRunning(false);
 }
 

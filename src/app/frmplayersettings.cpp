@@ -66,6 +66,7 @@ const StoredNumber StoredNumbers[] = {
     engineSwitch<&PlaybackEngine::skipSilence, &PlaybackEngine::setSkipSilence>(keys::SkipSilence),
     engineSwitch<&PlaybackEngine::keepAlbumsWhole, &PlaybackEngine::setKeepAlbumsWhole>(
         keys::KeepAlbumsWhole),
+    engineSwitch<&PlaybackEngine::matchBeats, &PlaybackEngine::setMatchBeats>(keys::MatchBeats),
     {keys::RestoreList, [](const frmPlayer& w) { return int(w.ui().mnuRestoreList->isChecked()); },
      [](frmPlayer& w, int64_t v) {
          w.ui().mnuRestoreList->setChecked(v == 1);

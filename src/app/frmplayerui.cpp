@@ -277,8 +277,10 @@ void FrmPlayerUi::setupUi(QMainWindow* window) {
     mnuLevelLoudness = mnuOptions->addAction(QStringLiteral("Level Song Loudness"));
     mnuSkipSilence = mnuOptions->addAction(QStringLiteral("Skip Silence"));
     mnuKeepAlbumsWhole = mnuOptions->addAction(QStringLiteral("Keep Albums Whole"));
+    mnuMatchBeats = mnuOptions->addAction(QStringLiteral("Match Beats"));
     mnuRestoreList = mnuOptions->addAction(QStringLiteral("Restore List at Start"));
-    for (QAction* a : {mnuLevelLoudness, mnuSkipSilence, mnuKeepAlbumsWhole, mnuRestoreList})
+    for (QAction* a :
+         {mnuLevelLoudness, mnuSkipSilence, mnuKeepAlbumsWhole, mnuMatchBeats, mnuRestoreList})
         a->setCheckable(true);
     mnuAbout = mb->addAction(QStringLiteral("&About"));
 

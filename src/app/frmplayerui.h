@@ -105,6 +105,7 @@ struct FrmPlayerUi {
     QAction* mnuLevelLoudness = nullptr;
     QAction* mnuSkipSilence = nullptr;
     QAction* mnuKeepAlbumsWhole = nullptr;
+    QAction* mnuMatchBeats = nullptr;
     QAction* mnuRestoreList = nullptr;
     QAction* mnuAbout = nullptr;
 

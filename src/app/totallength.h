@@ -30,6 +30,10 @@ struct TotalLengthSettings {
     // Songs of one album that follow each other join: back to back, with no transition and
     // no trims where they meet.
     bool KeepAlbumsWhole = false;
+    // The plan of a beat-matched transition between two songs, where there is one.
+    std::function<std::optional<playback::BeatPlan>(const QString& out, int32_t outDuration,
+                                                    const QString& in, int32_t inDuration)>
+        BeatPlan;
 };
 
 class TotalLength {

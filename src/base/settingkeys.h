@@ -31,6 +31,7 @@ inline constexpr SettingKey MasterVolume{"BasicAudio", "Volume", 64, 0, 85};
 inline constexpr SettingKey LevelLoudness{"Extras", "LevelLoudness", 0, 0, 1};
 inline constexpr SettingKey SkipSilence{"Extras", "SkipSilence", 0, 0, 1};
 inline constexpr SettingKey KeepAlbumsWhole{"Extras", "KeepAlbumsWhole", 0, 0, 1};
+inline constexpr SettingKey MatchBeats{"Extras", "MatchBeats", 0, 0, 1};
 // The list and its playing row come back at the next start (kept apart from the settings).
 inline constexpr SettingKey RestoreList{"Extras", "RestoreList", 1, 0, 1};
 inline constexpr SettingKey ShowOptions{"ShowOptions", "ShowOptions", 1, 0, 1};

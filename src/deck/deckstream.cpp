@@ -10,6 +10,7 @@ namespace volaro::deck {
 namespace {
 
 constexpr long DecodeChunkFrames = 1152;
+constexpr size_t StretchChunkFrames = 1024;
 constexpr int32_t MaxSongGain = 2400; // hundredths of a dB either way
 constexpr double RampSeconds = 0.005; // a full-scale gain change takes this long
 
@@ -50,7 +51,7 @@ void DeckStream::queueNext(std::unique_ptr<Decoder> next) {
     else
         ++m_segmentsQueued;
     m_segmentSeconds[m_segmentsQueued % m_segmentSeconds.size()].store(next->seconds(),
-                                                                      std::memory_order_relaxed);
+                                                                       std::memory_order_relaxed);
     m_queued.store(next.release(), std::memory_order_release);
 }
 
@@ -64,7 +65,7 @@ bool DeckStream::cancelNext() {
 }
 
 int DeckStream::heardSegment() const {
-    return static_cast<int>(m_heardSegment.load(std::memory_order_acquire));
+    return static_cast<int>(lastHeard().segment);
 }
 
 std::unique_ptr<Decoder> DeckStream::takeDecoder() {
@@ -83,33 +84,59 @@ void DeckStream::seek(double seconds) {
     m_requestedGeneration.fetch_add(1, std::memory_order_release);
 }
 
-double DeckStream::heardSeconds() const {
-    uint32_t generation = 0;
-    double seconds = 0;
-    uint64_t ticks = 0;
+DeckStream::Heard DeckStream::lastHeard() const {
+    Heard h;
     for (;;) {
         const uint32_t before = m_heardSequence.load(std::memory_order_acquire);
         if (before & 1u)
             continue;
-        generation = m_heardGeneration.load(std::memory_order_relaxed);
-        seconds = m_heardSeconds.load(std::memory_order_relaxed);
-        ticks = m_heardTicks.load(std::memory_order_relaxed);
+        h.generation = m_heardGeneration.load(std::memory_order_relaxed);
+        h.seconds = m_heardSeconds.load(std::memory_order_relaxed);
+        h.frame = m_heardFrame.load(std::memory_order_relaxed);
+        h.perFrame = m_heardPerFrame.load(std::memory_order_relaxed);
+        h.segment = m_heardSegment.load(std::memory_order_relaxed);
+        h.ticks = m_heardTicks.load(std::memory_order_relaxed);
         std::atomic_thread_fence(std::memory_order_acquire);
         if (m_heardSequence.load(std::memory_order_relaxed) == before)
-            break;
+            return h;
     }
+}
+
+double DeckStream::heardSeconds() const {
+    const Heard h = lastHeard();
     // A seek the callback has not played from yet: report where it goes.
-    if (generation != m_requestedGeneration.load(std::memory_order_acquire))
+    if (h.generation != m_requestedGeneration.load(std::memory_order_acquire))
         return m_seekTarget.load(std::memory_order_relaxed);
     // seconds is the end of what was last handed to the device, which plays it out over
     // one period; take off what it has not played yet.
     const int deviceRate = m_deviceRate.load(std::memory_order_relaxed);
-    const double elapsedFrames = static_cast<double>(SDL_GetPerformanceCounter() - ticks) /
+    const double elapsedFrames = static_cast<double>(SDL_GetPerformanceCounter() - h.ticks) /
                                  static_cast<double>(SDL_GetPerformanceFrequency()) * deviceRate;
     const double pending =
         std::max(0.0, m_periodFrames.load(std::memory_order_relaxed) - elapsedFrames);
-    const double perFrame = m_rate.load(std::memory_order_relaxed) / deviceRate;
-    return std::max(0.0, seconds - pending * perFrame);
+    const double perFrame =
+        h.perFrame > 0 ? h.perFrame : m_rate.load(std::memory_order_relaxed) / deviceRate;
+    return std::max(0.0, h.seconds - pending * perFrame);
+}
+
+int64_t DeckStream::frameOf(double seconds) const {
+    const Heard h = lastHeard();
+    if (h.frame < 0 || h.perFrame <= 0 ||
+        h.generation != m_requestedGeneration.load(std::memory_order_acquire))
+        return -1;
+    return h.frame + std::llround((seconds - h.seconds) / h.perFrame);
+}
+
+void DeckStream::setTempo(double tempo, double glideSeconds) {
+    if (!(tempo > 0.25 && tempo < 4.0))
+        return;
+    m_tempoTarget.store(tempo, std::memory_order_relaxed);
+    m_tempoGlide.store(std::max(0.0, glideSeconds), std::memory_order_relaxed);
+    m_tempoRequest.fetch_add(1, std::memory_order_release);
+}
+
+void DeckStream::startAtFrame(int64_t frame) {
+    m_startFrame.store(frame, std::memory_order_release);
 }
 
 float DeckStream::gainOf(int32_t hundredthsDb) {
@@ -154,6 +181,7 @@ void DeckStream::moveTo(int deviceRate, int periodFrames) {
     const double at = heardSeconds();
     m_deviceRate.store(deviceRate, std::memory_order_relaxed);
     m_periodFrames.store(periodFrames, std::memory_order_relaxed);
+    m_startFrame.store(-1, std::memory_order_relaxed); // frames of another device
     // A seek drops what was decoded for the old device; the worker, seeing the new
     // generation, converts for the new rate from there.
     seek(at);
@@ -176,13 +204,32 @@ int DeckStream::fill(float* out, int frames) {
     size_t have = 0;
     const size_t want = static_cast<size_t>(frames);
     while (have < want) {
-        if (m_stereoUsed < m_stereoFrames) {
+        // What is ready for the resampler: the decoded frames, or what the stretcher made
+        // of them while it runs.
+        const bool stretching = m_stretcher.started();
+        std::vector<float>& ready = stretching ? m_stretched : m_stereoBuffer;
+        size_t& readyUsed = stretching ? m_stretchedUsed : m_stereoUsed;
+        const size_t readyFrames = (stretching ? m_stretchedFrames : m_stereoFrames) - readyUsed;
+        if (readyFrames > 0) {
             size_t used = 0;
-            have += m_resampler.process(m_stereoBuffer.data() + m_stereoUsed * 2,
-                                        m_stereoFrames - m_stereoUsed, &used, out + have * 2,
-                                        want - have);
-            m_stereoUsed += used;
+            have += m_resampler.process(ready.data() + readyUsed * 2, readyFrames, &used,
+                                        out + have * 2, want - have);
+            readyUsed += used;
             continue;
+        }
+        if (stretching) {
+            m_stretched.resize(StretchChunkFrames * 2);
+            size_t used = 0;
+            const size_t got = m_decoderDrained && m_stereoUsed >= m_stereoFrames
+                                   ? m_stretcher.drain(m_stretched.data(), StretchChunkFrames)
+                                   : m_stretcher.process(m_stereoBuffer.data() + m_stereoUsed * 2,
+                                                         m_stereoFrames - m_stereoUsed, &used,
+                                                         m_stretched.data(), StretchChunkFrames);
+            m_stereoUsed += used;
+            m_stretchedFrames = got;
+            m_stretchedUsed = 0;
+            if (got > 0 || used > 0)
+                continue;
         }
         if (m_decoderDrained) {
             const size_t got = m_resampler.drain(out + have * 2, want - have);
@@ -215,6 +262,33 @@ int DeckStream::fill(float* out, int frames) {
     return static_cast<int>(have);
 }
 
+void DeckStream::followTempo() {
+    const uint32_t request = m_tempoRequest.load(std::memory_order_acquire);
+    if (request != m_tempoSeen) {
+        m_tempoSeen = request;
+        const double target = m_tempoTarget.load(std::memory_order_relaxed);
+        const double glide = m_tempoGlide.load(std::memory_order_relaxed);
+        m_tempoGoal = target;
+        if (!m_stretcher.started()) {
+            // From here on every frame goes through the stretcher.
+            m_tempoNow = target;
+            m_stretcher.start(m_sourceRate, target);
+        } else if (glide <= 0) {
+            m_tempoNow = target;
+        }
+        const double blocks =
+            std::max(1.0, glide * m_deviceRate.load(std::memory_order_relaxed) / BlockFrames);
+        m_tempoStep = (m_tempoGoal - m_tempoNow) / blocks;
+    }
+    if (m_tempoNow != m_tempoGoal) {
+        m_tempoNow += m_tempoStep;
+        if ((m_tempoStep > 0) == (m_tempoNow > m_tempoGoal))
+            m_tempoNow = m_tempoGoal;
+    }
+    if (m_stretcher.started())
+        m_stretcher.setTempo(m_tempoNow);
+}
+
 bool DeckStream::beginQueued() {
     Decoder* next = m_queued.exchange(nullptr, std::memory_order_acq_rel);
     if (!next)
@@ -223,10 +297,12 @@ bool DeckStream::beginQueued() {
     ++m_workSegment;
     m_sourceChannels = m_decoder->channels();
     if (m_decoder->sampleRate() != m_sourceRate) {
-        // Another rate (rare within an album) needs a resampler of its own.
+        // Another rate (rare within an album) needs a resampler (and stretcher) of its own.
         m_sourceRate = m_decoder->sampleRate();
         m_resampler.configure(m_sourceRate * m_rate.load(std::memory_order_relaxed),
                               m_deviceRate.load(std::memory_order_relaxed));
+        if (m_stretcher.started())
+            m_stretcher.start(m_sourceRate, m_tempoNow);
     }
     m_stereoFrames = m_stereoUsed = 0;
     return true;
@@ -255,6 +331,9 @@ bool DeckStream::produce() {
             m_decoder->seek(std::clamp<int64_t>(frame, 0, m_decoder->lengthFrames()));
         m_resampler.reset();
         m_stereoFrames = m_stereoUsed = 0;
+        m_stretchedFrames = m_stretchedUsed = 0;
+        if (m_stretcher.started())
+            m_stretcher.start(m_sourceRate, m_tempoNow);
         m_producedSeconds = target;
         m_workGeneration = generation;
         m_decoderDrained = false;
@@ -262,6 +341,8 @@ bool DeckStream::produce() {
         worked = true;
     }
     // A song queued after this one had ended (too late for a seamless join) still plays.
+    if (m_tempoRequest.load(std::memory_order_relaxed) != m_tempoSeen)
+        worked = true; // the stretcher starts with the next block
     if (m_ended && m_decoderDrained && beginQueued()) {
         m_resampler.reset(); // it was told the input had ended
         m_ended = m_decoderDrained = false;
@@ -276,7 +357,6 @@ bool DeckStream::produce() {
             return false;
         m_refilling = true;
     }
-    const double perFrame = rate / deviceRate;
     // A few blocks per visit so that one deck cannot starve the other.
     for (int budget = 4; budget > 0 && !m_ended; --budget) {
         Block* b = takeFreeBlock();
@@ -284,6 +364,8 @@ bool DeckStream::produce() {
             m_refilling = false; // all full again
             break;
         }
+        followTempo();
+        const double perFrame = rate * m_tempoNow / deviceRate;
         const int got = fill(b->samples, BlockFrames);
         if (got < BlockFrames)
             m_ended = true;
@@ -319,15 +401,16 @@ float DeckStream::nextSongGain() {
     return m_songGain;
 }
 
-void DeckStream::publishHeard(uint32_t generation, double seconds, uint32_t segment,
-                              uint64_t ticks) {
+void DeckStream::publishHeard(const Heard& h) {
     const uint32_t s = m_heardSequence.load(std::memory_order_relaxed);
     m_heardSequence.store(s + 1, std::memory_order_relaxed);
     std::atomic_thread_fence(std::memory_order_release);
-    m_heardGeneration.store(generation, std::memory_order_relaxed);
-    m_heardSeconds.store(seconds, std::memory_order_relaxed);
-    m_heardTicks.store(ticks, std::memory_order_relaxed);
-    m_heardSegment.store(segment, std::memory_order_relaxed);
+    m_heardGeneration.store(h.generation, std::memory_order_relaxed);
+    m_heardSeconds.store(h.seconds, std::memory_order_relaxed);
+    m_heardFrame.store(h.frame, std::memory_order_relaxed);
+    m_heardPerFrame.store(h.perFrame, std::memory_order_relaxed);
+    m_heardSegment.store(h.segment, std::memory_order_relaxed);
+    m_heardTicks.store(h.ticks, std::memory_order_relaxed);
     m_heardSequence.store(s + 2, std::memory_order_release);
 }
 
@@ -350,9 +433,21 @@ int DeckStream::fadeOutStale(float* out, int frames, float step) {
     return i;
 }
 
-void DeckStream::mixInto(float* out, int frames, uint64_t nowTicks) {
+void DeckStream::mixInto(float* out, int frames, uint64_t nowTicks, int64_t firstFrame) {
     const uint32_t generation = m_requestedGeneration.load(std::memory_order_acquire);
     const bool playing = m_playing.load(std::memory_order_acquire);
+    // A start set for a later frame: nothing yet, or from that frame on.
+    if (playing && !m_sounding) {
+        const int64_t startAt = m_startFrame.load(std::memory_order_acquire);
+        if (startAt >= firstFrame + frames)
+            return;
+        if (startAt > firstFrame) {
+            const int skip = static_cast<int>(startAt - firstFrame);
+            out += static_cast<size_t>(skip) * 2;
+            frames -= skip;
+            firstFrame = startAt;
+        }
+    }
     // A pause fades out over the ramp instead of cutting the wave; a start fades in.
     const bool fadingOut = !playing && m_sounding;
     if (playing && !m_sounding) {
@@ -390,8 +485,7 @@ void DeckStream::mixInto(float* out, int frames, uint64_t nowTicks) {
     }
 
     bool mixed = false;
-    double heard = 0;
-    uint32_t heardSegment = 0;
+    Heard heard{generation};
     while (done < frames) {
         if (m_current && m_current->generation != generation) {
             m_free.push(m_current);
@@ -436,8 +530,10 @@ void DeckStream::mixInto(float* out, int frames, uint64_t nowTicks) {
         done += n;
         mixed = true;
         m_mixedGeneration = generation;
-        heard = m_current->startSeconds + m_currentOffset * m_current->secondsPerFrame;
-        heardSegment = m_current->segment;
+        heard.seconds = m_current->startSeconds + m_currentOffset * m_current->secondsPerFrame;
+        heard.perFrame = m_current->secondsPerFrame;
+        heard.segment = m_current->segment;
+        heard.frame = firstFrame + done;
         if (m_currentOffset >= m_current->frames) {
             m_free.push(m_current);
             m_current = nullptr;
@@ -445,8 +541,10 @@ void DeckStream::mixInto(float* out, int frames, uint64_t nowTicks) {
     }
     // Sounding until a fade-out has reached silence (or ran out of sound).
     m_sounding = playing || (fadingOut && done == frames && (m_gainLeft > 0 || m_gainRight > 0));
-    if (mixed)
-        publishHeard(generation, heard, heardSegment, nowTicks);
+    if (mixed) {
+        heard.ticks = nowTicks;
+        publishHeard(heard);
+    }
 }
 
 } // namespace volaro::deck

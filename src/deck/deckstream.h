@@ -28,6 +28,7 @@
 #include "deck/decoder.h"
 #include "deck/resampler.h"
 #include "deck/spscqueue.h"
+#include "deck/timestretcher.h"
 
 #include <array>
 #include <atomic>
@@ -89,9 +90,22 @@ public:
     // again instead of sleeping).
     bool produce();
 
+    // Plays the song `tempo` times as fast with its pitch kept (1: its own tempo), moving
+    // there over glideSeconds. Set before the song plays, it holds from its first frame.
+    void setTempo(double tempo, double glideSeconds = 0);
+    // Starts the sound of a stream set playing exactly at output frame `frame` of its
+    // device (counted from the device's first callback), not at the next callback: a song
+    // that comes in on another song's downbeat. Negative: at once.
+    void startAtFrame(int64_t frame);
+    // The output frame at which the place `seconds` of the song heard is (or was) heard, as
+    // the sound plays on from what was heard last at its present speed; -1 before anything
+    // was heard since the last seek.
+    int64_t frameOf(double seconds) const;
+
     // ---- device callback ----
-    // Adds this deck's sound to out (interleaved stereo). nowTicks: SDL performance counter.
-    void mixInto(float* out, int frames, uint64_t nowTicks);
+    // Adds this deck's sound to out (interleaved stereo). nowTicks: SDL performance counter;
+    // firstFrame: the device's count of the first frame of out.
+    void mixInto(float* out, int frames, uint64_t nowTicks, int64_t firstFrame);
 
 private:
     struct Block {
@@ -108,8 +122,18 @@ private:
     int fill(float* out, int frames);
     Block* takeFreeBlock();
     int fadeOutStale(float* out, int frames, float step);
-    void publishHeard(uint32_t generation, double seconds, uint32_t segment, uint64_t ticks);
+    struct Heard {
+        uint32_t generation = 0;
+        double seconds = 0;  // the place heard last
+        int64_t frame = -1;  // the output frame just after it
+        double perFrame = 0; // seconds of the song per output frame there
+        uint32_t segment = 0;
+        uint64_t ticks = 0;
+    };
+    void publishHeard(const Heard& heard);
+    Heard lastHeard() const;
     bool beginQueued();
+    void followTempo();
 
     // Set by the GUI thread at construction and when the stream changes device.
     std::atomic<int> m_deviceRate;
@@ -146,8 +170,14 @@ private:
     std::atomic<uint32_t> m_heardSequence{0};
     std::atomic<uint32_t> m_heardGeneration{0};
     std::atomic<double> m_heardSeconds{0.0};
+    std::atomic<int64_t> m_heardFrame{-1};
+    std::atomic<double> m_heardPerFrame{0.0};
     std::atomic<uint64_t> m_heardTicks{0};
     std::atomic<uint32_t> m_heardSegment{0};
+    std::atomic<int64_t> m_startFrame{-1};  // GUI -> callback
+    std::atomic<double> m_tempoTarget{1.0}; // GUI -> worker
+    std::atomic<double> m_tempoGlide{0.0};
+    std::atomic<uint32_t> m_tempoRequest{0};
 
     // Worker only.
     std::unique_ptr<Decoder> m_decoder;
@@ -157,6 +187,14 @@ private:
     uint32_t m_blockSegment = 0; // of the block being filled
     int m_switchFrame = -1;      // where in that block the next segment began
     Resampler m_resampler;
+    TimeStretcher m_stretcher; // runs once a tempo was asked for
+    double m_tempoNow = 1.0;
+    double m_tempoGoal = 1.0;
+    double m_tempoStep = 0;
+    uint32_t m_tempoSeen = 0;
+    std::vector<float> m_stretched; // out of the stretcher: [m_stretchedUsed, m_stretchedFrames)
+    size_t m_stretchedFrames = 0;
+    size_t m_stretchedUsed = 0;
     uint32_t m_workGeneration = 0;
     double m_producedSeconds = 0; // file position of the next frame put in a block
     bool m_decoderDrained = false;

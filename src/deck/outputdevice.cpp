@@ -83,8 +83,9 @@ void OutputDevice::callback(void* self, uint8_t* stream, int len) {
     const uint64_t now = SDL_GetPerformanceCounter();
     for (auto& slot : dev->m_decks) {
         if (DeckStream* deck = slot.load(std::memory_order_seq_cst))
-            deck->mixInto(reinterpret_cast<float*>(stream), frames, now);
+            deck->mixInto(reinterpret_cast<float*>(stream), frames, now, dev->m_frames);
     }
+    dev->m_frames += frames;
     dev->m_callbacks.fetch_add(1, std::memory_order_seq_cst);
 }
 

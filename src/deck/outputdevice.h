@@ -56,6 +56,7 @@ private:
     int m_period = 0;
     std::array<std::atomic<DeckStream*>, MaxDecks> m_decks{};
     std::atomic<uint64_t> m_callbacks{0};
+    int64_t m_frames = 0; // handed to the device so far (callback only)
 };
 
 } // namespace volaro::deck

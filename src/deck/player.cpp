@@ -178,6 +178,34 @@ int32_t Player::Volume() {
     return m_volume;
 }
 
+double Player::exactPosition() {
+    return m_stream ? m_stream->heardSeconds() : 0.0;
+}
+
+void Player::seekExact(double seconds) {
+    m_position = static_cast<int32_t>(seconds);
+    if (!m_stream)
+        return;
+    m_stream->seek(seconds);
+    m_engine->wake();
+}
+
+int64_t Player::outputFrameAt(double seconds) const {
+    return m_stream ? m_stream->frameOf(seconds) : -1;
+}
+
+void Player::startAtOutputFrame(int64_t frame) {
+    if (m_stream)
+        m_stream->startAtFrame(frame);
+}
+
+void Player::setTempo(double tempo, double glideSeconds) {
+    if (!m_stream)
+        return;
+    m_stream->setTempo(tempo, glideSeconds);
+    m_engine->wake();
+}
+
 bool Player::queueAfter(Player& next) {
     if (!m_stream || !next.m_stream)
         return false;

@@ -98,6 +98,17 @@ public:
     // the song heard.
     int songsJoined() const;
 
+    // Beat-matched transitions. exactPosition: the place heard now, in seconds, unrounded.
+    // outputFrameAt: the output frame at which `seconds` of the song is heard (-1 when not
+    // known). startAtOutputFrame: a deck set playing sounds from that frame on, not before.
+    // setTempo: plays the song faster or slower with its pitch kept, gliding over
+    // glideSeconds.
+    double exactPosition();
+    void seekExact(double seconds);
+    int64_t outputFrameAt(double seconds) const;
+    void startAtOutputFrame(int64_t frame);
+    void setTempo(double tempo, double glideSeconds = 0);
+
     // True while the deck's output has gone and no other output takes its sound (the sound
     // server is away, or has no output left): the deck is silent and its position stands
     // still until the default output opens again. An output that goes away while others

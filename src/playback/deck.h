@@ -56,6 +56,14 @@ public:
     virtual bool queueAfter(Deck& /*next*/) { return false; }
     virtual bool cancelQueued() { return false; }
     virtual int songsJoined() { return 0; }
+    // Beats matched (see Player): the place heard now, unrounded; the output frame at which
+    // a place of the song is heard (-1: not known, the deck cannot match beats); a start at
+    // an output frame; a tempo with the pitch kept.
+    virtual double exactPosition() { return Position(); }
+    virtual void seekExact(double seconds) { setPosition(static_cast<int32_t>(seconds)); }
+    virtual int64_t outputFrameAt(double /*seconds*/) { return -1; }
+    virtual void startAtOutputFrame(int64_t /*frame*/) {}
+    virtual void setTempo(double /*tempo*/, double /*glideSeconds*/) {}
     // True once the output went away and no other output took the sound over: the deck is
     // silent and its position stands still. A deck that cannot lose its output says false.
     virtual bool outputLost() { return false; }
@@ -86,6 +94,11 @@ public:
     bool queueAfter(Deck& next) override;
     bool cancelQueued() override;
     int songsJoined() override;
+    double exactPosition() override;
+    void seekExact(double seconds) override;
+    int64_t outputFrameAt(double seconds) override;
+    void startAtOutputFrame(int64_t frame) override;
+    void setTempo(double tempo, double glideSeconds) override;
     bool outputLost() override;
 
 private:

@@ -52,6 +52,9 @@ PlaybackEngine::PlaybackEngine(DeckFactory factory, PlaybackList& list, QObject*
     tmrOpening.setInterval(OpenTimeoutMs);
     tmrOpening.setSingleShot(true);
     connect(&tmrOpening, &QTimer::timeout, this, &PlaybackEngine::tmrOpening_Timer);
+    tmrBeat.setSingleShot(true);
+    tmrBeat.setTimerType(Qt::PreciseTimer);
+    connect(&tmrBeat, &QTimer::timeout, this, &PlaybackEngine::tmrBeat_Timer);
     tmrTransition.setTimerType(Qt::PreciseTimer);
     connect(&tmrPosition, &QTimer::timeout, this, &PlaybackEngine::tmrPosition_Timer);
     connect(&tmrTransition, &QTimer::timeout, this, &PlaybackEngine::tmrTransition_Timer);
@@ -264,7 +267,9 @@ void PlaybackEngine::pause() {
         play();
         return;
     }
-    dropOpening(); // what was about to start waits for the song to go on
+    dropOpening();          // what was about to start waits for the song to go on
+    if (tmrBeat.isActive()) // its levels move as in any transition
+        tmrBeat_Timer();
     if (Deck* d = deck(m_currentDeck))
         d->PauseFile();
     setPlayState(PlayState::Paused);
@@ -272,6 +277,7 @@ void PlaybackEngine::pause() {
 
 void PlaybackEngine::stop() {
     dropOpening();
+    tmrBeat.stop();
     if (Deck* d = deck(m_currentDeck))
         d->StopFile();
     if (Deck* d = deck(1 - m_currentDeck))

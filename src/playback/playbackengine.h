@@ -23,6 +23,7 @@
 // commands never block and never run concurrently with each other.
 
 #include "deck/songanalysis.h"
+#include "playback/beatmatch.h"
 #include "playback/deck.h"
 
 #include <QObject>
@@ -105,6 +106,18 @@ public:
     bool joinsAlbums() const { return m_keepAlbumsWhole && !m_shuffle; }
     // How long before its end a song that joins the next has the next queued behind it.
     static constexpr int JoinLeadSeconds = 3;
+    // Match Beats: with confident beat grids on both songs, transitions start on a
+    // downbeat and the incoming song comes in on its own, at the outgoing song's tempo
+    // while they overlap (beatmatch.h).
+    bool matchBeats() const { return m_matchBeats; }
+    void setMatchBeats(bool on);
+    // The plan of a beat-matched transition from one song to another; none when Match
+    // Beats is off or the rule gives none. The total length counts with it too.
+    std::optional<BeatPlan> beatPlanOf(const QString& outPath, int32_t outDuration,
+                                       const QString& inPath, int32_t inDuration) const;
+    static constexpr double BeatPlanLeadSeconds = 1.5; // the incoming deck is set up then
+    static constexpr double BeatMinLeadSeconds = 0.25; // and not later
+    static constexpr int BeatReturnBars = 8;
     bool skipSilence() const { return m_skipSilence; }
     void setSkipSilence(bool on) {
         if (std::exchange(m_skipSilence, on) != on)
@@ -178,6 +191,9 @@ public:
     void tmrTransition_Timer();
     void tmrPosition_Timer();
     void tmrOpening_Timer();
+    // Single shot: a beat-matched transition's levels start moving on its downbeat.
+    QTimer tmrBeat;
+    void tmrBeat_Timer();
     // A song is being opened for a transition.
     bool opening() const { return m_opening.deck != nullptr; }
 
@@ -195,6 +211,7 @@ signals:
     void levelLoudnessChanged(bool on);
     void skipSilenceChanged(bool on);
     void keepAlbumsWholeChanged(bool on);
+    void matchBeatsChanged(bool on);
     void positionChanged(int value, int maximum); // the slider, whoever moved it
 
     void statusTextChanged(const QString& text);               // lblStatus
@@ -228,12 +245,16 @@ private:
     void songOpened(int serial, int16_t status);
     void dropOpening();
     void finishOpening();
-    void openNext();
+    void openNext(int row = 0);
     int16_t LoadSongOnDeck(PendingSong song);
     int nextRow() const;
     bool joinWanted(int row) const;
     bool followJoin(int64_t position);
     void joinHeard();
+    int upcomingRow();
+    bool followBeats();
+    void startOnTheBeat(int row, const BeatPlan& plan, int64_t frame, double wait);
+    void transitionClosed();
     bool canSound(int16_t openStatus);
     bool wholeListUnplayable() const;
     void halt(const QString& why);
@@ -265,6 +286,7 @@ private:
     bool m_levelLoudness = false;
     bool m_skipSilence = false;
     bool m_keepAlbumsWhole = false;
+    bool m_matchBeats = false;
 
     PlayState m_playState = PlayState::Stopped;
     int m_currentDeck = 0; // deck of the current (incoming) song
@@ -290,9 +312,12 @@ private:
         int32_t duration = 0;
     };
     Join m_join;
-    int m_joinsHeard = 0;      // of the current deck
-    int m_noJoinRow = 0;       // a row that turned out not to join (its file did not open)
-    int m_transitionDepth = 0; // DoTransition calls under way
+    int m_joinsHeard = 0;        // of the current deck
+    int m_noJoinRow = 0;         // a row that turned out not to join (its file did not open)
+    bool m_beatsRefused = false; // no beat-matched transition out of the current song
+    int m_drawnRow = 0;          // in shuffle, the next row drawn ahead for a plan
+    double m_beatBarSeconds = 0; // while the incoming song runs at another's tempo
+    int m_transitionDepth = 0;   // DoTransition calls under way
     bool m_transitionAgain = false;
 };
 

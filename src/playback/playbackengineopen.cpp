@@ -46,8 +46,9 @@ void PlaybackEngine::startTransition() {
     if (currentIndex() < 1)
         setCurrentIndex(1);
     const QString path = m_list.location(currentIndex());
-    // The newest command wins over a song still opening.
+    // The newest command wins over a song still opening, and over a planned beat.
     dropOpening();
+    tmrBeat.stop();
     if (m_next.deck && m_next.path == path)
         m_opening = std::move(m_next);
     m_next = {};
@@ -138,13 +139,14 @@ void PlaybackEngine::finishOpening() {
     openNext();
 }
 
-void PlaybackEngine::openNext() {
+void PlaybackEngine::openNext(int row) {
     m_next = {};
-    // In shuffle the next song is drawn only when it is due.
+    // In shuffle the next song is drawn only when it is due (or a plan asks for it).
     const int count = m_list.count();
-    if (m_shuffle || count == 0)
+    if ((m_shuffle && row == 0) || count == 0)
         return;
-    const int row = currentIndex() >= count ? 1 : currentIndex() + 1;
+    if (row < 1 || row > count)
+        row = currentIndex() >= count ? 1 : currentIndex() + 1;
     m_next.path = m_list.location(row);
     m_next.deck = newDeck(m_next.path);
     if (m_next.deck)
@@ -168,6 +170,9 @@ int16_t PlaybackEngine::LoadSongOnDeck(PendingSong song) {
     }
     m_joinsHeard = 0;
     m_noJoinRow = 0;
+    m_beatsRefused = false;
+    m_drawnRow = 0;
+    m_beatBarSeconds = 0;
     const int cur = 1 - m_currentDeck;
     m_currentDeck = cur;
     if (Deck* d = deck(cur))

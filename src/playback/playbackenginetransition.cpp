@@ -26,6 +26,7 @@ void PlaybackEngine::tmrTransition_Timer() {
         tmrTransition.stop();
         if (Deck* d = deck(out))
             d->StopFile();
+        transitionClosed();
         return;
     }
 
@@ -83,15 +84,16 @@ void PlaybackEngine::tmrPosition_Timer() {
         halt(NoOutputNotice);
         return;
     }
-    if (followJoin(position()))
+    if (followJoin(position()) || followBeats())
         return;
     if (position() < int64_t(m_songEnd) - m_transitionSeconds)
         return;
     if (m_opening.deck) // the next song is on its way
         return;
 
-    if (m_shuffle)
-        setCurrentIndex(static_cast<int64_t>(drawRandom() * m_list.count() + 1));
+    if (m_shuffle) // the row a beat plan drew ahead, if it drew one
+        setCurrentIndex(m_drawnRow > 0 ? m_drawnRow
+                                       : static_cast<int64_t>(drawRandom() * m_list.count() + 1));
     else
         setCurrentIndex(int64_t(currentIndex()) + 1);
     DoTransition();

@@ -56,6 +56,21 @@ bool PlayerDeck::cancelQueued() {
 int PlayerDeck::songsJoined() {
     return m_player->songsJoined();
 }
+double PlayerDeck::exactPosition() {
+    return m_player->exactPosition();
+}
+void PlayerDeck::seekExact(double seconds) {
+    m_player->seekExact(seconds);
+}
+int64_t PlayerDeck::outputFrameAt(double seconds) {
+    return m_player->outputFrameAt(seconds);
+}
+void PlayerDeck::startAtOutputFrame(int64_t frame) {
+    m_player->startAtOutputFrame(frame);
+}
+void PlayerDeck::setTempo(double tempo, double glideSeconds) {
+    m_player->setTempo(tempo, glideSeconds);
+}
 bool PlayerDeck::outputLost() {
     return m_player->outputLost();
 }

@@ -22,10 +22,11 @@ namespace {
 QStringList engineValues(frmPlayer& w) {
     const PlaybackEngine& e = w.engine();
     QStringList out;
-    for (int v : {e.transitionSeconds(), static_cast<int>(e.transitionType()), e.cutFirst(),
-                  e.cutLast(), static_cast<int>(e.shuffle()), e.masterLevel(),
-                  int(e.levelLoudness()), int(e.skipSilence()), int(e.keepAlbumsWhole()),
-                  int(w.ui().mnuRestoreList->isChecked()), static_cast<int>(w.ShowOptions)})
+    for (int v :
+         {e.transitionSeconds(), static_cast<int>(e.transitionType()), e.cutFirst(), e.cutLast(),
+          static_cast<int>(e.shuffle()), e.masterLevel(), int(e.levelLoudness()),
+          int(e.skipSilence()), int(e.keepAlbumsWhole()), int(e.matchBeats()),
+          int(w.ui().mnuRestoreList->isChecked()), static_cast<int>(w.ShowOptions)})
         out << QString::number(v);
     return out;
 }
@@ -34,7 +35,7 @@ const QStringList NumberKeys{
     "Transitions/TransitionTime", "Transitions/TransitionType", "Trimming/CutFirst",
     "Trimming/CutLast",           "RandomPlayback/rnd",         "BasicAudio/Volume",
     "Extras/LevelLoudness",       "Extras/SkipSilence",         "Extras/KeepAlbumsWhole",
-    "Extras/RestoreList",         "ShowOptions/ShowOptions"};
+    "Extras/MatchBeats",          "Extras/RestoreList",         "ShowOptions/ShowOptions"};
 
 } // namespace
 
@@ -45,14 +46,15 @@ private slots:
     void settingsAreRestoredAndHealed_data() {
         QTest::addColumn<QStringList>("stored");   // values of NumberKeys, none for a first run
         QTest::addColumn<QStringList>("restored"); // as engineValues lists them
-        const QStringList defaults{"1", "0", "0", "0", "0", "64", "0", "0", "0", "1", "1"};
+        const QStringList defaults{"1", "0", "0", "0", "0", "64", "0", "0", "0", "0", "1", "1"};
         QTest::newRow("first run") << QStringList{} << defaults;
         // 60.5 rounds half to even; values the controls refuse give the defaults.
         QTest::newRow("stored") << QStringList{"8", "3", "5", "10", "1", "60.5",
-                                               "1", "1", "1", "0",  "0"}
+                                               "1", "1", "1", "1",  "0", "0"}
                                 << QStringList{"8", "3", "5", "10", "1", "60",
-                                               "1", "1", "1", "0",  "0"};
-        const QStringList refused{"-3", "7", "500", "abc", "2", "200", "2", "true", "on", "3", "x"};
+                                               "1", "1", "1", "1",  "0", "0"};
+        const QStringList refused{"-3", "7",    "500", "abc", "2", "200",
+                                  "2",  "true", "on",  "-1",  "3", "x"};
         QTest::newRow("refused") << refused << defaults;
     }
 
@@ -77,8 +79,9 @@ private slots:
         QCOMPARE(u.mnuLevelLoudness->isChecked(), restored[6] == "1");
         QCOMPARE(u.mnuSkipSilence->isChecked(), restored[7] == "1");
         QCOMPARE(u.mnuKeepAlbumsWhole->isChecked(), restored[8] == "1");
-        QCOMPARE(u.mnuRestoreList->isChecked(), restored[9] == "1");
-        QCOMPARE(u.cmdShowOptions->text(), restored[10] == "1" ? QStringLiteral("Hide Options")
+        QCOMPARE(u.mnuMatchBeats->isChecked(), restored[9] == "1");
+        QCOMPARE(u.mnuRestoreList->isChecked(), restored[10] == "1");
+        QCOMPARE(u.cmdShowOptions->text(), restored[11] == "1" ? QStringLiteral("Hide Options")
                                                                : QStringLiteral("Show Options"));
         QCOMPARE(u.lblStatus->text(), QStringLiteral("Stop"));
         QCOMPARE(u.statusPanel2->text(), QStringLiteral("https://volaro.example/ "));
@@ -110,7 +113,7 @@ private slots:
         w.setGeometryTwips(3000, 600, 7500);
         w.SaveSettings();
         const QStringList place{"Window/Top", "Window/Left", "Window/Height"};
-        QCOMPARE(store.writes, NumberKeys.mid(0, 10) + place + NumberKeys.mid(10));
+        QCOMPARE(store.writes, NumberKeys.mid(0, 11) + place + NumberKeys.mid(11));
         QCOMPARE(store.values.value("Window/Top"), QStringLiteral("3000"));
         QCOMPARE(store.values.value("Window/Height"), QStringLiteral("7500"));
         store.failure = QStringLiteral("disk full");

@@ -30,7 +30,7 @@ class TestResampling : public QObject {
         while (out.size() < from + static_cast<size_t>(seconds * rate) * 2) {
             deck.produce();
             std::fill(period.begin(), period.end(), 0.0f);
-            deck.mixInto(period.data(), Period, 0);
+            deck.mixInto(period.data(), Period, 0, -1);
             out.insert(out.end(), period.begin(), period.end());
         }
         return {out.begin() + static_cast<ptrdiff_t>(from), out.end()};
