@@ -24,6 +24,14 @@ constexpr int Rate = 44100;
 constexpr double Amplitude = 0.5;
 constexpr double ToneA = 450, ToneB = 990, ToneC = 660; // on 30 Hz bins: no tone leaks
 
+// Lets the window run until `seconds` more of sound were written to the capture: the
+// sound's own clock, which a busy machine does not stretch.
+bool playOn(const DiskCapture& capture, double seconds) {
+    const int64_t target = capture.frames() + static_cast<int64_t>(seconds * Rate);
+    return QTest::qWaitFor([&] { return capture.frames() >= target; },
+                           static_cast<int>(seconds * 1000) + 10000);
+}
+
 // Amplitude of a tone over the last `seconds` of capture.
 double heardLevel(const DiskCapture& capture, double frequency, double seconds) {
     const int64_t end = capture.frames();
@@ -68,8 +76,8 @@ private slots:
         auto w = window(store, {tone("a.wav", ToneA, 6)});
         QTest::mouseClick(w->ui().btnPlay, Qt::LeftButton);
         QCOMPARE(w->ui().lblStatus->text(), QStringLiteral("Play"));
-        QVERIFY(m_capture.waitFor(Rate / 10));
-        QTest::qWait(1500); // the fade-in of one second is over
+        QVERIFY(QTest::qWaitFor([&] { return !w->engine().opening(); }, 10000));
+        QVERIFY(playOn(m_capture, 1.5)); // the fade-in of one second is over
         QVERIFY2(heardLevel(m_capture, ToneA, 0.3) > 0.8 * Amplitude, "the song is not heard");
 
         QTest::mouseClick(w->ui().btnPause, Qt::LeftButton);
@@ -281,9 +289,9 @@ private slots:
                 [&](int) { start = m_capture.frames(); });
         QTest::mouseClick(w->ui().btnPlay, Qt::LeftButton);
         QVERIFY(QTest::qWaitFor([&] { return start >= 0; }, 10000));
-        QTest::qWait(3500);
+        QVERIFY(playOn(m_capture, 3.5));
         w->ui().mnuLevelLoudness->trigger();
-        QTest::qWait(2000);
+        QVERIFY(playOn(m_capture, 2.0));
         // 10 ms blocks from the end of the fade-in on (the sound reaches the capture a
         // device period after the song started).
         const auto heard = m_capture.read(start, m_capture.frames() - start);
