@@ -4,6 +4,7 @@
 #include "deck/player.h"
 #include "playback/transitionpicture.h"
 #include "support/audioprobe.h"
+#include "support/drums.h"
 #include "support/fakedeck.h"
 
 #include <QImage>
@@ -377,6 +378,100 @@ private slots:
         QCOMPARE(QList<int>({e.masterLevel(), static_cast<int>(e.transitionType()), e.cutFirst(),
                              e.cutLast(), e.transitionSeconds()}),
                  QList<int>({85, 0, 0, 0, 1}));
+    }
+
+    void beatsMatchedAsHeard() {
+        // 120 BPM into 125 BPM, each with a hi-hat of its own pitch: the incoming song
+        // comes in on a downbeat of the outgoing one, its beats on the outgoing beats while
+        // they overlap, its pitch its own; eight bars later its beat is its own again.
+        using volaro::fixtures::DrumPattern;
+        const DrumPattern a{
+            .bpm = 120, .seconds = 20, .intro = 1.0, .pickupBeats = 1, .hihatHz = 7000};
+        const DrumPattern b{
+            .bpm = 125, .seconds = 32, .intro = 0.7, .pickupBeats = 2, .hihatHz = 9500};
+        m_list.locations = {m_dir.filePath("a-drums.wav"), m_dir.filePath("b-drums.wav")};
+        QVERIFY(volaro::fixtures::writeDrums(m_list.locations[0], a));
+        QVERIFY(volaro::fixtures::writeDrums(m_list.locations[1], b));
+        const auto analysis = [](const DrumPattern& p) {
+            volaro::deck::SongAnalysis s;
+            s.status = volaro::deck::SongAnalysis::Status::Ok;
+            s.seconds = p.seconds;
+            s.beats = {p.bpm, p.firstDownbeat(), 4, 1.0};
+            return s;
+        };
+        auto e = engine();
+        e->setSoundLookup([&](const QString& path) {
+            return std::optional(analysis(path == m_list.locations[0] ? a : b));
+        });
+        e->setTransitionType(0);
+        e->setTransitionSeconds(4); // two bars of the outgoing song
+        e->setMatchBeats(true);
+        e->play();
+        QVERIFY(QTest::qWaitFor([&] { return !e->opening(); }, 10000));
+        while (e->tmrTransition.isActive()) // the first song at full level at once
+            e->tmrTransition_Timer();
+        e->seek(11); // the plan, at 14 s, comes soon: the transition starts at 15.5 s
+        const int64_t mark = m_capture.frames();
+        QVERIFY(QTest::qWaitFor([&] { return e->currentIndex() == 2; }, 15000));
+        // The overlap, then eight bars back to its own tempo and a few more of it.
+        const double overlapSeconds = 4.0, settled = overlapSeconds + 8 * 4 * 0.48 + 1;
+        QVERIFY(QTest::qWaitFor(
+            [&] { return m_capture.frames() > mark + int64_t((4.5 + settled + 4) * ProbeRate); },
+            60000));
+        const auto heard = since(mark);
+        // Onsets down to -46 dB of the hi-hats: deep into the fades.
+        const auto outs = toneOnsets(heard, 2, 0, ProbeRate, a.hihatHz, 0.001);
+        const auto ins = toneOnsets(heard, 2, 0, ProbeRate, b.hihatHz, 0.001);
+        QVERIFY(!ins.empty() && outs.size() > 4);
+        const auto level = [&](double t, double frequency, double seconds) {
+            const auto from = static_cast<size_t>(std::max(0.0, t) * ProbeRate) * 2;
+            const std::vector<float> part(heard.begin() + from,
+                                          heard.begin() + from + size_t(seconds * ProbeRate) * 2);
+            return toneAmplitude(part, 2, 0, ProbeRate, frequency);
+        };
+        // The transition starts on the last outgoing beat heard at full level: a downbeat
+        // (its kick is the loud one).
+        double full = 0, start = -1;
+        for (double t : outs)
+            full = std::max(full, level(t, a.hihatHz, 0.01));
+        for (double t : outs)
+            if (t < ins.front() && level(t, a.hihatHz, 0.01) > 0.9 * full)
+                start = t;
+        QVERIFY(start > 0.5);
+        QVERIFY2(
+            level(start, 80, 0.03) > 1.5 * level(start - 0.5, 80, 0.03),
+            qPrintable(
+                QString("%1 %2").arg(level(start, 80, 0.03)).arg(level(start - 0.5, 80, 0.03))));
+        const auto nearestOut = [&](double t) {
+            double best = 1e9;
+            for (double o : outs)
+                best = std::min(best, std::abs(o - t));
+            return best;
+        };
+        // While both are heard, every incoming beat falls on an outgoing one.
+        int checked = 0;
+        for (double t : ins) {
+            if (t > std::min(start + overlapSeconds, outs.back() + 0.1))
+                break;
+            QVERIFY2(nearestOut(t) < 0.015,
+                     qPrintable(QString("%1 s: %2").arg(t - start).arg(nearestOut(t))));
+            ++checked;
+        }
+        QVERIFY2(checked >= 4, qPrintable(QString::number(checked)));
+        // Its pitch is its own: the hi-hat at 9500 Hz, not 120/125 of it.
+        const auto from = static_cast<size_t>((start + 1) * ProbeRate) * 2;
+        const std::vector<float> middle(heard.begin() + from, heard.begin() + from + ProbeRate * 2);
+        QVERIFY(toneAmplitude(middle, 2, 0, ProbeRate, 9500) >
+                4 * toneAmplitude(middle, 2, 0, ProbeRate, 9500 * 0.96));
+        // Eight bars after the overlap the beat is its own again.
+        std::vector<double> late;
+        for (double t : ins)
+            if (t > start + settled)
+                late.push_back(t);
+        QVERIFY(late.size() >= 6);
+        const double period = (late.back() - late.front()) / double(late.size() - 1);
+        QVERIFY2(std::abs(period / b.beatSeconds() - 1) < 0.01,
+                 qPrintable(QString::number(period)));
     }
 
     void picturesShowTheCurves() {

@@ -445,6 +445,67 @@ private slots:
         }
     }
 
+    void beatsMatchedOnTheDownbeat() {
+        // 120 BPM (bars of 2 s, first downbeat at 0.5 s) into 124 BPM (first at 1.25 s): the
+        // 5 s transition becomes 3 bars, starts on the downbeat at 192.5 s (the latest that
+        // leaves 6 s before the end), brings song 2 in on its downbeat at that very frame,
+        // 120/124 as fast, back to its own tempo over 8 bars after. Song 3 has no beat.
+        Rig rig(threeSongs);
+        PlaybackEngine& e = rig.e();
+        using volaro::deck::SongAnalysis;
+        QHash<QString, SongAnalysis> known;
+        const auto withBeat = [](double bpm, double downbeat) {
+            SongAnalysis a;
+            a.status = SongAnalysis::Status::Ok;
+            a.seconds = 200;
+            a.beats = {bpm, downbeat, 4, 0.9};
+            return a;
+        };
+        known["/m/1.mp3"] = withBeat(120, 0.5);
+        known["/m/2.mp3"] = withBeat(124, 1.25);
+        known["/m/3.mp3"] = withBeat(0, 0);
+        e.setSoundLookup([&](const QString& p) {
+            return known.contains(p) ? std::optional(known.value(p)) : std::nullopt;
+        });
+        e.setTransitionSeconds(5);
+        e.setMatchBeats(true);
+        rig.playing();
+        FakeDeck* one = rig.incoming();
+        rig.tickAt(190); // a second and a half before the downbeat the plan is made
+        QCOMPARE(rig.incoming(), one);
+        rig.tickAt(191);
+        QCOMPARE(e.currentIndex(), 2);
+        FakeDeck* two = rig.incoming();
+        QVERIFY(two != one);
+        const QStringList calls = rig.park.callsOf(two->serial);
+        QVERIFY2(calls.contains("seek exact 1.25") && calls.contains("start at 192500") &&
+                     calls.contains("tempo 0.9677 over 0.00"),
+                 qPrintable(calls.join(", ")));
+        QVERIFY(e.tmrBeat.isActive() && !e.tmrTransition.isActive());
+        QCOMPARE(e.tmrBeat.interval(), 1500);
+        e.tmrBeat_Timer(); // the downbeat
+        QCOMPARE(e.tmrTransition.interval(), 6000 / 85);
+        rig.finishTransition();
+        QCOMPARE(rig.park.callsOf(two->serial).last(), QString("tempo 1.0000 over 15.48"));
+
+        // Song 3 has no beat: the usual transition, at the usual point.
+        rig.tickAt(174); // song 2 lasts 180 s
+        QCOMPARE(e.currentIndex(), 2);
+        rig.tickAt(175);
+        QCOMPARE(e.currentIndex(), 3);
+        QVERIFY(rig.park.callsOf(rig.incoming()->serial).filter("start at").isEmpty());
+
+        // 20 % apart: the usual transition too.
+        known["/m/1.mp3"] = withBeat(100, 0.5);
+        Rig far(threeSongs);
+        far.e().setSoundLookup([&](const QString& p) { return std::optional(known.value(p)); });
+        far.e().setTransitionSeconds(5);
+        far.e().setMatchBeats(true);
+        far.playing().tickAt(195);
+        QCOMPARE(far.e().currentIndex(), 2);
+        QVERIFY(far.park.callsOf(far.incoming()->serial).filter("tempo").isEmpty());
+    }
+
     void noDecksUntilTheFirstSong() {
         // No output found at start-up: no decks until the loader makes one.
         Rig rig({{"/m/1.mp3", 30}});

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QThread>
 #include <QtGlobal>
+#include <algorithm>
 #include <cmath>
 
 namespace volaro::capture {
@@ -116,6 +117,40 @@ double impurityDb(const std::vector<float>& samples, int channels, int channel, 
         rest += e * e;
     }
     return fit > 0 ? decibels(std::sqrt(rest), std::sqrt(fit)) : 300; // silence: no tone
+}
+
+std::vector<double> toneOnsets(const std::vector<float>& samples, int channels, int channel,
+                               int sampleRate, double frequency, double threshold) {
+    // A Hann window keeps a neighbouring burst of another pitch out of the filter.
+    constexpr size_t Window = 256, Hop = 32;
+    const size_t frames = samples.size() / channels;
+    std::vector<float> windowed(Window);
+    std::vector<double> envelope; // the tone's amplitude every Hop frames
+    for (size_t at = 0; at + Window <= frames; at += Hop) {
+        for (size_t i = 0; i < Window; ++i)
+            windowed[i] = static_cast<float>(samples[(at + i) * channels + channel] * 2 *
+                                             std::pow(std::sin(M_PI * i / Window), 2));
+        envelope.push_back(goertzel(windowed.data(), Window, 1, 0, sampleRate, frequency));
+    }
+    // A burst is where the envelope passes the threshold; it begins where it first reaches
+    // half of its own peak, whatever its level (a fading song's bursts keep their place).
+    const auto seconds = [&](size_t k) { return double(k * Hop + Window / 2) / sampleRate; };
+    const size_t peakSpan = static_cast<size_t>(0.03 * sampleRate / Hop);
+    std::vector<double> onsets;
+    for (size_t k = 0; k < envelope.size(); ++k) {
+        if (envelope[k] <= threshold || (!onsets.empty() && seconds(k) < onsets.back() + 0.2))
+            continue;
+        const size_t last = std::min(envelope.size(), k + peakSpan);
+        const double peak = *std::max_element(envelope.begin() + k, envelope.begin() + last);
+        size_t first = k;
+        while (first > 0 && envelope[first - 1] >= peak / 2)
+            --first;
+        while (envelope[first] < peak / 2)
+            ++first;
+        onsets.push_back(seconds(first));
+        k = last;
+    }
+    return onsets;
 }
 
 double largestStep(const std::vector<float>& samples, int channels, int channel) {

@@ -24,15 +24,19 @@ std::vector<float> renderDrums(const DrumPattern& p) {
         if (at >= p.seconds)
             break;
         const bool downbeat = (beat - p.pickupBeats) % p.beatsPerBar == 0 && beat >= p.pickupBeats;
-        const double kick = downbeat ? 0.8 : 0.35;
-        // A kick: a falling low sine with a fast decay.
-        add(at, 0.25, [&](double t) {
+        const double kick = downbeat ? 0.6 : 0.25; // with the hi-hat, below full scale
+        // A kick: a falling low sine with a fast decay (rounded at both ends: no click).
+        add(at, 0.3, [&](double t) {
             const double phase = 2 * M_PI * (50 * t + 60 * (1 - std::exp(-t * 30)) / 30);
-            return kick * std::exp(-t * 14) * std::sin(phase);
+            const double attack = t < 0.002 ? std::pow(std::sin(M_PI / 2 * t / 0.002), 2) : 1.0;
+            return kick * attack * std::exp(-t * 14) * std::sin(phase);
         });
-        // The hi-hat: a short burst of the song's own pitch.
-        add(at, 0.05, [&](double t) {
-            return 0.25 * std::exp(-t * 60) * std::sin(2 * M_PI * p.hihatHz * t);
+        // The hi-hat: a short burst of the song's own pitch, its 2 ms attack rounded so
+        // that it stays at that pitch (a capture can tell two songs' hi-hats apart).
+        add(at, 0.08, [&](double t) {
+            const double attack = t < 0.002 ? std::pow(std::sin(M_PI / 2 * t / 0.002), 2) : 1.0;
+            const double decay = t < 0.002 ? 1.0 : std::exp(-(t - 0.002) * 60);
+            return 0.2 * attack * decay * std::sin(2 * M_PI * p.hihatHz * t);
         });
     }
     return out;

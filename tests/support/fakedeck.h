@@ -11,6 +11,7 @@
 #include <QList>
 #include <QMap>
 #include <QStringList>
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -89,6 +90,16 @@ public:
         return std::exchange(queued, false) && joined == 0;
     }
     int songsJoined() override { return joined; }
+    double exactPosition() override { return position; }
+    void seekExact(double seconds) override { note(QStringLiteral("seek exact %1").arg(seconds)); }
+    // A frame a millisecond: what the engine asks is where the song's seconds fall.
+    int64_t outputFrameAt(double seconds) override { return std::llround(seconds * 1000); }
+    void startAtOutputFrame(int64_t frame) override {
+        note(QStringLiteral("start at %1").arg(frame));
+    }
+    void setTempo(double tempo, double glide) override {
+        note(QStringLiteral("tempo %1 over %2").arg(tempo, 0, 'f', 4).arg(glide, 0, 'f', 2));
+    }
 
     const int serial;
     QString device, file;
