@@ -157,4 +157,15 @@ SongSpan songSpan(int32_t duration, int32_t cutFirst, int32_t cutLast, const Son
     return {static_cast<int32_t>(start), static_cast<int32_t>(end)};
 }
 
+// A place within a microsecond of a downbeat is on it.
+double BeatGrid::downbeatAtOrBefore(double seconds) const {
+    const double bars = std::floor((seconds - firstDownbeat) / barSeconds() + 1e-6);
+    return firstDownbeat + bars * barSeconds();
+}
+
+double BeatGrid::downbeatAtOrAfter(double seconds) const {
+    const double bars = std::ceil((seconds - firstDownbeat) / barSeconds() - 1e-6);
+    return firstDownbeat + bars * barSeconds();
+}
+
 } // namespace volaro::deck

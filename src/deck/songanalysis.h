@@ -35,6 +35,26 @@ constexpr double PeakTop = 40.0;
 constexpr double TargetLoudness = -18.0; // LUFS
 constexpr double PeakCeiling = -1.0;     // dBFS
 
+// The beat of a song where its analysis found a steady one: beats every 60 / bpm seconds,
+// in bars of beatsPerBar beats, one bar starting (a downbeat) at firstDownbeat. The grid
+// runs on both ways from there, through the whole song.
+struct BeatGrid {
+    double bpm = 0;           // 0: no steady beat found
+    double firstDownbeat = 0; // seconds from the start of the file
+    int beatsPerBar = 4;
+    double confidence = 0; // 0 .. 1: how well the beats found fit the grid
+    static constexpr double MinConfidence = 0.5;
+
+    bool confident() const { return bpm > 0 && confidence >= MinConfidence; }
+    double beatSeconds() const { return 60.0 / bpm; }
+    double barSeconds() const { return beatsPerBar * beatSeconds(); }
+    // The downbeat at or before / at or after `seconds` (on the grid, maybe before the
+    // file's start or after its end).
+    double downbeatAtOrBefore(double seconds) const;
+    double downbeatAtOrAfter(double seconds) const;
+    bool operator==(const BeatGrid&) const = default;
+};
+
 struct SongAnalysis {
     enum class Status : uint8_t { Failed = 0, Ok = 1 };
     Status status = Status::Failed;
@@ -43,6 +63,7 @@ struct SongAnalysis {
     double soundStart = 0;           // seconds from the start of the file
     double soundEnd = 0;             // seconds; the whole song when nothing is above silence
     double seconds = 0;              // decoded length
+    BeatGrid beats;
 
     bool ok() const { return status == Status::Ok; }
     bool operator==(const SongAnalysis&) const = default;
