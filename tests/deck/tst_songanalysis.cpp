@@ -1,9 +1,10 @@
-// Song analysis (loudness against an independent BS.1770 measure, peaks, silent ends), the
-// background analyser and its disk cache.
+// Song analysis (loudness against an independent BS.1770 measure, peaks, silent ends, beat
+// grids of generated drums), the background analyser and its disk cache.
 
 #include "deck/analysiscache.h"
 #include "deck/songanalyser.h"
 #include "deck/songanalysis.h"
+#include "support/drums.h"
 #include "support/fixtures.h"
 
 #include <QElapsedTimer>
@@ -197,6 +198,44 @@ private slots:
         QCOMPARE(songSpan(10, 6, 0, a), (SongSpan{6, 7}));
         // The trim start past the sound: the trims alone.
         QCOMPARE(songSpan(10, 8, 0, a), (SongSpan{8, 10}));
+    }
+
+    void beatGrid() {
+        // Drum patterns of known tempo and downbeats, at two rates; then sounds with no beat.
+        const DrumPattern drums[] = {
+            {.bpm = 100, .intro = 0.5, .pickupBeats = 3},
+            {.bpm = 120, .intro = 1.0, .pickupBeats = 1},
+            {.bpm = 125, .intro = 2.3, .pickupBeats = 2, .sampleRate = 48000},
+            {.bpm = 128, .intro = 0.7, .pickupBeats = 0},
+            {.bpm = 140, .intro = 1.6, .pickupBeats = 3},
+        };
+        for (const DrumPattern& p : drums) {
+            QVERIFY(writeDrums(path("drums.wav"), p));
+            const BeatGrid grid = analyseSong(path("drums.wav")).beats;
+            const QString what = QString("%1 BPM: found %2 BPM, confidence %3")
+                                     .arg(p.bpm)
+                                     .arg(grid.bpm, 0, 'f', 3)
+                                     .arg(grid.confidence);
+            QVERIFY2(grid.confident() && std::abs(grid.bpm / p.bpm - 1) < 0.001, qPrintable(what));
+            // The first downbeat, and the last in the song, each within 20 ms.
+            const double bar = p.beatsPerBar * p.beatSeconds();
+            const double last =
+                p.firstDownbeat() + std::floor((p.seconds - p.firstDownbeat()) / bar - 1) * bar;
+            for (const double downbeat : {p.firstDownbeat(), last}) {
+                const double found = grid.downbeatAtOrAfter(downbeat - p.beatSeconds() / 2);
+                QVERIFY2(std::abs(found - downbeat) < 0.02,
+                         qPrintable(what +
+                                    QString(": downbeat %1 s for %2 s").arg(found).arg(downbeat)));
+            }
+        }
+        // Noise, a held tone and silence have no beat.
+        for (const Signal& s : {Signal{.frequency = 0, .seconds = 20, .noise = 0.3},
+                                Signal{.frequency = 220, .seconds = 20, .amplitude = 0.3},
+                                Signal{.frequency = 0, .seconds = 20}}) {
+            QVERIFY(writeWav(path("none.wav"), s));
+            const BeatGrid grid = analyseSong(path("none.wav")).beats;
+            QVERIFY2(!grid.confident(), qPrintable(QString::number(grid.confidence)));
+        }
     }
 
     void badInput() {
