@@ -303,6 +303,13 @@ private slots:
         QCOMPARE(third.value(0).first, song);
         run({song}, &decoded);
         QCOMPARE(decoded, 0);
+
+        // A beat grid comes back from the cache as it was found.
+        QVERIFY(writeDrums(path("beats.wav"), {.seconds = 12}));
+        const auto beats = run({path("beats.wav")});
+        QVERIFY(beats.value(0).second.beats.confident());
+        QCOMPARE(run({path("beats.wav")}, &decoded).value(0).second, beats.value(0).second);
+        QCOMPARE(decoded, 0);
     }
 
     void nextSongsFirstAndStopsPromptly() {
@@ -346,9 +353,9 @@ private slots:
         file.close();
         QByteArray outOfRange = good;
         outOfRange[outOfRange.size() - 1] = char(0x7f); // the last value is out of range
-        QByteArray otherVersion = good;
-        otherVersion[8] = 9;
-        for (const QByteArray& bad : {good.left(good.size() - 3), outOfRange, otherVersion,
+        QByteArray oldVersion = good;
+        oldVersion[8] = 1; // before the beat grid
+        for (const QByteArray& bad : {good.left(good.size() - 3), outOfRange, oldVersion,
                                       QByteArray("not a cache at all"), good + "x"}) {
             QVERIFY(writeBytes(cacheFile, bad));
             AnalysisCache cache(m_cacheDir);
