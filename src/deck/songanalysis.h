@@ -43,7 +43,7 @@ struct BeatGrid {
     double bpm = 0;           // 0: no steady beat found
     double firstDownbeat = 0; // seconds from the start of the file
     int beatsPerBar = 4;
-    double confidence = 0; // 0 .. 1: how well the beats found fit the grid
+    double confidence = 0; // 0 .. 1: how well the beats found fit the grid and sit on onsets
     static constexpr double MinConfidence = 0.5;
 
     bool confident() const { return bpm > 0 && confidence >= MinConfidence; }
@@ -75,7 +75,7 @@ struct SongAnalysis {
 SongAnalysis analyseSong(const QString& path, const std::atomic<bool>* stop = nullptr);
 SongAnalysis analyseSong(std::shared_ptr<const MediaBytes> bytes,
                          const std::atomic<bool>* stop = nullptr);
-// The same without the beat grid (for measuring what the beats cost).
+// The same, without the beat grid when withBeats is false (to measure what the beats cost).
 SongAnalysis analyseSong(std::shared_ptr<const MediaBytes> bytes, const std::atomic<bool>* stop,
                          bool withBeats);
 
