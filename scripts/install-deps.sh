@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6svg6-dev libgl-dev
     libsdl2-dev libmpg123-dev libsndfile1-dev libtag1-dev libmp3lame-dev libebur128-dev libsoxr-dev librubberband-dev
     libavformat-dev libavcodec-dev libavutil-dev
+    libqm-dsp-dev
     fonts-dejavu-core
 )
 # The Debian package is checked with lintian (scripts/package.sh, and a test).

@@ -1,11 +1,15 @@
 // Song analysis: throughput over 4-minute MP3s next to bare libmpg123 plus bare libebur128
-// on the same files, and the cost of knowing 10,000 songs from the cache (loading it,
-// looking each song up, and an analyser publishing a whole cached list).
+// on the same files, with and without the beat grid; what the beat work keeps in memory for
+// a long song and for hours of sound; and the cost of knowing 10,000 songs from the cache
+// (loading it, looking each song up, and an analyser publishing a whole cached list).
 // Usage: bench_analysis [FILES]   (default 4)
 
 #include "benchfiles.h"
 #include "deck/analysiscache.h"
+#include "deck/beattracker.h"
+#include "deck/mediabytes.h"
 #include "deck/songanalyser.h"
+#include "support/drums.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,6 +19,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <ebur128.h>
+#include <malloc.h>
 #include <mpg123.h>
 #include <vector>
 
@@ -59,6 +64,11 @@ void throughput(const QStringList& files) {
         audio += barePair(f);
     const double bare = bench::threadCpuSeconds() - t0;
 
+    t0 = bench::threadCpuSeconds();
+    for (const QString& f : files)
+        deck::analyseSong(deck::MediaBytes::openFile(f), nullptr, false);
+    const double withoutBeats = bench::threadCpuSeconds() - t0;
+
     double analysed = 0;
     t0 = bench::threadCpuSeconds();
     for (const QString& f : files)
@@ -69,9 +79,30 @@ void throughput(const QStringList& files) {
     std::printf("%d files, %.0f s of audio each (CPU time of one thread)\n", n, audio / n);
     std::printf("  bare libmpg123 + libebur128: %6.2f files/s  %5.0fx real time\n", n / bare,
                 audio / bare);
-    std::printf("  analyseSong:                 %6.2f files/s  %5.0fx real time  (%.2fx the bare "
+    std::printf("  analyseSong without beats:   %6.2f files/s  %5.0fx real time  (%.2fx the bare "
                 "pair's time)\n",
-                n / ours, analysed / ours, ours / bare);
+                n / withoutBeats, analysed / withoutBeats, withoutBeats / bare);
+    std::printf("  analyseSong:                 %6.2f files/s  %5.0fx real time  (%.2fx the bare "
+                "pair's time, %.2fx without beats)\n",
+                n / ours, analysed / ours, ours / bare, ours / withoutBeats);
+}
+
+// Drums fed to a beat tracker for the given minutes: the heap it holds at the end of the
+// stream, and the CPU time of placing the beats.
+void beatMemory(double minutes) {
+    fixtures::DrumPattern pattern{.bpm = 124, .seconds = 60};
+    const std::vector<float> drums = fixtures::renderDrums(pattern);
+    const auto heap = [] { return mallinfo2().uordblks + mallinfo2().hblkhd; };
+    const size_t before = heap();
+    deck::BeatTracker tracker(pattern.sampleRate, 2);
+    for (double fed = 0; fed < minutes; ++fed)
+        tracker.add(drums.data(), long(drums.size() / 2));
+    const double held = double(heap() - before) / (1 << 20);
+    const double t0 = bench::threadCpuSeconds();
+    const deck::BeatGrid grid = tracker.finish(0, minutes * 60);
+    std::printf("beats over %.0f min of drums: %.2f MiB held while streaming, %.0f ms to place "
+                "them, %.3f BPM (of %.0f)\n",
+                minutes, held, (bench::threadCpuSeconds() - t0) * 1e3, grid.bpm, pattern.bpm);
 }
 
 void cachedLookups(int songs) {
@@ -169,6 +200,9 @@ int main(int argc, char** argv) {
         files << bench::cachedMp3(QString("analysis-%1.mp3").arg(i), 240, kind, i % 2 ? 2 : 192);
     }
     throughput(files);
+    beatMemory(4);
+    beatMemory(19);
+    beatMemory(120);
     cachedLookups(10000);
     return 0;
 }

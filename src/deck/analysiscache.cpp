@@ -5,6 +5,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QtEndian>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <sys/stat.h>
@@ -13,11 +14,13 @@ namespace volaro::deck {
 namespace {
 
 constexpr char Magic[8] = {'V', 'o', 'l', 'a', 'r', 'o', 'L', 'A'};
-constexpr uint32_t Version = 1;
+constexpr uint32_t Version = 2; // 2: with the beat grid
 constexpr int64_t MaxFileBytes = 256 << 20;
 constexpr uint32_t MaxPathBytes = 64 * 1024;
 constexpr double MaxSeconds = 1e7; // months of sound: anything longer is damage
 constexpr double Slack = 1e-6;
+constexpr double MaxBpm = 1000;
+constexpr int MaxBeatsPerBar = 16;
 
 // Reads little-endian values off the bytes and remembers when one did not fit.
 class Reader {
@@ -72,12 +75,19 @@ bool inRange(double v, double low, double high) {
     return std::isfinite(v) && v >= low && v <= high;
 }
 
+bool plausible(const BeatGrid& g, double seconds) {
+    if (g.bpm == 0)
+        return g == BeatGrid{}; // no grid carries nothing else
+    return inRange(g.bpm, Slack, MaxBpm) && inRange(g.firstDownbeat, 0, seconds + Slack) &&
+           g.beatsPerBar >= 1 && g.beatsPerBar <= MaxBeatsPerBar && inRange(g.confidence, 0, 1);
+}
+
 bool plausible(const SongAnalysis& a) {
     if (a.status != SongAnalysis::Status::Ok)
         return a == SongAnalysis{}; // a failure carries nothing else
     return inRange(a.loudness, LoudnessFloor, LoudnessTop) && inRange(a.peak, PeakFloor, PeakTop) &&
            inRange(a.seconds, 0, MaxSeconds) && inRange(a.soundStart, 0, a.seconds + Slack) &&
-           inRange(a.soundEnd, a.soundStart, a.seconds + Slack);
+           inRange(a.soundEnd, a.soundStart, a.seconds + Slack) && plausible(a.beats, a.seconds);
 }
 
 } // namespace
@@ -130,6 +140,10 @@ bool AnalysisCache::load() {
         e.analysis.soundStart = in.real();
         e.analysis.soundEnd = in.real();
         e.analysis.seconds = in.real();
+        e.analysis.beats.bpm = in.real();
+        e.analysis.beats.firstDownbeat = in.real();
+        e.analysis.beats.confidence = in.real();
+        e.analysis.beats.beatsPerBar = in.value<uint8_t>();
         if (in.failed() || status > 1 || e.key.size < 0)
             return false;
         e.analysis.status = SongAnalysis::Status(status);
@@ -155,8 +169,10 @@ bool AnalysisCache::save() {
         put<int64_t>(out, it->key.size);
         put<int64_t>(out, it->key.modified);
         put<uint8_t>(out, uint8_t(a.status));
-        for (double v : {a.loudness, a.peak, a.soundStart, a.soundEnd, a.seconds})
+        for (double v : {a.loudness, a.peak, a.soundStart, a.soundEnd, a.seconds, a.beats.bpm,
+                         a.beats.firstDownbeat, a.beats.confidence})
             putReal(out, v);
+        put<uint8_t>(out, uint8_t(std::clamp(a.beats.beatsPerBar, 0, 255)));
     }
     if (!QDir().mkpath(m_directory))
         return false;

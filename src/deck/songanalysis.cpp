@@ -1,11 +1,13 @@
 #include "deck/songanalysis.h"
 
+#include "deck/beattracker.h"
 #include "deck/decoder.h"
 #include "deck/mediabytes.h"
 
 #include <algorithm>
 #include <cmath>
 #include <ebur128.h>
+#include <optional>
 #include <vector>
 
 namespace volaro::deck {
@@ -82,6 +84,11 @@ SongAnalysis analyseSong(const QString& path, const std::atomic<bool>* stop) {
 }
 
 SongAnalysis analyseSong(std::shared_ptr<const MediaBytes> bytes, const std::atomic<bool>* stop) {
+    return analyseSong(std::move(bytes), stop, true);
+}
+
+SongAnalysis analyseSong(std::shared_ptr<const MediaBytes> bytes, const std::atomic<bool>* stop,
+                         bool withBeats) {
     SongAnalysis result;
     if (!bytes)
         return result;
@@ -100,6 +107,9 @@ SongAnalysis analyseSong(std::shared_ptr<const MediaBytes> bytes, const std::ato
     constexpr long ChunkFrames = 8192;
     std::vector<float> buffer(static_cast<size_t>(ChunkFrames) * channels);
     SoundBounds bounds(rate, channels);
+    std::optional<BeatTracker> beats;
+    if (withBeats)
+        beats.emplace(rate, channels);
     float peak = 0;
     int64_t frames = 0;
     for (long n; (n = decoder->read(buffer.data(), ChunkFrames)) > 0; frames += n) {
@@ -109,6 +119,8 @@ SongAnalysis analyseSong(std::shared_ptr<const MediaBytes> bytes, const std::ato
             EBUR128_SUCCESS)
             return SongAnalysis{};
         peak = std::max(peak, bounds.add(buffer.data(), n));
+        if (beats)
+            beats->add(buffer.data(), n);
     }
     if (frames == 0)
         return result;
@@ -124,6 +136,8 @@ SongAnalysis analyseSong(std::shared_ptr<const MediaBytes> bytes, const std::ato
     result.seconds = double(frames) / rate;
     result.soundStart = bounds.found() ? double(bounds.startFrame()) / rate : 0.0;
     result.soundEnd = bounds.found() ? double(bounds.endFrame(frames)) / rate : result.seconds;
+    if (beats && bounds.found())
+        result.beats = beats->finish(result.soundStart, result.soundEnd);
     return result;
 }
 

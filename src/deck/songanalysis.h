@@ -1,8 +1,9 @@
 #pragma once
 
 // SongAnalysis: what one pass over a song's decoded sound tells about it: its integrated
-// loudness (EBU R128), its sample peak, and where its sound starts and ends. With it the
-// deck levels songs to one loudness and skips the dead air at both ends.
+// loudness (EBU R128), its sample peak, where its sound starts and ends, and its beat grid.
+// With it the deck levels songs to one loudness, skips the dead air at both ends and lands
+// transitions on downbeats.
 //
 // analyseSong() decodes the whole file; it is slow (a full decode) and meant for a
 // background thread. levelGain() and songSpan() are pure rules the engine applies.
@@ -42,7 +43,7 @@ struct BeatGrid {
     double bpm = 0;           // 0: no steady beat found
     double firstDownbeat = 0; // seconds from the start of the file
     int beatsPerBar = 4;
-    double confidence = 0; // 0 .. 1: how well the beats found fit the grid
+    double confidence = 0; // 0 .. 1: how well the beats found fit the grid and sit on onsets
     static constexpr double MinConfidence = 0.5;
 
     bool confident() const { return bpm > 0 && confidence >= MinConfidence; }
@@ -74,6 +75,9 @@ struct SongAnalysis {
 SongAnalysis analyseSong(const QString& path, const std::atomic<bool>* stop = nullptr);
 SongAnalysis analyseSong(std::shared_ptr<const MediaBytes> bytes,
                          const std::atomic<bool>* stop = nullptr);
+// The same, without the beat grid when withBeats is false (to measure what the beats cost).
+SongAnalysis analyseSong(std::shared_ptr<const MediaBytes> bytes, const std::atomic<bool>* stop,
+                         bool withBeats);
 
 // Hundredths of a decibel to add to the deck level so that the song plays at
 // TargetLoudness; a boost stops where the peak would pass PeakCeiling (a cut is never

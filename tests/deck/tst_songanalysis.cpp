@@ -1,9 +1,10 @@
-// Song analysis (loudness against an independent BS.1770 measure, peaks, silent ends), the
-// background analyser and its disk cache.
+// Song analysis (loudness against an independent BS.1770 measure, peaks, silent ends, beat
+// grids of generated drums), the background analyser and its disk cache.
 
 #include "deck/analysiscache.h"
 #include "deck/songanalyser.h"
 #include "deck/songanalysis.h"
+#include "support/drums.h"
 #include "support/fixtures.h"
 
 #include <QElapsedTimer>
@@ -199,6 +200,44 @@ private slots:
         QCOMPARE(songSpan(10, 8, 0, a), (SongSpan{8, 10}));
     }
 
+    void beatGrid() {
+        // Drum patterns of known tempo and downbeats, at two rates; then sounds with no beat.
+        const DrumPattern drums[] = {
+            {.bpm = 100, .intro = 0.5, .pickupBeats = 3},
+            {.bpm = 120, .intro = 1.0, .pickupBeats = 1},
+            {.bpm = 125, .intro = 2.3, .pickupBeats = 2, .sampleRate = 48000},
+            {.bpm = 128, .intro = 0.7, .pickupBeats = 0},
+            {.bpm = 140, .intro = 1.6, .pickupBeats = 3},
+        };
+        for (const DrumPattern& p : drums) {
+            QVERIFY(writeDrums(path("drums.wav"), p));
+            const BeatGrid grid = analyseSong(path("drums.wav")).beats;
+            const QString what = QString("%1 BPM: found %2 BPM, confidence %3")
+                                     .arg(p.bpm)
+                                     .arg(grid.bpm, 0, 'f', 3)
+                                     .arg(grid.confidence);
+            QVERIFY2(grid.confident() && std::abs(grid.bpm / p.bpm - 1) < 0.001, qPrintable(what));
+            // The first downbeat, and the last in the song, each within 20 ms.
+            const double bar = p.beatsPerBar * p.beatSeconds();
+            const double last =
+                p.firstDownbeat() + std::floor((p.seconds - p.firstDownbeat()) / bar - 1) * bar;
+            for (const double downbeat : {p.firstDownbeat(), last}) {
+                const double found = grid.downbeatAtOrAfter(downbeat - p.beatSeconds() / 2);
+                QVERIFY2(std::abs(found - downbeat) < 0.02,
+                         qPrintable(what +
+                                    QString(": downbeat %1 s for %2 s").arg(found).arg(downbeat)));
+            }
+        }
+        // Noise, a held tone and silence have no beat.
+        for (const Signal& s : {Signal{.frequency = 0, .seconds = 20, .noise = 0.3},
+                                Signal{.frequency = 220, .seconds = 20, .amplitude = 0.3},
+                                Signal{.frequency = 0, .seconds = 20}}) {
+            QVERIFY(writeWav(path("none.wav"), s));
+            const BeatGrid grid = analyseSong(path("none.wav")).beats;
+            QVERIFY2(!grid.confident(), qPrintable(QString::number(grid.confidence)));
+        }
+    }
+
     void badInput() {
         QVERIFY(writeMp3(path("whole.mp3"), {.seconds = 6}, Mp3Kind::Cbr, 128));
         QVERIFY(QFile::copy(path("whole.mp3"), path("cut.mp3")));
@@ -264,6 +303,13 @@ private slots:
         QCOMPARE(third.value(0).first, song);
         run({song}, &decoded);
         QCOMPARE(decoded, 0);
+
+        // A beat grid comes back from the cache as it was found.
+        QVERIFY(writeDrums(path("beats.wav"), {.seconds = 12}));
+        const auto beats = run({path("beats.wav")});
+        QVERIFY(beats.value(0).second.beats.confident());
+        QCOMPARE(run({path("beats.wav")}, &decoded).value(0).second, beats.value(0).second);
+        QCOMPARE(decoded, 0);
     }
 
     void nextSongsFirstAndStopsPromptly() {
@@ -307,9 +353,9 @@ private slots:
         file.close();
         QByteArray outOfRange = good;
         outOfRange[outOfRange.size() - 1] = char(0x7f); // the last value is out of range
-        QByteArray otherVersion = good;
-        otherVersion[8] = 9;
-        for (const QByteArray& bad : {good.left(good.size() - 3), outOfRange, otherVersion,
+        QByteArray oldVersion = good;
+        oldVersion[8] = 1; // before the beat grid
+        for (const QByteArray& bad : {good.left(good.size() - 3), outOfRange, oldVersion,
                                       QByteArray("not a cache at all"), good + "x"}) {
             QVERIFY(writeBytes(cacheFile, bad));
             AnalysisCache cache(m_cacheDir);

@@ -27,7 +27,7 @@ for f in usr/bin/volaro usr/share/applications/volaro.desktop \
     grep -qx "./$f" "$tmp/contents" || fail "$f is not in the package"
 done
 depends="$(dpkg-deb -f "${deb[0]}" Depends)"
-for lib in libqt6widgets6 libqt6dbus6 libsdl2 libmpg123 libsndfile1 libtag1v5 libebur128; do
+for lib in libqt6widgets6 libqt6dbus6 libsdl2 libmpg123 libsndfile1 libtag1v5 libebur128 libqm-dsp0; do
     [[ $depends == *"$lib"* ]] || fail "Depends lacks $lib: $depends"
 done
 

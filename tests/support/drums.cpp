@@ -25,7 +25,7 @@ std::vector<float> renderDrums(const DrumPattern& p) {
             break;
         const bool downbeat = (beat - p.pickupBeats) % p.beatsPerBar == 0 && beat >= p.pickupBeats;
         const double kick = downbeat ? 0.6 : 0.25; // with the hi-hat, below full scale
-        // A kick: a falling low sine with a fast decay (rounded at both ends: no click).
+        // A kick: a falling low sine with a fast decay, its attack rounded (no click).
         add(at, 0.3, [&](double t) {
             const double phase = 2 * M_PI * (50 * t + 60 * (1 - std::exp(-t * 30)) / 30);
             const double attack = t < 0.002 ? std::pow(std::sin(M_PI / 2 * t / 0.002), 2) : 1.0;
