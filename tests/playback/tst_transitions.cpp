@@ -392,16 +392,14 @@ private slots:
         m_list.locations = {m_dir.filePath("a-drums.wav"), m_dir.filePath("b-drums.wav")};
         QVERIFY(volaro::fixtures::writeDrums(m_list.locations[0], a));
         QVERIFY(volaro::fixtures::writeDrums(m_list.locations[1], b));
-        const auto analysis = [](const DrumPattern& p) {
-            volaro::deck::SongAnalysis s;
-            s.status = volaro::deck::SongAnalysis::Status::Ok;
-            s.seconds = p.seconds;
-            s.beats = {p.bpm, p.firstDownbeat(), 4, 1.0};
-            return s;
-        };
+        // Their beats as the analysis finds them.
+        const volaro::deck::SongAnalysis analysed[] = {
+            volaro::deck::analyseSong(m_list.locations[0]),
+            volaro::deck::analyseSong(m_list.locations[1])};
+        QVERIFY(analysed[0].beats.confident() && analysed[1].beats.confident());
         auto e = engine();
         e->setSoundLookup([&](const QString& path) {
-            return std::optional(analysis(path == m_list.locations[0] ? a : b));
+            return std::optional(analysed[path == m_list.locations[0] ? 0 : 1]);
         });
         e->setTransitionType(0);
         e->setTransitionSeconds(4); // two bars of the outgoing song
