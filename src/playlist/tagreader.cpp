@@ -99,18 +99,20 @@ bool TagReader::readFrom(TagLib::IOStream& stream) {
         return false;
     bool found = false;
     if (const TagLib::Tag* tag = file.tag()) {
-        fillEmpty(*tag);
+        // The file's own dictionary: a tag seen through the common interface (FLAC's,
+        // MP3's union of tags) lists only what that interface knows.
+        fillEmpty(*tag, file.file()->properties());
         found = !tag->isEmpty();
     }
     // TagLib's WAV tag is the ID3v2 chunk only; a RIFF INFO list fills what it lacks.
     if (auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(file.file()); wav && wav->hasInfoTag()) {
-        fillEmpty(*wav->InfoTag());
+        fillEmpty(*wav->InfoTag(), wav->InfoTag()->properties());
         found = found || !wav->InfoTag()->isEmpty();
     }
     return found;
 }
 
-void TagReader::fillEmpty(const TagLib::Tag& tag) {
+void TagReader::fillEmpty(const TagLib::Tag& tag, const TagLib::PropertyMap& properties) {
     auto fill = [](QString& field, const TagLib::String& value) {
         if (field.isEmpty())
             field = toQString(value);
@@ -123,7 +125,6 @@ void TagReader::fillEmpty(const TagLib::Tag& tag) {
         m_year = QString::number(tag.year());
     fill(m_genre, tag.genre());
     // The place on the album lives in fields the common interface leaves out.
-    const TagLib::PropertyMap properties = tag.properties();
     const auto first = [&](const char* key) {
         const auto it = properties.find(key);
         return it == properties.end() || it->second.isEmpty() ? QString()

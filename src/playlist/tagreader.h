@@ -15,6 +15,7 @@
 
 namespace TagLib {
 class IOStream;
+class PropertyMap;
 class Tag;
 } // namespace TagLib
 
@@ -45,7 +46,7 @@ public:
 private:
     bool readFrom(TagLib::IOStream& stream);
     void clearDetails();
-    void fillEmpty(const TagLib::Tag& tag);
+    void fillEmpty(const TagLib::Tag& tag, const TagLib::PropertyMap& properties);
 
     QString m_path;
     QString m_album, m_artist, m_comment, m_title, m_year, m_genre, m_albumArtist;

@@ -46,6 +46,12 @@ bool writeWav(const QString& path, const Signal& s, bool asFloat) {
 }
 
 bool writeMp3(const QString& path, const Signal& s, Mp3Kind kind, int bitrate) {
+    return writeMp3Samples(path, render(s), s.sampleRate, s.channels, kind, bitrate);
+}
+
+bool writeMp3Samples(const QString& path, const std::vector<float>& samples, int sampleRate,
+                     int channels, Mp3Kind kind, int bitrate) {
+    const Signal s{.sampleRate = sampleRate, .channels = channels};
     const std::unique_ptr<lame_global_flags, int (*)(lame_global_flags*)> owner(lame_init(),
                                                                                 lame_close);
     lame_global_flags* gf = owner.get();
@@ -67,7 +73,6 @@ bool writeMp3(const QString& path, const Signal& s, Mp3Kind kind, int bitrate) {
         lame_init_params(gf) < 0 ? nullptr : std::fopen(QFile::encodeName(path).constData(), "wb+");
     if (!out)
         return false;
-    const auto samples = render(s);
     const int frames = static_cast<int>(samples.size() / s.channels);
     std::vector<unsigned char> buf(static_cast<size_t>(1.25 * 8192 + 7200));
     const auto write = [&](int bytes) {

@@ -36,6 +36,9 @@ enum class Mp3Kind {
 
 // MPEG-1 Layer III. bitrate is the CBR rate, or the VBR quality 0..9 for the VBR kinds.
 bool writeMp3(const QString& path, const Signal& s, Mp3Kind kind, int bitrate = 128);
+// The same of the given interleaved samples.
+bool writeMp3Samples(const QString& path, const std::vector<float>& samples, int sampleRate,
+                     int channels, Mp3Kind kind, int bitrate = 128);
 
 // 16-bit PCM WAV (16-bit FLAC when the path ends in .flac; float WAV with asFloat) of the
 // given interleaved samples (e.g. pieces of render() joined).

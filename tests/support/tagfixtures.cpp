@@ -11,6 +11,7 @@
 #include <taglib/id3v2tag.h>
 #include <taglib/infotag.h>
 #include <taglib/mpegfile.h>
+#include <taglib/tpropertymap.h>
 #include <taglib/wavfile.h>
 
 namespace volaro::fixtures {
@@ -53,6 +54,22 @@ bool writeId3v22(const QString& path, const SongTags& t) {
 }
 
 } // namespace
+
+bool tagAlbumPlace(const QString& path, const QString& album, const QString& artist,
+                   const QString& track) {
+    TagLib::FileRef file(QFile::encodeName(path).constData());
+    if (file.isNull() || !file.tag())
+        return false;
+    const auto toT = [](const QString& s) {
+        return TagLib::String(s.toUtf8().toStdString(), TagLib::String::UTF8);
+    };
+    TagLib::PropertyMap properties = file.file()->properties();
+    properties.replace("ALBUM", TagLib::StringList(toT(album)));
+    properties.replace("ARTIST", TagLib::StringList(toT(artist)));
+    properties.replace("TRACKNUMBER", TagLib::StringList(toT(track)));
+    file.file()->setProperties(properties);
+    return file.save();
+}
 
 bool writeTaggedSong(const QString& path, const SongTags& tags, TagKind kind) {
     const QByteArray native = QFile::encodeName(path);

@@ -33,5 +33,9 @@ enum class TagKind {
 
 // A short quiet song at path carrying the tags in the given form.
 bool writeTaggedSong(const QString& path, const SongTags& tags, TagKind kind);
+// Tags an existing song of any kind TagLib writes with its album, artist and place on the
+// album ("3/12").
+bool tagAlbumPlace(const QString& path, const QString& album, const QString& artist,
+                   const QString& track);
 
 } // namespace volaro::fixtures
