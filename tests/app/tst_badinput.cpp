@@ -225,11 +225,11 @@ private slots:
         // Its own name is a row that does not play (not read again as a list); the next plays.
         QTest::newRow("naming itself")
             << list("self.m3u", {path("self.m3u"), path("fine.wav")}) << 2 << 2 << QString();
-        // The list holds what fits; the lines past that are not added.
-        QStringList many;
-        for (int i = 0; i < 40000; ++i)
-            many << QStringLiteral("/nowhere/song %1.mp3").arg(i);
-        QTest::newRow("40,000 lines") << list("many.m3u", many) << int(ClipListModel::MaxRows) << 0
+        // The list holds what fits; the lines past that are not added. Reading the tags of
+        // 32,767 songs takes seconds: the window answers throughout.
+        QVERIFY(writeWav(path("long.wav"), {.seconds = 20}));
+        const QStringList many(40000, path("long.wav"));
+        QTest::newRow("40,000 lines") << list("many.m3u", many) << int(ClipListModel::MaxRows) << 1
                                       << QStringLiteral("7,233 entries were not added: a list "
                                                         "holds at most 32,767 songs");
     }
@@ -247,9 +247,8 @@ private slots:
             QCOMPARE(rows(*w).text(1, ClipListModel::ColTitle), QFileInfo(file).completeBaseName());
         if (playing)
             QTRY_COMPARE(w->engine().currentIndex(), int16_t(playing));
-        for (int row = 1; row <= std::min(count, 4); ++row)
-            if (row != playing)
-                QCOMPARE(rows(*w).text(row, ClipListModel::ColLength), QStringLiteral("00:00"));
+        for (int row = 1; row <= (playing ? playing - 1 : std::min(count, 4)); ++row)
+            QCOMPARE(rows(*w).text(row, ClipListModel::ColLength), QStringLiteral("00:00"));
         if (!told.isEmpty()) {
             QTRY_COMPARE(w->ui().statusPanel2->text(), told);
             // A list that cannot play does not pretend to.
