@@ -108,6 +108,12 @@ frmPlayer::frmPlayer(SettingsStore& settings, DeckFactory factory, QWidget* pare
     m_engine = std::make_unique<PlaybackEngine>(std::move(factory), *m_listAdapter);
     m_engine->setSoundLookup([this](const QString& path) { return m_analysis->known(path); });
     connect(m_analysis.get(), &AnalysisFeed::learnt, m_engine.get(), &PlaybackEngine::soundLearnt);
+    // Songs are analysed only for the extras that use it.
+    const auto analysisWanted = [this] {
+        m_analysis->setWanted(m_engine->levelLoudness() || m_engine->skipSilence());
+    };
+    connect(m_engine.get(), &PlaybackEngine::levelLoudnessChanged, this, analysisWanted);
+    connect(m_engine.get(), &PlaybackEngine::skipSilenceChanged, this, analysisWanted);
     m_engine->setRandomSource([this] {
         m_random.RandomizeFromClock();
         return m_random.Rnd();

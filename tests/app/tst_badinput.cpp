@@ -277,38 +277,47 @@ private slots:
     }
 
     // What stands at the place of the player's own files, or the disk they are on, never holds
-    // it: a SIGTERM ends it at once, and standard error says what went wrong.
+    // it: a SIGTERM ends it at once, and standard error says what went wrong. With neither
+    // levelling nor silence skipping on, no song is analysed (no cache is written).
     void ownFilesNeverHoldTheProgram_data() {
         QTest::addColumn<QByteArray>("settings"); // the file's content; "|" makes it a pipe
+        QTest::addColumn<bool>("cachePipe");      // a pipe in place of the analysis cache
         QTest::addColumn<int>("fileSize");        // the most a file may hold (a full disk)
         QTest::addColumn<QString>("told");        // on standard error
         QTest::addColumn<QString>("volume");      // stored at the end
         const QByteArray stored = "[BasicAudio]\nVolume=70\n";
         QTest::newRow("settings a pipe")
-            << QByteArray("|") << -1 << "was not read: it is a named pipe"
+            << QByteArray("|") << false << -1 << "was not read: it is a named pipe"
             << "64";
         // Said at the start, and not at the end, when the file has been written anew.
-        QTest::newRow("settings damaged") << stored + "\x01\x02[[junk" << -1 << "is damaged"
-                                          << "70";
-        QTest::newRow("disk full") << stored << 10 << "could not be saved to"
+        QTest::newRow("settings damaged")
+            << stored + "\x01\x02[[junk" << false << -1 << "is damaged"
+            << "70";
+        QTest::newRow("disk full") << stored << false << 10 << "could not be saved to"
                                    << "70";
+        QTest::newRow("cache a pipe") << stored << true << -1 << ""
+                                      << "70";
     }
 
     void ownFilesNeverHoldTheProgram() {
         QFETCH(QByteArray, settings);
+        QFETCH(bool, cachePipe);
         QFETCH(int, fileSize);
         QFETCH(QString, told);
         QFETCH(QString, volume);
         Program player;
         QVERIFY(QDir().mkpath(QFileInfo(player.config()).path()));
+        QVERIFY(QDir().mkpath(QFileInfo(player.cache()).path()));
         QVERIFY(settings == "|" ? ::mkfifo(QFile::encodeName(player.config()), 0600) == 0
                                 : writeBytes(player.config(), settings));
+        QVERIFY(!cachePipe || ::mkfifo(QFile::encodeName(player.cache()), 0600) == 0);
         QVERIFY(player.start({songThenAnother("own")}, {},
                              fileSize < 0 ? RLIM_INFINITY : rlim_t(fileSize)));
-        QTest::qWait(500);
+        QTest::qWait(1000);
         QVERIFY(player.ends());
         QVERIFY2(player.error.contains(told), qPrintable(player.error));
-        QCOMPARE(player.error.count(QStringLiteral("Volaro.conf")), 1);
+        QCOMPARE(player.error.count(QStringLiteral("Volaro.conf")), told.isEmpty() ? 0 : 1);
+        QCOMPARE(QFileInfo(player.cache()).exists(), cachePipe);
         if (fileSize > 0) // the file as it was, and why not
             QVERIFY(readBytes(player.config()) == settings &&
                     player.error.contains("File too large"));
