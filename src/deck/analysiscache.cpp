@@ -1,6 +1,6 @@
 #include "deck/analysiscache.h"
 
-#include "base/ownfile.h"
+#include "base/atomicfile.h"
 
 #include <QDir>
 #include <QFile>
