@@ -58,7 +58,8 @@ inline QString notARegularFile(const QString& path) {
 }
 
 // Replaces the file at path by bytes, all or nothing. Returns empty text, or why not.
-inline QString writeFileAtomically(const QString& path, QByteArrayView bytes) {
+// toDisk: waits until the bytes are on the disk (a cache that may be lost need not).
+inline QString writeFileAtomically(const QString& path, QByteArrayView bytes, bool toDisk = true) {
     QByteArray target = fileNameBytes(path);
     if (target.isEmpty())
         return QStringLiteral("No file name was given.");
@@ -87,7 +88,7 @@ inline QString writeFileAtomically(const QString& path, QByteArrayView bytes) {
         else if (n == 0 || errno != EINTR)
             error = n == 0 ? EIO : errno;
     }
-    if (!error && ::fsync(fd) != 0)
+    if (!error && toDisk && ::fsync(fd) != 0)
         error = errno;
     if (::close(fd) != 0 && !error)
         error = errno;

@@ -168,7 +168,8 @@ QString AnalysisCache::save() {
     }
     if (!QDir().mkpath(m_directory))
         return QStringLiteral("The folder %1 cannot be created.").arg(m_directory);
-    if (QString why = base::writeFileAtomically(filePath(), out); !why.isEmpty())
+    // Not waited for on the disk: a cache lost in a crash is only learnt again.
+    if (QString why = base::writeFileAtomically(filePath(), out, false); !why.isEmpty())
         return QStringLiteral("%1: %2").arg(filePath(), why);
     m_dirty = false;
     return {};

@@ -50,7 +50,7 @@ void DeckStream::queueNext(std::unique_ptr<Decoder> next) {
     else
         ++m_segmentsQueued;
     m_segmentSeconds[m_segmentsQueued % m_segmentSeconds.size()].store(next->seconds(),
-                                                                      std::memory_order_relaxed);
+                                                                       std::memory_order_relaxed);
     m_queued.store(next.release(), std::memory_order_release);
 }
 

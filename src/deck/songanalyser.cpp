@@ -88,7 +88,12 @@ void SongAnalyser::setOrder(const QStringList& paths) {
     first.removeIf([&w](const QString& path) { return w.known(path).has_value(); });
     {
         std::lock_guard lock(w.mutex);
-        w.order.assign(paths.cbegin(), paths.cend());
+        // A song learnt in this run is looked at again only when it is about to play (its
+        // file may have changed since): a long list is not walked whole at every change.
+        w.order.clear();
+        for (qsizetype i = 0; i < paths.size(); ++i)
+            if (i < 2 || !w.learnt.contains(paths[i]))
+                w.order.push_back(paths[i]);
         if (!w.current.isEmpty() &&
             (paths.isEmpty() || (!first.isEmpty() && !first.contains(w.current))))
             w.interrupt = true;

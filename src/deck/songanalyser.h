@@ -7,7 +7,8 @@
 // Call order: construct (reads the cache file, so that a song analysed in an earlier run is
 // known from the first song on), then setOrder() whenever the list or the next songs
 // change (each call replaces the whole order; the thread works from its head, skipping
-// songs the cache already knows; an empty order ends the analysis under way), known()
+// songs the cache already knows and, but for the first two, those learnt in this run; an
+// empty order ends the analysis under way), known()
 // whenever a song is loaded, and destroy, which stops the thread within one read of the
 // decoder and writes the cache. A thread held up longer (a file whose reads hang) is left
 // behind after a second, to end with the process: closing the player never waits on it.
