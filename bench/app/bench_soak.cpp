@@ -7,7 +7,10 @@
 //    than it lasts (the list stopped moving on).
 // At the end the program is closed with SIGTERM and must exit cleanly.
 //
-// Usage: bench_soak [MINUTES]   (default 15)
+// Usage: bench_soak [MINUTES] [ENTRIES] [extras]   (default 15 minutes, the 10 songs)
+//   ENTRIES: a longer list, each entry a path of its own (a hard link to one of the songs),
+//   so the analysis has that many songs to learn; "extras": levelling and silence skipping
+//   on. The analyser thread's CPU is shown beside the whole program's.
 
 #include "support/audiocapture.h"
 #include "support/fixtures.h"
@@ -16,6 +19,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -47,8 +51,25 @@ struct ProcSample {
     double rssMb = 0;
     int threads = 0;
     double cpuSeconds = 0;
+    double analyserSeconds = 0; // the SongAnalyser thread's
     char state = '?';
 };
+
+// utime + stime of /proc/.../stat, in seconds.
+double cpuOf(const QString& statPath, char* state = nullptr) {
+    QFile stat(statPath);
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray all = stat.readAll();
+    // Fields after the command name, which may hold spaces: state is field 3, utime and
+    // stime fields 14 and 15.
+    const QList<QByteArray> f = all.mid(all.lastIndexOf(')') + 2).split(' ');
+    if (f.size() <= 12)
+        return 0;
+    if (state)
+        *state = f[0].isEmpty() ? '?' : f[0][0];
+    return (f[11].toDouble() + f[12].toDouble()) / sysconf(_SC_CLK_TCK);
+}
 
 ProcSample sample(qint64 pid) {
     ProcSample s;
@@ -62,22 +83,18 @@ ProcSample sample(qint64 pid) {
                 s.threads = f[1].toInt();
         }
     }
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (stat.open(QIODevice::ReadOnly)) {
-        const QByteArray all = stat.readAll();
-        // Fields after the command name, which may hold spaces: state is field 3, utime
-        // and stime fields 14 and 15.
-        const QList<QByteArray> f = all.mid(all.lastIndexOf(')') + 2).split(' ');
-        if (f.size() > 12) {
-            s.state = f[0].isEmpty() ? '?' : f[0][0];
-            s.cpuSeconds = (f[11].toDouble() + f[12].toDouble()) / sysconf(_SC_CLK_TCK);
-        }
+    s.cpuSeconds = cpuOf(QStringLiteral("/proc/%1/stat").arg(pid), &s.state);
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks.filePath(task + "/comm"));
+        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "SongAnalyser")
+            s.analyserSeconds = cpuOf(tasks.filePath(task + "/stat"));
     }
     return s;
 }
 
-// The songs and their list; the kinds take turns.
-QString writeSongs(const QDir& dir) {
+// The songs and their list of `entries` paths; the kinds take turns.
+QString writeSongs(const QDir& dir, int entries) {
     QStringList lines;
     for (int i = 0; i < Songs; ++i) {
         fixtures::Signal s;
@@ -100,6 +117,13 @@ QString writeSongs(const QDir& dir) {
             std::fprintf(stderr, "cannot write the songs in %s\n", qPrintable(dir.path()));
             std::exit(1);
         }
+    }
+    for (int k = Songs; k < entries; ++k) {
+        const QString link =
+            dir.filePath(QStringLiteral("entry%1.").arg(k)) + QFileInfo(lines[k % Songs]).suffix();
+        if (::link(QFile::encodeName(lines[k % Songs]), QFile::encodeName(link)) != 0)
+            std::exit(1);
+        lines << link;
     }
     const QString list = dir.filePath(QStringLiteral("soak.m3u"));
     QFile f(list);
@@ -129,8 +153,13 @@ int songHeard(const std::vector<float>& samples) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const double minutes = argc > 1 ? std::atof(argv[1]) : 15;
+    const int entries = argc > 2 ? std::atoi(argv[2]) : Songs;
+    const bool extras = argc > 3 && QByteArray(argv[3]) == "extras";
     QTemporaryDir dir;
-    const QString list = writeSongs(QDir(dir.path()));
+    const QString list = writeSongs(QDir(dir.path()), entries);
+    if (extras && !fixtures::writeBytes(dir.filePath(QStringLiteral("config/Volaro/Volaro.conf")),
+                                        "[Extras]\nLevelLoudness=1\nSkipSilence=1\n"))
+        return 1;
     const QString output = dir.filePath(QStringLiteral("output.raw"));
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -139,6 +168,7 @@ int main(int argc, char** argv) {
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("disk"));
     env.insert(QStringLiteral("SDL_DISKAUDIOFILE"), output);
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), dir.filePath(QStringLiteral("cache")));
     QProcess player;
     player.setProcessEnvironment(env);
     player.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -148,10 +178,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     const qint64 pid = player.processId();
-    std::printf("soak: %s playing %d songs of %.0f s for %.1f min (pid %lld)\n", VOLARO_BINARY,
-                Songs, SongSeconds, minutes, pid);
-    std::printf("%4s %9s %8s %9s %7s %9s %9s %9s\n", "min", "RSS MB", "threads", "CPU %", "songs",
-                "gap s", "silent s", "one song");
+    std::printf("soak: %s playing %d songs of %.0f s in %d entries, extras %s, for %.1f min "
+                "(pid %lld)\n",
+                VOLARO_BINARY, Songs, SongSeconds, entries, extras ? "on" : "off", minutes, pid);
+    std::printf("%4s %9s %8s %9s %11s %7s %9s %9s %9s\n", "min", "RSS MB", "threads", "CPU %",
+                "analyser %", "songs", "gap s", "silent s", "one song");
 
     capture::DiskCapture capture(output);
     QElapsedTimer clock;
@@ -161,7 +192,7 @@ int main(int argc, char** argv) {
     double worstGap = 0, worstSilence = 0, worstSame = 0;
     int current = -2, started = 0, stalls = 0, minute = 0;
     ProcSample atMinute = sample(pid);
-    double minuteCpu = atMinute.cpuSeconds;
+    double minuteCpu = atMinute.cpuSeconds, minuteAnalyser = atMinute.analyserSeconds;
     double firstRss = 0, maxRss = 0;
     auto stall = [&](const char* what, double seconds) {
         ++stalls;
@@ -209,11 +240,13 @@ int main(int argc, char** argv) {
             const ProcSample s = sample(pid);
             firstRss = firstRss > 0 ? firstRss : s.rssMb;
             maxRss = std::max(maxRss, s.rssMb);
-            std::printf("%4d %9.1f %8d %9.2f %7d %9.2f %9.2f %9.1f\n", minute, s.rssMb, s.threads,
-                        100 * (s.cpuSeconds - minuteCpu) / 60, started, worstGap, worstSilence,
-                        worstSame);
+            std::printf("%4d %9.1f %8d %9.2f %11.2f %7d %9.2f %9.2f %9.1f\n", minute, s.rssMb,
+                        s.threads, 100 * (s.cpuSeconds - minuteCpu) / 60,
+                        100 * (s.analyserSeconds - minuteAnalyser) / 60, started, worstGap,
+                        worstSilence, worstSame);
             std::fflush(stdout);
             minuteCpu = s.cpuSeconds;
+            minuteAnalyser = s.analyserSeconds;
             started = 0;
             worstGap = worstSilence = worstSame = 0;
             atMinute = s;

@@ -29,7 +29,18 @@ AnalysisFeed::AnalysisFeed(ClipListModel& list, const QString& cacheDirectory, Q
             [this](const QString& path) { emit learnt(path); });
 }
 
+void AnalysisFeed::setWanted(bool wanted) {
+    if (wanted == m_wanted)
+        return;
+    m_wanted = wanted;
+    feed();
+}
+
 void AnalysisFeed::feed() {
+    if (!m_wanted) {
+        m_analyser.setOrder({}); // and the analysis under way ends
+        return;
+    }
     const int count = m_list.count();
     const int first = std::clamp(m_list.playingRow(), 1, std::max(count, 1));
     QStringList order;

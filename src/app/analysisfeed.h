@@ -4,7 +4,8 @@
 // first. After every change of the rows or of the playing row it hands the analyser the
 // whole list from the playing row on, round to the row before it. In shuffle the next song
 // is drawn only when it is due, so the list order from the playing row stands in for it.
-// Changes are gathered for a moment, so a list being read is handed over once.
+// Changes are gathered for a moment, so a list being read is handed over once. Nothing is
+// handed over while no analysis is wanted (neither levelling nor silence skipping is on).
 //
 // Threading: GUI thread; the analysis runs on the analyser's own thread and the list is
 // never made to wait for it.
@@ -28,6 +29,9 @@ public:
     explicit AnalysisFeed(playlist::ClipListModel& list, const QString& cacheDirectory = QString(),
                           QObject* parent = nullptr);
 
+    // Whether the songs are to be analysed; off at first.
+    void setWanted(bool wanted);
+
     // What is known of the song at `path` now; never waits.
     std::optional<deck::SongAnalysis> known(const QString& path) const {
         return m_analyser.known(path);
@@ -43,6 +47,7 @@ private:
     playlist::ClipListModel& m_list;
     deck::SongAnalyser m_analyser;
     QTimer m_gather;
+    bool m_wanted = false;
 };
 
 } // namespace volaro::app

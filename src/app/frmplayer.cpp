@@ -108,6 +108,12 @@ frmPlayer::frmPlayer(SettingsStore& settings, DeckFactory factory, QWidget* pare
     m_engine = std::make_unique<PlaybackEngine>(std::move(factory), *m_listAdapter);
     m_engine->setSoundLookup([this](const QString& path) { return m_analysis->known(path); });
     connect(m_analysis.get(), &AnalysisFeed::learnt, m_engine.get(), &PlaybackEngine::soundLearnt);
+    // Songs are analysed only for the extras that use it.
+    const auto analysisWanted = [this] {
+        m_analysis->setWanted(m_engine->levelLoudness() || m_engine->skipSilence());
+    };
+    connect(m_engine.get(), &PlaybackEngine::levelLoudnessChanged, this, analysisWanted);
+    connect(m_engine.get(), &PlaybackEngine::skipSilenceChanged, this, analysisWanted);
     m_engine->setRandomSource([this] {
         m_random.RandomizeFromClock();
         return m_random.Rnd();
@@ -159,8 +165,12 @@ void frmPlayer::Form_Load(const QStringList& arguments) {
     GetSettings();
     // 5. Columns.
     m_ui.lstClipList->setupColumns();
-    // 6. Status bar: the second panel shows the web address.
-    m_ui.statusPanel2->setText(webAddressPanelText());
+    // 6. Status bar: the second panel shows the web address, or what was wrong with the
+    // stored settings (said now, as the file is written anew at exit).
+    const QString settingsProblem = m_settings.readProblem();
+    m_ui.statusPanel2->setText(settingsProblem.isEmpty() ? webAddressPanelText() : settingsProblem);
+    if (!settingsProblem.isEmpty())
+        qWarning("%s", qUtf8Printable(settingsProblem));
     // 7-8. Status texts.
     m_ui.lblStatus->setText(PlaybackEngine::StatusStopText);
     // 9. Fold the panel when it was folded at the last exit.
@@ -212,13 +222,23 @@ void frmPlayer::Form_Unload() {
     if (m_keeper)
         m_keeper->save();
     const QString error = SaveSettings();
-    if (!error.isEmpty())
+    // Nobody waits at the screen when a signal, the session or a remote client closes the
+    // window, and a box would hold the exit: standard error (the journal, under a desktop
+    // session) is told instead.
+    if (!error.isEmpty() && (m_unattended || qApp->isSavingSession()))
+        qCritical("%s", qUtf8Printable(error));
+    else if (!error.isEmpty())
         QMessageBox::critical(this, windowTitle(), error);
     if (m_total->Calculating())
         m_total->cancel();
     m_winSeek.reset(); // stores the directory it shows
     if (m_about)
         m_about->close();
+}
+
+void frmPlayer::closeUnattended() {
+    m_unattended = true;
+    close();
 }
 
 void frmPlayer::closeEvent(QCloseEvent* event) {
@@ -399,6 +419,9 @@ void frmPlayer::setStatusText(const QString& text) {
 }
 void frmPlayer::showWebAddress() {
     m_ui.statusPanel2->setText(webAddressPanelText());
+}
+void frmPlayer::letWindowAnswer() {
+    QCoreApplication::processEvents();
 }
 
 // ---------------------------------------------------------------------------------------

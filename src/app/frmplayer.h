@@ -50,6 +50,9 @@ public:
     void Form_Load(const QStringList& arguments);
     // Shutdown: Stop, save the settings, unload the search window. Runs once.
     void Form_Unload();
+    // A close no user watches (a signal, a remote client): a failure to save the settings
+    // goes to standard error instead of a box that would hold the exit.
+    void closeUnattended();
 
     // Settings: read at start-up, written at shutdown. SaveSettings returns empty text or
     // why the store could not be written.
@@ -101,6 +104,7 @@ private:
     void setProgress(int percent) override;
     void setStatusText(const QString& text) override;
     void showWebAddress() override;
+    void letWindowAnswer() override;
 
     void wireTransport();
     void wireMixer();
@@ -147,6 +151,7 @@ private:
     } m_placed;
     bool m_loaded = false;
     bool m_unloaded = false;
+    bool m_unattended = false;
 };
 
 } // namespace volaro::app

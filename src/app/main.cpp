@@ -2,6 +2,7 @@
 #include "app/frmplayer.h"
 #include "app/mprisbridge.h"
 #include "app/unixsignals.h"
+#include "base/filename.h"
 #include "base/version.h"
 #include "playlist/listkeeper.h"
 #include "system/appicon.h"
@@ -10,6 +11,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <cstring>
 #include <stdexcept>
 
 using volaro::app::frmPlayer;
@@ -23,12 +25,30 @@ int main(int argc, char** argv) {
     // Before anything that takes time: a desktop logout (SIGTERM) or Ctrl+C at any moment,
     // also during a slow start, closes the player in order (Stop, save the settings).
     UnixSignals::catchTermination();
-    QApplication app(argc, argv);
-    // One player per session: a start while one runs hands its file over and ends at once.
+    // Qt takes its options (-reverse, -style ...) wherever they stand, also after "--": it
+    // is shown only the arguments before "--", so that a file named like an option can
+    // follow it.
+    int qtArgc = argc;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--") == 0) {
+            qtArgc = i;
+            break;
+        }
+    QStringList arguments;
+    for (int i = qtArgc; i < argc; ++i)
+        arguments << volaro::base::fileNameFromBytes(argv[i]);
+    QApplication app(qtArgc, argv);
+    // The names as the file system has them (Qt's arguments() turn bytes that are not
+    // UTF-8 into U+FFFD).
+    for (int i = qtArgc - 1; i >= 0; --i)
+        arguments.prepend(volaro::base::fileNameFromBytes(argv[i]));
+    // One player per session: a start while one runs hands its file over and ends at once,
+    // as a file URL, which carries any name (the bus carries UTF-8 only).
     SingleInstance instance;
-    const QStringList arguments = QApplication::arguments();
+    const QString handOver = volaro::app::handOverPath(arguments);
     const SingleInstance::Start start =
-        instance.claim(QDBusConnection::sessionBus(), volaro::app::handOverPath(arguments),
+        instance.claim(QDBusConnection::sessionBus(),
+                       handOver.isEmpty() ? handOver : volaro::base::fileUrl(handOver).toString(),
                        !volaro::app::newInstanceAsked(arguments));
     if (start == SingleInstance::Start::HandedOver)
         return 0;
@@ -50,7 +70,8 @@ int main(int argc, char** argv) {
         if (!loaded || !window.isVisible()) // closing: no song starts again
             return;
         if (!path.isEmpty())
-            window.openAndPlay(path);
+            window.openAndPlay(path.startsWith(u'/') ? path
+                                                     : volaro::base::localPathOf(QUrl(path)));
         window.bringToFront();
     });
     // Closing the window runs the shutdown. A request that comes while the window is still
@@ -59,7 +80,7 @@ int main(int argc, char** argv) {
         terminating = true;
         if (!loaded)
             return;
-        window.close();
+        window.closeUnattended();
         QApplication::quit();
     });
     try {
@@ -77,7 +98,7 @@ int main(int argc, char** argv) {
     }
     loaded = true;
     if (terminating) {
-        window.close();
+        window.closeUnattended();
         return 0;
     }
     // Media keys and the desktop's player controls; without a session bus, quietly none.

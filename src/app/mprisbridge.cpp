@@ -123,8 +123,9 @@ void MprisBridge::raise() {
 }
 
 void MprisBridge::quit() {
-    // The normal close: Stop, save the settings; the application ends with its last window.
-    m_window.close();
+    // The normal close (Stop, save the settings; the application ends with its last
+    // window), once the call is answered: the client never waits for the shutdown.
+    QMetaObject::invokeMethod(&m_window, &frmPlayer::closeUnattended, Qt::QueuedConnection);
 }
 
 } // namespace volaro::app

@@ -17,6 +17,8 @@ public:
     virtual void SaveSetting(const QString& section, const QString& key, const QString& value) = 0;
     // Writes everything out; returns an empty text, or why the store could not be written.
     virtual QString flush() = 0;
+    // What was wrong with the stored settings when they were read; empty when nothing.
+    virtual QString readProblem() const { return {}; }
 
     // The same through a declared key.
     QString read(const SettingKey& k, const QString& defaultValue) const {

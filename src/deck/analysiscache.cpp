@@ -1,8 +1,9 @@
 #include "deck/analysiscache.h"
 
+#include "base/atomicfile.h"
+
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QtEndian>
 #include <algorithm>
@@ -98,7 +99,7 @@ QString AnalysisCache::defaultDirectory() {
 
 AnalysisCache::FileKey AnalysisCache::keyOf(const QString& path) {
     struct stat st {};
-    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0 ||
+    if (path.isEmpty() || ::stat(base::fileNameBytes(path).constData(), &st) != 0 ||
         !S_ISREG(st.st_mode))
         return {};
     return {int64_t(st.st_size),
@@ -115,8 +116,15 @@ QString AnalysisCache::filePath() const {
 bool AnalysisCache::load() {
     m_entries.clear();
     m_dirty = false;
-    QFile file(filePath());
-    if (!file.open(QIODevice::ReadOnly) || file.size() > MaxFileBytes)
+    // A regular file only: a named pipe in its place would hold the reader for good.
+    const int fd = base::openRegularFile(filePath());
+    QFile file;
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
+        return false;
+    }
+    if (file.size() > MaxFileBytes)
         return false;
     const QByteArray data = file.readAll();
     Reader in(data);
@@ -130,7 +138,7 @@ bool AnalysisCache::load() {
         const uint32_t pathBytes = in.value<uint32_t>();
         if (pathBytes == 0 || pathBytes > MaxPathBytes)
             return false;
-        const QString path = QString::fromUtf8(in.bytes(pathBytes));
+        const QString path = base::fileNameFromBytes(in.bytes(pathBytes));
         Entry e;
         e.key.size = in.value<int64_t>();
         e.key.modified = in.value<int64_t>();
@@ -157,12 +165,12 @@ bool AnalysisCache::load() {
     return true;
 }
 
-bool AnalysisCache::save() {
+QString AnalysisCache::save() {
     QByteArray out(Magic, sizeof Magic);
     put<uint32_t>(out, Version);
     put<uint32_t>(out, uint32_t(m_entries.size()));
     for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it) {
-        const QByteArray path = it.key().toUtf8();
+        const QByteArray path = base::fileNameBytes(it.key());
         const SongAnalysis& a = it->analysis;
         put<uint32_t>(out, uint32_t(path.size()));
         out.append(path);
@@ -175,12 +183,20 @@ bool AnalysisCache::save() {
         put<uint8_t>(out, uint8_t(std::clamp(a.beats.beatsPerBar, 0, 255)));
     }
     if (!QDir().mkpath(m_directory))
-        return false;
-    QSaveFile file(filePath());
-    if (!file.open(QIODevice::WriteOnly) || file.write(out) != out.size() || !file.commit())
-        return false;
+        return QStringLiteral("The folder %1 cannot be created.").arg(m_directory);
+    // Not waited for on the disk: a cache lost in a crash is only learnt again.
+    if (QString why = base::writeFileAtomically(filePath(), out, false); !why.isEmpty())
+        return QStringLiteral("%1: %2").arg(filePath(), why);
     m_dirty = false;
-    return true;
+    return {};
+}
+
+QStringList AnalysisCache::paths() const {
+    return m_entries.keys();
+}
+
+void AnalysisCache::remove(const QString& path) {
+    m_dirty = m_entries.remove(path) || m_dirty;
 }
 
 std::optional<SongAnalysis> AnalysisCache::find(const QString& path, const FileKey& key) const {
@@ -191,7 +207,7 @@ std::optional<SongAnalysis> AnalysisCache::find(const QString& path, const FileK
 }
 
 void AnalysisCache::insert(const QString& path, const FileKey& key, const SongAnalysis& analysis) {
-    const QByteArray bytes = path.toUtf8();
+    const QByteArray bytes = base::fileNameBytes(path);
     if (!key.valid() || bytes.isEmpty() || bytes.size() > qsizetype(MaxPathBytes) ||
         !plausible(analysis))
         return; // could not be read back: not worth keeping

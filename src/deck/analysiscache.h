@@ -16,6 +16,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace volaro::deck {
@@ -41,14 +42,17 @@ public:
     // Replaces the entries by those of the file; false (and empty) when it is missing or
     // not wholly valid.
     bool load();
-    // Writes all entries; false when the directory or the file cannot be written.
-    bool save();
+    // Writes all entries, replacing the file atomically; returns empty text, or what the
+    // system reported when the directory or the file could not be written.
+    QString save();
     bool dirty() const { return m_dirty; }
     void setDirty(bool dirty) { m_dirty = dirty; }
 
     std::optional<SongAnalysis> find(const QString& path, const FileKey& key) const;
     void insert(const QString& path, const FileKey& key, const SongAnalysis& analysis);
     int size() const { return int(m_entries.size()); }
+    QStringList paths() const;
+    void remove(const QString& path);
 
 private:
     struct Entry {

@@ -1,6 +1,7 @@
 #include "deck/mediabytes.h"
 
-#include <QFile>
+#include "base/filename.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -20,7 +21,7 @@ std::shared_ptr<const MediaBytes> MediaBytes::openFile(const QString& path, Erro
     Error dummy;
     Error& err = error ? *error : dummy;
     err = Error::None;
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = base::fileNameBytes(path);
     // Non-blocking so that a FIFO or a device cannot hold us up; only regular files pass.
     const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {

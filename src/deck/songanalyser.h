@@ -7,12 +7,15 @@
 // Call order: construct (reads the cache file, so that a song analysed in an earlier run is
 // known from the first song on), then setOrder() whenever the list or the next songs
 // change (each call replaces the whole order; the thread works from its head, skipping
-// songs the cache already knows), known() whenever a song is loaded, and destroy, which
-// stops the thread within one read of the decoder and writes the cache.
+// songs the cache already knows and, but for the first two, those learnt in this run; an
+// empty order ends the analysis under way), known()
+// whenever a song is loaded, and destroy, which stops the thread within one read of the
+// decoder and writes the cache. A thread held up longer (a file whose reads hang) is left
+// behind after a second, to end with the process: closing the player never waits on it.
 //
 // The first two songs of an order (the one playing and the next) come first: an analysis
 // of any other song that is under way when they are not known yet is dropped and taken up
-// again later.
+// again later. Entries of files that are gone leave the cache, once per run as it starts.
 //
 // Threading: the object lives on the GUI thread; setOrder() and known() may be called
 // from any thread and never wait for an analysis (a short lock guards the order, the
@@ -22,19 +25,12 @@
 
 #include "deck/songanalysis.h"
 
-#include <QHash>
 #include <QObject>
 #include <QStringList>
-#include <atomic>
-#include <condition_variable>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <optional>
 
 namespace volaro::deck {
-
-class AnalysisCache;
 
 class SongAnalyser : public QObject {
     Q_OBJECT
@@ -50,28 +46,15 @@ public:
     // at the file's size and date the first time a path is asked for.
     std::optional<SongAnalysis> known(const QString& path) const;
     // Songs decoded so far by this analyser (the cache spared the others).
-    int decodedCount() const { return m_decoded.load(); }
+    int decodedCount() const;
 
 signals:
     // A song became known, or what is known of it changed (its file changed).
     void analysed(const QString& path, const volaro::deck::SongAnalysis& result);
 
 private:
-    void run();
-    std::optional<QString> nextPath();
-    void publish(const QString& path, const SongAnalysis& result);
-    void saveCache();
-
-    mutable std::mutex m_mutex; // guards the five below
-    std::unique_ptr<AnalysisCache> m_cache;
-    std::condition_variable m_wake;
-    std::deque<QString> m_order;
-    QHash<QString, SongAnalysis> m_known;
-    QString m_current; // under analysis now
-    std::atomic<bool> m_stop{false};
-    std::atomic<bool> m_interrupt{false}; // ends the analysis under way: stop, or songs first
-    std::atomic<int> m_decoded{0};
-    std::unique_ptr<class QThread> m_thread;
+    struct Worker; // all the thread uses: it outlives this object when left behind
+    std::shared_ptr<Worker> m_worker;
 };
 
 } // namespace volaro::deck

@@ -1,5 +1,7 @@
 #include "playlist/cliplistmodel.h"
 
+#include "base/filename.h"
+
 #include <QFileInfo>
 #include <algorithm>
 #include <numeric>
@@ -33,8 +35,8 @@ QVariant ClipListModel::data(const QModelIndex& index, int role) const {
         // Laying out a text of megabytes (a junk line of a list file) takes the view
         // seconds per paint; no title or path needs more than this to be recognised.
         if (text.size() > MaxShownChars)
-            return QString(text.left(MaxShownChars) + QChar(0x2026));
-        return text;
+            return base::readableName(text.left(MaxShownChars) + QChar(0x2026));
+        return base::readableName(text);
     }
     return {};
 }
@@ -146,7 +148,7 @@ QList<QUrl> ClipListModel::selectedUrls() const {
         if (location.isEmpty())
             continue;
         // A file manager needs absolute paths; relative Locations are taken from here.
-        urls.append(QUrl::fromLocalFile(QFileInfo(location).absoluteFilePath()));
+        urls.append(base::fileUrl(QFileInfo(location).absoluteFilePath()));
     }
     return urls;
 }
@@ -160,6 +162,17 @@ bool ClipListModel::insertRow(int index, ClipRow row) {
     if (index <= m_playingRow && m_playingRow < MaxRows)
         setPlayingRow(m_playingRow + 1);
     return true;
+}
+
+int ClipListModel::appendRows(QList<ClipRow> rows) {
+    const int n = static_cast<int>(std::min<qsizetype>(rows.size(), MaxRows - count()));
+    if (n <= 0)
+        return 0;
+    rows.resize(n);
+    beginInsertRows({}, count(), count() + n - 1);
+    m_rows.append(std::move(rows));
+    endInsertRows();
+    return n;
 }
 
 void ClipListModel::clear() {

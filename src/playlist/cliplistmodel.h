@@ -86,6 +86,8 @@ public:
     // Inserts at index 1..count()+1. Returns false (and changes nothing) when the index is
     // out of range or the list already holds MaxRows rows.
     bool insertRow(int index, ClipRow row);
+    // Appends as many of the rows as fit, in one insertion; returns how many.
+    int appendRows(QList<ClipRow> rows);
     void clear();
     // Removes every selected row in one pass; the playing row follows as if they had been
     // removed one at a time from the top. Returns the number removed.

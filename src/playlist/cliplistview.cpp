@@ -1,5 +1,6 @@
 #include "playlist/cliplistview.h"
 
+#include "base/filename.h"
 #include "base/twips.h"
 
 #include <QApplication>
@@ -155,8 +156,8 @@ QStringList ClipListView::droppedPaths(const QMimeData* data) {
     if (!data || !data->hasUrls())
         return paths;
     for (const QUrl& url : data->urls())
-        if (url.isLocalFile())
-            paths.append(url.toLocalFile());
+        if (const QString path = base::localPathOf(url); !path.isEmpty())
+            paths.append(path);
     return paths;
 }
 

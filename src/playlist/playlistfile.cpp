@@ -1,18 +1,21 @@
 #include "playlist/playlistfile.h"
 
+#include "base/atomicfile.h"
 #include "playlist/cliplistmodel.h"
 #include "playlist/cliplistview.h"
 #include "playlist/songrecord.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <algorithm>
 #include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 
 namespace volaro::playlist {
 
@@ -48,17 +51,10 @@ ListKind listKind(const QString& Filename) {
     return ListKind::None;
 }
 
-// Windows-1252 is Latin-1 except in 0x80..0x9F; the five bytes it leaves undefined stay the
-// C1 controls of the same value, as Windows reads them.
-constexpr char16_t kWindows1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-// Text of one line (or one percent-decoded path): UTF-8, or for old lists Windows-1252 when
-// the bytes are no valid UTF-8. Invalid UTF-8 in a .m3u8 shows as replacement characters.
-// Byte-order marks starting a line are dropped: editors put one at the start of a file, and
-// lists joined together carry them into the middle.
+// Text of one line: UTF-8, or for old lists Windows-1252 when the bytes are no valid UTF-8
+// (raw() then gives the bytes as a file name, for when that names no file). In a .m3u8 they
+// are such a file name. Byte-order marks starting a line are dropped: editors put
+// one at the start of a file, and lists joined together carry them into the middle.
 class LineDecoder {
 public:
     explicit LineDecoder(bool utf8Only)
@@ -66,26 +62,31 @@ public:
     QString operator()(QByteArrayView bytes) {
         while (bytes.startsWith("\xEF\xBB\xBF"))
             bytes = bytes.sliced(3);
-        m_utf8.resetState();
-        QString text = m_utf8(bytes);
-        if (m_utf8Only || !m_utf8.hasError())
-            return text;
-        text.resize(bytes.size());
-        for (qsizetype i = 0; i < bytes.size(); ++i) {
-            const auto b = static_cast<unsigned char>(bytes[i]);
-            text[i] = QChar(b >= 0x80 && b < 0xA0 ? kWindows1252High[b - 0x80] : char16_t(b));
-        }
+        m_foreign = !bytes.isValidUtf8();
+        m_bytes = bytes;
+        if (!m_foreign || m_utf8Only)
+            return base::fileNameFromBytes(bytes);
+        QString text(bytes.size(), Qt::Uninitialized);
+        for (qsizetype i = 0; i < bytes.size(); ++i)
+            text[i] = base::windows1252(static_cast<unsigned char>(bytes[i]));
         return text;
+    }
+    // The last line as a file name, when it was read as Windows-1252.
+    std::optional<QString> raw() const {
+        return m_foreign && !m_utf8Only ? std::optional(base::fileNameFromBytes(m_bytes))
+                                        : std::nullopt;
     }
 
 private:
-    QStringDecoder m_utf8{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
+    QByteArrayView m_bytes;
+    bool m_foreign = false;
     bool m_utf8Only;
 };
 
-// The local path of a file URI (file:///path, file://localhost/path, file:/path). Other
-// hosts, and escapes that would put a line break or NUL into the path, leave it as written.
-std::optional<QString> localPathOfFileUri(const QString& entry, LineDecoder& decode) {
+// The local path of a file URI (file:///path, file://localhost/path, file:/path, and the
+// file:relative/path we write for relative names), its escapes taken as the bytes of the
+// name. Other hosts, and a NUL, leave it as written.
+std::optional<QString> localPathOfFileUri(const QString& entry) {
     if (!entry.startsWith(QLatin1String("file:"), Qt::CaseInsensitive))
         return std::nullopt;
     QStringView rest = QStringView(entry).mid(5);
@@ -96,14 +97,13 @@ std::optional<QString> localPathOfFileUri(const QString& entry, LineDecoder& dec
         if (slash < 0 || !(host.isEmpty() || host.compare(u"localhost", Qt::CaseInsensitive) == 0))
             return std::nullopt;
         rest = rest.mid(slash);
-    } else if (!rest.startsWith(u'/')) {
+    } else if (rest.isEmpty()) {
         return std::nullopt;
     }
-    const QString path = decode(QByteArray::fromPercentEncoding(rest.toUtf8()));
-    for (const QChar c : path)
-        if (c == u'\0' || c == u'\r' || c == u'\n')
-            return std::nullopt;
-    return path;
+    const QByteArray bytes = QByteArray::fromPercentEncoding(base::fileNameBytes(rest));
+    if (bytes.contains('\0'))
+        return std::nullopt;
+    return base::fileNameFromBytes(bytes);
 }
 
 // The path an entry names when it names an existing file (not a folder), relative ones
@@ -112,7 +112,7 @@ QString existingFile(const QString& entry, const QString& listFolder) {
     const QString path = entry.startsWith(u'/') ? entry : listFolder + u'/' + entry;
     struct stat info {};
     auto isFile = [&info](const QString& p) {
-        return ::stat(QFile::encodeName(p).constData(), &info) == 0 && !S_ISDIR(info.st_mode);
+        return ::stat(base::fileNameBytes(p).constData(), &info) == 0 && !S_ISDIR(info.st_mode);
     };
     if (!isFile(path))
         return {};
@@ -123,11 +123,11 @@ QString existingFile(const QString& entry, const QString& listFolder) {
 
 // Where an entry of a list points, read as the program that wrote it meant it; the entry as
 // written when that finds nothing (it then fails to play like any missing file).
-QString resolveEntry(const QString& entry, const QString& listFolder, LineDecoder& decode) {
+QString resolveEntry(const QString& entry, const QString& listFolder) {
     if (entry.isEmpty())
         return entry;
     // Other URIs and drive-letter paths name nothing here and stay as written.
-    const QString path = localPathOfFileUri(entry, decode).value_or(entry);
+    const QString path = localPathOfFileUri(entry).value_or(entry);
     if (!path.startsWith(u'/')) {
         if (QString found = existingFile(path, listFolder); !found.isEmpty())
             return found;
@@ -194,13 +194,14 @@ int OpenFile(const QString& Filename, bool ClearList, int32_t InsertPos, ClipLis
 ListRead LoadPlayList(const QString& Filename, bool ClearList, ClipListModel& list,
                       ListProgress* progress) {
     // Only regular files: opening a FIFO or device named like a list would block.
-    struct stat info {};
-    if (::stat(QFile::encodeName(Filename).constData(), &info) != 0 || !S_ISREG(info.st_mode))
-        return {};
-    QFile file(Filename);
+    const int fd = base::openRegularFile(Filename);
+    QFile file;
     // Opening first: a list that cannot be opened must not cost the user the playlist.
-    if (!file.open(QIODevice::ReadOnly))
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
         return {};
+    }
     if (ClearList)
         list.clear(); // a bound CurrentIndex becomes 0
     return ReadPlayList(file, QFileInfo(Filename).absolutePath(),
@@ -214,14 +215,30 @@ ListRead ReadPlayList(QIODevice& device, const QString& listFolder, bool utf8Onl
     qint64 lines = 0;
     ListRead result;
     LineDecoder decode(utf8Only);
+    // Rows go in in batches: one insertion for many rows, and between two batches the
+    // window answers, however many songs the list holds and however slow their tags.
+    QList<ClipRow> batch;
+    QElapsedTimer sinceBatch;
+    sinceBatch.start();
+    const auto addBatch = [&] {
+        list.appendRows(std::exchange(batch, {}));
+        if (progress)
+            progress->letWindowAnswer();
+        sinceBatch.restart();
+    };
     auto onLine = [&](const QByteArray& bytes) {
         ++lines;
         const QString line = decode(bytes);
         if (!line.startsWith(QLatin1Char('#'))) {
-            if (list.count() >= ClipListModel::MaxRows)
+            QString entry = resolveEntry(line, listFolder);
+            // Unless Windows-1252 names a file, the line is a name by its bytes (as another
+            // program here wrote it, or as it must be saved back).
+            if (const auto raw = decode.raw(); raw && existingFile(entry, listFolder).isEmpty())
+                entry = resolveEntry(*raw, listFolder);
+            if (list.count() + batch.size() >= ClipListModel::MaxRows)
                 ++result.notAdded;
             else
-                AddFileToList(resolveEntry(line, listFolder, decode), list.count() + 1, list);
+                batch.append(SongRecord(entry));
         }
         characters += line.size();
         if (progress) {
@@ -230,6 +247,8 @@ ListRead ReadPlayList(QIODevice& device, const QString& listFolder, bool utf8Onl
                     static_cast<int>(std::min<qint64>(100, characters * 100 / length)));
             progress->setStatusText(QString::number(lines));
         }
+        if (sinceBatch.elapsed() >= ListProgress::BatchMs)
+            addBatch();
     };
 
     LineSplitter splitter;
@@ -237,13 +256,16 @@ ListRead ReadPlayList(QIODevice& device, const QString& listFolder, bool utf8Onl
     QByteArray buffer(std::clamp<qint64>(length + 1, 1, 1 << 16), Qt::Uninitialized);
     for (;;) {
         const qint64 got = device.read(buffer.data(), buffer.size());
-        if (got < 0)
-            return result; // a failed read ends the reading where it is
-        if (got == 0)
+        if (got <= 0) {
+            list.appendRows(std::exchange(batch, {}));
+            if (got < 0)
+                return result; // a failed read ends the reading where it is
             break;
+        }
         splitter.feed(buffer.constData(), got, onLine);
     }
     splitter.finish(onLine);
+    list.appendRows(std::exchange(batch, {}));
     result.complete = true;
     if (progress) {
         progress->setProgress(0);
@@ -255,29 +277,26 @@ ListRead ReadPlayList(QIODevice& device, const QString& listFolder, bool utf8Onl
 QByteArray PlayListText(const ClipListModel& list) {
     QByteArray out;
     for (int i = 1; i <= list.count(); ++i) {
-        out += list.text(i, ClipListModel::ColLocation).toUtf8();
+        const QString location = list.text(i, ClipListModel::ColLocation);
+        // A name with a line break or bytes that are not UTF-8, or one that would read back
+        // as something else, goes as a file URI of its bytes; every other one as it is.
+        if (base::hasForeignBytes(location) || location.contains(u'\n') ||
+            location.contains(u'\r') || location.startsWith(u'#') ||
+            location.startsWith(QChar(0xFEFF)) ||
+            location.startsWith(QLatin1String("file:"), Qt::CaseInsensitive))
+            out += (location.startsWith(u'/') ? "file://" : "file:") +
+                   base::fileNameBytes(location).toPercentEncoding("/");
+        else
+            out += location.toUtf8();
         out += "\r\n";
     }
     return out;
 }
 
 QString SavePlayList(const QString& Filename, const ClipListModel& list) {
-    if (Filename.isEmpty())
-        return QStringLiteral("No file name was given.");
     // Written beside the target and renamed over it, so a failure never leaves the user's
     // existing list truncated.
-    QSaveFile file(Filename);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    const QByteArray out = PlayListText(list);
-    if (file.write(out) != out.size()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        return why;
-    }
-    if (!file.commit())
-        return file.errorString();
-    return {};
+    return base::writeFileAtomically(Filename, PlayListText(list));
 }
 
 } // namespace volaro::playlist

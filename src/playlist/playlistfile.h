@@ -4,12 +4,15 @@
 // reading a list file and writing the playlist back.
 //
 // List files are UTF-8 text, one path per line; lines starting with "#" are comments.
-// Reading accepts CR LF, CR or LF line ends; writing uses CR LF and no header. Lists other
-// programs wrote are read as they meant them: relative entries against the list's folder,
-// file:// URIs as local paths, "\" as separator, and in .m3u files (not .m3u8) a line that
-// is not valid UTF-8 as Windows-1252, the code page older Windows players wrote.
+// Reading accepts CR LF, CR or LF line ends; writing uses CR LF and no header, and a name
+// holding a line break or bytes that are not UTF-8 as a file:// URI. Lists other programs
+// wrote are read as they meant them: relative entries against the list's folder, file://
+// URIs as local paths, "\" as separator, and in .m3u files (not .m3u8) a line that is not
+// valid UTF-8 as Windows-1252, the code page older Windows players wrote, when that names a
+// file (otherwise, as in .m3u8 files, as the bytes of a name).
 //
-// Threading: GUI thread only (they change the list model).
+// Threading: GUI thread only (they change the list model). A long list is read in batches
+// of rows with the window answering in between (ListProgress::letWindowAnswer).
 
 #include <QString>
 #include <cstdint>
@@ -28,6 +31,11 @@ public:
     virtual void setProgress(int percent) = 0;
     virtual void setStatusText(const QString& text) = 0;
     virtual void showWebAddress() = 0;
+    // Called between batches of rows while a list is read, at most every BatchMs of
+    // work: the window handles what is pending (the list may change meanwhile; the rows
+    // still to come are appended after whatever it then holds).
+    virtual void letWindowAnswer() {}
+    static constexpr int BatchMs = 50;
 
     // The panel at rest after adding files: the web address, or how many entries a full
     // list refused (the user would not notice the missing rows otherwise).
@@ -66,7 +74,7 @@ ListRead ReadPlayList(QIODevice& device, const QString& listFolder, bool utf8Onl
 // The bytes of a list file holding the Locations, one per line with CR LF.
 QByteArray PlayListText(const ClipListModel& list);
 // Writes PlayListText, replacing the file atomically. Returns empty text on success,
-// otherwise why it failed (the existing file is left untouched).
+// otherwise what the system reported (the existing file is left untouched).
 QString SavePlayList(const QString& Filename, const ClipListModel& list);
 
 } // namespace volaro::playlist

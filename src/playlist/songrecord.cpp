@@ -26,13 +26,7 @@ QString TitleFromFilename(const QString& Filename) {
     return stem.mid(cut + 1);
 }
 
-void AddFileToList(const QString& Filename, int32_t InsertPos, ClipListModel& DestinationList,
-                   TagReader& reader) {
-    const int count = DestinationList.count();
-    const int position = InsertPos == 0 ? count + 1 : InsertPos;
-    if (position < 1 || position > count + 1 || count >= ClipListModel::MaxRows)
-        return;
-
+ClipRow SongRecord(const QString& Filename, TagReader& reader) {
     reader.setFilename(Filename);
     reader.ReadTag();
 
@@ -50,8 +44,21 @@ void AddFileToList(const QString& Filename, int32_t InsertPos, ClipListModel& De
     row.disc = static_cast<int16_t>(reader.disc());
     row.track = static_cast<int16_t>(reader.track());
     row.tracks = static_cast<int16_t>(reader.tracks());
+    return row;
+}
+
+ClipRow SongRecord(const QString& Filename) {
+    return SongRecord(Filename, sharedReader());
+}
+
+void AddFileToList(const QString& Filename, int32_t InsertPos, ClipListModel& DestinationList,
+                   TagReader& reader) {
+    const int count = DestinationList.count();
+    const int position = InsertPos == 0 ? count + 1 : InsertPos;
+    if (position < 1 || position > count + 1 || count >= ClipListModel::MaxRows)
+        return;
     // A list bound to CurrentIndex moves it itself when the row lands at or before it.
-    DestinationList.insertRow(position, std::move(row));
+    DestinationList.insertRow(position, SongRecord(Filename, reader));
 }
 
 void AddFileToList(const QString& Filename, int32_t InsertPos, ClipListModel& DestinationList) {

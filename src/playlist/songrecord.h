@@ -10,6 +10,12 @@ namespace volaro::playlist {
 
 class ClipListModel;
 class TagReader;
+struct ClipRow;
+
+// The row a media file becomes: its tag details, titled after its name when it has no
+// title. Reads with the shared reader of the GUI thread.
+ClipRow SongRecord(const QString& Filename);
+ClipRow SongRecord(const QString& Filename, TagReader& reader);
 
 // Adds Filename as a row at InsertPos (1..count+1, 0 for the end) with its tag details.
 // Never fails loudly: an unreadable file still becomes a row titled after its name; an

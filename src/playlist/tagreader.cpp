@@ -1,6 +1,7 @@
 #include "playlist/tagreader.h"
 
-#include <QFile>
+#include "base/filename.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <taglib/fileref.h>
@@ -74,7 +75,8 @@ bool TagReader::ReadTag() {
         return false;
     // Non-blocking, and only regular files: a FIFO or a device named like a song must not
     // hold the reader up.
-    const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd =
+        ::open(base::fileNameBytes(m_path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
     struct stat info {};

@@ -1,9 +1,14 @@
 #include "search/dirlisting.h"
 
+#include "base/filename.h"
+
 #include <QDir>
-#include <QFileInfo>
 #include <QStorageInfo>
 #include <algorithm>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace volaro::search {
 
@@ -14,30 +19,44 @@ bool nameLess(const QString& a, const QString& b) {
     return c != 0 ? c < 0 : a < b;
 }
 
-bool subdirectories(const QString& dir, QStringList& names) {
+namespace {
+
+// The names of the directory's visible folders or files (links followed), in name order;
+// read by bytes, as QDir leaves out every name that is not UTF-8.
+bool entries(const QString& dir, bool folders, const FilePattern* pattern, QStringList& names) {
     names.clear();
-    if (!isReadableDirectory(dir))
+    DIR* d = isReadableDirectory(dir) ? opendir(base::fileNameBytes(dir).constData()) : nullptr;
+    if (!d)
         return false;
-    names = QDir(dir).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted);
+    while (const dirent* e = readdir(d)) {
+        struct stat st {};
+        if (e->d_name[0] == '.' || fstatat(dirfd(d), e->d_name, &st, 0) != 0 ||
+            (folders ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode)))
+            continue;
+        const QString name = base::fileNameFromBytes(e->d_name);
+        if (!pattern || pattern->matches(name))
+            names << name;
+    }
+    closedir(d);
     std::sort(names.begin(), names.end(), nameLess);
     return true;
+}
+
+} // namespace
+
+bool subdirectories(const QString& dir, QStringList& names) {
+    return entries(dir, true, nullptr, names);
 }
 
 bool matchingFiles(const QString& dir, const FilePattern& pattern, QStringList& names) {
-    names.clear();
-    if (!isReadableDirectory(dir))
-        return false;
-    const QStringList all = QDir(dir).entryList(QDir::Files, QDir::Unsorted);
-    for (const QString& n : all)
-        if (pattern.matches(n))
-            names << n;
-    std::sort(names.begin(), names.end(), nameLess);
-    return true;
+    return entries(dir, false, &pattern, names);
 }
 
 bool isReadableDirectory(const QString& dir) {
-    const QFileInfo fi(dir);
-    return fi.isDir() && fi.isReadable() && fi.isExecutable();
+    const QByteArray path = base::fileNameBytes(dir);
+    struct stat st {};
+    return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           ::faccessat(AT_FDCWD, path.constData(), R_OK | X_OK, AT_EACCESS) == 0;
 }
 
 QStringList drives() {

@@ -1,5 +1,6 @@
 #include "search/dirlistview.h"
 
+#include "base/filename.h"
 #include "search/dirlisting.h"
 
 #include <QFocusEvent>
@@ -70,10 +71,10 @@ void DirListView::rebuild() {
     QStringList parts = m_path.split(u'/', Qt::SkipEmptyParts);
     QString path = QStringLiteral("/");
     auto add = [&](const QString& text, const QString& full, int depth, const QIcon& icon) {
-        auto* item = new QListWidgetItem(icon, text, this);
+        auto* item = new QListWidgetItem(icon, base::readableName(text), this);
         item->setData(PathRole, full);
         item->setData(DepthRole, depth);
-        item->setToolTip(full);
+        item->setToolTip(base::readableName(full));
     };
     add(QStringLiteral("/"), path, 0, open);
     int depth = 0;

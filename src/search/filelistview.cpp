@@ -1,5 +1,6 @@
 #include "search/filelistview.h"
 
+#include "base/filename.h"
 #include "search/dirlisting.h"
 
 #include <QMimeData>
@@ -33,7 +34,8 @@ bool FileListView::setPattern(const QString& text) {
 void FileListView::refresh() {
     clear();
     DirListing::matchingFiles(m_path, m_pattern, m_names);
-    addItems(m_names);
+    for (const QString& name : std::as_const(m_names))
+        addItem(base::readableName(name));
 }
 
 QString FileListView::filePath(int i) const {
@@ -56,7 +58,7 @@ QMimeData* FileListView::createDragData() const {
         return nullptr;
     QList<QUrl> urls;
     for (const QString& p : paths)
-        urls << QUrl::fromLocalFile(p);
+        urls << base::fileUrl(p);
     auto* data = new QMimeData;
     data->setUrls(urls);
     return data;

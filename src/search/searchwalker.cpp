@@ -1,9 +1,9 @@
 #include "search/searchwalker.h"
 
+#include "base/filename.h"
 #include "search/dirlisting.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <algorithm>
 #include <cerrno>
 #include <dirent.h>
@@ -61,7 +61,7 @@ SearchWalker::Entry SearchWalker::enter(const QString& path, Frame* parent, cons
     if (parent && parent->dir)
         fd = openat(dirfd(parent->dir), name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     else
-        fd = open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        fd = open(base::fileNameBytes(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         // Unreadable, vanished or too deep for a path: nothing to list here.
         ++m_dirsSkipped;
@@ -95,9 +95,9 @@ SearchWalker::Entry SearchWalker::enter(const QString& path, Frame* parent, cons
             isFile = S_ISREG(ls.st_mode);
         }
         if (isDir) {
-            out.subdirs.emplace_back(QFile::decodeName(e->d_name), QByteArray(e->d_name));
+            out.subdirs.emplace_back(base::fileNameFromBytes(e->d_name), QByteArray(e->d_name));
         } else if (isFile) {
-            const QString n = QFile::decodeName(e->d_name);
+            const QString n = base::fileNameFromBytes(e->d_name);
             if (m_pattern.matches(n))
                 out.files.append(n);
         }

@@ -1,5 +1,6 @@
 #include "search/winseek.h"
 
+#include "base/filename.h"
 #include "base/settingsstore.h"
 #include "base/twips.h"
 #include "playlist/cliplistview.h"
@@ -318,7 +319,7 @@ void WinSeek::cmdSearch_Click() {
     QPointer<WinSeek> self(this);
     SearchWalker::Hooks hooks;
     hooks.setCaption = [this](const QString& c) {
-        setWindowTitle(c);
+        setWindowTitle(base::readableName(c));
         emit walkProgress(c);
     };
     hooks.counterText = [this] { return m_lblCount->text(); };

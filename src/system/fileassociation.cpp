@@ -1,5 +1,6 @@
 #include "system/fileassociation.h"
 
+#include "base/atomicfile.h"
 #include "system/appicon.h"
 #include "system/desktopentry.h"
 #include "system/mimeappslist.h"
@@ -8,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -50,14 +50,7 @@ bool writeIfChanged(const QString& path, const QByteArray& content) {
         return false;
     if (!QDir().mkpath(info.absolutePath()))
         return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(content) != content.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return base::writeFileAtomically(path, content).isEmpty();
 }
 
 QByteArray desktopEntryTemplate() {

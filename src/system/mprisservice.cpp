@@ -1,14 +1,15 @@
 #include "system/mprisservice.h"
 
+#include "base/filename.h"
 #include "base/mediakinds.h"
 
 #include <QCryptographicHash>
 #include <QDBusAbstractAdaptor>
 #include <QDBusMessage>
-#include <QFileInfo>
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
+#include <sys/stat.h>
 
 namespace volaro::system {
 
@@ -203,7 +204,8 @@ QDBusObjectPath MprisService::trackId() const {
         return QDBusObjectPath(NoTrack);
     // The same file keeps the same id wherever its row moves.
     const QByteArray hash =
-        QCryptographicHash::hash(m_track.location.toUtf8(), QCryptographicHash::Sha1).toHex();
+        QCryptographicHash::hash(base::fileNameBytes(m_track.location), QCryptographicHash::Sha1)
+            .toHex();
     return QDBusObjectPath(QStringLiteral("/org/volaro/Volaro/track/t") +
                            QString::fromLatin1(hash));
 }
@@ -214,7 +216,7 @@ QVariantMap MprisService::metadata() const {
         return map;
     map.insert(QStringLiteral("mpris:length"), qlonglong(m_track.lengthUs));
     map.insert(QStringLiteral("xesam:title"), m_track.title);
-    map.insert(QStringLiteral("xesam:url"), QUrl::fromLocalFile(m_track.location).toString());
+    map.insert(QStringLiteral("xesam:url"), base::fileUrl(m_track.location).toString());
     if (!m_track.artist.isEmpty())
         map.insert(QStringLiteral("xesam:artist"), QStringList{m_track.artist});
     if (!m_track.album.isEmpty())
@@ -247,11 +249,12 @@ void MprisService::playPause() {
 void MprisService::seek(qlonglong offsetUs) {
     if (!m_host.hasSongs() || m_track.location.isEmpty())
         return;
-    const int64_t target = std::max<int64_t>(0, position() + offsetUs);
-    if (target > m_track.lengthUs)
+    // Compared before adding: an offset near the top of the range must not wrap around.
+    const int64_t from = position();
+    if (offsetUs > m_track.lengthUs - from)
         m_host.next(); // past the end is the next song
     else
-        m_host.seekTo(target);
+        m_host.seekTo(std::max<int64_t>(0, from + offsetUs));
 }
 
 void MprisService::setPosition(const QDBusObjectPath& id, qlonglong positionUs) {
@@ -261,9 +264,11 @@ void MprisService::setPosition(const QDBusObjectPath& id, qlonglong positionUs) 
 }
 
 void MprisService::openUri(const QString& uri) {
-    const QUrl url(uri);
-    const bool added = url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile() &&
-                       m_host.openAndPlay(url.toLocalFile());
+    // The file's bytes as the URI escapes them: a name that is not UTF-8 plays too.
+    const QString path = base::localPathOf(QUrl(uri));
+    struct stat st {};
+    const bool added = !path.isEmpty() && ::stat(base::fileNameBytes(path).constData(), &st) == 0 &&
+                       S_ISREG(st.st_mode) && m_host.openAndPlay(path);
     if (!added && calledFromDBus())
         sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("Nothing to play at ") + uri);
 }

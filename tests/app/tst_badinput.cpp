@@ -2,6 +2,7 @@
 // and by the real program (SIGTERM or Ctrl+C closes it in order, settings written).
 
 #include "app/frmplayer.h"
+#include "base/filename.h"
 #include "playlist/cliplistview.h"
 #include "support/audiocapture.h"
 #include "support/codecfixtures.h"
@@ -14,6 +15,7 @@
 #include <QtTest>
 #include <csignal>
 #include <functional>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace volaro::fixtures;
@@ -52,6 +54,70 @@ bool catches(qint64 pid, int signal) {
             return line.mid(7).trimmed().toULongLong(nullptr, 16) & (1ull << (signal - 1));
     return false;
 }
+
+// The real program in config and cache folders of its own, started as a shell starts it:
+// each argument is taken through printf %b, so names that are not UTF-8 pass as bytes.
+struct Program {
+    QTemporaryDir home;
+    QProcess process;
+    QString error; // what it wrote on standard error
+
+    QString config() const { return home.filePath(QStringLiteral("Volaro/Volaro.conf")); }
+    QString cache() const { return home.filePath(QStringLiteral("cache/Volaro/analysis.cache")); }
+
+    // Started and catching SIGTERM and SIGINT (the earliest moment it can close in order).
+    // fileSize: the most any file it writes may hold, a full disk's stand-in.
+    bool start(const QStringList& arguments, const QString& folder = {},
+               rlim_t fileSize = RLIM_INFINITY) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral("cache")));
+        env.insert(QStringLiteral("XDG_STATE_HOME"), home.path());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(folder);
+        process.setChildProcessModifier([fileSize] {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{fileSize, RLIM_INFINITY};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+        process.start(QStringLiteral("/bin/sh"),
+                      QStringList{"-c",
+                                  "p=$1; shift; for a; do set -- \"$@\" \"$(printf %b \"$a\")\"; "
+                                  "shift; done; exec \"$p\" \"$@\"",
+                                  "sh", QStringLiteral(VOLARO_BINARY),
+                                  // a player of its own: one the user runs must not get the
+                                  // test's files
+                                  QStringLiteral("--new-instance")} +
+                          arguments);
+        return process.waitForStarted() &&
+               QTest::qWaitFor([&] { return catches(process.processId(), SIGTERM); }, 5000);
+    }
+    // The program has the file (its bytes) open: it plays it.
+    bool plays(const QByteArray& file) const {
+        return QTest::qWaitFor(
+            [&] {
+                const QString fds = QStringLiteral("/proc/%1/fd").arg(process.processId());
+                for (const QFileInfo& fd : QDir(fds).entryInfoList(QDir::AllEntries | QDir::System))
+                    if (char target[4096]; ::readlink(QFile::encodeName(fd.filePath()), target,
+                                                      sizeof target) == file.size() &&
+                                           file == QByteArray(target, file.size()))
+                        return true;
+                return false;
+            },
+            5000);
+    }
+    // The signal ends it at once, normally.
+    bool ends(int signal = SIGTERM) {
+        ::kill(static_cast<pid_t>(process.processId()), signal);
+        const bool ended = process.waitForFinished(5000);
+        error = QString::fromUtf8(process.readAllStandardError());
+        if (!ended)
+            qWarning("the signal did not close the program");
+        return ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    }
+};
 
 } // namespace
 
@@ -106,29 +172,15 @@ class TestBadInput : public QObject {
     // at once, or after whilePlaying: it ends at once, normally, having saved its settings.
     void programClosesInOrder(const QString& argument, int signal,
                               const std::function<void()>& whilePlaying = {}) {
-        QTemporaryDir home;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
-        env.insert(QStringLiteral("XDG_STATE_HOME"), home.path());
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
-        QProcess player;
-        player.setProcessEnvironment(env);
-        // A player of its own: one the user runs must not get the test's files.
-        player.start(QStringLiteral(VOLARO_BINARY), {QStringLiteral("--new-instance"), argument});
-        QVERIFY(player.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(catches(player.processId(), signal), 5000);
+        Program player;
+        QVERIFY(player.start({argument}));
         if (whilePlaying) {
             QTest::qWait(1500);
             whilePlaying();
             QTest::qWait(1500); // a read of the cut file would have faulted by now
         }
-        ::kill(static_cast<pid_t>(player.processId()), signal);
-        QVERIFY2(player.waitForFinished(5000), "the signal did not close the program");
-        QCOMPARE(player.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(player.exitCode(), 0);
-        const QSettings saved(home.filePath(QStringLiteral("Volaro/Volaro.conf")),
-                              QSettings::IniFormat);
+        QVERIFY(player.ends(signal));
+        const QSettings saved(player.config(), QSettings::IniFormat);
         QCOMPARE(saved.value(QStringLiteral("BasicAudio/Volume")).toString(), QStringLiteral("64"));
     }
 
@@ -173,11 +225,11 @@ private slots:
         // Its own name is a row that does not play (not read again as a list); the next plays.
         QTest::newRow("naming itself")
             << list("self.m3u", {path("self.m3u"), path("fine.wav")}) << 2 << 2 << QString();
-        // The list holds what fits; the lines past that are not added.
-        QStringList many;
-        for (int i = 0; i < 40000; ++i)
-            many << QStringLiteral("/nowhere/song %1.mp3").arg(i);
-        QTest::newRow("40,000 lines") << list("many.m3u", many) << int(ClipListModel::MaxRows) << 0
+        // The list holds what fits; the lines past that are not added. Reading the tags of
+        // 32,767 songs takes seconds: the window answers throughout.
+        QVERIFY(writeWav(path("long.wav"), {.seconds = 20}));
+        const QStringList many(40000, path("long.wav"));
+        QTest::newRow("40,000 lines") << list("many.m3u", many) << int(ClipListModel::MaxRows) << 1
                                       << QStringLiteral("7,233 entries were not added: a list "
                                                         "holds at most 32,767 songs");
     }
@@ -195,9 +247,8 @@ private slots:
             QCOMPARE(rows(*w).text(1, ClipListModel::ColTitle), QFileInfo(file).completeBaseName());
         if (playing)
             QTRY_COMPARE(w->engine().currentIndex(), int16_t(playing));
-        for (int row = 1; row <= std::min(count, 4); ++row)
-            if (row != playing)
-                QCOMPARE(rows(*w).text(row, ClipListModel::ColLength), QStringLiteral("00:00"));
+        for (int row = 1; row <= (playing ? playing - 1 : std::min(count, 4)); ++row)
+            QCOMPARE(rows(*w).text(row, ClipListModel::ColLength), QStringLiteral("00:00"));
         if (!told.isEmpty()) {
             QTRY_COMPARE(w->ui().statusPanel2->text(), told);
             // A list that cannot play does not pretend to.
@@ -205,6 +256,74 @@ private slots:
                 QCOMPARE(w->ui().lblStatus->text(), QStringLiteral("Stop"));
         }
         programClosesInOrder(file, count == 1 ? SIGTERM : SIGINT);
+    }
+
+    // Names as the file system has them, on the real program's command line: each plays.
+    void namesOnTheCommandLine() {
+        const QByteArray dir = QFile::encodeName(m_dir.path()) + '/';
+        // The arguments (printf %b escapes) and the file they name.
+        const std::pair<QStringList, QByteArray> cases[] = {
+            {{m_dir.path() + "/caf\\0351 \\0344.wav"}, "caf\xE9 \xE4.wav"}, // Latin-1
+            {{m_dir.path() + "/say \"hi\".wav"}, "say \"hi\".wav"},         // quotes
+            {{"--", "-reverse"}, "-reverse"}};                              // an option?
+        for (const auto& [arguments, name] : cases) {
+            QVERIFY(writeWav(volaro::base::fileNameFromBytes(dir + name), {.seconds = 8}));
+            Program player;
+            QVERIFY(player.start(arguments, m_dir.path()));
+            QVERIFY2(player.plays(dir + name), name.constData());
+            QVERIFY(player.ends());
+            ::unlink(dir + name); // QDir would not see it to clean up
+        }
+    }
+
+    // What stands at the place of the player's own files, or the disk they are on, never holds
+    // it: a SIGTERM ends it at once, and standard error says what went wrong. With neither
+    // levelling nor silence skipping on, no song is analysed (no cache is written).
+    void ownFilesNeverHoldTheProgram_data() {
+        QTest::addColumn<QByteArray>("settings"); // the file's content; "|" makes it a pipe
+        QTest::addColumn<bool>("cachePipe");      // a pipe in place of the analysis cache
+        QTest::addColumn<int>("fileSize");        // the most a file may hold (a full disk)
+        QTest::addColumn<QString>("told");        // on standard error
+        QTest::addColumn<QString>("volume");      // stored at the end
+        const QByteArray stored = "[BasicAudio]\nVolume=70\n";
+        QTest::newRow("settings a pipe")
+            << QByteArray("|") << false << -1 << "was not read: it is a named pipe"
+            << "64";
+        // Said at the start, and not at the end, when the file has been written anew.
+        QTest::newRow("settings damaged")
+            << stored + "\x01\x02[[junk" << false << -1 << "is damaged"
+            << "70";
+        QTest::newRow("disk full") << stored << false << 10 << "could not be saved to"
+                                   << "70";
+        QTest::newRow("cache a pipe") << stored << true << -1 << ""
+                                      << "70";
+    }
+
+    void ownFilesNeverHoldTheProgram() {
+        QFETCH(QByteArray, settings);
+        QFETCH(bool, cachePipe);
+        QFETCH(int, fileSize);
+        QFETCH(QString, told);
+        QFETCH(QString, volume);
+        Program player;
+        QVERIFY(QDir().mkpath(QFileInfo(player.config()).path()));
+        QVERIFY(QDir().mkpath(QFileInfo(player.cache()).path()));
+        QVERIFY(settings == "|" ? ::mkfifo(QFile::encodeName(player.config()), 0600) == 0
+                                : writeBytes(player.config(), settings));
+        QVERIFY(!cachePipe || ::mkfifo(QFile::encodeName(player.cache()), 0600) == 0);
+        QVERIFY(player.start({songThenAnother("own")}, {},
+                             fileSize < 0 ? RLIM_INFINITY : rlim_t(fileSize)));
+        QTest::qWait(1000);
+        QVERIFY(player.ends());
+        QVERIFY2(player.error.contains(told), qPrintable(player.error));
+        QCOMPARE(player.error.count(QStringLiteral("Volaro.conf")), told.isEmpty() ? 0 : 1);
+        QCOMPARE(QFileInfo(player.cache()).exists(), cachePipe);
+        if (fileSize > 0) // the file as it was, and why not
+            QVERIFY(readBytes(player.config()) == settings &&
+                    player.error.contains("File too large"));
+        const QSettings saved(player.config(), QSettings::IniFormat);
+        QCOMPARE(saved.status(), QSettings::NoError);
+        QCOMPARE(saved.value(QStringLiteral("BasicAudio/Volume")).toString(), volume);
     }
 
     // A song cut by another program while it plays: silence, then the list goes on.

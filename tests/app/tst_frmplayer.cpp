@@ -4,17 +4,21 @@
 #include "app/commandline.h"
 #include "app/frmplayer.h"
 #include "app/transitionbutton.h"
+#include "base/filename.h"
 #include "playlist/cliplistview.h"
 #include "support/fakedeck.h"
 #include "support/fixtures.h"
 #include "support/memorysettingsstore.h"
+#include "system/inisettingsstore.h"
 
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
 using namespace volaro::playback;
 using namespace volaro::app;
 using namespace volaro::playlist;
+using volaro::system::IniSettingsStore;
 
 namespace {
 
@@ -120,7 +124,31 @@ private slots:
         QCOMPARE(w.SaveSettings(), QStringLiteral("disk full"));
     }
 
+    // Settings are written as INI text that QSettings reads back to the same values.
+    void settingsTextReadsBack() {
+        QTemporaryDir dir;
+        const QMap<QString, QString> values{
+            {"General/Top", "1"},
+            {"Directory/DefaultDir", QString::fromUtf8(" /a, b;c=d \"q\" \\ @x ü\t")},
+            {"Directory/Other", "@Variant(x)"},
+            {"Directory/Latin1", volaro::base::fileNameFromBytes("/caf\xE9\x31")},
+            {"Odd Section/k%/y", "\x01\x02"
+                                 "3"}};
+        const QString file = dir.filePath("s.conf");
+        QVERIFY(volaro::fixtures::writeBytes(file, IniSettingsStore::iniText(values)));
+        const QSettings read(file, QSettings::IniFormat);
+        QCOMPARE(read.status(), QSettings::NoError);
+        QCOMPARE(read.allKeys().size(), values.size());
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            QCOMPARE(read.value(QString(it.key()).replace("General/", "")).toString(), it.value());
+    }
+
     void commandLine() {
+        QTemporaryDir dir;
+        const QString song = dir.filePath(QStringLiteral("My Song.wav"));
+        QVERIFY(volaro::fixtures::writeWav(song, {.seconds = 3}));
+        const QString quoted = dir.filePath(QStringLiteral("a\"b.mp3"));
+        QVERIFY(volaro::fixtures::writeBytes(quoted, {}));
         const QList<QPair<QStringList, QString>> cases{
             {{"volaro"}, ""},
             {{"volaro", "\"/music/My Song.mp3\""}, "/music/My Song.mp3"},
@@ -128,13 +156,13 @@ private slots:
             {{"volaro", "/music/My", "Song.mp3"}, "/music/My Song.mp3"},
             {{"volaro", "\"/a.mp3\"", "\"/b.mp3\""}, "/a.mp3 /b.mp3"},
             {{"volaro", "a\"b.mp3"}, "ab.mp3"},
-            {{"volaro", "--new-instance", "/a.mp3"}, "/a.mp3"}};
+            {{"volaro", "--new-instance", "/a.mp3"}, "/a.mp3"},
+            {{"volaro", "--", "--new-instance"}, "--new-instance"},
+
+            {{"volaro", quoted}, quoted}}; // a name that exists is taken as it is
         for (const auto& [arguments, path] : cases)
             QCOMPARE(commandLinePath(arguments), path);
 
-        QTemporaryDir dir;
-        const QString song = dir.filePath(QStringLiteral("My Song.wav"));
-        QVERIFY(volaro::fixtures::writeWav(song, {.seconds = 3}));
         MemorySettingsStore store;
         frmPlayer w(store);
         w.Form_Load({QStringLiteral("volaro"), QLatin1Char('"') + song + QLatin1Char('"')});

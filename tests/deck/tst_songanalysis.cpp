@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QtEndian>
 #include <cmath>
+#include <sys/stat.h>
 
 using namespace volaro::deck;
 using namespace volaro::fixtures;
@@ -367,6 +368,26 @@ private slots:
             QVERIFY(again.value(0).second.ok());
             QVERIFY(cache.load()); // and written whole again
         }
+        // A named pipe in its place is no cache (a reader would wait on it for good).
+        QVERIFY(QFile::remove(cacheFile) && ::mkfifo(QFile::encodeName(cacheFile), 0600) == 0);
+        QCOMPARE(run({m_songs[1]}).size(), 1);
+        AnalysisCache cache(m_cacheDir);
+        QVERIFY(cache.load());
+        // A full disk leaves the file as it was, and says why.
+        const QByteArray saved = readBytes(cacheFile);
+        cache.insert(m_songs[0], AnalysisCache::keyOf(m_songs[0]), analyseSong(m_songs[0]));
+        {
+            FileSizeLimit full(10);
+            QCOMPARE(cache.save(), cacheFile + ": File too large");
+        }
+        QCOMPARE(readBytes(cacheFile), saved);
+        // Entries of files that are gone leave it as the next run starts.
+        QVERIFY(QFile::copy(m_songs[1], path("gone.mp3")));
+        run({path("gone.mp3")});
+        QVERIFY(cache.load() && cache.paths().contains(path("gone.mp3")));
+        QVERIFY(QFile::remove(path("gone.mp3")));
+        run({m_songs[1]});
+        QVERIFY(cache.load() && !cache.paths().contains(path("gone.mp3")));
     }
 };
 

@@ -82,6 +82,9 @@ private slots:
         qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
         for (const auto& [name, tone] : {std::pair{"a", ToneA}, {"b", ToneB}, {"c", ToneC}})
             QVERIFY(writeSong(name + QString(".wav"), tone, "Song " + QString(name).toUpper()));
+        // A name that is not UTF-8 (Latin-1 "cé.wav").
+        QVERIFY(::rename(QFile::encodeName(file("c.wav")),
+                         QFile::encodeName(file("c")) + "\xE9.wav") == 0);
     }
 
     void secondInstanceStaysOffTheBus() {
@@ -162,12 +165,20 @@ private slots:
         QVERIFY(w.ui().chkRndPlay->isChecked());
         QCOMPARE(playerctl({"shuffle"}), QStringLiteral("On"));
 
-        // A file handed over is appended and plays.
-        const QString uri = QUrl::fromLocalFile(file("c.wav")).toString();
+        // A file handed over is appended and plays, whatever the bytes of its name.
+        const QString uri = "file://" + file("c%E9.wav");
         QCOMPARE(playerctl({"open", uri}), QString());
         QCOMPARE(w.ui().lstClipList->clipModel().count(), 3);
         QVERIFY(sink.hears(ToneC, 3000, 0.05)); // at the lower volume
         QCOMPARE(playerctl({"metadata", "title"}), QStringLiteral("Song C"));
+        QCOMPARE(playerctl({"metadata", "xesam:url"}), uri);
+        // An offset near the top of the range lies past the end: Next, no wrap-around.
+        const QDBusPendingCall seek = listener.asyncCall(
+            QDBusMessage::createMethodCall(MprisService::ServiceName, MprisService::ObjectPath,
+                                           MprisService::PlayerInterface, QStringLiteral("Seek"))
+            << qlonglong(std::numeric_limits<qint64>::max()));
+        QTRY_VERIFY(seek.isFinished());
+        QCOMPARE(w.engine().currentIndex(), int16_t(0)); // Next from the last row
 
         QCOMPARE(playerctl({"stop"}), QString());
         QVERIFY(silent(sink));
@@ -187,6 +198,32 @@ private slots:
                         QSettings::IniFormat);
         QCOMPARE(saved.value("BasicAudio/Volume").toInt(), 43);
         QCOMPARE(saved.value("RandomPlayback/rnd").toInt(), 1);
+    }
+
+    // With settings that cannot be written, Quit is answered and closes the window at once:
+    // no box waits for a user who is not there.
+    void quitWhenTheSettingsCannotBeWritten() {
+        ::unlink(QFile::encodeName(file("c")) + "\xE9.wav"); // QTemporaryDir would not see it
+        IniSettingsStore store(file("a.wav") + "/Volaro.conf"); // below a file
+        frmPlayer w(store);
+        w.Form_Load({QStringLiteral("volaro")});
+        MprisBridge mpris(w);
+        w.show();
+        bool boxShown = false;
+        QTimer boxes;
+        connect(&boxes, &QTimer::timeout, [&] {
+            if (QWidget* box = QApplication::activeModalWidget())
+                boxShown = box->close();
+        });
+        boxes.start(50);
+        const QDBusPendingCall quit =
+            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("client"))
+                .asyncCall(QDBusMessage::createMethodCall(
+                    MprisService::ServiceName, MprisService::ObjectPath,
+                    QStringLiteral("org.mpris.MediaPlayer2"), QStringLiteral("Quit")));
+        QTRY_VERIFY(quit.isFinished() && !w.isVisible());
+        QVERIFY(!quit.isError());
+        QVERIFY(!boxShown);
     }
 };
 

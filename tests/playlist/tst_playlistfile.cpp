@@ -1,6 +1,7 @@
 // List files: what counts as one, line endings, lists other programs write, progress, the
 // full-list notice, saving (exact bytes, atomic replace, failures) and hostile inputs.
 
+#include "base/filename.h"
 #include "playlist/playlistedit.h"
 #include "support/playlisttest.h"
 
@@ -11,6 +12,7 @@
 
 using namespace volaro::fixtures;
 using namespace volaro::playlist;
+using volaro::base::fileNameFromBytes;
 
 class TestPlaylistFile : public QObject {
     Q_OBJECT
@@ -76,9 +78,10 @@ private slots:
             {"uris.m3u",
              "file://@/Music/Album/01%20intro.wav\nFILE://localhost@/Music/song.wav\n"
              "file:///gone/a%20b.wav\nhttp://radio.example/live.mp3\n"
-             "file://server/share/x.wav\nfile:///x%0Ay.wav\n",
+             "file://server/share/x.wav\nfile:///x%0Ay%E9.wav\nfile:///x%00y.wav\n",
              {"@/Music/Album/01 intro.wav", "@/Music/song.wav", "/gone/a b.wav",
-              "http://radio.example/live.mp3", "file://server/share/x.wav", "file:///x%0Ay.wav"}},
+              "http://radio.example/live.mp3", "file://server/share/x.wav",
+              fileNameFromBytes("/x\ny\xE9.wav"), "file:///x%00y.wav"}},
             {"lists/win.m3u",
              "..\\Music\\song.wav\r\n@\\Music\\Album\\01 intro.wav\r\n"
              "C:\\Music\\song.wav\r\nMusic\\song.wav\r\n",
@@ -86,10 +89,11 @@ private slots:
               "Music\\song.wav"}},
             {"names.M3U8",
              "Música/Ñandú 東京.wav\ncaf\xE9.wav\n", // not read as Windows-1252
-             {QString::fromUtf8("@/Música/Ñandú 東京.wav"), QString::fromUtf8("caf\uFFFD.wav")}},
-            {"old.m3u",
+             {QString::fromUtf8("@/Música/Ñandú 東京.wav"), fileNameFromBytes("caf\xE9.wav")}},
+            {"old.m3u", // ... when that names a file; otherwise the name's bytes are kept
              "Music\\caf\xE9.wav\r\n\x80 \x93quoted\x94.wav\r\n",
-             {QString::fromUtf8("@/Music/café.wav"), QString::fromUtf8("€ “quoted”.wav")}}};
+             {QString::fromUtf8("@/Music/café.wav"),
+              fileNameFromBytes("\x80 \x93quoted\x94.wav")}}};
         for (auto [name, bytes, expected] : lists) {
             const QString file = root + u'/' + name;
             QVERIFY(writeBytes(file, bytes.replace('@', root.toUtf8())));
@@ -150,7 +154,8 @@ private slots:
         QCOMPARE(SavePlayList(path("empty-saved.m3u"), list), QString());
         QCOMPARE(readBytes(path("empty-saved.m3u")), QByteArray());
         for (const QString& s : {QString("/music/a.mp3"), QString("rel\\b.mp3"), QString(),
-                                 QString::fromUtf8("/música/ß.mp3")})
+                                 QString::fromUtf8("/música/ß.mp3"), QString("/x\ny\r.mp3"),
+                                 fileNameFromBytes("caf\xE9.mp3")})
             addRow(list, {}, s);
         // A new file renamed over the old one: the old list is never truncated in place.
         const QString file = write("saved.m3u", "old content\r\n");
@@ -160,9 +165,16 @@ private slots:
         QCOMPARE(SavePlayList(file, list), QString());
         QCOMPARE(::stat(QFile::encodeName(file).constData(), &after), 0);
         QVERIFY(before.st_ino != after.st_ino);
+        // Line breaks and bytes that are not UTF-8 go as file URIs; all reads back as it was.
         QCOMPARE(readBytes(file),
-                 QString::fromUtf8("/music/a.mp3\r\nrel\\b.mp3\r\n\r\n/música/ß.mp3\r\n").toUtf8());
+                 QString::fromUtf8("/music/a.mp3\r\nrel\\b.mp3\r\n\r\n/música/ß.mp3"
+                                   "\r\nfile:///x%0Ay%0D.mp3\r\nfile:caf%E9.mp3\r\n")
+                     .toUtf8());
         QCOMPARE(QDir(m_dir.path()).entryList({"saved.m3u*"}, QDir::Files).size(), 1);
+        ClipListModel back;
+        QVERIFY(LoadPlayList(file, false, back));
+        QCOMPARE(locations(back), locations(list));
+        QCOMPARE(list.data(list.index(5, ClipListModel::ColLocation)), QVariant("café.mp3"));
 
         // Failures are reported and leave what was there.
         const QString notADir = write("plainfile", "keep");
@@ -171,6 +183,12 @@ private slots:
         QVERIFY(!SavePlayList(path("adir.m3u"), list).isEmpty());
         QVERIFY(!SavePlayList("", list).isEmpty());
         QCOMPARE(readBytes(notADir), QByteArray("keep"));
+        const QByteArray saved = readBytes(file);
+        {
+            FileSizeLimit full(10); // the disk fills up after 10 bytes
+            QCOMPARE(SavePlayList(file, list), QString("File too large"));
+        }
+        QCOMPARE(readBytes(file), saved);
     }
 
     void hundredThousandLinesVanishingWhileRead() {

@@ -1,5 +1,6 @@
 // The search window offscreen, from the walk and its results to closing it mid-walk.
 
+#include "base/filename.h"
 #include "search/dirlistview.h"
 #include "search/filelistview.h"
 #include "search/filepattern.h"
@@ -19,13 +20,16 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
 
 using namespace volaro::playlist;
 using namespace volaro::search;
 
 using searchtree::touch;
 using searchtree::touchAll;
+using volaro::base::fileNameBytes;
 
 namespace {
 
@@ -336,8 +340,15 @@ private slots:
 
     void filesAndRowsToPlaylist() {
         QVERIFY(touchAll(tree(), {"c.mp3", "a song.mp3", "b.mp3", "list.m3u"}));
+        // Names that are not UTF-8 (Latin-1 "dé.mp3" and "café") are listed, shown readably
+        // and handed over as their bytes.
+        const QByteArray root = QFile::encodeName(tree()), latin1 = root + "/d\xE9.mp3";
+        QVERIFY(::close(::creat(latin1, 0644)) == 0 && ::mkdir(root + "/caf\xE9", 0755) == 0);
         Window win;
         QVERIFY(win->dirList()->setPath(tree()));
+        QCOMPARE(win->dirList()->item(win->dirList()->count() - 1)->text(), QString("café"));
+        QCOMPARE(win->filList()->item(3)->text(), QString("dé.mp3"));
+        QCOMPARE(fileNameBytes(win->filList()->filePath(3)), latin1);
         QVERIFY(win.show());
         FileListView* files = win->filList();
         QVERIFY(files->createDragData() == nullptr);
@@ -361,6 +372,8 @@ private slots:
         QTest::mouseClick(win->lstClipList()->viewport(), Qt::LeftButton, {}, row2);
         QTest::mouseDClick(win->lstClipList()->viewport(), Qt::LeftButton, {}, row2);
         QCOMPARE(win.sent, (QStringList{tree() + "/a song.mp3", tree() + "/b.mp3"}));
+        QCOMPARE(fileNameBytes(win.locations().last()), latin1);
+        QVERIFY(::unlink(latin1) == 0 && ::rmdir(root + "/caf\xE9") == 0); // unseen by QDir
     }
 
     void resizeRules() {

@@ -1,5 +1,7 @@
 #include "support/fixtures.h"
 
+#include "base/filename.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -33,7 +35,7 @@ bool writeWavSamples(const QString& path, const std::vector<float>& samples, int
     const int major = path.endsWith(QLatin1String(".flac")) ? SF_FORMAT_FLAC : SF_FORMAT_WAV;
     SF_INFO info{0, sampleRate, channels, major | (asFloat ? SF_FORMAT_FLOAT : SF_FORMAT_PCM_16),
                  0, 0};
-    SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    SNDFILE* f = sf_open(volaro::base::fileNameBytes(path).constData(), SFM_WRITE, &info);
     if (!f)
         return false;
     const sf_count_t frames = static_cast<sf_count_t>(samples.size() / channels);
@@ -69,8 +71,9 @@ bool writeMp3Samples(const QString& path, const std::vector<float>& samples, int
     else
         lame_set_brate(gf, bitrate);
     lame_set_bWriteVbrTag(gf, kind == Mp3Kind::Cbr || kind == Mp3Kind::VbrXing ? 1 : 0);
-    FILE* out =
-        lame_init_params(gf) < 0 ? nullptr : std::fopen(QFile::encodeName(path).constData(), "wb+");
+    FILE* out = lame_init_params(gf) < 0
+                    ? nullptr
+                    : std::fopen(volaro::base::fileNameBytes(path).constData(), "wb+");
     if (!out)
         return false;
     const int frames = static_cast<int>(samples.size() / s.channels);

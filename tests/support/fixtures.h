@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
+#include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -65,6 +67,19 @@ struct AsOrdinaryUser {
         if (switched && seteuid(0) != 0)
             qFatal("cannot return to the original user");
     }
+};
+
+// A full disk, as far as this process writes regular files: while this lives, a write past
+// `bytes` fails with EFBIG ("File too large"), which needs no root (unlike a small tmpfs).
+struct FileSizeLimit {
+    rlimit before{};
+    explicit FileSizeLimit(rlim_t bytes) {
+        std::signal(SIGXFSZ, SIG_IGN); // the failed write is what is wanted, not the signal
+        getrlimit(RLIMIT_FSIZE, &before);
+        const rlimit limited{bytes, before.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &before); }
 };
 
 } // namespace volaro::fixtures

@@ -1,5 +1,6 @@
 #include "support/tagfixtures.h"
 
+#include "base/filename.h"
 #include "support/codecfixtures.h"
 #include "support/fixtures.h"
 
@@ -72,7 +73,7 @@ bool tagAlbumPlace(const QString& path, const QString& album, const QString& art
 }
 
 bool writeTaggedSong(const QString& path, const SongTags& tags, TagKind kind) {
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = volaro::base::fileNameBytes(path);
     Signal s;
     s.seconds = 0.2;
     s.amplitude = 0.1;
