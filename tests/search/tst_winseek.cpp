@@ -274,8 +274,10 @@ private slots:
     }
 
     void tagsAndOddFilesBecomeRows() {
-        QVERIFY(volaro::fixtures::writeTaggedSong(tree() + "/one.mp3",
-                                                  {"Tagged Title", "Tag Artist"},
+        volaro::fixtures::SongTags tags;
+        tags.title = "Tagged Title";
+        tags.artist = "Tag Artist";
+        QVERIFY(volaro::fixtures::writeTaggedSong(tree() + "/one.mp3", tags,
                                                   volaro::fixtures::TagKind::Id3v23Latin1));
         QVERIFY(touch(tree() + "/bad.mp3", QByteArray(5000, '\xff'))); // garbage still listed
         Window win;
