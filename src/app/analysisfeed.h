@@ -5,7 +5,7 @@
 // whole list from the playing row on, round to the row before it. In shuffle the next song
 // is drawn only when it is due, so the list order from the playing row stands in for it.
 // Changes are gathered for a moment, so a list being read is handed over once. Nothing is
-// handed over while no analysis is wanted (neither levelling nor silence skipping is on).
+// handed over while no analysis is wanted (none of the extras that use it is on).
 //
 // Threading: GUI thread; the analysis runs on the analyser's own thread and the list is
 // never made to wait for it.

@@ -110,10 +110,12 @@ frmPlayer::frmPlayer(SettingsStore& settings, DeckFactory factory, QWidget* pare
     connect(m_analysis.get(), &AnalysisFeed::learnt, m_engine.get(), &PlaybackEngine::soundLearnt);
     // Songs are analysed only for the extras that use it.
     const auto analysisWanted = [this] {
-        m_analysis->setWanted(m_engine->levelLoudness() || m_engine->skipSilence());
+        m_analysis->setWanted(m_engine->levelLoudness() || m_engine->skipSilence() ||
+                              m_engine->matchBeats());
     };
     connect(m_engine.get(), &PlaybackEngine::levelLoudnessChanged, this, analysisWanted);
     connect(m_engine.get(), &PlaybackEngine::skipSilenceChanged, this, analysisWanted);
+    connect(m_engine.get(), &PlaybackEngine::matchBeatsChanged, this, analysisWanted);
     m_engine->setRandomSource([this] {
         m_random.RandomizeFromClock();
         return m_random.Rnd();

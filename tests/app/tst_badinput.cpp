@@ -277,8 +277,8 @@ private slots:
     }
 
     // What stands at the place of the player's own files, or the disk they are on, never holds
-    // it: a SIGTERM ends it at once, and standard error says what went wrong. With neither
-    // levelling nor silence skipping on, no song is analysed (no cache is written).
+    // it: a SIGTERM ends it at once, and standard error says what went wrong. With none of the
+    // extras that use it on, no song is analysed (no cache is written).
     void ownFilesNeverHoldTheProgram_data() {
         QTest::addColumn<QByteArray>("settings"); // the file's content; "|" makes it a pipe
         QTest::addColumn<bool>("cachePipe");      // a pipe in place of the analysis cache
@@ -297,6 +297,9 @@ private slots:
                                    << "70";
         QTest::newRow("cache a pipe") << stored << true << -1 << ""
                                       << "70";
+        // The one extra that uses the analysis for its beats alone.
+        QTest::newRow("beats matched") << "[Extras]\nMatchBeats=1\n" + stored << false << -1 << ""
+                                       << "70";
     }
 
     void ownFilesNeverHoldTheProgram() {
@@ -313,11 +316,14 @@ private slots:
         QVERIFY(!cachePipe || ::mkfifo(QFile::encodeName(player.cache()), 0600) == 0);
         QVERIFY(player.start({songThenAnother("own")}, {},
                              fileSize < 0 ? RLIM_INFINITY : rlim_t(fileSize)));
+        const bool analysed = settings.contains("MatchBeats=1");
         QTest::qWait(1000);
+        QVERIFY(!analysed ||
+                QTest::qWaitFor([&] { return QFileInfo::exists(player.cache()); }, 20000));
         QVERIFY(player.ends());
         QVERIFY2(player.error.contains(told), qPrintable(player.error));
         QCOMPARE(player.error.count(QStringLiteral("Volaro.conf")), told.isEmpty() ? 0 : 1);
-        QCOMPARE(QFileInfo(player.cache()).exists(), cachePipe);
+        QCOMPARE(QFileInfo(player.cache()).exists(), cachePipe || analysed);
         if (fileSize > 0) // the file as it was, and why not
             QVERIFY(readBytes(player.config()) == settings &&
                     player.error.contains("File too large"));
