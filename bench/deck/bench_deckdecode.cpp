@@ -1,5 +1,6 @@
 // CPU cost of playing two MP3 decks: bare libmpg123 decoding, our engine decoding,
-// converting and mixing two decks computed offline, and two decks really playing.
+// converting and mixing two decks computed offline (also resampled, and with one deck
+// time-stretched to another tempo), and two decks really playing.
 // Usage: bench_deckdecode [PLAY_SECONDS]   (default 10)
 
 #include "benchfiles.h"
@@ -45,7 +46,9 @@ double bareDecode(const QString& path) {
 
 // Two decks through the engine's own decode, conversion and mix, without a device; played
 // at `rate` (the files' own 44.1 kHz needs no resampling).
-double offlineTwoDecks(const QString& a, const QString& b, int Rate = 44100) {
+// With `tempo`, the second deck runs that much faster through the time-stretcher, as an
+// incoming song does while its beats are matched.
+double offlineTwoDecks(const QString& a, const QString& b, int Rate = 44100, double tempo = 1) {
     constexpr int Period = 1024;
     auto da = deck::Decoder::open(deck::MediaBytes::openFile(a));
     auto db = deck::Decoder::open(deck::MediaBytes::openFile(b));
@@ -55,6 +58,8 @@ double offlineTwoDecks(const QString& a, const QString& b, int Rate = 44100) {
     sa.setVolume(-600);
     sb.setVolume(-1200);
     sb.setBalance(2000);
+    if (tempo != 1)
+        sb.setTempo(tempo);
     sa.setPlaying(true);
     sb.setPlaying(true);
     std::vector<float> out(Period * 2);
@@ -105,6 +110,14 @@ int main(int argc, char** argv) {
     std::printf("the same on a 48 kHz output, both decks resampled: %.3f %% of one core "
                 "(%.2fx bare decoding)\n",
                 100.0 * engine48 / resampled, engine48 / bare);
+
+    t0 = bench::threadCpuSeconds();
+    const double stretched = offlineTwoDecks(a, b, 44100, 125.0 / 120.0);
+    const double engineStretched = bench::threadCpuSeconds() - t0;
+    std::printf("the same with the second deck at 125/120 of its tempo (beats matched): %.3f %% "
+                "of one core; the time-stretcher's share %.3f %% of one core\n",
+                100.0 * engineStretched / stretched,
+                100.0 * (engineStretched / stretched - engine / mixed));
 
     bench::defaultToSilentOutput();
     Player pa, pb;
