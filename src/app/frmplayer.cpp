@@ -116,10 +116,6 @@ frmPlayer::frmPlayer(SettingsStore& settings, DeckFactory factory, QWidget* pare
     connect(m_engine.get(), &PlaybackEngine::levelLoudnessChanged, this, analysisWanted);
     connect(m_engine.get(), &PlaybackEngine::skipSilenceChanged, this, analysisWanted);
     connect(m_engine.get(), &PlaybackEngine::matchBeatsChanged, this, analysisWanted);
-    m_engine->setRandomSource([this] {
-        m_random.RandomizeFromClock();
-        return m_random.Rnd();
-    });
     AcceptPlaylistDrops(*m_ui.lstClipList, this);
     m_total = std::make_unique<TotalLength>(
         m_ui.lstClipList->clipModel(),
@@ -434,7 +430,7 @@ void frmPlayer::lstClipList_ColumnClick(int header) {
 }
 
 void frmPlayer::mnuRandomOrder_Click() {
-    RandomOrder(m_ui.lstClipList->clipModel(), [this] { return m_random.Rnd(); });
+    RandomOrder(m_ui.lstClipList->clipModel(), [this] { return m_engine->random().Rnd(); });
     m_engine->showPlaying();
 }
 

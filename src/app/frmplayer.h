@@ -15,7 +15,6 @@
 #include "app/frmplayerui.h"
 #include "app/totallength.h"
 #include "playback/playbackengine.h"
-#include "playback/programrandom.h"
 #include "playlist/listkeeper.h"
 #include "playlist/playlistedit.h"
 #include "playlist/playlistfile.h"
@@ -135,7 +134,6 @@ private:
     std::unique_ptr<playback::PlaybackList> m_listAdapter;
     std::unique_ptr<playback::PlaybackEngine> m_engine;
     std::unique_ptr<search::WinSeek> m_winSeek; // created hidden at start-up, deleted at shutdown
-    playback::ProgramRandom m_random;
     playlist::HeaderSort m_sort;
     std::unique_ptr<TotalLength> m_total;
     std::unique_ptr<playlist::ListKeeper> m_keeper;

@@ -59,9 +59,9 @@ double TotalLength::run(const TotalLengthSettings& s) {
         if (previous) {
             ++pairs;
             double overlap = overlaps ? s.TransitionTime : 0;
-            const auto plan = s.BeatPlan
-                                  ? s.BeatPlan(previous->path, previous->duration, path, duration)
-                                  : std::nullopt;
+            std::optional<playback::BeatPlan> plan;
+            if (s.BeatPlan)
+                plan = s.BeatPlan(previous->path, previous->duration, path, duration);
             if (s.KeepAlbumsWhole &&
                 playback::joinsWhole(m_list.albumPlace(i - 1), m_list.albumPlace(i))) {
                 previous->end = previous->duration;

@@ -2,7 +2,6 @@
 
 #include "base/timetext.h"
 #include "playback/playbacklist.h"
-#include "playback/programrandom.h"
 
 #include <algorithm>
 #include <cmath>
@@ -23,14 +22,6 @@ bool fits32(int64_t v) {
     return v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max();
 }
 
-double defaultDraw() {
-    // Reseeded before every draw from the clock's second, so two draws within the same
-    // second give the same entry; that is how shuffle has always behaved.
-    static ProgramRandom generator;
-    generator.RandomizeFromClock();
-    return generator.Rnd();
-}
-
 // Stores `value` in `field` when it lies in [lo, hi]; true when it changed.
 bool store(int& field, int64_t value, int lo, int hi, bool& accepted) {
     accepted = value >= lo && value <= hi;
@@ -45,8 +36,7 @@ bool store(int& field, int64_t value, int lo, int hi, bool& accepted) {
 PlaybackEngine::PlaybackEngine(DeckFactory factory, PlaybackList& list, QObject* parent)
     : QObject(parent)
     , m_factory(std::move(factory))
-    , m_list(list)
-    , m_random(defaultDraw) {
+    , m_list(list) {
     tmrPosition.setInterval(100);
     tmrTransition.setInterval(100);
     tmrOpening.setInterval(OpenTimeoutMs);
@@ -75,7 +65,12 @@ std::optional<int> PlaybackEngine::transitionInterval(int32_t seconds, int maste
 }
 
 double PlaybackEngine::drawRandom() {
-    return m_random ? m_random() : defaultDraw();
+    if (m_random)
+        return m_random();
+    // Reseeded before every draw from the clock's second, so two draws within the same
+    // second give the same entry; that is how shuffle has always behaved.
+    m_generator.RandomizeFromClock();
+    return m_generator.Rnd();
 }
 
 std::unique_ptr<Deck> PlaybackEngine::measuringDeck() const {

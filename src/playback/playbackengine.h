@@ -25,6 +25,7 @@
 #include "deck/songanalysis.h"
 #include "playback/beatmatch.h"
 #include "playback/deck.h"
+#include "playback/programrandom.h"
 
 #include <QObject>
 #include <QSet>
@@ -72,8 +73,10 @@ public:
     PlaybackEngine(DeckFactory factory, PlaybackList& list, QObject* parent = nullptr);
     ~PlaybackEngine() override;
 
-    // Shuffle draws: r in [0, 1). The default reseeds from the seconds since midnight
-    // before every draw; the window and tests give their own.
+    // The program's one generator: shuffle reseeds it from the clock's second before
+    // every draw; Random Order draws from it as it stands.
+    ProgramRandom& random() { return m_generator; }
+    // Shuffle draws in [0, 1) from elsewhere instead (tests give their own).
     void setRandomSource(std::function<double()> draw) { m_random = std::move(draw); }
 
     // Tick interval in ms for a transition of `seconds` at master level `masterLevel`;
@@ -270,6 +273,7 @@ private:
 
     DeckFactory m_factory;
     PlaybackList& m_list;
+    ProgramRandom m_generator;
     std::function<double()> m_random;
     SoundLookup m_sound;
     std::array<std::unique_ptr<Deck>, 2> m_decks;

@@ -66,8 +66,9 @@ bool FilePattern::setPattern(const QString& text) {
 bool FilePattern::matches(QStringView name) const {
     if (m_all)
         return true;
-    // Names are folded one character at a time inside the match; full folding of
-    // non-ASCII names first keeps multi-character folds right.
+    // Qt folds one character to one ("ß" stays, "ẞ" becomes "ß"), so folding inside the
+    // match would do, were it not for letters written as two UTF-16 units (Deseret,
+    // Osage...): only the whole string's fold reaches those.
     if (!isAscii(name)) {
         const QString folded = name.toString().toCaseFolded();
         for (const QString& p : m_parts)

@@ -319,7 +319,7 @@ private slots:
         QCOMPARE(QList<int>({e.songStart(), e.songEnd()}), QList<int>({2, 200}));
 
         const volaro::deck::SongAnalysis loud{
-            volaro::deck::SongAnalysis::Status::Ok, -8, -0.5, 5.0, 150.5, 200};
+            volaro::deck::SongAnalysis::Status::Ok, -8, -0.5, 5.0, 150.5, 200, {}};
         known.insert("/m/1.mp3", loud);
         e.soundLearnt("/m/3.mp3"); // on no deck: nothing moves
         QCOMPARE(gains().size(), before);
@@ -426,7 +426,7 @@ private slots:
         QVERIFY(rig.incoming() != one);
 
         // Commands of the user's take a queued song back: shuffle, the option, another song.
-        for (const QString& command : {"shuffle", "option off", "next"}) {
+        for (const QString command : {"shuffle", "option off", "next"}) {
             Rig again(threeSongs);
             again.list.places = rig.list.places;
             again.e().setKeepAlbumsWhole(true);
