@@ -1,6 +1,6 @@
 # volaro_add_test(<name> SOURCES <files...> LIBS <targets...> [ENV <VAR=value...>] [TIMEOUT <s>])
-# Builds one Qt Test executable and registers it with CTest. Widgets run offscreen and
-# audio goes to SDL's disk driver unless the test sets its own driver. Song analyses and
+# Builds one Qt Test executable and registers it with CTest. Widgets run offscreen, on a
+# screen wider than high as real ones are (tests/support/offscreen.json), and audio goes to SDL's disk driver unless the test sets its own driver. Song analyses and
 # the kept list go to folders of each test's own in the build folder, never to the user's
 # (tests running side by side would overwrite each other's files).
 function(volaro_add_test name)
@@ -12,7 +12,7 @@ function(volaro_add_test name)
         set(T_TIMEOUT 240)
     endif()
     set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=disk;VOLARO_TESTDATA=${CMAKE_SOURCE_DIR}/../shared/testdata;XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/testcache/${name};XDG_STATE_HOME=${CMAKE_BINARY_DIR}/teststate/${name};${T_ENV}")
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen:configfile=${CMAKE_SOURCE_DIR}/tests/support/offscreen.json;SDL_AUDIODRIVER=disk;VOLARO_TESTDATA=${CMAKE_SOURCE_DIR}/../shared/testdata;XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/testcache/${name};XDG_STATE_HOME=${CMAKE_BINARY_DIR}/teststate/${name};${T_ENV}")
 endfunction()
 
 # volaro_add_fuzzer(<name> SOURCES <files...> LIBS <targets...> [CORPUS_GEN <target>])

@@ -5,12 +5,14 @@
 #include "app/frmplayer.h"
 #include "app/transitionbutton.h"
 #include "base/filename.h"
+#include "base/twips.h"
 #include "playlist/cliplistview.h"
 #include "support/fakedeck.h"
 #include "support/fixtures.h"
 #include "support/memorysettingsstore.h"
 #include "system/inisettingsstore.h"
 
+#include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -98,15 +100,21 @@ private slots:
     }
 
     void windowPlaceAndSaveOrder() {
+        // A place below the screen's height and left of its width: the top is checked
+        // against the one, the left against the other.
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        QVERIFY(screen.width() > screen.height());
+        const int between = volaro::base::pixelsToTwips((screen.width() + screen.height()) / 2);
         MemorySettingsStore store;
-        store.values = {
-            {"Window/Top", "9999999"}, {"Window/Left", "300"}, {"Window/Height", "4000"}};
+        store.values = {{"Window/Top", QString::number(between)},
+                        {"Window/Left", QString::number(between)},
+                        {"Window/Height", "4000"}};
         frmPlayer w(store);
         w.Form_Load({QStringLiteral("volaro")});
         // A top beyond the screen comes back to 100, a left on it is kept, too low a window
         // opens 7000 high.
         QVERIFY(qAbs(w.topTwips() - 100) <= 15);
-        QVERIFY(qAbs(w.leftTwips() - 300) <= 15);
+        QVERIFY(qAbs(w.leftTwips() - between) <= 15);
         QVERIFY(qAbs(w.heightTwips() - 7000) <= 15);
 
         w.setGeometryTwips(90, 600, 7500); // dragged against the top edge: place not saved

@@ -201,6 +201,23 @@ private slots:
         QCOMPARE(songSpan(10, 8, 0, a), (SongSpan{8, 10}));
     }
 
+    void spanAndGainRules() {
+        // Sound bounds between whole seconds: both rounded down.
+        SongAnalysis a{SongAnalysis::Status::Ok, -20, -3, 2.7, 7.6, 10, {}};
+        QCOMPARE(songSpan(10, 0, 0, a), (SongSpan{2, 7}));
+        // Gains (dB x 100): to the target, held at the peak ceiling, and a quiet song whose
+        // peak is already over the ceiling is left as it is, never turned down.
+        const std::tuple<double, double, int32_t> rows[] = {
+            {-8, -0.5, int32_t(std::floor((TargetLoudness + 8) * 100))},
+            {-30, -10, int32_t(std::floor((PeakCeiling + 10) * 100))},
+            {-30, -0.5, 0}};
+        for (const auto& [loudness, peak, gain] : rows) {
+            a.loudness = loudness;
+            a.peak = peak;
+            QCOMPARE(levelGain(a), gain);
+        }
+    }
+
     void beatGrid() {
         // Drum patterns of known tempo and downbeats, at two rates; then sounds with no beat.
         const DrumPattern drums[] = {
@@ -304,6 +321,12 @@ private slots:
         QCOMPARE(third.value(0).first, song);
         run({song}, &decoded);
         QCOMPARE(decoded, 0);
+        // So is a file that grew, its time put back.
+        QVERIFY(f.open(QIODevice::Append) && f.write("x") == 1 && f.flush());
+        QVERIFY(f.setFileTime(modified.addSecs(5), QFileDevice::FileModificationTime));
+        f.close();
+        run({song}, &decoded);
+        QCOMPARE(decoded, 1);
 
         // A beat grid comes back from the cache as it was found.
         QVERIFY(writeDrums(path("beats.wav"), {.seconds = 12}));
