@@ -6,7 +6,7 @@
 // the display signals report. The playing row lives in the list (PlaybackList), which
 // keeps it on its song while rows move; the engine reads and moves it there.
 //
-// Call order: construct with a deck factory and the playlist; choose the output with
+// Call order: construct with a deck factory and the playlist's hooks; choose the output with
 // setOutputDevice (creates both decks); restore the settings through the setters; then
 // the commands in any order. Decks may be absent (no output found): every deck call is
 // then skipped, and the song loader creates the deck.
@@ -25,6 +25,7 @@
 #include "deck/songanalysis.h"
 #include "playback/beatmatch.h"
 #include "playback/deck.h"
+#include "playback/playbacklist.h"
 
 #include <QObject>
 #include <QSet>
@@ -38,8 +39,6 @@
 #include <utility>
 
 namespace volaro::playback {
-
-class PlaybackList;
 
 enum class PlayState : int16_t { Stopped = 0, Playing = 1, Paused = 2 };
 
@@ -69,7 +68,7 @@ public:
     static constexpr int MaxTransitionSeconds = 100;
     static constexpr int MaxCut = 100;
 
-    PlaybackEngine(DeckFactory factory, PlaybackList& list, QObject* parent = nullptr);
+    PlaybackEngine(DeckFactory factory, PlaybackList list, QObject* parent = nullptr);
     ~PlaybackEngine() override;
 
     // Shuffle draws: r in [0, 1). The default reseeds from the seconds since midnight
@@ -269,7 +268,7 @@ private:
     double drawRandom();
 
     DeckFactory m_factory;
-    PlaybackList& m_list;
+    PlaybackList m_list;
     std::function<double()> m_random;
     SoundLookup m_sound;
     std::array<std::unique_ptr<Deck>, 2> m_decks;
