@@ -56,20 +56,21 @@ QByteArray id3v23(int i) {
     return header + syncsafe + frames;
 }
 
-class BarProgress : public ListProgress {
-public:
+struct BarProgress : ListProgress {
     QProgressBar bar;
     QLabel panel;
     QElapsedTimer sinceAnswer;
     qint64 longestStepMs = 0;
-    void letWindowAnswer() override {
-        longestStepMs = std::max(longestStepMs, sinceAnswer.elapsed());
-        QApplication::processEvents();
-        sinceAnswer.restart();
+    BarProgress() {
+        letWindowAnswer = [this] {
+            longestStepMs = std::max(longestStepMs, sinceAnswer.elapsed());
+            QApplication::processEvents();
+            sinceAnswer.restart();
+        };
+        setProgress = [this](int percent) { bar.setValue(percent); };
+        setStatusText = [this](const QString& t) { panel.setText(t); };
+        showWebAddress = [this] { panel.setText(QStringLiteral("https://volaro.example")); };
     }
-    void setProgress(int percent) override { bar.setValue(percent); }
-    void setStatusText(const QString& t) override { panel.setText(t); }
-    void showWebAddress() override { panel.setText(QStringLiteral("https://volaro.example")); }
 };
 
 } // namespace

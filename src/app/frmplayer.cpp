@@ -38,6 +38,7 @@ using playlist::ClearList;
 using playlist::ClipListModel;
 using playlist::ClipListView;
 using playlist::DeleteSelectedItems;
+using playlist::ListProgress;
 using playlist::OpenFile;
 using playlist::RandomOrder;
 using playlist::SavePlayList;
@@ -49,39 +50,44 @@ using namespace volaro::playback;
 
 namespace {
 
-// The engine's view of the playlist widget.
-class ClipListPlaybackList final : public PlaybackList {
-public:
-    explicit ClipListPlaybackList(ClipListView& view)
-        : m_view(view) {}
-    int count() const override { return m_view.clipModel().count(); }
-    QString location(int row) const override {
-        return m_view.clipModel().text(row, ClipListModel::ColLocation);
-    }
-    base::AlbumPlace albumPlace(int row) const override {
-        return m_view.clipModel().albumPlace(row);
-    }
-    void setLengths(int row, const QString& totLength, const QString& length) override {
-        m_view.clipModel().setText(row, ClipListModel::ColTotLength, totLength);
-        m_view.clipModel().setText(row, ClipListModel::ColLength, length);
-    }
-    int currentRow() const override { return m_view.clipModel().playingRow(); }
-    void setCurrentRow(int row) override { m_view.clipModel().setPlayingRow(row); }
-    int selectedIndex() const override { return m_view.SelectedItem(); }
-    void clearSelection(int row) override { m_view.clipModel().setSelected(row, false); }
-    void showItem(int row) override {
-        m_view.setMultiSelect(false);
-        m_view.setSelectedItem(row);
-        m_view.EnsureVisible(row);
-        m_view.setMultiSelect(true);
-    }
-
-private:
-    ClipListView& m_view;
-};
-
 QString webAddressPanelText() {
     return QString::fromLatin1(volaro::base::ProductWebAddress) + u' ';
+}
+
+// The engine's view of the playlist widget.
+PlaybackList playbackListOf(ClipListView& view) {
+    ClipListView* v = &view;
+    ClipListModel* m = &view.clipModel();
+    return {.count = [m] { return m->count(); },
+            .location = [m](int row) { return m->text(row, ClipListModel::ColLocation); },
+            .albumPlace = [m](int row) { return m->albumPlace(row); },
+            .setLengths =
+                [m](int row, const QString& totLength, const QString& length) {
+                    m->setText(row, ClipListModel::ColTotLength, totLength);
+                    m->setText(row, ClipListModel::ColLength, length);
+                },
+            .currentRow = [m] { return m->playingRow(); },
+            .setCurrentRow = [m](int row) { m->setPlayingRow(row); },
+            .selectedIndex = [v] { return v->SelectedItem(); },
+            .clearSelection = [m](int row) { m->setSelected(row, false); },
+            .showItem =
+                [v](int row) {
+                    v->setMultiSelect(false);
+                    v->setSelectedItem(row);
+                    v->EnsureVisible(row);
+                    v->setMultiSelect(true);
+                }};
+}
+
+// ProgressBar1 and the second status-bar panel while a list file is read; the window
+// answers between batches of rows.
+ListProgress listProgressOf(FrmPlayerUi& u) {
+    QProgressBar* bar = u.ProgressBar1;
+    QLabel* panel = u.statusPanel2;
+    return {.setProgress = [bar](int percent) { bar->setValue(percent); },
+            .setStatusText = [panel](const QString& text) { panel->setText(text); },
+            .showWebAddress = [panel] { panel->setText(webAddressPanelText()); },
+            .letWindowAnswer = [] { QCoreApplication::processEvents(); }};
 }
 
 // Binds a scroll bar to an engine value both ways. The engine refuses values outside
@@ -104,8 +110,9 @@ frmPlayer::frmPlayer(SettingsStore& settings, DeckFactory factory, QWidget* pare
     m_ui.setupUi(this);
     centralWidget()->installEventFilter(this);
     m_analysis = std::make_unique<AnalysisFeed>(m_ui.lstClipList->clipModel());
-    m_listAdapter = std::make_unique<ClipListPlaybackList>(*m_ui.lstClipList);
-    m_engine = std::make_unique<PlaybackEngine>(std::move(factory), *m_listAdapter);
+    m_progress = listProgressOf(m_ui);
+    m_engine =
+        std::make_unique<PlaybackEngine>(std::move(factory), playbackListOf(*m_ui.lstClipList));
     m_engine->setSoundLookup([this](const QString& path) { return m_analysis->known(path); });
     connect(m_analysis.get(), &AnalysisFeed::learnt, m_engine.get(), &PlaybackEngine::soundLearnt);
     // Songs are analysed only for the extras that use it.
@@ -116,7 +123,7 @@ frmPlayer::frmPlayer(SettingsStore& settings, DeckFactory factory, QWidget* pare
     connect(m_engine.get(), &PlaybackEngine::levelLoudnessChanged, this, analysisWanted);
     connect(m_engine.get(), &PlaybackEngine::skipSilenceChanged, this, analysisWanted);
     connect(m_engine.get(), &PlaybackEngine::matchBeatsChanged, this, analysisWanted);
-    AcceptPlaylistDrops(*m_ui.lstClipList, this);
+    AcceptPlaylistDrops(*m_ui.lstClipList, &m_progress);
     m_total = std::make_unique<TotalLength>(
         m_ui.lstClipList->clipModel(),
         [this](const QString& path) -> int32_t {
@@ -154,7 +161,7 @@ frmPlayer::~frmPlayer() {
 void frmPlayer::Form_Load(const QStringList& arguments) {
     // 1. The search window, hidden, at the main window's place.
     m_winSeek = std::make_unique<WinSeek>(m_settings, [this](const QString& path) {
-        OpenFile(path, false, 0, m_ui.lstClipList->clipModel(), this);
+        OpenFile(path, false, 0, m_ui.lstClipList->clipModel(), &m_progress);
     });
     m_winSeek->move(frameGeometry().topLeft());
     // 2-3. Outputs, then the first one chosen (creates both decks).
@@ -183,7 +190,7 @@ void frmPlayer::Form_Load(const QStringList& arguments) {
     if (restore && !path.isEmpty()) {
         openAndPlay(path);
     } else if (!path.isEmpty()) {
-        OpenFile(path, true, 0, m_ui.lstClipList->clipModel(), this);
+        OpenFile(path, true, 0, m_ui.lstClipList->clipModel(), &m_progress);
         m_engine->play();
     }
     if (m_keeper)
@@ -385,7 +392,7 @@ void frmPlayer::mnuOpen_Click() {
 }
 
 void frmPlayer::openChosenFile(const QString& path) {
-    OpenFile(path, false, 0, m_ui.lstClipList->clipModel(), this);
+    OpenFile(path, false, 0, m_ui.lstClipList->clipModel(), &m_progress);
 }
 
 void frmPlayer::mnuSaveListAs_Click() {
@@ -409,21 +416,12 @@ QString frmPlayer::saveListTo(const QString& path) {
         .arg(QDir::toNativeSeparators(path), reason);
 }
 
-void frmPlayer::setProgress(int percent) {
-    m_ui.ProgressBar1->setValue(percent);
-}
-void frmPlayer::setStatusText(const QString& text) {
-    m_ui.statusPanel2->setText(text);
-}
-void frmPlayer::showWebAddress() {
-    m_ui.statusPanel2->setText(webAddressPanelText());
-}
-void frmPlayer::letWindowAnswer() {
-    QCoreApplication::processEvents();
-}
-
 // ---------------------------------------------------------------------------------------
 // Playlist editing
+
+ClipListModel& frmPlayer::listModel() {
+    return m_ui.lstClipList->clipModel();
+}
 
 void frmPlayer::lstClipList_ColumnClick(int header) {
     m_sort.click(m_ui.lstClipList->clipModel(), header);

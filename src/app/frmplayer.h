@@ -33,7 +33,7 @@ class frmAbout;
 
 namespace volaro::app {
 
-class frmPlayer final : public QMainWindow, private playlist::ListProgress {
+class frmPlayer final : public QMainWindow {
     Q_OBJECT
 public:
     explicit frmPlayer(base::SettingsStore& settings,
@@ -83,6 +83,7 @@ public:
 
     int panelHeightTwips() const { return m_panelHeightTwips; }
     playback::PlaybackEngine& engine() { return *m_engine; }
+    playlist::ClipListModel& listModel();
     FrmPlayerUi& ui() { return m_ui; }
     const FrmPlayerUi& ui() const { return m_ui; }
     AnalysisFeed& analysis() { return *m_analysis; }
@@ -99,12 +100,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // ListProgress: what a list file being read shows.
-    void setProgress(int percent) override;
-    void setStatusText(const QString& text) override;
-    void showWebAddress() override;
-    void letWindowAnswer() override;
-
     void wireTransport();
     void wireMixer();
     void wireDisplay();
@@ -130,8 +125,8 @@ private:
 
     base::SettingsStore& m_settings;
     FrmPlayerUi m_ui;
+    playlist::ListProgress m_progress;        // what a list file being read shows
     std::unique_ptr<AnalysisFeed> m_analysis; // outlives the engine, which asks it
-    std::unique_ptr<playback::PlaybackList> m_listAdapter;
     std::unique_ptr<playback::PlaybackEngine> m_engine;
     std::unique_ptr<search::WinSeek> m_winSeek; // created hidden at start-up, deleted at shutdown
     playlist::HeaderSort m_sort;

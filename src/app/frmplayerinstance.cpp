@@ -2,7 +2,6 @@
 // files handed over by later starts (or the desktop's player controls).
 
 #include "app/frmplayer.h"
-#include "playback/playbacklist.h"
 #include "playlist/cliplistview.h"
 #include "playlist/playlistedit.h"
 
@@ -22,16 +21,14 @@ QString frmPlayer::restoreKeptList() {
     if (!aside.isEmpty())
         return QStringLiteral("The saved list could not be read; it was set aside as %1")
             .arg(QDir::toNativeSeparators(aside));
-    const int row = m_ui.lstClipList->clipModel().playingRow();
-    if (row >= 1)
-        m_listAdapter->showItem(row);
+    m_engine->showPlaying();
     return {};
 }
 
 bool frmPlayer::openAndPlay(const QString& path) {
     ClipListView* view = m_ui.lstClipList;
     const int before = view->clipModel().count();
-    DropFiles(view->clipModel(), {path}, before + 1, this);
+    DropFiles(view->clipModel(), {path}, before + 1, &m_progress);
     if (view->clipModel().count() == before)
         return false;
     // The first added row becomes the one selected, then plays as a double click would.

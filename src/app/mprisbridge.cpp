@@ -1,14 +1,16 @@
 #include "app/mprisbridge.h"
 
 #include "app/frmplayer.h"
-#include "playlist/cliplistview.h"
+#include "playlist/cliplistmodel.h"
 #include "system/mprisservice.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace volaro::app {
 
 using playback::PlaybackEngine;
+using playback::PlayState;
 using playlist::ClipListModel;
 using system::MprisHost;
 using system::MprisService;
@@ -16,7 +18,10 @@ using system::MprisTrack;
 
 MprisBridge::MprisBridge(frmPlayer& window, QDBusConnection bus)
     : m_window(window)
-    , m_service(std::make_unique<MprisService>(static_cast<MprisHost&>(*this))) {
+    , m_engine(window.engine())
+    , m_list(window.listModel())
+    , m_row(m_engine.currentIndex()) // a song the command line started before we came
+    , m_service(std::make_unique<MprisService>(hooks())) {
     if (m_service->publish(bus))
         wire();
 }
@@ -27,105 +32,76 @@ bool MprisBridge::published() const {
     return m_service->published();
 }
 
+MprisHost MprisBridge::hooks() {
+    PlaybackEngine* e = &m_engine;
+    MprisHost h;
+    h.status = [e] {
+        switch (e->playState()) {
+        case PlayState::Playing:
+            return MprisHost::Status::Playing;
+        case PlayState::Paused:
+            return MprisHost::Status::Paused;
+        default:
+            return MprisHost::Status::Stopped;
+        }
+    };
+    h.track = [this] { return trackAt(m_row); };
+    h.positionUs = [e] {
+        playback::Deck* d = e->deck(e->currentDeck());
+        return d ? int64_t(d->Position() - e->songStart()) * 1000000 : int64_t(0);
+    };
+    h.volume = [e] { return double(e->masterLevel()) / PlaybackEngine::MaxLevel; };
+    h.shuffle = [e] { return e->shuffle(); };
+    h.hasSongs = [this] { return m_list.count() > 0; };
+
+    h.play = [e] { e->play(); };
+    h.pause = [e] { e->pause(); };
+    h.stop = [e] { e->stop(); };
+    h.next = [e] { e->next(); };
+    h.previous = [e] { e->back(); };
+    h.seekTo = [e](int64_t us) {
+        // Taken as the position slider takes it: a point past the end (which may have moved
+        // since the song was announced) is the end.
+        e->seek(std::clamp<int64_t>(std::llround(double(us) / 1e6), 0,
+                                    std::max(0, e->positionMaximum())));
+    };
+    h.setVolume = [e](double volume) {
+        e->setMasterLevel(std::lround(volume * PlaybackEngine::MaxLevel));
+    };
+    h.setShuffle = [e](bool on) { e->setShuffle(on); };
+    h.openAndPlay = [this](const QString& path) { return m_window.openAndPlay(path); };
+    h.raise = [this] { m_window.bringToFront(); };
+    // The normal close (Stop, save the settings; the application ends with its last
+    // window), once the call is answered: the client never waits for the shutdown.
+    h.quit = [this] {
+        QMetaObject::invokeMethod(&m_window, &frmPlayer::closeUnattended, Qt::QueuedConnection);
+    };
+    return h;
+}
+
+MprisTrack MprisBridge::trackAt(int row) const {
+    if (row < 1 || row > m_list.count())
+        return {};
+    return {m_list.text(row, ClipListModel::ColLocation), m_list.text(row, ClipListModel::ColTitle),
+            m_list.text(row, ClipListModel::ColArtist), m_list.text(row, ClipListModel::ColCd),
+            int64_t(m_engine.songEnd() - m_engine.songStart()) * 1000000};
+}
+
 void MprisBridge::wire() {
-    PlaybackEngine* e = &m_window.engine();
-    FrmPlayerUi& u = m_window.ui();
+    PlaybackEngine* e = &m_engine;
     MprisService* s = m_service.get();
-    connect(e, &PlaybackEngine::songStarted, this, [s] { s->songStarted(); });
+    connect(e, &PlaybackEngine::songStarted, this, [this, s](int row) {
+        m_row = row;
+        s->songStarted();
+    });
+    connect(e, &PlaybackEngine::seeked, this, [s] { s->seeked(); });
     const auto changed = [s] { s->stateChanged(); };
     connect(e, &PlaybackEngine::statusTextChanged, this, changed);
     connect(e, &PlaybackEngine::masterLevelChanged, this, changed);
     connect(e, &PlaybackEngine::shuffleChanged, this, changed);
-    ClipListModel* list = &u.lstClipList->clipModel();
-    connect(list, &QAbstractItemModel::rowsInserted, this, changed);
-    connect(list, &QAbstractItemModel::rowsRemoved, this, changed);
-    connect(list, &QAbstractItemModel::modelReset, this, changed);
-    // The window mirrors the engine's position with the slider's signals blocked, so a
-    // value change here is a seek: the user's drag or a client's through seekTo.
-    connect(u.hscPosition, &QScrollBar::valueChanged, this, [s] { s->seeked(); });
-}
-
-MprisBridge::Status MprisBridge::status() const {
-    switch (m_window.engine().playState()) {
-    case playback::PlayState::Playing:
-        return Status::Playing;
-    case playback::PlayState::Paused:
-        return Status::Paused;
-    default:
-        return Status::Stopped;
-    }
-}
-
-MprisTrack MprisBridge::track() const {
-    const PlaybackEngine& e = m_window.engine();
-    const ClipListModel& list = m_window.ui().lstClipList->clipModel();
-    const int row = e.currentIndex();
-    if (row < 1 || row > list.count())
-        return {};
-    return {list.text(row, ClipListModel::ColLocation), list.text(row, ClipListModel::ColTitle),
-            list.text(row, ClipListModel::ColArtist), list.text(row, ClipListModel::ColCd),
-            int64_t(e.songEnd() - e.songStart()) * 1000000};
-}
-
-int64_t MprisBridge::positionUs() const {
-    PlaybackEngine& e = m_window.engine();
-    playback::Deck* d = e.deck(e.currentDeck());
-    return d ? int64_t(d->Position() - e.songStart()) * 1000000 : 0;
-}
-
-double MprisBridge::volume() const {
-    return double(m_window.engine().masterLevel()) / PlaybackEngine::MaxLevel;
-}
-
-bool MprisBridge::shuffle() const {
-    return m_window.engine().shuffle();
-}
-
-bool MprisBridge::hasSongs() const {
-    return m_window.ui().lstClipList->clipModel().count() > 0;
-}
-
-void MprisBridge::play() {
-    m_window.ui().btnPlay->click();
-}
-void MprisBridge::pause() {
-    m_window.ui().btnPause->click();
-}
-void MprisBridge::stop() {
-    m_window.ui().btnStop->click();
-}
-void MprisBridge::next() {
-    m_window.ui().btnNext->click();
-}
-void MprisBridge::previous() {
-    m_window.ui().btnBack->click();
-}
-
-void MprisBridge::seekTo(int64_t us) {
-    m_window.ui().hscPosition->setValue(int(std::llround(double(us) / 1e6)));
-}
-
-void MprisBridge::setVolume(double volume) {
-    QScrollBar* slider = m_window.ui().hscVolume;
-    slider->setValue(int(std::lround(volume * slider->maximum())));
-}
-
-void MprisBridge::setShuffle(bool on) {
-    m_window.ui().chkRndPlay->setChecked(on);
-}
-
-bool MprisBridge::openAndPlay(const QString& path) {
-    return m_window.openAndPlay(path);
-}
-
-void MprisBridge::raise() {
-    m_window.bringToFront();
-}
-
-void MprisBridge::quit() {
-    // The normal close (Stop, save the settings; the application ends with its last
-    // window), once the call is answered: the client never waits for the shutdown.
-    QMetaObject::invokeMethod(&m_window, &frmPlayer::closeUnattended, Qt::QueuedConnection);
+    connect(&m_list, &QAbstractItemModel::rowsInserted, this, changed);
+    connect(&m_list, &QAbstractItemModel::rowsRemoved, this, changed);
+    connect(&m_list, &QAbstractItemModel::modelReset, this, changed);
 }
 
 } // namespace volaro::app

@@ -1,7 +1,6 @@
 #include "playback/playbackengine.h"
 
 #include "base/timetext.h"
-#include "playback/playbacklist.h"
 
 #include <algorithm>
 #include <cmath>
@@ -33,10 +32,10 @@ bool store(int& field, int64_t value, int lo, int hi, bool& accepted) {
 
 } // namespace
 
-PlaybackEngine::PlaybackEngine(DeckFactory factory, PlaybackList& list, QObject* parent)
+PlaybackEngine::PlaybackEngine(DeckFactory factory, PlaybackList list, QObject* parent)
     : QObject(parent)
     , m_factory(std::move(factory))
-    , m_list(list) {
+    , m_list(std::move(list)) {
     tmrPosition.setInterval(100);
     tmrTransition.setInterval(100);
     tmrOpening.setInterval(OpenTimeoutMs);

@@ -6,7 +6,7 @@
 // the display signals report. The playing row lives in the list (PlaybackList), which
 // keeps it on its song while rows move; the engine reads and moves it there.
 //
-// Call order: construct with a deck factory and the playlist; choose the output with
+// Call order: construct with a deck factory and the playlist's hooks; choose the output with
 // setOutputDevice (creates both decks); restore the settings through the setters; then
 // the commands in any order. Decks may be absent (no output found): every deck call is
 // then skipped, and the song loader creates the deck.
@@ -25,6 +25,7 @@
 #include "deck/songanalysis.h"
 #include "playback/beatmatch.h"
 #include "playback/deck.h"
+#include "playback/playbacklist.h"
 #include "playback/programrandom.h"
 
 #include <QObject>
@@ -39,8 +40,6 @@
 #include <utility>
 
 namespace volaro::playback {
-
-class PlaybackList;
 
 enum class PlayState : int16_t { Stopped = 0, Playing = 1, Paused = 2 };
 
@@ -70,7 +69,7 @@ public:
     static constexpr int MaxTransitionSeconds = 100;
     static constexpr int MaxCut = 100;
 
-    PlaybackEngine(DeckFactory factory, PlaybackList& list, QObject* parent = nullptr);
+    PlaybackEngine(DeckFactory factory, PlaybackList list, QObject* parent = nullptr);
     ~PlaybackEngine() override;
 
     // The program's one generator: shuffle reseeds it from the clock's second before
@@ -272,7 +271,7 @@ private:
     double drawRandom();
 
     DeckFactory m_factory;
-    PlaybackList& m_list;
+    PlaybackList m_list;
     ProgramRandom m_generator;
     std::function<double()> m_random;
     SoundLookup m_sound;

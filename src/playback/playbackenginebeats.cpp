@@ -6,7 +6,6 @@
 
 #include "base/timetext.h"
 #include "playback/playbackengine.h"
-#include "playback/playbacklist.h"
 
 #include <cmath>
 

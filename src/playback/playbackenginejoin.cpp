@@ -7,7 +7,6 @@
 #include "base/timetext.h"
 #include "playback/albumjoin.h"
 #include "playback/playbackengine.h"
-#include "playback/playbacklist.h"
 
 namespace volaro::playback {
 

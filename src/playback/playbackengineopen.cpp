@@ -5,7 +5,6 @@
 
 #include "base/timetext.h"
 #include "playback/playbackengine.h"
-#include "playback/playbacklist.h"
 
 namespace volaro::playback {
 

@@ -2,7 +2,6 @@
 
 #include "base/timetext.h"
 #include "playback/playbackengine.h"
-#include "playback/playbacklist.h"
 
 #include <limits>
 

@@ -40,7 +40,7 @@ void RandomOrder(ClipListModel& list, const std::function<double()>& Rnd) {
 }
 
 void DropFiles(ClipListModel& list, const QStringList& paths, int32_t position,
-               ListProgress* progress) {
+               const ListProgress* progress) {
     int notAdded = 0;
     for (int i = 0; i < paths.size(); ++i) {
         // A list file among them adds its rows at the end, or none at all; a position past
@@ -52,7 +52,7 @@ void DropFiles(ClipListModel& list, const QStringList& paths, int32_t position,
         progress->showOutcome(notAdded);
 }
 
-void AcceptPlaylistDrops(ClipListView& view, ListProgress* progress) {
+void AcceptPlaylistDrops(ClipListView& view, const ListProgress* progress) {
     view.setAcceptFileDrops(true);
     QObject::connect(&view, &ClipListView::filesDropped, &view,
                      [&view, progress](const QStringList& paths, int position) {

@@ -15,7 +15,7 @@ namespace volaro::playlist {
 
 class ClipListModel;
 class ClipListView;
-class ListProgress;
+struct ListProgress;
 
 // Removes every selected row; the playing row drops by the number removed at or before it.
 void DeleteSelectedItems(ClipListModel& list);
@@ -40,9 +40,9 @@ void RandomOrder(ClipListModel& list, const std::function<double()>& Rnd);
 // pointer (position count + 1 appends) and list files are appended. Ends with the web
 // address back in the status panel, or with how many entries a full list refused.
 void DropFiles(ClipListModel& list, const QStringList& paths, int32_t position,
-               ListProgress* progress = nullptr);
+               const ListProgress* progress = nullptr);
 
 // Connects the view's drops to DropFiles (the playlist; a result list only drags out).
-void AcceptPlaylistDrops(ClipListView& view, ListProgress* progress = nullptr);
+void AcceptPlaylistDrops(ClipListView& view, const ListProgress* progress = nullptr);
 
 } // namespace volaro::playlist

@@ -19,10 +19,10 @@
 
 namespace volaro::playlist {
 
-void ListProgress::showOutcome(int notAdded) {
-    if (notAdded > 0)
+void ListProgress::showOutcome(int notAdded) const {
+    if (notAdded > 0 && setStatusText)
         setStatusText(NotAddedNotice(notAdded));
-    else
+    else if (notAdded <= 0 && showWebAddress)
         showWebAddress();
 }
 
@@ -40,6 +40,13 @@ QString GetExtension(const QString& Filename) {
 }
 
 namespace {
+
+// Runs one of the progress hooks, when there is a progress and it set that hook.
+template <class Hook, class... Args>
+void tell(const ListProgress* progress, Hook ListProgress::*hook, Args&&... args) {
+    if (progress && progress->*hook)
+        (progress->*hook)(std::forward<Args>(args)...);
+}
 
 enum class ListKind { None, M3u, M3u8 };
 
@@ -183,7 +190,7 @@ private:
 } // namespace
 
 int OpenFile(const QString& Filename, bool ClearList, int32_t InsertPos, ClipListModel& list,
-             ListProgress* progress) {
+             const ListProgress* progress) {
     if (listKind(Filename) != ListKind::None)
         return LoadPlayList(Filename, ClearList, list, progress).notAdded; // appended at the end
     const int before = list.count();
@@ -192,7 +199,7 @@ int OpenFile(const QString& Filename, bool ClearList, int32_t InsertPos, ClipLis
 }
 
 ListRead LoadPlayList(const QString& Filename, bool ClearList, ClipListModel& list,
-                      ListProgress* progress) {
+                      const ListProgress* progress) {
     // Only regular files: opening a FIFO or device named like a list would block.
     const int fd = base::openRegularFile(Filename);
     QFile file;
@@ -209,7 +216,7 @@ ListRead LoadPlayList(const QString& Filename, bool ClearList, ClipListModel& li
 }
 
 ListRead ReadPlayList(QIODevice& device, const QString& listFolder, bool utf8Only,
-                      ClipListModel& list, ListProgress* progress) {
+                      ClipListModel& list, const ListProgress* progress) {
     const qint64 length = device.size();
     qint64 characters = 1; // counted from one, so a full file can show 100
     qint64 lines = 0;
@@ -222,8 +229,7 @@ ListRead ReadPlayList(QIODevice& device, const QString& listFolder, bool utf8Onl
     sinceBatch.start();
     const auto addBatch = [&] {
         list.appendRows(std::exchange(batch, {}));
-        if (progress)
-            progress->letWindowAnswer();
+        tell(progress, &ListProgress::letWindowAnswer);
         sinceBatch.restart();
     };
     auto onLine = [&](const QByteArray& bytes) {
@@ -243,9 +249,9 @@ ListRead ReadPlayList(QIODevice& device, const QString& listFolder, bool utf8Onl
         characters += line.size();
         if (progress) {
             if (length > 0)
-                progress->setProgress(
-                    static_cast<int>(std::min<qint64>(100, characters * 100 / length)));
-            progress->setStatusText(QString::number(lines));
+                tell(progress, &ListProgress::setProgress,
+                     static_cast<int>(std::min<qint64>(100, characters * 100 / length)));
+            tell(progress, &ListProgress::setStatusText, QString::number(lines));
         }
         if (sinceBatch.elapsed() >= ListProgress::BatchMs)
             addBatch();
@@ -268,7 +274,7 @@ ListRead ReadPlayList(QIODevice& device, const QString& listFolder, bool utf8Onl
     list.appendRows(std::exchange(batch, {}));
     result.complete = true;
     if (progress) {
-        progress->setProgress(0);
+        tell(progress, &ListProgress::setProgress, 0);
         progress->showOutcome(result.notAdded);
     }
     return result;

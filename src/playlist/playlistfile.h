@@ -16,6 +16,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 class QIODevice;
 
@@ -24,22 +25,21 @@ namespace volaro::playlist {
 class ClipListModel;
 
 // What the main window shows while a list file is read: ProgressBar1 (0..100) and the
-// second status-bar panel (the line count, then the web address again).
-class ListProgress {
-public:
-    virtual ~ListProgress() = default;
-    virtual void setProgress(int percent) = 0;
-    virtual void setStatusText(const QString& text) = 0;
-    virtual void showWebAddress() = 0;
+// second status-bar panel (the line count, then the web address again). The reader calls
+// the hooks it finds set; an empty hook is skipped.
+struct ListProgress {
+    std::function<void(int percent)> setProgress;
+    std::function<void(const QString& text)> setStatusText;
+    std::function<void()> showWebAddress;
     // Called between batches of rows while a list is read, at most every BatchMs of
     // work: the window handles what is pending (the list may change meanwhile; the rows
     // still to come are appended after whatever it then holds).
-    virtual void letWindowAnswer() {}
+    std::function<void()> letWindowAnswer;
     static constexpr int BatchMs = 50;
 
     // The panel at rest after adding files: the web address, or how many entries a full
     // list refused (the user would not notice the missing rows otherwise).
-    void showOutcome(int notAdded);
+    void showOutcome(int notAdded) const;
 };
 
 // "1,234 entries were not added: a list holds at most 32,767 songs".
@@ -59,17 +59,17 @@ QString GetExtension(const QString& Filename);
 // file (appended at the end, InsertPos unused); any other name becomes one row at InsertPos
 // (ClearList unused). Returns how many entries were not added because the list was full.
 int OpenFile(const QString& Filename, bool ClearList, int32_t InsertPos, ClipListModel& list,
-             ListProgress* progress = nullptr);
+             const ListProgress* progress = nullptr);
 
 // Reads a list file, appending one row per non-comment line. Stops quietly at the first
 // failure; rows added before it stay. When the file cannot be opened nothing changes (the
 // list is not cleared either).
 ListRead LoadPlayList(const QString& Filename, bool ClearList, ClipListModel& list,
-                      ListProgress* progress = nullptr);
+                      const ListProgress* progress = nullptr);
 // The reading itself, from any device: entries are resolved against listFolder; utf8Only
 // for .m3u8 lists.
 ListRead ReadPlayList(QIODevice& device, const QString& listFolder, bool utf8Only,
-                      ClipListModel& list, ListProgress* progress = nullptr);
+                      ClipListModel& list, const ListProgress* progress = nullptr);
 
 // The bytes of a list file holding the Locations, one per line with CR LF.
 QByteArray PlayListText(const ClipListModel& list);

@@ -1,13 +1,14 @@
 #pragma once
 
-// MprisHost: what the desktop's player controls need of the player, kept narrow so the
-// bus code knows nothing of the window or the engine. The host runs every command through
-// the handlers the window's own buttons and sliders use.
+// MprisHost: what the desktop's player controls need of the player, as hooks the player
+// fills in (all of them), kept narrow so the bus code knows nothing of the window or the
+// engine. The commands run the same routines as the window's own buttons and sliders.
 //
 // Threading: GUI thread only.
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 namespace volaro::system {
 
@@ -20,35 +21,32 @@ struct MprisTrack {
     int64_t lengthUs = 0; // playable length
 };
 
-class MprisHost {
-public:
+struct MprisHost {
     enum class Status { Stopped, Playing, Paused };
 
-    virtual ~MprisHost() = default;
-
-    virtual Status status() const = 0;
+    std::function<Status()> status;
     // The song in play; an empty location when none has started.
-    virtual MprisTrack track() const = 0;
+    std::function<MprisTrack()> track;
     // Microseconds from the song's start point.
-    virtual int64_t positionUs() const = 0;
-    virtual double volume() const = 0; // 0 .. 1
-    virtual bool shuffle() const = 0;
-    virtual bool hasSongs() const = 0;
+    std::function<int64_t()> positionUs;
+    std::function<double()> volume; // 0 .. 1
+    std::function<bool()> shuffle;
+    std::function<bool()> hasSongs;
 
-    virtual void play() = 0;
-    virtual void pause() = 0; // the Pause button: pauses, or resumes when paused
-    virtual void stop() = 0;
-    virtual void next() = 0;
-    virtual void previous() = 0;
+    std::function<void()> play;
+    std::function<void()> pause; // the Pause button: pauses, or resumes when paused
+    std::function<void()> stop;
+    std::function<void()> next;
+    std::function<void()> previous;
     // Moves the current song to `us` from its start point, as the position slider does.
-    virtual void seekTo(int64_t us) = 0;
-    virtual void setVolume(double volume) = 0;
-    virtual void setShuffle(bool on) = 0;
+    std::function<void(int64_t us)> seekTo;
+    std::function<void(double volume)> setVolume;
+    std::function<void(bool on)> setShuffle;
     // Appends the file (or a list file's entries) as a drop does and plays the first
     // added row; false when nothing was added.
-    virtual bool openAndPlay(const QString& path) = 0;
-    virtual void raise() = 0;
-    virtual void quit() = 0;
+    std::function<bool(const QString& path)> openAndPlay;
+    std::function<void()> raise;
+    std::function<void()> quit;
 };
 
 } // namespace volaro::system

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <sys/stat.h>
+#include <utility>
 
 namespace volaro::system {
 
@@ -124,9 +125,9 @@ private:
 
 } // namespace
 
-MprisService::MprisService(MprisHost& host, QObject* parent)
+MprisService::MprisService(MprisHost host, QObject* parent)
     : QObject(parent)
-    , m_host(host) {
+    , m_host(std::move(host)) {
     new RootAdaptor(this);
     new PlayerAdaptor(this);
 }

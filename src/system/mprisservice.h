@@ -35,7 +35,7 @@ public:
     static inline const QString ObjectPath = QStringLiteral("/org/mpris/MediaPlayer2");
     static inline const QString PlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
 
-    explicit MprisService(MprisHost& host, QObject* parent = nullptr);
+    explicit MprisService(MprisHost host, QObject* parent = nullptr);
     ~MprisService() override;
 
     bool publish(QDBusConnection bus);
@@ -49,7 +49,7 @@ public:
     void seeked();
 
     // --- What the adaptors forward ---------------------------------------------------
-    MprisHost& host() const { return m_host; }
+    const MprisHost& host() const { return m_host; }
     QString playbackStatus() const;
     QVariantMap metadata() const;
     qlonglong position() const;
@@ -78,7 +78,7 @@ private:
     QDBusObjectPath trackId() const;
     void announce(const QVariantMap& changed);
 
-    MprisHost& m_host;
+    MprisHost m_host;
     std::optional<QDBusConnection> m_bus;
     MprisTrack m_track;
     Announced m_announced;

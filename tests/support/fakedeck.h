@@ -122,22 +122,26 @@ inline DeckFactory DeckPark::factory() {
     return [this] { return std::make_unique<FakeDeck>(*this, ++made); };
 }
 
-class FakeList final : public PlaybackList {
-public:
-    int count() const override { return locations.size(); }
-    QString location(int row) const override { return locations.value(row - 1); }
-    volaro::base::AlbumPlace albumPlace(int row) const override { return places.value(row); }
-    void setLengths(int row, const QString& totLength, const QString& length) override {
-        lengths[row] = totLength + QLatin1Char(' ') + length;
+// Hands the engine hooks into its own fields: it must outlive the engine.
+struct FakeList final : PlaybackList {
+    FakeList() {
+        count = [this] { return int(locations.size()); };
+        location = [this](int row) { return locations.value(row - 1); };
+        albumPlace = [this](int row) { return places.value(row); };
+        setLengths = [this](int row, const QString& totLength, const QString& length) {
+            lengths[row] = totLength + QLatin1Char(' ') + length;
+        };
+        currentRow = [this] { return current; };
+        setCurrentRow = [this](int row) { current = row; };
+        selectedIndex = [this] { return selected; };
+        clearSelection = [this](int row) {
+            cleared << row;
+            selected = selected == row ? 0 : selected;
+        };
+        showItem = [this](int row) { shown << (selected = row); };
     }
-    int currentRow() const override { return current; }
-    void setCurrentRow(int row) override { current = row; }
-    int selectedIndex() const override { return selected; }
-    void clearSelection(int row) override {
-        cleared << row;
-        selected = selected == row ? 0 : selected;
-    }
-    void showItem(int row) override { shown << (selected = row); }
+    FakeList(const FakeList&) = delete;
+    FakeList& operator=(const FakeList&) = delete;
 
     QStringList locations;
     QMap<int, volaro::base::AlbumPlace> places;

@@ -15,17 +15,19 @@
 using namespace volaro::playlist;
 
 // Records what the main window would show, in order.
-class Recorder : public ListProgress {
-public:
+struct Recorder : ListProgress {
     QStringList events;
     std::function<void()> onStatus;
-    void setProgress(int percent) override { events << QString("p%1").arg(percent); }
-    void setStatusText(const QString& text) override {
-        events << "s" + text;
-        if (onStatus)
-            onStatus();
+    Recorder() {
+        setProgress = [this](int percent) { events << QString("p%1").arg(percent); };
+        setStatusText = [this](const QString& text) {
+            events << "s" + text;
+            if (onStatus)
+                onStatus();
+        };
+        showWebAddress = [this] { events << "web"; };
     }
-    void showWebAddress() override { events << "web"; }
+    Recorder(const Recorder&) = delete;
 };
 
 inline QStringList column(const ClipListModel& m, int c = 0) {
