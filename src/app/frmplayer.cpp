@@ -81,13 +81,14 @@ PlaybackList playbackListOf(ClipListView& view) {
 
 // ProgressBar1 and the second status-bar panel while a list file is read; the window
 // answers between batches of rows.
-ListProgress listProgressOf(FrmPlayerUi& u) {
+ListProgress listProgressOf(FrmPlayerUi& u, std::function<bool()> stopped) {
     QProgressBar* bar = u.ProgressBar1;
     QLabel* panel = u.statusPanel2;
     return {.setProgress = [bar](int percent) { bar->setValue(percent); },
             .setStatusText = [panel](const QString& text) { panel->setText(text); },
             .showWebAddress = [panel] { panel->setText(webAddressPanelText()); },
-            .letWindowAnswer = [] { QCoreApplication::processEvents(); }};
+            .letWindowAnswer = [] { QCoreApplication::processEvents(); },
+            .stopped = std::move(stopped)};
 }
 
 // Binds a scroll bar to an engine value both ways. The engine refuses values outside
@@ -110,7 +111,7 @@ frmPlayer::frmPlayer(SettingsStore& settings, DeckFactory factory, QWidget* pare
     m_ui.setupUi(this);
     centralWidget()->installEventFilter(this);
     m_analysis = std::make_unique<AnalysisFeed>(m_ui.lstClipList->clipModel());
-    m_progress = listProgressOf(m_ui);
+    m_progress = listProgressOf(m_ui, [this] { return m_stopLoading; });
     m_engine =
         std::make_unique<PlaybackEngine>(std::move(factory), playbackListOf(*m_ui.lstClipList));
     m_engine->setSoundLookup([this](const QString& path) { return m_analysis->known(path); });

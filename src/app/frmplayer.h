@@ -52,6 +52,9 @@ public:
     // A close no user watches (a signal, a remote client): a failure to save the settings
     // goes to standard error instead of a box that would hold the exit.
     void closeUnattended();
+    // A close asked for while Form_Load still reads a long list: the reading ends after
+    // the batch in hand, so that the close need not wait for the rest.
+    void stopLoading() { m_stopLoading = true; }
 
     // Settings: read at start-up, written at shutdown. SaveSettings returns empty text or
     // why the store could not be written.
@@ -145,6 +148,7 @@ private:
     bool m_loaded = false;
     bool m_unloaded = false;
     bool m_unattended = false;
+    bool m_stopLoading = false;
 };
 
 } // namespace volaro::app

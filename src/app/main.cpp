@@ -75,11 +75,14 @@ int main(int argc, char** argv) {
         window.bringToFront();
     });
     // Closing the window runs the shutdown. A request that comes while the window is still
-    // loading waits for the load to end, so that no half-read settings are saved.
+    // loading (it answers between the batches of a long list) cuts the list's reading short
+    // and closes once the load has returned, so that no half-read settings are saved.
     QObject::connect(&signalWatcher, &UnixSignals::terminationRequested, &window, [&] {
         terminating = true;
-        if (!loaded)
+        if (!loaded) {
+            window.stopLoading();
             return;
+        }
         window.closeUnattended();
         QApplication::quit();
     });

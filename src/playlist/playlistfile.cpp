@@ -227,12 +227,16 @@ ListRead ReadPlayList(QIODevice& device, const QString& listFolder, bool utf8Onl
     QList<ClipRow> batch;
     QElapsedTimer sinceBatch;
     sinceBatch.start();
+    bool stopped = false;
     const auto addBatch = [&] {
         list.appendRows(std::exchange(batch, {}));
         tell(progress, &ListProgress::letWindowAnswer);
+        stopped = progress && progress->stopped && progress->stopped();
         sinceBatch.restart();
     };
     auto onLine = [&](const QByteArray& bytes) {
+        if (stopped)
+            return;
         ++lines;
         const QString line = decode(bytes);
         if (!line.startsWith(QLatin1Char('#'))) {
@@ -269,6 +273,8 @@ ListRead ReadPlayList(QIODevice& device, const QString& listFolder, bool utf8Onl
             break;
         }
         splitter.feed(buffer.constData(), got, onLine);
+        if (stopped)
+            return result;
     }
     splitter.finish(onLine);
     list.appendRows(std::exchange(batch, {}));

@@ -35,6 +35,9 @@ struct ListProgress {
     // work: the window handles what is pending (the list may change meanwhile; the rows
     // still to come are appended after whatever it then holds).
     std::function<void()> letWindowAnswer;
+    // Asked after the window has answered: true ends the reading there (the program is
+    // closing), the rows read so far kept and the reading not complete.
+    std::function<bool()> stopped;
     static constexpr int BatchMs = 50;
 
     // The panel at rest after adding files: the web address, or how many entries a full
