@@ -109,6 +109,7 @@ private slots:
         IniSettingsStore store;
         frmPlayer w(store);
         w.Form_Load({QStringLiteral("volaro")});
+        w.ui().spinCutFirst->setValue(2); // positions and lengths count from the start point
         MprisBridge mpris(w);
         QVERIFY(mpris.published());
         w.show();
@@ -144,7 +145,7 @@ private slots:
             QCOMPARE(playerctl({"status"}), QString(plays ? "Playing" : "Paused"));
             QCOMPARE(playerctl({"metadata", "--format",
                                 "{{title}}|{{artist}}|{{album}}|{{mpris:length}}"}),
-                     song + "|Artist " + song.right(1) + "|Album|40000000");
+                     song + "|Artist " + song.right(1) + "|Album|38000000");
         }
         // Position: the slider moves, the song jumps, listeners hear of it.
         QCOMPARE(playerctl({"position", "20"}), QString());
@@ -152,6 +153,10 @@ private slots:
         const double position = playerctl({"position"}).toDouble();
         QVERIFY2(position >= 20 && position < 22, qPrintable(QString::number(position)));
         QTRY_COMPARE(m_seeks, QList<qlonglong>{20000000});
+        QCOMPARE(playerctl({"position", "5-"}), QString()); // back from where it is
+        QTRY_COMPARE(m_seeks.size(), 2);
+        QVERIFY2(m_seeks[1] >= 15000000 && m_seeks[1] <= 16000000,
+                 qPrintable(QString::number(m_seeks[1])));
 
         // Volume: the master slider, and the song 13.2 dB quieter (levels 64 -> 43).
         const double loud = sink.heard(ToneA, 0.3);
@@ -203,7 +208,7 @@ private slots:
     // With settings that cannot be written, Quit is answered and closes the window at once:
     // no box waits for a user who is not there.
     void quitWhenTheSettingsCannotBeWritten() {
-        ::unlink(QFile::encodeName(file("c")) + "\xE9.wav"); // QTemporaryDir would not see it
+        ::unlink(QFile::encodeName(file("c")) + "\xE9.wav");    // QTemporaryDir would not see it
         IniSettingsStore store(file("a.wav") + "/Volaro.conf"); // below a file
         frmPlayer w(store);
         w.Form_Load({QStringLiteral("volaro")});
