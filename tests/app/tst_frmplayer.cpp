@@ -266,6 +266,10 @@ private slots:
         u.spinCutLast->setValue(7);
         QCOMPARE(e.cutLast(), 7);
         QCOMPARE(u.lblCutLast->text(), QStringLiteral("7"));
+        for (QAction* extra :
+             {u.mnuLevelLoudness, u.mnuSkipSilence, u.mnuKeepAlbumsWhole, u.mnuMatchBeats})
+            extra->trigger(); // all off at the start
+        QVERIFY(e.levelLoudness() && e.skipSilence() && e.keepAlbumsWhole() && e.matchBeats());
 
         // The monitor moves the position slider without seeking; the user's drag seeks.
         QCOMPARE(u.hscPosition->maximum(), 195); // 200 s less the first 5
