@@ -2,9 +2,6 @@
 // disk driver: what the user hears after pressing the buttons.
 
 #include "app/frmplayer.h"
-#include "app/transitionbutton.h"
-#include "deck/songanalyser.h"
-#include "deck/songanalysis.h"
 #include "playlist/cliplistview.h"
 #include "playlist/playlistfile.h"
 #include "support/audiocapture.h"
@@ -13,7 +10,6 @@
 #include "support/memorysettingsstore.h"
 #include "support/tagfixtures.h"
 
-#include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -197,58 +193,6 @@ private slots:
         const double toneStep = 0.5 * 2 * M_PI * tone / Rate;
         QVERIFY2(largestStep(around, 2, 0) < toneStep * 1.05 + 0.001,
                  qPrintable(QString::number(largestStep(around, 2, 0))));
-    }
-
-    void levelLearntLateGlides() {
-        // A loud song nobody analysed yet plays as it is, then glides to its level once the
-        // analysis lands; switching the levelling off glides it back. No step anywhere.
-        using namespace volaro::fixtures;
-        const Signal loud{.frequency = 0, .seconds = 9, .noise = 0.9};
-        const QString song = m_dir.filePath("late.wav");
-        QVERIFY(writeWav(song, loud));
-        const double raw = decibels(rms(render(loud), 2, 0), 1);
-        const double levelled =
-            raw + volaro::deck::levelGain(volaro::deck::analyseSong(song)) / 100.0;
-        QVERIFY(levelled < raw - 6);
-        MemorySettingsStore store;
-        store.values.insert("Extras/LevelLoudness", "1");
-        auto w = window(store, {song});
-        QTest::mouseClick(w->ui().optTransition[4], Qt::LeftButton); // Cut: at full level at once
-        int64_t start = -1;
-        connect(&w->engine(), &volaro::playback::PlaybackEngine::songStarted, w.get(),
-                [&](int) { start = m_capture.frames(); });
-        QTest::mouseClick(w->ui().btnPlay, Qt::LeftButton);
-        QVERIFY(QTest::qWaitFor([&] { return start >= 0; }, 10000));
-        QVERIFY(playOn(m_capture, 3.5));
-        w->ui().mnuLevelLoudness->trigger();
-        QVERIFY(playOn(m_capture, 2.0));
-        // 10 ms blocks from the end of the fade-in on (the sound reaches the capture a
-        // device period after the song started).
-        const auto heard = m_capture.read(start, m_capture.frames() - start);
-        std::vector<double> blocks;
-        const size_t block = 2 * Rate / 100;
-        for (size_t at = 0; at + block <= heard.size(); at += block) {
-            const double db =
-                decibels(rms({heard.begin() + at, heard.begin() + at + block}, 2, 0), 1);
-            if (!blocks.empty() || db > raw - 3)
-                blocks.push_back(db);
-        }
-        QVERIFY(blocks.size() > 500);
-        blocks.erase(blocks.begin(), blocks.begin() + 3); // the onset
-        for (size_t i = 1; i < blocks.size(); ++i)
-            QVERIFY2(std::abs(blocks[i] - blocks[i - 1]) < 1.5,
-                     qPrintable(
-                         QString("%1 ms: %2 -> %3").arg(i * 10).arg(blocks[i - 1]).arg(blocks[i])));
-        const auto level = [&](size_t from, size_t count) {
-            double sum = 0;
-            for (size_t i = from; i < from + count; ++i)
-                sum += blocks[i];
-            return sum / count;
-        };
-        QVERIFY2(std::abs(level(230, 100) - levelled) < 1,
-                 qPrintable(QString::number(level(230, 100))));
-        QVERIFY2(std::abs(level(blocks.size() - 50, 50) - raw) < 1,
-                 qPrintable(QString::number(level(blocks.size() - 50, 50))));
     }
 };
 
