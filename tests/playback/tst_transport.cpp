@@ -312,7 +312,7 @@ private slots:
         e.setLevelLoudness(true);
         e.setSkipSilence(true);
         known.insert("/m/2.mp3",
-                     {volaro::deck::SongAnalysis::Status::Ok, -8, -0.5, 7.0, 170.5, 180});
+                     {volaro::deck::SongAnalysis::Status::Ok, -8, -0.5, 7.0, 170.5, 180, {}});
         rig.playing();
         const int serial = rig.incoming()->serial;
         const auto gains = [&] { return rig.park.callsOf(serial).filter("gain"); };
