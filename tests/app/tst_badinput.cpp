@@ -169,16 +169,10 @@ class TestBadInput : public QObject {
     ClipListModel& rows(frmPlayer& w) { return w.ui().lstClipList->clipModel(); }
 
     // The real program with the argument gets the signal (a logout's SIGTERM, Ctrl+C's SIGINT)
-    // at once, or after whilePlaying: it ends at once, normally, having saved its settings.
-    void programClosesInOrder(const QString& argument, int signal,
-                              const std::function<void()>& whilePlaying = {}) {
+    // at once: it ends at once, normally, having saved its settings.
+    void programClosesInOrder(const QString& argument, int signal) {
         Program player;
         QVERIFY(player.start({argument}));
-        if (whilePlaying) {
-            QTest::qWait(1500);
-            whilePlaying();
-            QTest::qWait(1500); // a read of the cut file would have faulted by now
-        }
         QVERIFY(player.ends(signal));
         const QSettings saved(player.config(), QSettings::IniFormat);
         QCOMPARE(saved.value(QStringLiteral("BasicAudio/Volume")).toString(), QStringLiteral("64"));
@@ -264,7 +258,6 @@ private slots:
         // The arguments (printf %b escapes) and the file they name.
         const std::pair<QStringList, QByteArray> cases[] = {
             {{m_dir.path() + "/caf\\0351 \\0344.wav"}, "caf\xE9 \xE4.wav"}, // Latin-1
-            {{m_dir.path() + "/say \"hi\".wav"}, "say \"hi\".wav"},         // quotes
             {{"--", "-reverse"}, "-reverse"}};                              // an option?
         for (const auto& [arguments, name] : cases) {
             QVERIFY(writeWav(volaro::base::fileNameFromBytes(dir + name), {.seconds = 8}));
@@ -357,10 +350,6 @@ private slots:
         QCOMPARE(w->engine().currentIndex(), int16_t(1));
         QTRY_COMPARE_WITH_TIMEOUT(w->engine().currentIndex(), int16_t(2), 8000);
         QTRY_VERIFY(heard(ToneNext) > 0.2);
-        w.reset();
-
-        const QString again = songThenAnother(name);
-        programClosesInOrder(again, SIGTERM, [&] { QFile::resize(path(name + ".mp3"), cutTo); });
     }
 };
 

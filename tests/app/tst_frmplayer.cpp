@@ -6,6 +6,7 @@
 #include "app/transitionbutton.h"
 #include "base/filename.h"
 #include "base/twips.h"
+#include "deck/songanalysis.h"
 #include "playlist/cliplistview.h"
 #include "support/fakedeck.h"
 #include "support/fixtures.h"
@@ -228,6 +229,30 @@ private slots:
         }
     }
 
+    // The window's analysis reaches the decks: a loud song nobody analysed loads as it is,
+    // and takes its levelling gain once the analysis lands.
+    void analysisLevelsTheSongInPlay() {
+        QTemporaryDir dir;
+        qputenv("XDG_CACHE_HOME", dir.filePath("cache").toLocal8Bit());
+        const QString song = dir.filePath("loud.wav");
+        QVERIFY(volaro::fixtures::writeWav(song, {.frequency = 0, .seconds = 3, .noise = 0.9}));
+        const int gain = volaro::deck::levelGain(volaro::deck::analyseSong(song));
+        QVERIFY(gain < -600);
+        volaro::testing::DeckPark park;
+        park.durations.insert(song, 3);
+        MemorySettingsStore store;
+        store.values = {{"Extras/LevelLoudness", "1"}};
+        frmPlayer w(store, park.factory());
+        w.Form_Load({QStringLiteral("volaro")});
+        OpenFile(song, false, 0, w.ui().lstClipList->clipModel());
+        w.engine().play();
+        const int deck =
+            static_cast<volaro::testing::FakeDeck*>(w.engine().deck(w.engine().currentDeck()))
+                ->serial;
+        QCOMPARE(park.callsOf(deck).filter("gain").last(), QString("gain 0"));
+        QTRY_COMPARE(park.callsOf(deck).filter("gain").last(), QString("gain %1").arg(gain));
+    }
+
     void controlsAreBoundBothWays() {
         volaro::testing::DeckPark park;
         park.durations.insert(QStringLiteral("/m/song.mp3"), 200);
@@ -266,6 +291,10 @@ private slots:
         u.spinCutLast->setValue(7);
         QCOMPARE(e.cutLast(), 7);
         QCOMPARE(u.lblCutLast->text(), QStringLiteral("7"));
+        for (QAction* extra :
+             {u.mnuLevelLoudness, u.mnuSkipSilence, u.mnuKeepAlbumsWhole, u.mnuMatchBeats})
+            extra->trigger(); // all off at the start
+        QVERIFY(e.levelLoudness() && e.skipSilence() && e.keepAlbumsWhole() && e.matchBeats());
 
         // The monitor moves the position slider without seeking; the user's drag seeks.
         QCOMPARE(u.hscPosition->maximum(), 195); // 200 s less the first 5

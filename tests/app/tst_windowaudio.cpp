@@ -2,9 +2,6 @@
 // disk driver: what the user hears after pressing the buttons.
 
 #include "app/frmplayer.h"
-#include "app/transitionbutton.h"
-#include "deck/songanalyser.h"
-#include "deck/songanalysis.h"
 #include "playlist/cliplistview.h"
 #include "playlist/playlistfile.h"
 #include "support/audiocapture.h"
@@ -13,7 +10,6 @@
 #include "support/memorysettingsstore.h"
 #include "support/tagfixtures.h"
 
-#include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -102,51 +98,6 @@ private slots:
         QCOMPARE(w->ui().lblStatus->text(), QStringLiteral("Play"));
     }
 
-    void listsOfOtherProgramsPlay() {
-        // Songs beside a list as other programs write it, opened while the current folder is
-        // elsewhere; the rows naming nothing stay and are skipped.
-        QVERIFY(QDir(m_dir.path()).mkpath(QString::fromUtf8("Music/Album 1/Música")));
-        const QString root = m_dir.path();
-        const QList<double> tones = {ToneA, ToneC, ToneB, 1320, 1650};
-        const QStringList songs = {"Music/Album 1/01.wav", "Music/Album 1/sp ace.wav",
-                                   "Music/song.wav", QString::fromUtf8("Music/café.wav"),
-                                   QString::fromUtf8("Music/Album 1/Música/Ñandú.wav")};
-        for (int i = 0; i < songs.size(); ++i)
-            QVERIFY(!tone(songs[i], tones[i], 3).isEmpty());
-        const QString mix = m_dir.filePath("mix.m3u"), names = m_dir.filePath("lists/names.m3u8");
-        const QByteArray uri = "file://" + root.toUtf8() + "/Music/Album%201/sp%20ace.wav\r\n";
-        QVERIFY(volaro::fixtures::writeBytes(
-            mix, "#EXTM3U\r\n#EXTINF:3,One\r\nMusic/Album 1/01.wav\r\nmissing.wav\r\n" + uri +
-                     "Music\\song.wav\r\nfile:///gone/x%20y.wav\r\nMusic\\caf\xE9.wav\r\n"
-                     "C:\\Music\\song.wav\r\n"));
-        QVERIFY(QDir(root).mkpath("lists"));
-        QVERIFY(volaro::fixtures::writeBytes(names, "../Music/Album 1/Música/Ñandú.wav\n"));
-        const QString before = QDir::currentPath();
-        QDir::setCurrent(m_config.path());
-        MemorySettingsStore store;
-        auto w = window(store, {mix, names});
-        QDir::setCurrent(before);
-        QStringList rows;
-        for (int i = 1; i <= w->ui().lstClipList->clipModel().count(); ++i)
-            rows << w->ui().lstClipList->clipModel().text(i, 7);
-        const auto at = [&](int i) { return root + u'/' + songs[i]; };
-        QCOMPARE(rows, QStringList({at(0), "missing.wav", at(1), at(2), "/gone/x y.wav", at(3),
-                                    "C:\\Music\\song.wav", at(4)}));
-        QTest::mouseClick(w->ui().btnPlay, Qt::LeftButton);
-        QVERIFY(m_capture.waitFor(Rate / 10)); // the output opens with the first song
-        const int64_t mark = m_capture.frames();
-        QTRY_COMPARE_WITH_TIMEOUT(w->engine().currentIndex(), int16_t(8), 15000);
-        QTest::qWait(1500);
-        // Each song is heard, in list order.
-        const auto heard = m_capture.read(mark, m_capture.frames() - mark);
-        int64_t last = -1;
-        for (double t : tones) {
-            const int64_t start = toneStart(heard, 2, 0, Rate, t, 0.25);
-            QVERIFY2(start > last, qPrintable(QString("%1 Hz at %2").arg(t).arg(start)));
-            last = start;
-        }
-    }
-
     void everyKindHeardInTurn() {
         // An .m3u8 list of each FFmpeg kind, then a 5.1 song whose tone is in its back left
         // channel only: heard on the left alone.
@@ -186,86 +137,6 @@ private slots:
         QVERIFY(heardLevel(m_capture, 1200, 0.3) > 0.6 * Amplitude);
         const int64_t end = m_capture.frames();
         QVERIFY(toneAmplitude(m_capture.read(end - Rate / 4, Rate / 4), 2, 1, Rate, 1200) < 0.01);
-    }
-
-    // One list heard with both extras off, then on (through the menu): two noises 20 dB
-    // apart reach -18 LUFS, a -6 dBFS tone too quiet for its peak is raised only to
-    // the -1 dBFS ceiling, and a song's 2 s of leading and 3 s of trailing silence are
-    // skipped, so the next song comes 3 s sooner after its music starts.
-    void levelledAndSilenceSkipped() {
-        using namespace volaro::fixtures;
-        QStringList songs;
-        std::vector<double> loudness;       // of the noises, as the analysis measures them
-        for (double peak : {0.45, 0.045}) { // white noises 20 dB apart
-            songs << m_dir.filePath(QString("noise%1.wav").arg(songs.size()));
-            QVERIFY(writeWav(songs.last(), {.frequency = 0, .seconds = 4, .noise = peak}));
-            loudness.push_back(volaro::deck::analyseSong(songs.last()).loudness);
-        }
-        songs << tone("low.wav", 10, 4); // K-weighting all but hides 10 Hz
-        std::vector<float> gaps(2 * Rate * 2, 0.f);
-        const auto a = render({.frequency = ToneA, .seconds = 5});
-        gaps.insert(gaps.end(), a.begin(), a.end());
-        gaps.resize(gaps.size() + 3 * Rate * 2, 0.f);
-        songs << m_dir.filePath("gaps.wav") << tone("b.wav", ToneB, 3);
-        QVERIFY(writeWavSamples(songs[3], gaps, Rate, 2));
-
-        { // An earlier run analysed them: the first song is known as soon as it loads.
-            volaro::deck::SongAnalyser earlier;
-            QObject receiver;
-            int learnt = 0;
-            connect(
-                &earlier, &volaro::deck::SongAnalyser::analysed, &receiver, [&] { ++learnt; },
-                Qt::QueuedConnection);
-            earlier.setOrder(songs);
-            QVERIFY(QTest::qWaitFor([&] { return learnt == songs.size(); }, 30000));
-        }
-        struct Heard { // noise in dB; gap in seconds from the music of "gaps" to the next song
-            double noise[2], peak, gap;
-        };
-        const auto hear = [&](bool extras) {
-            Heard h{};
-            MemorySettingsStore store;
-            auto w = window(store, songs);
-            QTest::mouseClick(w->ui().optTransition[4], Qt::LeftButton); // Cut: sharp edges
-            if (extras) {
-                w->ui().mnuLevelLoudness->trigger();
-                w->ui().mnuSkipSilence->trigger();
-            }
-            QList<int64_t> starts;
-            connect(&w->engine(), &volaro::playback::PlaybackEngine::songStarted, w.get(),
-                    [&](int) { starts << m_capture.frames(); });
-            QTest::mouseClick(w->ui().btnPlay, Qt::LeftButton);
-            if (!QTest::qWaitFor([&] { return starts.size() == songs.size(); }, 60000))
-                return h;
-            QTest::qWait(1500);
-            // The middle of each 4-second song: its start plus 1.0 .. 2.4 s.
-            const auto middle = [&](int i) {
-                return m_capture.read(starts[i] + Rate, Rate * 7 / 5);
-            };
-            // The first song from its very start: levelled before any analysis of this run.
-            h.noise[0] =
-                decibels(rms(m_capture.read(starts[0] + Rate / 20, Rate * 3 / 10), 2, 0), 1);
-            h.noise[1] = decibels(rms(middle(1), 2, 0), 1);
-            const auto quiet = middle(2); // read once: each read is half a megabyte
-            for (size_t k = 0; k < quiet.size(); k += 2)
-                h.peak = std::max(h.peak, double(std::abs(quiet[k])));
-            const auto tail = m_capture.read(starts[3], m_capture.frames() - starts[3]);
-            h.gap = double(toneStart(tail, 2, 0, Rate, ToneB, 0.05) -
-                           toneStart(tail, 2, 0, Rate, ToneA, 0.05)) /
-                    Rate;
-            return h;
-        };
-        const Heard off = hear(false);
-        const Heard on = hear(true);
-        QVERIFY2(off.noise[0] - off.noise[1] > 19, qPrintable(QString::number(off.noise[1])));
-        for (int i : {0, 1}) // what each noise gained brings it to the target
-            QVERIFY2(std::abs(loudness[i] + on.noise[i] - off.noise[i] + 18) < 1,
-                     qPrintable(QString("%1 %2").arg(on.noise[i]).arg(off.noise[i])));
-        QVERIFY2(std::abs(off.peak - 0.5) < 0.01, qPrintable(QString::number(off.peak)));
-        QVERIFY2(on.peak > 0.87 && on.peak <= std::pow(10, -1.0 / 20),
-                 qPrintable(QString::number(on.peak)));
-        QVERIFY2(std::abs(off.gap - on.gap - 3) < 0.3,
-                 qPrintable(QString("%1 %2").arg(off.gap).arg(on.gap)));
     }
 
     void albumsJoinWithoutASeam_data() {
@@ -322,58 +193,6 @@ private slots:
         const double toneStep = 0.5 * 2 * M_PI * tone / Rate;
         QVERIFY2(largestStep(around, 2, 0) < toneStep * 1.05 + 0.001,
                  qPrintable(QString::number(largestStep(around, 2, 0))));
-    }
-
-    void levelLearntLateGlides() {
-        // A loud song nobody analysed yet plays as it is, then glides to its level once the
-        // analysis lands; switching the levelling off glides it back. No step anywhere.
-        using namespace volaro::fixtures;
-        const Signal loud{.frequency = 0, .seconds = 9, .noise = 0.9};
-        const QString song = m_dir.filePath("late.wav");
-        QVERIFY(writeWav(song, loud));
-        const double raw = decibels(rms(render(loud), 2, 0), 1);
-        const double levelled =
-            raw + volaro::deck::levelGain(volaro::deck::analyseSong(song)) / 100.0;
-        QVERIFY(levelled < raw - 6);
-        MemorySettingsStore store;
-        store.values.insert("Extras/LevelLoudness", "1");
-        auto w = window(store, {song});
-        QTest::mouseClick(w->ui().optTransition[4], Qt::LeftButton); // Cut: at full level at once
-        int64_t start = -1;
-        connect(&w->engine(), &volaro::playback::PlaybackEngine::songStarted, w.get(),
-                [&](int) { start = m_capture.frames(); });
-        QTest::mouseClick(w->ui().btnPlay, Qt::LeftButton);
-        QVERIFY(QTest::qWaitFor([&] { return start >= 0; }, 10000));
-        QVERIFY(playOn(m_capture, 3.5));
-        w->ui().mnuLevelLoudness->trigger();
-        QVERIFY(playOn(m_capture, 2.0));
-        // 10 ms blocks from the end of the fade-in on (the sound reaches the capture a
-        // device period after the song started).
-        const auto heard = m_capture.read(start, m_capture.frames() - start);
-        std::vector<double> blocks;
-        const size_t block = 2 * Rate / 100;
-        for (size_t at = 0; at + block <= heard.size(); at += block) {
-            const double db =
-                decibels(rms({heard.begin() + at, heard.begin() + at + block}, 2, 0), 1);
-            if (!blocks.empty() || db > raw - 3)
-                blocks.push_back(db);
-        }
-        QVERIFY(blocks.size() > 500);
-        blocks.erase(blocks.begin(), blocks.begin() + 3); // the onset
-        for (size_t i = 1; i < blocks.size(); ++i)
-            QVERIFY2(std::abs(blocks[i] - blocks[i - 1]) < 1.5,
-                     qPrintable(
-                         QString("%1 ms: %2 -> %3").arg(i * 10).arg(blocks[i - 1]).arg(blocks[i])));
-        const auto level = [&](size_t from, size_t count) {
-            double sum = 0;
-            for (size_t i = from; i < from + count; ++i)
-                sum += blocks[i];
-            return sum / count;
-        };
-        QVERIFY2(std::abs(level(230, 100) - levelled) < 1,
-                 qPrintable(QString::number(level(230, 100))));
-        QVERIFY2(std::abs(level(blocks.size() - 50, 50) - raw) < 1,
-                 qPrintable(QString::number(level(blocks.size() - 50, 50))));
     }
 };
 

@@ -208,6 +208,16 @@ private slots:
         const auto part = listen(0.3);
         QVERIFY(std::abs(decibels(tone(part, 0, 440), Amplitude) + 6.0) < 0.1);
         QVERIFY(std::abs(decibels(tone(part, 1, 440), Amplitude) + 36.0) < 0.2);
+        // The song's own level on top: a playing song glides there over about a second.
+        const auto levelAt = [&](int64_t frame) {
+            return decibels(tone(m_capture.read(frame, Rate / 10), 0, 440), Amplitude);
+        };
+        const int64_t mark = m_capture.frames();
+        p->setSongGain(-400);
+        const int64_t end = m_capture.advance(1.4);
+        QVERIFY2(levelAt(mark + Rate / 2) > -9.5 && levelAt(mark + Rate / 2) < -6.5,
+                 qPrintable(QString::number(levelAt(mark + Rate / 2))));
+        QVERIFY(std::abs(levelAt(end - Rate / 10) + 10.0) < 0.1);
 
         p->setVolume(-10000);
         const auto silent = listen(0.2);

@@ -152,36 +152,6 @@ private slots:
         QVERIFY(out.back() < -100);
     }
 
-    void cutSwitchesAtTheFirstTick() {
-        auto e = playingA(2, 4);
-        QVERIFY(e);
-        const FadeMarks m = measureFade(heardNext(*e), ToneA, ToneB);
-        QVERIFY(m.inHeard >= 0 && m.inFull >= 0 && m.outGone >= 0);
-        // B is at full level one 23 ms tick after it starts, long before 2 s; A stops there.
-        const double switchAfter = double(m.inFull - m.inHeard) / ProbeRate;
-        QVERIFY2(switchAfter < 0.12, qPrintable(QString::number(switchAfter)));
-        const double gap = double(m.outGone - m.inFull) / ProbeRate;
-        QVERIFY2(std::abs(gap) < 0.1, qPrintable(QString::number(gap)));
-    }
-
-    void downUpHasItsDip() {
-        auto e = playingA(2, 2);
-        QVERIFY(e);
-        const std::vector<float> heard = heardNext(*e);
-        const std::vector<double> out = probeDecibels(heard, ToneA);
-        const std::vector<double> in = probeDecibels(heard, ToneB);
-        QVERIFY(!in.empty());
-        // Around the turn both songs are far down at once (a = 84 / 85).
-        double deepest = 0;
-        size_t at = 0;
-        for (size_t w = 0; w < out.size(); ++w)
-            if (std::max(out[w], in[w]) < deepest)
-                deepest = std::max(out[w], in[w]), at = w;
-        QVERIFY2(deepest < -50, qPrintable(QString::number(deepest)));
-        QVERIFY(at > 15 && at < 50); // around 1 s into the 2 s transition
-        QVERIFY(std::abs(in.back()) < 0.2);
-    }
-
     void trimsShiftStartAndEndPoints() {
         // With a second cut from each end only the middle tone sounds, until the next song.
         m_list.locations = QStringList{tones("trimmed.wav", {{300, 1}, {ToneA, 4}, {600, 1}}),
