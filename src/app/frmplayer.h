@@ -33,7 +33,7 @@ class frmAbout;
 
 namespace volaro::app {
 
-class frmPlayer final : public QMainWindow {
+class frmPlayer : public QMainWindow {
     Q_OBJECT
 public:
     explicit frmPlayer(base::SettingsStore& settings,
@@ -45,6 +45,9 @@ public:
     // on (main passes ListKeeper::defaultFile(); a window not told keeps nothing). Before
     // Form_Load.
     void keepListIn(const QString& file);
+    // "Restore List at Start", as its menu item shows it.
+    bool restoresList() const;
+    void setRestoresList(bool on);
     // Start-up in its fixed order; arguments as QCoreApplication::arguments() gives them.
     void Form_Load(const QStringList& arguments);
     // Shutdown: Stop, save the settings, unload the search window. Runs once.
@@ -87,8 +90,6 @@ public:
     int panelHeightTwips() const { return m_panelHeightTwips; }
     playback::PlaybackEngine& engine() { return *m_engine; }
     playlist::ClipListModel& listModel();
-    FrmPlayerUi& ui() { return m_ui; }
-    const FrmPlayerUi& ui() const { return m_ui; }
     AnalysisFeed& analysis() { return *m_analysis; }
     search::WinSeek* searchWindow() const { return m_winSeek.get(); }
 
@@ -101,6 +102,11 @@ protected:
     void moveEvent(QMoveEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+
+protected:
+    // The controls, for a window built on this one.
+    FrmPlayerUi& ui() { return m_ui; }
+    const FrmPlayerUi& ui() const { return m_ui; }
 
 private:
     void wireTransport();

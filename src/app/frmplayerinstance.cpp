@@ -12,6 +12,14 @@ namespace volaro::app {
 using playlist::ClipListView;
 using playlist::DropFiles;
 
+bool frmPlayer::restoresList() const {
+    return m_ui.mnuRestoreList->isChecked();
+}
+
+void frmPlayer::setRestoresList(bool on) {
+    m_ui.mnuRestoreList->setChecked(on);
+}
+
 void frmPlayer::keepListIn(const QString& file) {
     m_keeper = std::make_unique<playlist::ListKeeper>(m_ui.lstClipList->clipModel(), file);
 }

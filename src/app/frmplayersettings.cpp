@@ -67,9 +67,9 @@ const StoredNumber StoredNumbers[] = {
     engineSwitch<&PlaybackEngine::keepAlbumsWhole, &PlaybackEngine::setKeepAlbumsWhole>(
         keys::KeepAlbumsWhole),
     engineSwitch<&PlaybackEngine::matchBeats, &PlaybackEngine::setMatchBeats>(keys::MatchBeats),
-    {keys::RestoreList, [](const frmPlayer& w) { return int(w.ui().mnuRestoreList->isChecked()); },
+    {keys::RestoreList, [](const frmPlayer& w) { return int(w.restoresList()); },
      [](frmPlayer& w, int64_t v) {
-         w.ui().mnuRestoreList->setChecked(v == 1);
+         w.setRestoresList(v == 1);
          return true;
      }},
     {keys::ShowOptions, [](const frmPlayer& w) { return int(w.ShowOptions); },

@@ -8,6 +8,7 @@
 #include "support/codecfixtures.h"
 #include "support/fixtures.h"
 #include "support/memorysettingsstore.h"
+#include "support/testplayer.h"
 
 #include <QProcess>
 #include <QSettings>
@@ -22,6 +23,7 @@ using namespace volaro::fixtures;
 using namespace volaro::capture;
 using namespace volaro::app;
 using namespace volaro::playlist;
+using volaro::testing::TestPlayer;
 
 namespace {
 
@@ -143,7 +145,7 @@ class TestBadInput : public QObject {
     }
 
     // Closed before it goes, as the user would close it.
-    using Window = std::unique_ptr<frmPlayer, decltype([](frmPlayer* w) {
+    using Window = std::unique_ptr<TestPlayer, decltype([](TestPlayer* w) {
                                        w->close();
                                        delete w;
                                    })>;
@@ -151,7 +153,7 @@ class TestBadInput : public QObject {
     // The window loads the argument as at start-up (and plays it); its list afterwards.
     Window window(MemorySettingsStore& store, const QString& argument) {
         store.values.insert(QStringLiteral("BasicAudio/Volume"), QStringLiteral("85"));
-        Window w(new frmPlayer(store));
+        Window w(new TestPlayer(store));
         const qint64 stall = longestStall(
             [&] {
                 w->Form_Load({QStringLiteral("volaro"), argument});
@@ -166,7 +168,7 @@ class TestBadInput : public QObject {
         return stall > limit ? nullptr : std::move(w);
     }
 
-    ClipListModel& rows(frmPlayer& w) { return w.ui().lstClipList->clipModel(); }
+    ClipListModel& rows(TestPlayer& w) { return w.ui().lstClipList->clipModel(); }
 
     // The real program with the argument gets the signal (a logout's SIGTERM, Ctrl+C's SIGINT)
     // at once: it ends at once, normally, having saved its settings.

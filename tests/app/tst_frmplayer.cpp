@@ -11,6 +11,7 @@
 #include "support/fakedeck.h"
 #include "support/fixtures.h"
 #include "support/memorysettingsstore.h"
+#include "support/testplayer.h"
 #include "system/inisettingsstore.h"
 
 #include <QScreen>
@@ -22,11 +23,12 @@ using namespace volaro::playback;
 using namespace volaro::app;
 using namespace volaro::playlist;
 using volaro::system::IniSettingsStore;
+using volaro::testing::TestPlayer;
 
 namespace {
 
 // The engine's stored values, in the order the settings are saved.
-QStringList engineValues(frmPlayer& w) {
+QStringList engineValues(TestPlayer& w) {
     const PlaybackEngine& e = w.engine();
     QStringList out;
     for (int v :
@@ -71,7 +73,7 @@ private slots:
         MemorySettingsStore store;
         for (int i = 0; i < stored.size(); ++i)
             store.values.insert(NumberKeys[i], stored[i]);
-        frmPlayer w(store);
+        TestPlayer w(store);
         w.Form_Load({QStringLiteral("volaro")});
         QCOMPARE(engineValues(w), restored);
         // The controls show what the engine holds.
@@ -110,7 +112,7 @@ private slots:
         store.values = {{"Window/Top", QString::number(between)},
                         {"Window/Left", QString::number(between)},
                         {"Window/Height", "4000"}};
-        frmPlayer w(store);
+        TestPlayer w(store);
         w.Form_Load({QStringLiteral("volaro")});
         // A top beyond the screen comes back to 100, a left on it is kept, too low a window
         // opens 7000 high.
@@ -173,7 +175,7 @@ private slots:
             QCOMPARE(commandLinePath(arguments), path);
 
         MemorySettingsStore store;
-        frmPlayer w(store);
+        TestPlayer w(store);
         w.Form_Load({QStringLiteral("volaro"), QLatin1Char('"') + song + QLatin1Char('"')});
         const ClipListModel& rows = w.ui().lstClipList->clipModel();
         QCOMPARE(rows.count(), 1);
@@ -212,7 +214,7 @@ private slots:
             QVERIFY(volaro::fixtures::writeBytes(kept, c.bytes));
             MemorySettingsStore store;
             store.values.insert(QStringLiteral("Extras/RestoreList"), c.restore);
-            frmPlayer w(store, park.factory());
+            TestPlayer w(store, park.factory());
             w.keepListIn(kept);
             w.Form_Load({QStringLiteral("volaro"), c.argument});
             const ClipListModel& list = w.ui().lstClipList->clipModel();
@@ -242,7 +244,7 @@ private slots:
         park.durations.insert(song, 3);
         MemorySettingsStore store;
         store.values = {{"Extras/LevelLoudness", "1"}};
-        frmPlayer w(store, park.factory());
+        TestPlayer w(store, park.factory());
         w.Form_Load({QStringLiteral("volaro")});
         OpenFile(song, false, 0, w.ui().lstClipList->clipModel());
         w.engine().play();
@@ -258,7 +260,7 @@ private slots:
         park.durations.insert(QStringLiteral("/m/song.mp3"), 200);
         MemorySettingsStore store;
         store.values = {{"Trimming/CutFirst", "5"}};
-        frmPlayer w(store, park.factory());
+        TestPlayer w(store, park.factory());
         w.Form_Load({QStringLiteral("volaro")});
         FrmPlayerUi& u = w.ui();
         PlaybackEngine& e = w.engine();

@@ -5,12 +5,14 @@
 #include "support/audiocapture.h"
 #include "support/fixtures.h"
 #include "support/memorysettingsstore.h"
+#include "support/testplayer.h"
 
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QtTest>
 
 using namespace volaro::app;
+using volaro::testing::TestPlayer;
 
 class TestMprisNoBus : public QObject {
     Q_OBJECT
@@ -22,7 +24,7 @@ private slots:
         QVERIFY(volaro::fixtures::writeWav(song, {.frequency = 450, .seconds = 10}));
 
         MemorySettingsStore store;
-        frmPlayer w(store);
+        TestPlayer w(store);
         w.Form_Load({QStringLiteral("volaro"), song});
         MprisBridge mpris(w);
         QVERIFY(!mpris.published());

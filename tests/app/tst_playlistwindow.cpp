@@ -5,6 +5,7 @@
 #include "support/fakedeck.h"
 #include "support/fixtures.h"
 #include "support/memorysettingsstore.h"
+#include "support/testplayer.h"
 
 #include <QHeaderView>
 #include <QMimeData>
@@ -14,6 +15,7 @@
 using namespace volaro::playback;
 using namespace volaro::playlist;
 using namespace volaro::app;
+using volaro::testing::TestPlayer;
 
 class TestPlaylistWindow : public QObject {
     Q_OBJECT
@@ -21,7 +23,7 @@ class TestPlaylistWindow : public QObject {
     QTemporaryDir m_config;
     std::unique_ptr<MemorySettingsStore> m_store;
     std::unique_ptr<volaro::testing::DeckPark> m_board;
-    std::unique_ptr<frmPlayer> m_window;
+    std::unique_ptr<TestPlayer> m_window;
 
     void addRows(const QStringList& names) {
         for (const QString& n : names)
@@ -51,7 +53,7 @@ private slots:
     void init() {
         m_store = std::make_unique<MemorySettingsStore>();
         m_board = std::make_unique<volaro::testing::DeckPark>();
-        m_window = std::make_unique<frmPlayer>(*m_store, m_board->factory());
+        m_window = std::make_unique<TestPlayer>(*m_store, m_board->factory());
         m_window->Form_Load({QStringLiteral("volaro")});
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));

@@ -9,12 +9,14 @@
 #include "support/fixtures.h"
 #include "support/memorysettingsstore.h"
 #include "support/tagfixtures.h"
+#include "support/testplayer.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
 
 using namespace volaro::capture;
 using namespace volaro::app;
+using volaro::testing::TestPlayer;
 
 namespace {
 constexpr int Rate = 44100;
@@ -52,9 +54,9 @@ class TestWindowAudio : public QObject {
     }
 
     // A window with full master volume and the given songs in its list.
-    std::unique_ptr<frmPlayer> window(MemorySettingsStore& store, const QStringList& songs) {
+    std::unique_ptr<TestPlayer> window(MemorySettingsStore& store, const QStringList& songs) {
         store.values.insert(QStringLiteral("BasicAudio/Volume"), QStringLiteral("85"));
-        auto w = std::make_unique<frmPlayer>(store);
+        auto w = std::make_unique<TestPlayer>(store);
         w->Form_Load({QStringLiteral("volaro")});
         for (const QString& s : songs)
             OpenFile(s, false, 0, w->ui().lstClipList->clipModel());

@@ -5,6 +5,7 @@
 #include "playlist/cliplistview.h"
 #include "support/fixtures.h"
 #include "support/sinkcapture.h"
+#include "support/testplayer.h"
 #include "system/inisettingsstore.h"
 
 #include <QMimeData>
@@ -17,6 +18,7 @@
 using namespace volaro::app;
 using namespace volaro::system;
 using namespace volaro::playlist;
+using volaro::testing::TestPlayer;
 
 namespace {
 
@@ -38,7 +40,7 @@ class TestDesktopWindow : public QObject {
     QString settingsFile() const { return m_config.filePath(QStringLiteral("Volaro/Volaro.conf")); }
 
     // Started as main() starts it, shown, and framed by the window manager.
-    bool start(frmPlayer& w, const QStringList& arguments = {}) {
+    bool start(TestPlayer& w, const QStringList& arguments = {}) {
         w.Form_Load(QStringList{QStringLiteral("volaro")} + arguments);
         w.show();
         return QTest::qWaitForWindowExposed(&w) &&
@@ -65,7 +67,7 @@ private slots:
         for (int run = 1; run <= 3; ++run) {
             {
                 IniSettingsStore store;
-                frmPlayer w(store);
+                TestPlayer w(store);
                 QVERIFY(start(w));
                 // Opened where and as tall as stored, title bar included.
                 QTRY_COMPARE(w.frameGeometry().height(), px(7000));
@@ -81,7 +83,7 @@ private slots:
 
     void panelOnTheStatusBarAndTheFoldHidesFromTab() {
         IniSettingsStore store;
-        frmPlayer w(store);
+        TestPlayer w(store);
         QVERIFY(start(w));
         QWidget* panel = w.ui().Picture1;
         auto bottom = [&] { return panel->mapTo(&w, QPoint(0, panel->height())).y(); };
@@ -125,7 +127,7 @@ private slots:
         volaro::capture::SinkCapture sink({}, file("empty.raw"));
         QVERIFY(sink.started());
         IniSettingsStore store;
-        frmPlayer w(store);
+        TestPlayer w(store);
         QVERIFY(start(w, {file("empty.m3u")})); // names a list that adds no row, then Play
         QCOMPARE(w.ui().lblStatus->text(), QStringLiteral("Stop"));
         // A list file that adds nothing does not push the files after it past the end.
@@ -150,7 +152,7 @@ private slots:
     // Last: it stops the sound server.
     void noOutputAtAllStopsAndSaysSo() {
         IniSettingsStore store;
-        frmPlayer w(store);
+        TestPlayer w(store);
         QVERIFY(start(w));
         DropFiles(w.ui().lstClipList->clipModel(), {file("a.wav")}, 1);
         QCOMPARE(QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("exit")}), 0);
