@@ -29,9 +29,9 @@ namespace volaro::search {
 using base::kTwipsPerPixel;
 using base::SettingsStore;
 using base::twipsToPixels;
-using playlist::AddFileToList;
 using playlist::ClipListModel;
 using playlist::ClipListView;
+using playlist::SongRecord;
 
 namespace {
 
@@ -318,27 +318,35 @@ void WinSeek::cmdSearch_Click() {
 
     QPointer<WinSeek> self(this);
     SearchWalker::Hooks hooks;
+    m_counter = m_lblCount->text();
+    m_caption.clear();
+    m_sinceShown.invalidate();
     hooks.setCaption = [this](const QString& c) {
-        setWindowTitle(base::readableName(c));
+        m_caption = c;
         emit walkProgress(c);
     };
-    hooks.counterText = [this] { return m_lblCount->text(); };
-    hooks.setCounterText = [this](const QString& t) { m_lblCount->setText(t); };
+    hooks.counterText = [this] { return m_counter; };
+    hooks.setCounterText = [this](const QString& t) { m_counter = t; };
     hooks.addFile = [this](const QString& path) {
-        if (m_lstClipList->clipModel().count() >= ClipListModel::MaxRows)
+        if (m_lstClipList->clipModel().count() + m_pendingRows.size() >= ClipListModel::MaxRows)
             return false;
         try {
-            AddFileToList(path, 0, m_lstClipList->clipModel());
+            m_pendingRows.append(SongRecord(path));
         } catch (const std::bad_alloc&) {
             return false;
         }
         return true;
     };
     hooks.processEvents = [this, self] {
+        if (!m_sinceShown.isValid() || m_sinceShown.elapsed() >= ShowIntervalMs)
+            showProgress();
         QCoreApplication::processEvents();
         return !self.isNull() && !m_unloading;
     };
-    hooks.showMessage = [this](const QString& text) { m_showMessage(text); };
+    hooks.showMessage = [this](const QString& text) {
+        showProgress();
+        m_showMessage(text);
+    };
 
     SearchWalker walker(hooks);
     FilePattern pattern;
@@ -350,6 +358,7 @@ void WinSeek::cmdSearch_Click() {
     if (!self)
         return; // deleted while the walk let events through
     m_walker = nullptr;
+    showProgress();
 
     m_dirList->setPath(walker.currentDirectory());
     m_filList->setPath(m_dirList->Path());
@@ -358,6 +367,17 @@ void WinSeek::cmdSearch_Click() {
     m_cmdSearch->setDefault(false);
     m_cmdExit->setText(QString::fromLatin1(CloseCaption));
     m_cmdSearch->setEnabled(true);
+}
+
+void WinSeek::showProgress() {
+    m_sinceShown.start();
+    if (!m_pendingRows.isEmpty()) {
+        m_lstClipList->clipModel().appendRows(std::move(m_pendingRows));
+        m_pendingRows.clear();
+    }
+    m_lblCount->setText(m_counter);
+    if (!m_caption.isEmpty())
+        setWindowTitle(base::readableName(m_caption));
 }
 
 void WinSeek::cmdExit_Click() {
@@ -370,8 +390,10 @@ void WinSeek::cmdExit_Click() {
 }
 
 void WinSeek::ClearSearch() {
+    m_pendingRows.clear();
     m_lstClipList->clipModel().clear();
-    m_lblCount->setText(QStringLiteral("0"));
+    m_counter = QStringLiteral("0");
+    m_lblCount->setText(m_counter);
     if (m_walker)
         m_walker->cancel();
     m_picture2->hide();

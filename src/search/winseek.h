@@ -16,11 +16,17 @@
 //
 // Threading: GUI thread only. A search lets pending events of every window run while it
 // walks, so the player's timers keep going; the window may be hidden, closed from its title
-// bar (cancels the walk) or deleted (the walk stops at once) from inside those events.
+// bar (cancels the walk) or deleted (the walk stops at once) from inside those events. What
+// the walk found reaches the result list, the counter and the caption in batches, at most
+// every ShowIntervalMs and at the end: repainting the list is what a walk would otherwise
+// spend most of its time on.
 
+#include "playlist/cliplistmodel.h"
 #include "playlist/playlistedit.h"
 
+#include <QElapsedTimer>
 #include <QHash>
+#include <QList>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -96,6 +102,8 @@ public:
     // Least milliseconds between two rounds of event processing during a walk (0: on entry
     // to every directory and after every file).
     void setYieldInterval(int ms) { m_yieldMs = ms; }
+    // Least milliseconds between two showings of the walk's progress (rows, counter, caption).
+    static constexpr int ShowIntervalMs = 100;
 
 signals:
     // The walk entered a directory or added a file (the caption changed); for progress
@@ -118,6 +126,7 @@ private:
     void dirList_Change(const QString& path);
     void txtSearchSpec_Change(const QString& text);
     void txtSearchMask_Change(const QString& text);
+    void showProgress(); // the walk's rows, counter and caption, as far as it went
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     OpenFileHandler m_openFile;
@@ -144,6 +153,11 @@ private:
     bool m_unloading = false;
     bool m_unloaded = false;
     int m_yieldMs = 10;
+    // The walk's progress not shown yet.
+    QList<playlist::ClipRow> m_pendingRows;
+    QString m_counter; // the counter's text, ahead of the label
+    QString m_caption;
+    QElapsedTimer m_sinceShown;
     playlist::HeaderSort m_sort;
     base::SettingsStore& m_settings;
     QStringList m_drives;
