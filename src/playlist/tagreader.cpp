@@ -2,6 +2,7 @@
 
 #include "base/filename.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <taglib/fileref.h>
@@ -9,7 +10,6 @@
 #include <taglib/mpegfile.h>
 #include <taglib/tag.h>
 #include <taglib/tbytevectorstream.h>
-#include <taglib/tfilestream.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/tstring.h>
 #include <taglib/wavfile.h>
@@ -51,6 +51,65 @@ TagLib::FileRef openByContent(TagLib::IOStream& stream) {
             new TagLib::MPEG::File(&stream, TagLib::ID3v2::FrameFactory::instance(), false));
     return ref;
 }
+
+// A read-only stream over a file descriptor that holds the file's first and last 64 KiB,
+// where tags live, in memory and reads the rest with pread. TagLib seeks back and forth
+// among small reads while it recognises a file; through stdio each seek dropped the
+// buffer and read the same blocks again.
+class HeadTailStream final : public TagLib::IOStream {
+public:
+    HeadTailStream(int fd, long size)
+        : m_fd(fd)
+        , m_size(size) {
+        m_head = readAt(0, std::min(size, Window));
+        const long tailStart = std::max(long(m_head.size()), size - Window);
+        m_tailStart = tailStart;
+        m_tail = readAt(tailStart, size - tailStart);
+    }
+    ~HeadTailStream() override { ::close(m_fd); }
+
+    TagLib::FileName name() const override { return ""; }
+    TagLib::ByteVector readBlock(unsigned long length) override {
+        const long n = long(std::min<unsigned long>(length, std::max(0L, m_size - m_pos)));
+        TagLib::ByteVector out;
+        if (m_pos + n <= long(m_head.size()))
+            out = m_head.mid(unsigned(m_pos), unsigned(n));
+        else if (m_pos >= m_tailStart && m_pos - m_tailStart + n <= long(m_tail.size()))
+            out = m_tail.mid(unsigned(m_pos - m_tailStart), unsigned(n));
+        else
+            out = readAt(m_pos, n);
+        m_pos += long(out.size());
+        return out;
+    }
+    void writeBlock(const TagLib::ByteVector&) override {}
+    void insert(const TagLib::ByteVector&, unsigned long, unsigned long) override {}
+    void removeBlock(unsigned long, unsigned long) override {}
+    bool readOnly() const override { return true; }
+    bool isOpen() const override { return true; }
+    void seek(long offset, Position p) override {
+        const long from = p == Beginning ? 0 : p == Current ? m_pos : m_size;
+        m_pos = std::max(0L, from + offset);
+    }
+    long tell() const override { return m_pos; }
+    long length() override { return m_size; }
+    void truncate(long) override {}
+
+private:
+    static constexpr long Window = 64 * 1024;
+    TagLib::ByteVector readAt(long offset, long n) const {
+        TagLib::ByteVector bytes(static_cast<unsigned int>(std::max(0L, n)), 0);
+        const ssize_t got = n > 0 ? ::pread(m_fd, bytes.data(), size_t(n), offset) : 0;
+        bytes.resize(static_cast<unsigned int>(std::max<ssize_t>(0, got)));
+        return bytes;
+    }
+
+    int m_fd;
+    long m_size;
+    long m_pos = 0;
+    long m_tailStart = 0;
+    TagLib::ByteVector m_head;
+    TagLib::ByteVector m_tail;
+};
 } // namespace
 
 void TagReader::setFilename(const QString& path) {
@@ -84,8 +143,8 @@ bool TagReader::ReadTag() {
         ::close(fd);
         return false;
     }
-    TagLib::FileStream stream(fd, true); // closes the descriptor
-    return stream.isOpen() && readFrom(stream);
+    HeadTailStream stream(fd, static_cast<long>(info.st_size)); // closes the descriptor
+    return readFrom(stream);
 }
 
 bool TagReader::readTagFromBytes(const char* data, std::size_t size) {
