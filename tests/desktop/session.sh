@@ -41,13 +41,26 @@ wait_for() {
 export XDG_RUNTIME_DIR="$rt/run"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
-# X server: Xvfb picks a free display and writes its number to the pipe.
-exec 3<> <(:)
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$rt/xvfb.log" 2>&1 &
-pids+=($!)
-read -r -t 10 display <&3 || fail "Xvfb did not start"
-exec 3<&-
-export DISPLAY=":$display"
+# X server: Xvfb picks a free display and writes its number to the pipe; it is taken once
+# a client gets an answer from it. A server that does not answer (a display number
+# another server was still giving up) is stopped and another one started, twice at most.
+start_x() {
+    exec 3<> <(:)
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$rt/xvfb.log" 2>&1 &
+    local pid=$!
+    local display=""
+    read -r -t 10 display <&3
+    exec 3<&-
+    if [[ -n $display ]] && wait_for 5 xprop -display ":$display" -root; then
+        pids+=("$pid")
+        export DISPLAY=":$display"
+        return 0
+    fi
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+    return 1
+}
+start_x || start_x || start_x || fail "Xvfb did not start"
 
 # Session bus first, so that the window manager and the player find it.
 dbus-daemon --session --nofork --nopidfile --address="unix:path=$rt/bus" \
