@@ -188,6 +188,40 @@ sf_count_t sfTell(void* handle) {
     return static_cast<MediaReader*>(handle)->tell();
 }
 
+// Where libsndfile's channel map puts a channel.
+Speaker speakerOf(int sfChannel) {
+    switch (sfChannel) {
+    case SF_CHANNEL_MAP_LEFT:
+    case SF_CHANNEL_MAP_FRONT_LEFT:
+        return Speaker::FrontLeft;
+    case SF_CHANNEL_MAP_RIGHT:
+    case SF_CHANNEL_MAP_FRONT_RIGHT:
+        return Speaker::FrontRight;
+    case SF_CHANNEL_MAP_MONO:
+    case SF_CHANNEL_MAP_CENTER:
+    case SF_CHANNEL_MAP_FRONT_CENTER:
+        return Speaker::FrontCenter;
+    case SF_CHANNEL_MAP_LFE:
+        return Speaker::LowFrequency;
+    case SF_CHANNEL_MAP_REAR_LEFT:
+        return Speaker::BackLeft;
+    case SF_CHANNEL_MAP_REAR_RIGHT:
+        return Speaker::BackRight;
+    case SF_CHANNEL_MAP_REAR_CENTER:
+        return Speaker::BackCenter;
+    case SF_CHANNEL_MAP_SIDE_LEFT:
+        return Speaker::SideLeft;
+    case SF_CHANNEL_MAP_SIDE_RIGHT:
+        return Speaker::SideRight;
+    case SF_CHANNEL_MAP_FRONT_LEFT_OF_CENTER:
+        return Speaker::FrontLeftOfCenter;
+    case SF_CHANNEL_MAP_FRONT_RIGHT_OF_CENTER:
+        return Speaker::FrontRightOfCenter;
+    default:
+        return Speaker::Other;
+    }
+}
+
 class SndfileDecoder final : public Decoder {
 public:
     explicit SndfileDecoder(std::shared_ptr<const MediaBytes> bytes)
@@ -240,50 +274,8 @@ private:
         if (!sf_command(m_file, SFC_GET_CHANNEL_MAP_INFO, map.data(),
                         static_cast<int>(map.size() * sizeof(int))))
             return;
-        for (int m : map) {
-            switch (m) {
-            case SF_CHANNEL_MAP_LEFT:
-            case SF_CHANNEL_MAP_FRONT_LEFT:
-                m_layout.push_back(Speaker::FrontLeft);
-                break;
-            case SF_CHANNEL_MAP_RIGHT:
-            case SF_CHANNEL_MAP_FRONT_RIGHT:
-                m_layout.push_back(Speaker::FrontRight);
-                break;
-            case SF_CHANNEL_MAP_MONO:
-            case SF_CHANNEL_MAP_CENTER:
-            case SF_CHANNEL_MAP_FRONT_CENTER:
-                m_layout.push_back(Speaker::FrontCenter);
-                break;
-            case SF_CHANNEL_MAP_LFE:
-                m_layout.push_back(Speaker::LowFrequency);
-                break;
-            case SF_CHANNEL_MAP_REAR_LEFT:
-                m_layout.push_back(Speaker::BackLeft);
-                break;
-            case SF_CHANNEL_MAP_REAR_RIGHT:
-                m_layout.push_back(Speaker::BackRight);
-                break;
-            case SF_CHANNEL_MAP_REAR_CENTER:
-                m_layout.push_back(Speaker::BackCenter);
-                break;
-            case SF_CHANNEL_MAP_SIDE_LEFT:
-                m_layout.push_back(Speaker::SideLeft);
-                break;
-            case SF_CHANNEL_MAP_SIDE_RIGHT:
-                m_layout.push_back(Speaker::SideRight);
-                break;
-            case SF_CHANNEL_MAP_FRONT_LEFT_OF_CENTER:
-                m_layout.push_back(Speaker::FrontLeftOfCenter);
-                break;
-            case SF_CHANNEL_MAP_FRONT_RIGHT_OF_CENTER:
-                m_layout.push_back(Speaker::FrontRightOfCenter);
-                break;
-            default:
-                m_layout.push_back(Speaker::Other);
-                break;
-            }
-        }
+        for (int m : map)
+            m_layout.push_back(speakerOf(m));
     }
 
     // For streams whose header does not say how long they are. Counting decodes them, so
