@@ -22,7 +22,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
-#include <new>
+#include <algorithm>
 
 namespace volaro::search {
 
@@ -31,7 +31,7 @@ using base::SettingsStore;
 using base::twipsToPixels;
 using playlist::ClipListModel;
 using playlist::ClipListView;
-using playlist::SongRecord;
+using playlist::ClipRow;
 
 namespace {
 
@@ -328,13 +328,12 @@ void WinSeek::cmdSearch_Click() {
     hooks.counterText = [this] { return m_counter; };
     hooks.setCounterText = [this](const QString& t) { m_counter = t; };
     hooks.addFile = [this](const QString& path) {
-        if (m_lstClipList->clipModel().count() + m_pendingRows.size() >= ClipListModel::MaxRows)
+        if (m_lstClipList->clipModel().count() + m_reads.pending() >= ClipListModel::MaxRows)
             return false;
-        try {
-            m_pendingRows.append(SongRecord(path));
-        } catch (const std::bad_alloc&) {
-            return false;
-        }
+        // The walk keeps only a short lead on the reads, so that a cancel is soon over.
+        if (m_reads.unread() >= ReadLead)
+            m_reads.wait(m_yieldMs);
+        m_reads.add(path);
         return true;
     };
     hooks.processEvents = [this, self] {
@@ -355,8 +354,16 @@ void WinSeek::cmdSearch_Click() {
     walker.setYieldInterval(m_yieldMs);
     m_walker = &walker;
     walker.WalkDirectory(start);
+    // The last files found are still being read; the window goes on answering meanwhile.
+    bool stay = self && !m_unloading;
+    while (stay && m_reads.unread() > 0) {
+        m_reads.wait(std::max(m_yieldMs, 1));
+        stay = hooks.processEvents();
+    }
     if (!self)
         return; // deleted while the walk let events through
+    if (!stay)
+        m_reads.clear(); // closing: what is still unread is of no more use
     m_walker = nullptr;
     showProgress();
 
@@ -371,10 +378,9 @@ void WinSeek::cmdSearch_Click() {
 
 void WinSeek::showProgress() {
     m_sinceShown.start();
-    if (!m_pendingRows.isEmpty()) {
-        m_lstClipList->clipModel().appendRows(std::move(m_pendingRows));
-        m_pendingRows.clear();
-    }
+    QList<ClipRow> rows = m_reads.takeReady();
+    if (!rows.isEmpty())
+        m_lstClipList->clipModel().appendRows(std::move(rows));
     m_lblCount->setText(m_counter);
     if (!m_caption.isEmpty())
         setWindowTitle(base::readableName(m_caption));
@@ -390,7 +396,7 @@ void WinSeek::cmdExit_Click() {
 }
 
 void WinSeek::ClearSearch() {
-    m_pendingRows.clear();
+    m_reads.clear();
     m_lstClipList->clipModel().clear();
     m_counter = QStringLiteral("0");
     m_lblCount->setText(m_counter);

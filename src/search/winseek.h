@@ -19,10 +19,12 @@
 // bar (cancels the walk) or deleted (the walk stops at once) from inside those events. What
 // the walk found reaches the result list, the counter and the caption in batches, at most
 // every ShowIntervalMs and at the end: repainting the list is what a walk would otherwise
-// spend most of its time on.
+// spend most of its time on. The tags of the files found are read on worker threads
+// (SongRecordQueue) a little behind the walk; the search ends once the last of them is in.
 
 #include "playlist/cliplistmodel.h"
 #include "playlist/playlistedit.h"
+#include "playlist/songrecordqueue.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -104,6 +106,8 @@ public:
     void setYieldInterval(int ms) { m_yieldMs = ms; }
     // Least milliseconds between two showings of the walk's progress (rows, counter, caption).
     static constexpr int ShowIntervalMs = 100;
+    // Most files the walk may find ahead of the reading of their tags.
+    static constexpr int ReadLead = 256;
 
 signals:
     // The walk entered a directory or added a file (the caption changed); for progress
@@ -153,8 +157,8 @@ private:
     bool m_unloading = false;
     bool m_unloaded = false;
     int m_yieldMs = 10;
-    // The walk's progress not shown yet.
-    QList<playlist::ClipRow> m_pendingRows;
+    // The files found whose rows are not shown yet, their tags read behind the walk.
+    playlist::SongRecordQueue m_reads;
     QString m_counter; // the counter's text, ahead of the label
     QString m_caption;
     QElapsedTimer m_sinceShown;
