@@ -25,6 +25,11 @@ std::unique_ptr<Decoder> openPath(const QString& path) {
     return Decoder::open(MediaBytes::openFile(path));
 }
 
+std::unique_ptr<Decoder> openBytes(const QByteArray& b) {
+    return Decoder::open(
+        MediaBytes::copyOf(reinterpret_cast<const uint8_t*>(b.constData()), b.size()));
+}
+
 // Every frame the decoder gives from where it stands, interleaved.
 std::vector<float> decodeAll(Decoder& d, int64_t limitFrames = INT64_MAX) {
     std::vector<float> all;
@@ -50,16 +55,15 @@ bool lengthHolds(const Decoder& d, int64_t decoded, const QString& what,
 }
 
 QByteArray id3v2Tag(int payloadBytes) {
-    QByteArray tag("ID3\x04\x00\x00", 6);
-    for (int shift : {21, 14, 7, 0}) // size as four 7-bit digits
-        tag.append(char((payloadBytes >> shift) & 0x7F));
-    QByteArray frame("TXXX");
+    const auto size = [](int bytes) { // four 7-bit digits
+        QByteArray digits;
+        for (int shift : {21, 14, 7, 0})
+            digits.append(char((bytes >> shift) & 0x7F));
+        return digits;
+    };
     const int frameSize = payloadBytes - 10;
-    for (int shift : {21, 14, 7, 0})
-        frame.append(char((frameSize >> shift) & 0x7F));
-    frame.append(QByteArray(2, '\0'));
-    frame.append(QByteArray(frameSize, 'x'));
-    return tag + frame;
+    return QByteArray("ID3\x04\x00\x00", 6) + size(payloadBytes) + "TXXX" + size(frameSize) +
+           QByteArray(2, '\0') + QByteArray(frameSize, 'x');
 }
 
 } // namespace
@@ -207,9 +211,8 @@ private slots:
 
     void junkAndTagsAroundTheFrames() {
         QVERIFY(writeMp3(path("plain.mp3"), {.seconds = 3, .noise = 0.1}, Mp3Kind::VbrNoHeader, 4));
-        QFile in(path("plain.mp3"));
-        QVERIFY(in.open(QIODevice::ReadOnly));
-        const QByteArray plain = in.readAll(), none, v1 = "TAG" + QByteArray(125, 'a');
+        const QByteArray plain = readBytes(path("plain.mp3")), none,
+                         v1 = "TAG" + QByteArray(125, 'a');
         const QByteArray ape = QByteArray("APETAGEX").append(QByteArray(56, '\x01'));
         // Tags before or after, junk before the first frame, junk 40 % in: within what
         // libmpg123 shifts through to resynchronise, or past it, where the song ends.
@@ -258,9 +261,7 @@ private slots:
         QVERIFY(!Decoder::open(nullptr));
         QVERIFY(!Decoder::open(MediaBytes::copyOf(nullptr, 0)));
 
-        const QByteArray text = QByteArray("Just some words, no audio here.\n").repeated(100);
-        QVERIFY(!Decoder::open(
-            MediaBytes::copyOf(reinterpret_cast<const uint8_t*>(text.constData()), text.size())));
+        QVERIFY(!openBytes(QByteArray("Just some words, no audio here.\n").repeated(100)));
 
         // Random bytes may hold false frame syncs; whatever decodes must end.
         QRandomGenerator rng(7);
@@ -269,9 +270,7 @@ private slots:
             rng.fillRange(reinterpret_cast<quint32*>(junk.data()), junk.size() / 4);
             if (i % 2)
                 junk.prepend(id3v2Tag(100));
-            auto d = Decoder::open(MediaBytes::copyOf(
-                reinterpret_cast<const uint8_t*>(junk.constData()), junk.size()));
-            if (d) {
+            if (auto d = openBytes(junk)) {
                 decodeAll(*d, 10'000'000);
                 d->seek(d->lengthFrames() / 2);
                 decodeAll(*d, 10'000'000);
@@ -280,10 +279,6 @@ private slots:
     }
 
     void damagedCompressedKinds() {
-        auto open = [](const QByteArray& b) {
-            return Decoder::open(
-                MediaBytes::copyOf(reinterpret_cast<const uint8_t*>(b.constData()), b.size()));
-        };
         // Each kind cut to nothing, to its first bytes, to half: refused, or it plays what is
         // there.
         for (const Codec codec : {Codec::AacM4a, Codec::AlacM4a, Codec::Opus, Codec::Wma,
@@ -293,8 +288,8 @@ private slots:
             QVERIFY(writeEncoded(f, codec, render({.sampleRate = codecRate(codec), .noise = 0.1}),
                                  codecRate(codec), 2));
             const QByteArray whole = readBytes(f);
-            QVERIFY(!open(QByteArray()) && !open(whole.left(100)));
-            if (auto d = open(whole.left(whole.size() / 2))) {
+            QVERIFY(!openBytes(QByteArray()) && !openBytes(whole.left(100)));
+            if (auto d = openBytes(whole.left(whole.size() / 2))) {
                 QVERIFY(decodedFrames(*d) <= d->lengthFrames());
                 d->seek(d->lengthFrames() * 3 / 4);
                 decodeAll(*d);
@@ -304,8 +299,8 @@ private slots:
         const QString f = path("video.mp4");
         QVERIFY(writeEncoded(f, Codec::AacVideo, render({.seconds = 0.5}), 44100, 2));
         const QByteArray m4a = readBytes(path("whole-aac.m4a"));
-        QVERIFY(!open(m4a.left(m4a.lastIndexOf("moov") - 4))); // written last, after the data
-        QVERIFY(!open(readBytes(f).replace("soun", "vide").replace("mp4a", "jpeg")));
+        QVERIFY(!openBytes(m4a.left(m4a.lastIndexOf("moov") - 4))); // written last, after the data
+        QVERIFY(!openBytes(readBytes(f).replace("soun", "vide").replace("mp4a", "jpeg")));
     }
 
     void realWorldOddFiles() {

@@ -215,8 +215,7 @@ private slots:
         const int64_t mark = m_capture.frames();
         p->setSongGain(-400);
         const int64_t end = m_capture.advance(1.4);
-        QVERIFY2(levelAt(mark + Rate / 2) > -9.5 && levelAt(mark + Rate / 2) < -6.5,
-                 qPrintable(QString::number(levelAt(mark + Rate / 2))));
+        QCOMPARE_LT(std::abs(levelAt(mark + Rate / 2) + 8.0), 1.5);
         QVERIFY(std::abs(levelAt(end - Rate / 10) + 10.0) < 0.1);
 
         p->setVolume(-10000);
@@ -244,8 +243,7 @@ private slots:
             // 16 bits leave noise near -90 dB).
             QVERIFY(std::abs(tone(heard, 0, 440) - Amplitude) < 0.03);
             QVERIFY(std::abs(tone(heard, 1, 440) - Amplitude) < 0.03);
-            QVERIFY2(impurityDb(heard, 2, 0, Rate, 440) < -75,
-                     qPrintable(QString::number(impurityDb(heard, 2, 0, Rate, 440))));
+            QCOMPARE_LT(impurityDb(heard, 2, 0, Rate, 440), -75.0);
         }
     }
 

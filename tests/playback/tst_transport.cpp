@@ -9,6 +9,7 @@
 
 using namespace volaro::playback;
 using namespace volaro::testing;
+using volaro::deck::SongAnalysis;
 
 Q_DECLARE_METATYPE(volaro::base::AlbumPlace)
 
@@ -304,15 +305,10 @@ private slots:
         // deck takes the gain while it plays) and its end point moves; its start stays.
         Rig rig({{"/m/1.mp3", 200}, {"/m/2.mp3", 180}, {"/m/3.mp3", 100}});
         PlaybackEngine& e = rig.e();
-        QHash<QString, volaro::deck::SongAnalysis> known;
-        e.setSoundLookup([&](const QString& p) {
-            return known.contains(p) ? std::optional(known.value(p)) : std::nullopt;
-        });
         e.setCutFirst(2);
         e.setLevelLoudness(true);
         e.setSkipSilence(true);
-        known.insert("/m/2.mp3",
-                     {volaro::deck::SongAnalysis::Status::Ok, -8, -0.5, 7.0, 170.5, 180, {}});
+        rig.sounds.insert("/m/2.mp3", {SongAnalysis::Status::Ok, -8, -0.5, 7.0, 170.5, 180, {}});
         rig.playing();
         const int serial = rig.incoming()->serial;
         const auto gains = [&] { return rig.park.callsOf(serial).filter("gain"); };
@@ -320,9 +316,7 @@ private slots:
         const qsizetype before = gains().size();
         QCOMPARE(QList<int>({e.songStart(), e.songEnd()}), QList<int>({2, 200}));
 
-        const volaro::deck::SongAnalysis loud{
-            volaro::deck::SongAnalysis::Status::Ok, -8, -0.5, 5.0, 150.5, 200, {}};
-        known.insert("/m/1.mp3", loud);
+        rig.sounds.insert("/m/1.mp3", {SongAnalysis::Status::Ok, -8, -0.5, 5.0, 150.5, 200, {}});
         e.soundLearnt("/m/3.mp3"); // on no deck: nothing moves
         QCOMPARE(gains().size(), before);
         e.soundLearnt("/m/1.mp3");
@@ -441,21 +435,14 @@ private slots:
         // 120/124 as fast, back to its own tempo over 8 bars after. Song 3 has no beat.
         Rig rig(threeSongs);
         PlaybackEngine& e = rig.e();
-        using volaro::deck::SongAnalysis;
-        QHash<QString, SongAnalysis> known;
         const auto withBeat = [](double bpm, double downbeat) {
-            SongAnalysis a;
-            a.status = SongAnalysis::Status::Ok;
-            a.seconds = 200;
-            a.beats = {bpm, downbeat, 4, 0.9};
-            return a;
+            return SongAnalysis{.status = SongAnalysis::Status::Ok,
+                                .seconds = 200,
+                                .beats = {bpm, downbeat, 4, 0.9}};
         };
-        known["/m/1.mp3"] = withBeat(120, 0.5);
-        known["/m/2.mp3"] = withBeat(124, 1.25);
-        known["/m/3.mp3"] = withBeat(0, 0);
-        e.setSoundLookup([&](const QString& p) {
-            return known.contains(p) ? std::optional(known.value(p)) : std::nullopt;
-        });
+        rig.sounds = {{"/m/1.mp3", withBeat(120, 0.5)},
+                      {"/m/2.mp3", withBeat(124, 1.25)},
+                      {"/m/3.mp3", withBeat(0, 0)}};
         e.setTransitionSeconds(5);
         e.setMatchBeats(true);
         rig.playing();
@@ -485,9 +472,9 @@ private slots:
         QVERIFY(rig.park.callsOf(rig.incoming()->serial).filter("start at").isEmpty());
 
         // 20 % apart: the usual transition too.
-        known["/m/1.mp3"] = withBeat(100, 0.5);
         Rig far(threeSongs);
-        far.e().setSoundLookup([&](const QString& p) { return std::optional(known.value(p)); });
+        far.sounds = rig.sounds;
+        far.sounds["/m/1.mp3"] = withBeat(100, 0.5);
         far.e().setTransitionSeconds(5);
         far.e().setMatchBeats(true);
         far.playing().tickAt(195);

@@ -158,6 +158,7 @@ inline const Songs threeSongs{{"/m/1.mp3", 200}, {"/m/2.mp3", 180}, {"/m/3.mp3",
 struct Rig {
     DeckPark park;
     FakeList list;
+    QHash<QString, volaro::deck::SongAnalysis> sounds; // what the analysis knows, by file
     std::unique_ptr<PlaybackEngine> engine;
 
     explicit Rig(const Songs& songs = {}, int masterLevel = 85) {
@@ -167,6 +168,9 @@ struct Rig {
                 park.durations.insert(path, seconds);
         }
         engine = std::make_unique<PlaybackEngine>(park.factory(), list);
+        engine->setSoundLookup([this](const QString& path) {
+            return sounds.contains(path) ? std::optional(sounds.value(path)) : std::nullopt;
+        });
         engine->setOutputDevice(QStringLiteral("Test Output"));
         engine->setMasterLevel(masterLevel);
     }
