@@ -351,10 +351,7 @@ private slots:
     void damagedCacheRebuilt() {
         const QString cacheFile = AnalysisCache(m_cacheDir).filePath();
         run({m_songs[1]});
-        QFile file(cacheFile);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray good = file.readAll();
-        file.close();
+        const QByteArray good = readBytes(cacheFile);
         QByteArray outOfRange = good;
         outOfRange[outOfRange.size() - 1] = char(0x7f); // the last value is out of range
         QByteArray oldVersion = good;
