@@ -116,6 +116,7 @@ private slots:
         QTest::newRow("empty") << path("empty.mp3") << m_output << noFile;
         QTest::newRow("text") << path("text.mp3") << m_output << int(Player::OpenNoDecoder);
         QTest::newRow("missing") << path("nowhere/none.mp3") << m_output << noFile;
+        QTest::newRow("no name") << QString() << m_output << noFile;
         QTest::newRow("directory") << m_dir.path() << m_output << noFile;
         QTest::newRow("pipe") << path("pipe.mp3") << m_output << noFile;
         QTest::newRow("device") << QStringLiteral("/dev/zero") << m_output << noFile;
