@@ -254,11 +254,10 @@ private slots:
             if (seconds > PlaybackEngine::MaxTransitionSeconds)
                 continue;
             Rig rig(twoSongs, master);
-            PlaybackEngine& e = rig.e();
-            e.setTransitionSeconds(seconds);
-            e.play();
-            QCOMPARE(e.tmrTransition.interval(), expected < 0 ? 100 : expected);
-            QCOMPARE(e.tmrTransition.timerType(), Qt::PreciseTimer);
+            rig.e().setTransitionSeconds(seconds);
+            rig.e().play();
+            QCOMPARE(rig.e().tmrTransition.interval(), expected < 0 ? 100 : expected);
+            QCOMPARE(rig.e().tmrTransition.timerType(), Qt::PreciseTimer);
         }
     }
 
