@@ -6,15 +6,9 @@
 #include "support/fixtures.h"
 
 #include <QDir>
-#include <QFile>
 #include <cstdio>
 
 using namespace volaro::fixtures;
-
-static QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -32,7 +26,7 @@ int main(int argc, char** argv) {
             dir.filePath(QString::fromLatin1(codecName(codec)) + codecSuffix(codec));
         ok &= writeEncoded(name, codec, render({.seconds = 0.05, .channels = 1, .noise = 0.1}),
                            44100, 1);
-        const QByteArray whole = readAll(name);
+        const QByteArray whole = readBytes(name);
         ok &= writeBytes(dir.filePath(QStringLiteral("cut-") + codecName(codec)),
                          whole.left(whole.size() * 2 / 3));
     }
@@ -51,11 +45,11 @@ int main(int argc, char** argv) {
     ok &= writeMp3(dir.filePath("mpeg2-mono.mp3"), low, Mp3Kind::VbrNoHeader, 9);
 
     // A small ID3v2 tag in front, and a file cut in the middle of a frame.
-    const QByteArray mp3 = readAll(dir.filePath("cbr-noheader.mp3"));
+    const QByteArray mp3 = readBytes(dir.filePath("cbr-noheader.mp3"));
     QByteArray tag("ID3\x03\x00\x00\x00\x00\x00\x14TIT2\x00\x00\x00\x0a\x00\x00\x00title-seed", 30);
     ok &= writeBytes(dir.filePath("id3.mp3"), tag + mp3);
     ok &= writeBytes(dir.filePath("cut.mp3"), mp3.left(mp3.size() / 2 + 13));
-    const QByteArray wav = readAll(dir.filePath("mono8k.wav"));
+    const QByteArray wav = readBytes(dir.filePath("mono8k.wav"));
     ok &= writeBytes(dir.filePath("cut.wav"), wav.left(wav.size() - 101));
     std::printf("%s\n", ok ? "corpus written" : "some files failed");
     return ok ? 0 : 1;

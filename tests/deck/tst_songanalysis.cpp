@@ -12,7 +12,6 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QtEndian>
 #include <cmath>
 #include <sys/stat.h>
 
@@ -125,8 +124,7 @@ private slots:
 
             const SongAnalysis a = analyseSong(path("pink.wav"));
             QVERIFY(a.ok());
-            QVERIFY2(std::abs(a.loudness - reference) < 0.5,
-                     qPrintable(QString::number(a.loudness)));
+            QCOMPARE_LT(std::abs(a.loudness - reference), 0.5);
             // Steady noise: sound from the first block to the last.
             QCOMPARE(a.soundStart, 0.0);
             QCOMPARE(a.soundEnd, 12.0);
@@ -138,14 +136,13 @@ private slots:
         }
     }
 
-    void peaks() {
+    void peaksAndChannels() {
         // A tone near full scale: measured peak, and cut down to the target.
         QVERIFY(writeMp3(path("loud.mp3"), {.frequency = 1000, .seconds = 5, .amplitude = 0.98},
                          Mp3Kind::Cbr, 192));
         const SongAnalysis a = analyseSong(path("loud.mp3"));
         QVERIFY(a.ok());
-        QVERIFY2(std::abs(a.peak - 20 * std::log10(0.98)) < 0.5,
-                 qPrintable(QString::number(a.peak)));
+        QCOMPARE_LT(std::abs(a.peak - 20 * std::log10(0.98)), 0.5);
         // A 1 kHz stereo sine measures its peak level in LUFS (EBU Tech 3341).
         QVERIFY(std::abs(a.loudness - a.peak) < 0.3);
         QVERIFY(std::abs(levelGain(a) / 100.0 - (TargetLoudness - a.loudness)) < 0.02);
@@ -160,9 +157,9 @@ private slots:
         QVERIFY(c.loudness < -35);
         QVERIFY(std::abs(c.peak - 20 * std::log10(0.5)) < 0.01);
         QCOMPARE(levelGain(c), int32_t(std::floor((PeakCeiling - c.peak) * 100)));
-    }
+        // A quiet song whose peak is over the ceiling already is left as it is, not cut.
+        QCOMPARE(levelGain({SongAnalysis::Status::Ok, -30, -0.5, 0, 10, 10, {}}), 0);
 
-    void monoAsLoudAsStereo() {
         // A mono song sounds on both speakers, as the same sound in stereo does.
         QVERIFY(writeWav(path("stereo.wav"), {.amplitude = 0.2}));
         QVERIFY(writeWav(path("mono.wav"), {.channels = 1, .amplitude = 0.2}));
@@ -199,23 +196,9 @@ private slots:
         QCOMPARE(songSpan(10, 6, 0, a), (SongSpan{6, 7}));
         // The trim start past the sound: the trims alone.
         QCOMPARE(songSpan(10, 8, 0, a), (SongSpan{8, 10}));
-    }
-
-    void spanAndGainRules() {
         // Sound bounds between whole seconds: both rounded down.
-        SongAnalysis a{SongAnalysis::Status::Ok, -20, -3, 2.7, 7.6, 10, {}};
-        QCOMPARE(songSpan(10, 0, 0, a), (SongSpan{2, 7}));
-        // Gains (dB x 100): to the target, held at the peak ceiling, and a quiet song whose
-        // peak is already over the ceiling is left as it is, never turned down.
-        const std::tuple<double, double, int32_t> rows[] = {
-            {-8, -0.5, int32_t(std::floor((TargetLoudness + 8) * 100))},
-            {-30, -10, int32_t(std::floor((PeakCeiling + 10) * 100))},
-            {-30, -0.5, 0}};
-        for (const auto& [loudness, peak, gain] : rows) {
-            a.loudness = loudness;
-            a.peak = peak;
-            QCOMPARE(levelGain(a), gain);
-        }
+        QCOMPARE(songSpan(10, 0, 0, {SongAnalysis::Status::Ok, -20, -3, 2.7, 7.6, 10, {}}),
+                 (SongSpan{2, 7}));
     }
 
     void beatGrid() {
@@ -230,20 +213,15 @@ private slots:
         for (const DrumPattern& p : drums) {
             QVERIFY(writeDrums(path("drums.wav"), p));
             const BeatGrid grid = analyseSong(path("drums.wav")).beats;
-            const QString what = QString("%1 BPM: found %2 BPM, confidence %3")
-                                     .arg(p.bpm)
-                                     .arg(grid.bpm, 0, 'f', 3)
-                                     .arg(grid.confidence);
-            QVERIFY2(grid.confident() && std::abs(grid.bpm / p.bpm - 1) < 0.001, qPrintable(what));
+            QVERIFY2(grid.confident(), qPrintable(QString::number(p.bpm)));
+            QCOMPARE_LT(std::abs(grid.bpm / p.bpm - 1), 0.001);
             // The first downbeat, and the last in the song, each within 20 ms.
             const double bar = p.beatsPerBar * p.beatSeconds();
             const double last =
                 p.firstDownbeat() + std::floor((p.seconds - p.firstDownbeat()) / bar - 1) * bar;
             for (const double downbeat : {p.firstDownbeat(), last}) {
                 const double found = grid.downbeatAtOrAfter(downbeat - p.beatSeconds() / 2);
-                QVERIFY2(std::abs(found - downbeat) < 0.02,
-                         qPrintable(what +
-                                    QString(": downbeat %1 s for %2 s").arg(found).arg(downbeat)));
+                QCOMPARE_LT(std::abs(found - downbeat), 0.02);
             }
         }
         // Noise, a held tone and silence have no beat.
@@ -263,15 +241,12 @@ private slots:
         QByteArray junk(200000, '\0');
         QRandomGenerator(3).fillRange(reinterpret_cast<quint32*>(junk.data()), junk.size() / 4);
         QVERIFY(writeBytes(path("junk.mp3"), junk));
-        QVERIFY(writeBytes(path("empty.mp3"), {}));
         QVERIFY(writeWav(path("silent.wav"), {.frequency = 0, .seconds = 6}));
 
         const SongAnalysis cut = analyseSong(path("cut.mp3"));
         QVERIFY(cut.ok());
         QVERIFY(cut.seconds > 2.5 && cut.seconds < 6);
-        for (const char* name : {"junk.mp3", "empty.mp3", "missing.mp3", ""})
-            QVERIFY2(!analyseSong(path(name)).ok(), name);
-        QVERIFY(!analyseSong(m_dir.path()).ok()); // a directory
+        QVERIFY(!analyseSong(path("junk.mp3")).ok());
 
         // Silence is a song with nothing to level and nothing to skip.
         const SongAnalysis silent = analyseSong(path("silent.wav"));
@@ -301,20 +276,18 @@ private slots:
 
         // Junk of the same size and time in place of a song: the cache answers, no decode.
         const QString song = m_songs[0];
-        QFile f(song);
-        QVERIFY(f.open(QIODevice::ReadWrite));
-        const QDateTime modified = f.fileTime(QFileDevice::FileModificationTime);
-        QVERIFY(f.write(QByteArray(f.size(), 'x')) == f.size() && f.flush());
-        QVERIFY(f.setFileTime(modified, QFileDevice::FileModificationTime));
-        f.close();
-        const auto second = run({song}, &decoded);
+        const QDateTime modified = QFileInfo(song).lastModified();
+        // Writes the bytes into the song, then stamps it `later` seconds after its own time.
+        const auto rewrite = [&](const QByteArray& bytes, QIODevice::OpenMode mode, int later) {
+            QFile f(song);
+            return f.open(mode) && f.write(bytes) == bytes.size() && f.flush() &&
+                   f.setFileTime(modified.addSecs(later), QFileDevice::FileModificationTime);
+        };
+        QVERIFY(rewrite(QByteArray(QFileInfo(song).size(), 'x'), QIODevice::ReadWrite, 0));
+        QCOMPARE(run({song}, &decoded).value(0).second, first[1].second);
         QCOMPARE(decoded, 0);
-        QCOMPARE(second.value(0).second, first[1].second);
-
         // Once the file changes it is analysed again: the junk now fails, and stays failed.
-        QVERIFY(f.open(QIODevice::ReadWrite));
-        QVERIFY(f.setFileTime(modified.addSecs(5), QFileDevice::FileModificationTime));
-        f.close();
+        QVERIFY(rewrite({}, QIODevice::ReadWrite, 5));
         const auto third = run({song}, &decoded);
         QCOMPARE(decoded, 1);
         QVERIFY(!third.value(0).second.ok());
@@ -322,9 +295,7 @@ private slots:
         run({song}, &decoded);
         QCOMPARE(decoded, 0);
         // So is a file that grew, its time put back.
-        QVERIFY(f.open(QIODevice::Append) && f.write("x") == 1 && f.flush());
-        QVERIFY(f.setFileTime(modified.addSecs(5), QFileDevice::FileModificationTime));
-        f.close();
+        QVERIFY(rewrite("x", QIODevice::Append, 5));
         run({song}, &decoded);
         QCOMPARE(decoded, 1);
 
@@ -340,15 +311,11 @@ private slots:
         // Hours of silence (a WAV header on a sparse file) under analysis give way to the
         // song about to play and the next one; destruction does not wait for them either.
         const QString hours = m_dir.filePath("hours.wav");
-        const quint32 dataBytes = 0xFFFFFF00u;
-        QByteArray header("RIFF....WAVEfmt \x10\0\0\0\1\0\2\0....\0\0\0\0\4\0\x10\0data....", 44);
-        qToLittleEndian<quint32>(dataBytes + 36, header.data() + 4);
-        qToLittleEndian<quint32>(44100, header.data() + 24);
-        qToLittleEndian<quint32>(44100 * 4, header.data() + 28);
-        qToLittleEndian<quint32>(dataBytes, header.data() + 40);
-        QFile f(hours);
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(header) == 44 && f.resize(44 + dataBytes));
-        f.close();
+        // 16-bit stereo at 44.1 kHz, 0xFFFFFF00 bytes of it.
+        const QByteArray header("RIFF\x24\xff\xff\xffWAVEfmt \x10\0\0\0\1\0\2\0\x44\xac\0\0"
+                                "\x10\xb1\x02\0\4\0\x10\0data\0\xff\xff\xff",
+                                44);
+        QVERIFY(writeBytes(hours, header) && QFile::resize(hours, 44 + 0xFFFFFF00ll));
         QElapsedTimer timer;
         {
             SongAnalyser analyser(m_dir.filePath("cache-hours"));
@@ -364,17 +331,14 @@ private slots:
             QCOMPARE(learnt, QStringList({m_songs[0], m_songs[1]}));
             timer.start();
         }
-        QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
-        f.remove();
+        QCOMPARE_LT(timer.elapsed(), 5000);
+        QFile::remove(hours);
     }
 
     void damagedCacheRebuilt() {
         const QString cacheFile = AnalysisCache(m_cacheDir).filePath();
         run({m_songs[1]});
-        QFile file(cacheFile);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray good = file.readAll();
-        file.close();
+        const QByteArray good = readBytes(cacheFile);
         QByteArray outOfRange = good;
         outOfRange[outOfRange.size() - 1] = char(0x7f); // the last value is out of range
         QByteArray oldVersion = good;
@@ -386,9 +350,8 @@ private slots:
             QVERIFY(!cache.load());
             QCOMPARE(cache.size(), 0);
             int decoded = 0;
-            const auto again = run({m_songs[1]}, &decoded);
-            QCOMPARE(decoded, 1); // ignored, analysed anew
-            QVERIFY(again.value(0).second.ok());
+            QVERIFY(run({m_songs[1]}, &decoded).value(0).second.ok());
+            QCOMPARE(decoded, 1);  // ignored, analysed anew
             QVERIFY(cache.load()); // and written whole again
         }
         // A named pipe in its place is no cache (a reader would wait on it for good).

