@@ -170,16 +170,6 @@ class TestBadInput : public QObject {
 
     ClipListModel& rows(TestPlayer& w) { return w.ui().lstClipList->clipModel(); }
 
-    // The real program with the argument gets the signal (a logout's SIGTERM, Ctrl+C's SIGINT)
-    // at once: it ends at once, normally, having saved its settings.
-    void programClosesInOrder(const QString& argument, int signal) {
-        Program player;
-        QVERIFY(player.start({argument}));
-        QVERIFY(player.ends(signal));
-        const QSettings saved(player.config(), QSettings::IniFormat);
-        QCOMPARE(saved.value(QStringLiteral("BasicAudio/Volume")).toString(), QStringLiteral("64"));
-    }
-
 private slots:
     void initTestCase() {
         QVERIFY(m_dir.isValid() && m_config.isValid());
@@ -245,13 +235,15 @@ private slots:
             QTRY_COMPARE(w->engine().currentIndex(), int16_t(playing));
         for (int row = 1; row <= (playing ? playing - 1 : std::min(count, 4)); ++row)
             QCOMPARE(rows(*w).text(row, ClipListModel::ColLength), QStringLiteral("00:00"));
-        if (!told.isEmpty()) {
+        if (!told.isEmpty())
             QTRY_COMPARE(w->ui().statusPanel2->text(), told);
-            // A list that cannot play does not pretend to.
-            if (told == QLatin1String("Nothing in the list can be played"))
-                QCOMPARE(w->ui().lblStatus->text(), QStringLiteral("Stop"));
-        }
-        programClosesInOrder(file, count == 1 ? SIGTERM : SIGINT);
+        // The real program with it gets a logout's SIGTERM or Ctrl+C's SIGINT at once: it
+        // ends at once, normally, having saved its settings.
+        Program player;
+        QVERIFY(player.start({file}));
+        QVERIFY(player.ends(count == 1 ? SIGTERM : SIGINT));
+        const QSettings saved(player.config(), QSettings::IniFormat);
+        QCOMPARE(saved.value(QStringLiteral("BasicAudio/Volume")).toString(), QStringLiteral("64"));
     }
 
     // Names as the file system has them, on the real program's command line: each plays.

@@ -8,7 +8,6 @@
 #include "support/testplayer.h"
 #include "system/inisettingsstore.h"
 
-#include <QMimeData>
 #include <QProcess>
 #include <QSettings>
 #include <QStatusBar>
