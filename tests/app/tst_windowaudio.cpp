@@ -76,11 +76,11 @@ private slots:
     void playPauseResumeAndTheDeviceChoice() {
         MemorySettingsStore store;
         auto w = window(store, {tone("a.wav", ToneA, 6)});
-        MprisBridge mpris(*w);
-        QVERIFY(!mpris.published());
         QTest::mouseClick(w->ui().btnPlay, Qt::LeftButton);
         QCOMPARE(w->ui().lblStatus->text(), QStringLiteral("Play"));
         QVERIFY(QTest::qWaitFor([&] { return !w->engine().opening(); }, 10000));
+        MprisBridge mpris(*w); // as at start-up, after a song named there began
+        QVERIFY(!mpris.published());
         QVERIFY(playOn(m_capture, 1.5)); // the fade-in of one second is over
         QVERIFY2(heardLevel(m_capture, ToneA, 0.3) > 0.8 * Amplitude, "the song is not heard");
 
