@@ -66,7 +66,6 @@ private slots:
         m.setSelected(1, false);
         QCOMPARE(view.SelectedItem(), 0);
 
-        QCOMPARE(view.HitTest(centreOf(view, 3)), 3);
         QCOMPARE(view.HitTest(belowRows(view)), 0);
         QWidget* vp = view.viewport();
         const auto click = [&](Qt::KeyboardModifiers mods, int row) {

@@ -107,8 +107,6 @@ private slots:
         // Entering a text box selects its text.
         QVERIFY(win.show(true));
         win->txtSearchMask()->setFocus();
-        QTest::qWait(10);
-        QVERIFY(!win->txtSearchMask()->hasSelectedText()); // empty: nothing to select
         win->txtSearchSpec()->setFocus();
         QTRY_COMPARE(win->txtSearchSpec()->selectedText(), QStringLiteral("*.mp3"));
 
@@ -321,7 +319,6 @@ private slots:
         QVERIFY(win.sent.isEmpty()); // a single click only selects
         QTest::mouseDClick(files->viewport(), Qt::LeftButton, {}, r.center());
         QCOMPARE(win.sent, QStringList{tree() + "/a song.mp3"});
-        QCOMPARE(files->filePath(0), tree() + "/a song.mp3");
         // Dragged files follow the list order, whatever order they were picked in.
         files->item(2)->setSelected(true);
         const QModelIndexList picked{files->model()->index(2, 0), files->model()->index(0, 0)};
