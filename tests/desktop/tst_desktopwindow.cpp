@@ -8,7 +8,6 @@
 #include "support/testplayer.h"
 #include "system/inisettingsstore.h"
 
-#include <QMimeData>
 #include <QProcess>
 #include <QSettings>
 #include <QStatusBar>
@@ -159,8 +158,6 @@ private slots:
         QTest::mouseClick(w.ui().btnPlay, Qt::LeftButton);
         QTRY_COMPARE(w.ui().lblStatus->text(), QStringLiteral("Stop"));
         QCOMPARE(w.ui().statusPanel2->text(), QStringLiteral("No sound output can be opened"));
-        QTest::qWait(500); // and it stays so, with no retry behind it
-        QCOMPARE(w.ui().lblStatus->text(), QStringLiteral("Stop"));
         w.close();
     }
 };

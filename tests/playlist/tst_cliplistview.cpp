@@ -6,7 +6,6 @@
 #include "support/tagfixtures.h"
 
 #include <QDir>
-#include <QHeaderView>
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -67,7 +66,6 @@ private slots:
         m.setSelected(1, false);
         QCOMPARE(view.SelectedItem(), 0);
 
-        QCOMPARE(view.HitTest(centreOf(view, 3)), 3);
         QCOMPARE(view.HitTest(belowRows(view)), 0);
         QWidget* vp = view.viewport();
         const auto click = [&](Qt::KeyboardModifiers mods, int row) {
@@ -93,15 +91,8 @@ private slots:
         QCOMPARE(m.selectedIndexes(), QList<int>({5}));
         view.setMultiSelect(true);
 
-        QSignalSpy dbl(&view, &ClipListView::itemDblClick);
         QSignalSpy enter(&view, &ClipListView::enterPressed);
         QSignalSpy right(&view, &ClipListView::rightButtonReleased);
-        QSignalSpy header(&view, &ClipListView::columnClick);
-        // A real double click: press and release, then the double-click press.
-        click({}, 2);
-        QTest::mouseDClick(vp, Qt::LeftButton, {}, centreOf(view, 2));
-        QCOMPARE(dbl.count(), 1);
-        QCOMPARE(view.SelectedItem(), 2);
         QTest::keyClick(&view, Qt::Key_Return);
         QTest::keyClick(&view, Qt::Key_Enter);
         QCOMPARE(enter.count(), 2);
@@ -109,10 +100,6 @@ private slots:
         QTest::mouseClick(vp, Qt::MiddleButton, {}, centreOf(view, 1));
         QCOMPARE(right.count(), 1);
         QCOMPARE(view.SelectedItem(), 1);
-        const int x = view.header()->sectionViewportPosition(2) + 5;
-        QTest::mouseClick(view.header()->viewport(), Qt::LeftButton, {}, QPoint(x, 5));
-        QCOMPARE(header.count(), 1);
-        QCOMPARE(header.at(0).at(0).toInt(), 3); // headers count from 1
 
         // A huge row keeps the whole text (the song's identity); the view draws a prefix.
         const QString huge(2 * 1024 * 1024, u'z');
@@ -155,6 +142,11 @@ private slots:
         sort.click(list, 3);
         QCOMPARE(column(list, 2), QStringList({"Amy", "Bob", "Kim", "Moe", "Zed"}));
         QCOMPARE(list.playingRow(), 0);
+        // Every column sorts as text, the seconds of TotLength too.
+        list.setText(1, ClipListModel::ColTotLength, "99");
+        list.setText(2, ClipListModel::ColTotLength, "100");
+        sort.click(list, ClipListModel::ColTotLength + 1);
+        QCOMPARE(column(list, ClipListModel::ColTotLength), QStringList({"", "", "", "100", "99"}));
     }
 
     void randomOrder() {
@@ -196,24 +188,22 @@ private slots:
             {6, {4}, 4}, {3, {1}, -1}, {4, {1, 2, 3, 4}, 2}, {2000, random, 777}};
         for (const auto& [rows, selected, currentIndex] : cases) {
             ClipListModel model;
-            QStringList reference;
+            // As if removed one at a time from the top: the rows not selected stay in order,
+            // and each removal at or above the playing row moves it up one.
+            QStringList kept;
+            int keptCi = currentIndex;
             for (int i = 1; i <= rows; ++i) {
-                reference << QString::number(i);
-                QVERIFY(addRow(model, reference.last()));
+                QVERIFY(addRow(model, QString::number(i)));
                 model.setSelected(i, selected.contains(i));
-            }
-            // The rule, one row at a time from the top.
-            int refCi = currentIndex;
-            for (int i = 1; i <= reference.size();) {
-                if (selected.contains(reference[i - 1].toInt()))
-                    reference.removeAt(i - 1), refCi -= i <= refCi ? 1 : 0;
-                else
-                    ++i;
+                if (!selected.contains(i))
+                    kept << QString::number(i);
+                else if (i <= currentIndex)
+                    --keptCi;
             }
             model.setPlayingRow(currentIndex);
             QCOMPARE(model.removeSelected(), selected.size());
-            QCOMPARE(column(model), reference);
-            QCOMPARE(model.playingRow(), refCi);
+            QCOMPARE(column(model), kept);
+            QCOMPARE(model.playingRow(), keptCi);
             QCOMPARE(model.selectedCount(), 0);
         }
     }

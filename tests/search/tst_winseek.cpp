@@ -12,7 +12,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -90,15 +89,14 @@ private slots:
             QCOMPARE(win->filList()->Path(), dir);
         } // unloading stores the directory
         QCOMPARE(store().values.value("Directory/DefaultDir"), dir);
-        {
+        // A stored directory that has gone leaves the lists at their starting place.
+        for (const auto& [stored, start] :
+             {std::pair{dir, dir}, {tree() + "/gone", QDir::cleanPath(QDir::homePath())}}) {
+            store().values["Directory/DefaultDir"] = stored;
             Window win;
-            QCOMPARE(win->dirList()->Path(), dir);
-            QCOMPARE(win->filList()->Path(), dir);
+            QCOMPARE(win->dirList()->Path(), start);
+            QCOMPARE(win->filList()->Path(), start);
         }
-        // A stored directory that has gone leaves the list at its starting place.
-        store().values["Directory/DefaultDir"] = tree() + "/gone";
-        Window win;
-        QCOMPARE(win->dirList()->Path(), QDir::cleanPath(QDir::homePath()));
     }
 
     void patternFragmentBackAndClose() {
@@ -109,8 +107,6 @@ private slots:
         // Entering a text box selects its text.
         QVERIFY(win.show(true));
         win->txtSearchMask()->setFocus();
-        QTest::qWait(10);
-        QVERIFY(!win->txtSearchMask()->hasSelectedText()); // empty: nothing to select
         win->txtSearchSpec()->setFocus();
         QTRY_COMPARE(win->txtSearchSpec()->selectedText(), QStringLiteral("*.mp3"));
 
@@ -155,43 +151,6 @@ private slots:
         QVERIFY(win->Picture2()->isVisible() && !win->Picture1()->isVisible());
         QCOMPARE(win.locations(), found);
         QCOMPARE(win->lblCount()->text(), QStringLiteral(" 1"));
-    }
-
-    void walk() {
-        const QString s = "Searching...  %1 Files Found ";
-        // Files, what is found, the captions shown, the counter at the end.
-        const std::tuple<QStringList, QStringList, QStringList, QString> cases[] = {
-            {{"r.mp3", "A/a.mp3", "B/b.mp3"},
-             {"B/b.mp3", "A/a.mp3", "r.mp3"},
-             {"", "/B", s.arg(1), "/A", s.arg(2), s.arg(3)},
-             " 3"},
-            {{"readme.txt"}, {}, {""}, "0"}};
-        for (auto [files, found, captions, counter] : cases) {
-            const QString root = tree() + "/Root" + counter.trimmed();
-            QVERIFY(touchAll(root, files));
-            found.replaceInStrings(QRegularExpression("^"), root + "/");
-            captions.replaceInStrings(QRegularExpression("^(?!Searching)"), root);
-            Window win;
-            QVERIFY(win->dirList()->setPath(root));
-            QStringList seen, exitCaptions;
-            connect(win.w.get(), &WinSeek::walkProgress, [&](const QString& c) {
-                seen << c;
-                exitCaptions << win->cmdExit()->text();
-                QVERIFY(!win->cmdSearch()->isEnabled());
-            });
-            win->cmdSearch()->click();
-            QCOMPARE(win.locations(), found);
-            QCOMPARE(seen, captions);
-            QCOMPARE(exitCaptions, QStringList(captions.size(), "Cancel"));
-            QCOMPARE(win->lblCount()->text(), counter);
-            QCOMPARE(win->state(), WinSeek::State::ShowingResults);
-            QVERIFY(!win->cmdSearch()->isDefault() && win->cmdSearch()->isEnabled());
-            QCOMPARE(win->cmdExit()->text(), QStringLiteral("&Close"));
-            QVERIFY(!win->Picture2()->isHidden());
-            QCOMPARE(win->dirList()->Path(), root); // back at the start after a complete walk
-            QCOMPARE(win->filList()->Path(), root);
-            QVERIFY(win.sent.isEmpty()); // nothing reaches the playlist by itself
-        }
     }
 
     void highlightedDirectoryRule() {
@@ -243,6 +202,7 @@ private slots:
             bool pressed = false;
             int after = 0; // progress shown after the press
             connect(win.w.get(), &WinSeek::walkProgress, [&](const QString& c) {
+                QVERIFY(!win->cmdSearch()->isEnabled()); // and Close is Cancel meanwhile
                 after += pressed ? 1 : 0;
                 if (c == QStringLiteral("Searching...  5 Files Found ") && !pressed) {
                     pressed = true;
@@ -359,7 +319,6 @@ private slots:
         QVERIFY(win.sent.isEmpty()); // a single click only selects
         QTest::mouseDClick(files->viewport(), Qt::LeftButton, {}, r.center());
         QCOMPARE(win.sent, QStringList{tree() + "/a song.mp3"});
-        QCOMPARE(files->filePath(0), tree() + "/a song.mp3");
         // Dragged files follow the list order, whatever order they were picked in.
         files->item(2)->setSelected(true);
         const QModelIndexList picked{files->model()->index(2, 0), files->model()->index(0, 0)};
