@@ -203,7 +203,12 @@ protected:
         frame = std::clamp<int64_t>(frame, 0, m_length);
         const AVStream* st = m_format->streams[m_stream];
         // Back by the decoder's run-in, further each time the demuxer lands after the place.
-        int64_t preroll = std::max<int64_t>(st->codecpar->seek_preroll, 4096);
+        // Ogg dates a page by its end, and FFmpeg dates the packets of the last page back
+        // from there: where the encoder trimmed that page's end, they come out early, and a
+        // seek into it can even find nothing. Starting a page or more before the place keeps
+        // the landing off the last page; decoding then counts its way forward.
+        const bool ogg = std::strcmp(m_format->iformat->name, "ogg") == 0;
+        int64_t preroll = std::max<int64_t>(st->codecpar->seek_preroll, ogg ? 2 * m_rate : 4096);
         for (int attempt = 0; attempt < 4; ++attempt, preroll *= 8) {
             const bool fromStart = attempt == 3 || frame - preroll <= 0;
             if (!restartAt(fromStart ? startPts() : m_originPts + toPts(frame - preroll), frame))
