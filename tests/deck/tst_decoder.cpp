@@ -12,6 +12,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sndfile.h>
 
 using namespace volaro::deck;
 using namespace volaro::fixtures;
@@ -176,10 +177,18 @@ private slots:
         std::vector<float> six(Rate * 2 * 6);
         for (size_t i = 0; i < six.size(); ++i)
             six[i] = 0.1f * float(std::sin(2 * M_PI * Hz[i % 6] * double(i / 6) / Rate));
-        const QString flac = path("six.flac"), m4a = path("six.m4a");
+        const QString flac = path("six.flac"), m4a = path("six.m4a"), wav = path("six.wav");
         QVERIFY(writeWavSamples(flac, six, Rate, 6) &&
                 writeEncoded(m4a, Codec::AacM4a, six, Rate, 6));
-        for (const QString& f : {flac, m4a}) {
+        // A WAV that names its speakers, the surrounds at the sides.
+        SF_INFO info{0, Rate, 6, SF_FORMAT_WAVEX | SF_FORMAT_FLOAT, 0, 0};
+        SNDFILE* sf = sf_open(QFile::encodeName(wav).constData(), SFM_WRITE, &info);
+        int map[6] = {SF_CHANNEL_MAP_LEFT, SF_CHANNEL_MAP_RIGHT,     SF_CHANNEL_MAP_CENTER,
+                      SF_CHANNEL_MAP_LFE,  SF_CHANNEL_MAP_SIDE_LEFT, SF_CHANNEL_MAP_SIDE_RIGHT};
+        QVERIFY(sf && sf_command(sf, SFC_SET_CHANNEL_MAP_INFO, map, sizeof map) == SF_TRUE);
+        QCOMPARE(sf_writef_float(sf, six.data(), Rate * 2), Rate * 2);
+        sf_close(sf);
+        for (const QString& f : {flac, m4a, wav}) {
             auto d = openPath(f);
             QVERIFY(d && d->channels() == 6);
             const std::vector<float> all = decodeAll(*d);
