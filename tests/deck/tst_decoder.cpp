@@ -273,8 +273,7 @@ private slots:
             }
         }
 
-        // Each kind cut to nothing, to its first bytes, to half: refused, or it plays what is
-        // there.
+        // Each kind cut to nothing, to its first bytes, to half: refused, or what is there plays.
         for (const Codec codec : {Codec::AacM4a, Codec::AlacM4a, Codec::Opus, Codec::Wma,
                                   Codec::WavPack, Codec::AacItunes}) {
             const QString f =

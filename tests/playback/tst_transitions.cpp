@@ -26,13 +26,6 @@ namespace {
 const Songs twoSongs{{"/m/a.mp3", 300}, {"/m/b.mp3", 300}};
 constexpr double ToneA = 450, ToneB = 990;
 
-// Song 1 played in, then song 2 started with `type` (incoming silent, outgoing at master).
-void startSecondTransition(Rig& rig, int type) {
-    rig.playing();
-    rig.e().setTransitionType(type);
-    rig.e().next();
-}
-
 using Steps = QList<int>;
 constexpr QRgb Red = qRgb(255, 0, 0), Blue = qRgb(0, 0, 255), White = qRgb(255, 255, 255);
 
@@ -80,8 +73,7 @@ class TestTransitions : public QObject {
         return e;
     }
 
-    // The first song alone at full level, the engine set for a transition of `type` lasting
-    // `seconds`.
+    // The first song alone at full level; the engine set for a `type` transition of `seconds`.
     std::unique_ptr<PlaybackEngine> playingFirst(const QStringList& songs, int seconds, int type) {
         m_list.locations = songs;
         auto e = engine();
@@ -193,8 +185,9 @@ private slots:
         QFETCH(int, master);
         QFETCH(Steps, steps);
         Rig rig(twoSongs, master);
-        startSecondTransition(rig, type);
-        PlaybackEngine& e = rig.e();
+        PlaybackEngine& e = rig.playing().e();
+        e.setTransitionType(type);
+        e.next();
         FakeDeck* out = rig.outgoing();
         FakeDeck* in = rig.incoming();
         QCOMPARE(rig.levels(), QList<int>({85, 85 - master})); // the loader starts it silent
@@ -263,8 +256,8 @@ private slots:
 
     void controlsAreReadAtEachTick() {
         Rig rig(twoSongs, 85);
-        startSecondTransition(rig, 0);
-        PlaybackEngine& e = rig.e();
+        PlaybackEngine& e = rig.playing().e();
+        e.next();
         for (int s = 1; s <= 20; ++s)
             e.tmrTransition_Timer();
         const int interval = e.tmrTransition.interval();
@@ -288,41 +281,6 @@ private slots:
         e.setMasterLevel(10);
         e.tmrTransition_Timer();
         QVERIFY(!e.tmrTransition.isActive());
-    }
-
-    void positionSliderEdges() {
-        Rig rig(threeSongs);
-        PlaybackEngine& e = rig.e();
-        e.setCutFirst(5);
-        e.setCutLast(10);
-        e.play();
-        FakeDeck* d = rig.incoming();
-        QSignalSpy percent(&e, &PlaybackEngine::positionPercentChanged);
-        QSignalSpy slider(&e, &PlaybackEngine::positionChanged);
-        rig.tickAt(55);
-        QCOMPARE(e.display().lblTotal, QStringLiteral("03:05"));
-        percent.clear();
-        rig.tickAt(55); // the same position again moves nothing
-        QCOMPARE(percent.count(), 0);
-        rig.tickAt(2); // before the cut-first point: the slider refuses -3, the label shows it
-        QCOMPARE(slider.count(), 1);
-        QCOMPARE(e.position(), 50);
-        QCOMPARE(e.display().lblPosition, QStringLiteral("00:-03"));
-        QCOMPARE(e.display().prgPosition, 27); // 50 of 185
-        QVERIFY(e.seek(100));
-        QCOMPARE(percent.last().at(0).toInt(), 54); // 100 of 185
-        QVERIFY(!e.seek(186));                      // beyond the playable length: no seek
-        QCOMPARE(d->position, 105);
-        // A seek to the very end reaches the transition point at the next tick.
-        rig.finishTransition();
-        e.seek(e.positionMaximum());
-        QCOMPARE(d->position, 190);
-        e.tmrPosition_Timer();
-        QCOMPARE(e.currentIndex(), 2);
-
-        Rig before({{"/m/1.mp3", 60}});
-        before.e().seek(500); // 1000 before the first load
-        QCOMPARE(before.e().display().prgPosition, 50);
     }
 
     void controlsRefuseOutsiders() {

@@ -166,6 +166,8 @@ private slots:
         QVERIFY(!e.tmrTransition.isActive());
         QCOMPARE(notices.size(), 1);
         QCOMPARE(notices.at(0).at(0).toString(), notice);
+        if (fault == "broken") // nothing loaded: no deck moved, no length
+            QVERIFY(rig.park.log.filter("seek").isEmpty() && rig.list.lengths[1] == "0 00:00");
 
         // The notice stays until a song opens again; then panel 2 shows the address again.
         rig.park.outputStatus = 0;
@@ -177,9 +179,8 @@ private slots:
     }
 
     void slowStorageNeverHoldsTheListUp() {
-        // Files answer late: the song in play goes on meanwhile. The next song is opened as
-        // soon as a song starts; one that has not answered by its transition point is
-        // passed over after OpenTimeoutMs, and its late answer finds no one.
+        // Files answer late: the song in play goes on. The next one, opened as a song starts,
+        // is passed over OpenTimeoutMs after its transition point; its late answer finds no one.
         Rig rig(threeSongs);
         PlaybackEngine& e = rig.e();
         rig.park.holdOpens = true;
@@ -260,29 +261,46 @@ private slots:
         }
     }
 
-    void loaderAppliesTrims() {
-        // length (-1: no file), trims, start, end, TotLength and Length: trimmed, missing. (A
-        // song the trims leave nothing of is songSpan's rule.)
-        for (const auto& [length, cutFirst, cutLast, start, end, columns] :
-             {std::tuple{200, 5, 10, 5, 190, "200 03:05"}, {-1, 3, 0, 0, 0, "0 00:00"}}) {
-            Rig rig({{"/m/song.mp3", length}});
-            PlaybackEngine& e = rig.e();
-            e.setCutFirst(cutFirst);
-            e.setCutLast(cutLast);
-            QSignalSpy slider(&e, &PlaybackEngine::positionChanged);
-            e.play();
-            QCOMPARE(QList<int>({e.songStart(), e.songEnd()}), QList<int>({start, end}));
-            QCOMPARE(rig.list.lengths.value(1), QString::fromLatin1(columns));
-            if (length < 0) { // nothing loads: no deck moves
-                QCOMPARE(rig.park.log.filter("seek").size(), 0);
-                continue;
-            }
-            QCOMPARE(rig.incoming()->position, start);
-            QCOMPARE(e.position(), 0);
-            QCOMPARE(e.positionMaximum(), end - start);
-            QCOMPARE(slider.last().at(1).toInt(), end - start);
-            QVERIFY(e.tmrPosition.isActive());
-        }
+    void loaderTrimsAndTheSlider() {
+        // (A song the trims leave nothing of is songSpan's rule.)
+        Rig rig(threeSongs);
+        PlaybackEngine& e = rig.e();
+        e.setCutFirst(5);
+        e.setCutLast(10);
+        QSignalSpy percent(&e, &PlaybackEngine::positionPercentChanged);
+        QSignalSpy slider(&e, &PlaybackEngine::positionChanged);
+        e.play();
+        FakeDeck* d = rig.incoming();
+        QCOMPARE(QList<int>({e.songStart(), e.songEnd(), d->position}), QList<int>({5, 190, 5}));
+        QCOMPARE(rig.list.lengths.value(1), QString("200 03:05"));
+        QCOMPARE(QList<int>({e.position(), e.positionMaximum(), slider.last().at(1).toInt()}),
+                 QList<int>({0, 185, 185}));
+        QVERIFY(e.tmrPosition.isActive());
+        slider.clear();
+        rig.tickAt(55);
+        QCOMPARE(e.display().lblTotal, QStringLiteral("03:05"));
+        percent.clear();
+        rig.tickAt(55); // the same position again moves nothing
+        QCOMPARE(percent.count(), 0);
+        rig.tickAt(2); // before the cut-first point: the slider refuses -3, the label shows it
+        QCOMPARE(slider.count(), 1);
+        QCOMPARE(e.position(), 50);
+        QCOMPARE(e.display().lblPosition, QStringLiteral("00:-03"));
+        QCOMPARE(e.display().prgPosition, 27); // 50 of 185
+        QVERIFY(e.seek(100));
+        QCOMPARE(percent.last().at(0).toInt(), 54); // 100 of 185
+        QVERIFY(!e.seek(186));                      // beyond the playable length: no seek
+        QCOMPARE(d->position, 105);
+        // A seek to the very end reaches the transition point at the next tick.
+        rig.finishTransition();
+        e.seek(e.positionMaximum());
+        QCOMPARE(d->position, 190);
+        e.tmrPosition_Timer();
+        QCOMPARE(e.currentIndex(), 2);
+
+        Rig before({{"/m/1.mp3", 60}});
+        before.e().seek(500); // 1000 before the first load
+        QCOMPARE(before.e().display().prgPosition, 50);
     }
 
     void analysesLearntDuringASong() {

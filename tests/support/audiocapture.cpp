@@ -10,11 +10,6 @@
 
 namespace volaro::capture {
 
-DiskCapture::DiskCapture(QString path, int channels, int sampleRate)
-    : m_path(std::move(path))
-    , m_channels(channels)
-    , m_rate(sampleRate) {}
-
 QString DiskCapture::pathFromEnvironment() {
     const QString p = qEnvironmentVariable("SDL_DISKAUDIOFILE");
     return p.isEmpty() ? QStringLiteral("sdlaudio.raw") : p;
@@ -22,7 +17,7 @@ QString DiskCapture::pathFromEnvironment() {
 
 int64_t DiskCapture::frames() const {
     QFileInfo fi(m_path);
-    return fi.exists() ? fi.size() / (static_cast<int64_t>(sizeof(float)) * m_channels) : 0;
+    return fi.exists() ? fi.size() / (static_cast<int64_t>(sizeof(float)) * Channels) : 0;
 }
 
 bool DiskCapture::waitFor(int64_t frame, int timeoutMs) const {
@@ -33,7 +28,7 @@ bool DiskCapture::waitFor(int64_t frame, int timeoutMs) const {
 }
 
 int64_t DiskCapture::advance(double seconds) const {
-    const int64_t target = frames() + static_cast<int64_t>(seconds * m_rate);
+    const int64_t target = frames() + static_cast<int64_t>(seconds * Rate);
     waitFor(target, static_cast<int>(seconds * 1000) + 5000);
     return frames();
 }
@@ -41,12 +36,12 @@ int64_t DiskCapture::advance(double seconds) const {
 std::vector<float> DiskCapture::read(int64_t from, int64_t count) const {
     std::vector<float> out;
     QFile f(m_path);
-    const int64_t frameBytes = static_cast<int64_t>(sizeof(float)) * m_channels;
+    const int64_t frameBytes = static_cast<int64_t>(sizeof(float)) * Channels;
     if (from < 0 || count <= 0 || !f.open(QIODevice::ReadOnly) || !f.seek(from * frameBytes))
         return out;
-    out.resize(static_cast<size_t>(count * m_channels));
+    out.resize(static_cast<size_t>(count * Channels));
     const qint64 got = f.read(reinterpret_cast<char*>(out.data()), count * frameBytes);
-    out.resize(got > 0 ? static_cast<size_t>(got / frameBytes * m_channels) : 0);
+    out.resize(got > 0 ? static_cast<size_t>(got / frameBytes * Channels) : 0);
     return out;
 }
 

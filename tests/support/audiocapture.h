@@ -9,10 +9,11 @@
 
 namespace volaro::capture {
 
-// The capture file as float32 frames (the format the player opens its outputs with).
+// The capture file as float32 stereo frames at 44.1 kHz.
 class DiskCapture {
 public:
-    explicit DiskCapture(QString path, int channels = 2, int sampleRate = 44100);
+    explicit DiskCapture(QString path)
+        : m_path(std::move(path)) {}
 
     static QString pathFromEnvironment(); // SDL_DISKAUDIOFILE of this process
 
@@ -26,7 +27,7 @@ public:
 
 private:
     QString m_path;
-    int m_channels, m_rate;
+    static constexpr int Channels = 2, Rate = 44100; // as the player opens its outputs
 };
 
 double rms(const std::vector<float>& samples, int channels, int channel); // of one channel

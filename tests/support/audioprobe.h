@@ -37,17 +37,15 @@ inline std::vector<double> probeDecibels(const std::vector<float>& samples, doub
     return out;
 }
 
-// Frames from the start of `samples` where the incoming tone is first heard at all, where
-// it first reaches -1 dB, and after which the outgoing tone is never heard again.
+// Frames from the start of `samples` where the incoming tone is first heard at all, and
+// after which the outgoing tone is never heard again.
 struct FadeMarks {
-    int64_t inHeard = -1, inFull = -1, outGone = -1;
+    int64_t inHeard = -1, outGone = -1;
 };
 
 inline FadeMarks measureFade(const std::vector<float>& samples, double outgoing, double incoming) {
     const double heard = ProbeAmplitude * std::pow(10.0, -80.0 / 20.0);
-    const double full = ProbeAmplitude * std::pow(10.0, -1.0 / 20.0);
     return {capture::toneStart(samples, 2, 0, ProbeRate, incoming, heard, ProbeWindow),
-            capture::toneStart(samples, 2, 0, ProbeRate, incoming, full, ProbeWindow),
             capture::toneEnd(samples, 2, 0, ProbeRate, outgoing, heard, ProbeWindow)};
 }
 
