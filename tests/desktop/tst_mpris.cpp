@@ -191,8 +191,7 @@ private slots:
         QCOMPARE(saved.value("RandomPlayback/rnd").toInt(), 1);
     }
 
-    // With settings that cannot be written, Quit is answered and closes the window at once:
-    // no box waits for a user who is not there.
+    // Unwritable settings: Quit closes the window at once, no box waits for an absent user.
     void quitWhenTheSettingsCannotBeWritten() {
         ::unlink(QFile::encodeName(file("c")) + "\xE9.wav");    // QTemporaryDir would not see it
         IniSettingsStore store(file("a.wav") + "/Volaro.conf"); // below a file

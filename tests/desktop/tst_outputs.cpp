@@ -47,8 +47,7 @@ private:
     QTemporaryDir m_dir;
     QString m_low, m_high, m_stepped;
     QProcess m_server; // the sound server once this test has restarted it
-    // Holds the default output open: an idle null sink starts a new stream up to two
-    // seconds late, one kept busy at once.
+    // Holds the default output busy: an idle null sink starts a stream up to 2 s late.
     std::unique_ptr<Player> m_warm;
 
     std::unique_ptr<Player> play(const QString& file, const QString& output) {
@@ -104,20 +103,16 @@ private slots:
                  (QStringList{"Default Output", "Volaro_Sink_A", "Volaro_Sink_B"}));
         auto a = capture("volaro_a");
         auto b = capture("volaro_b");
-
-        auto first = play(m_low, "Default Output");
-        QVERIFY(first);
-        QVERIFY(a->hears(440, 5000));
-        QVERIFY(!b->hears(440, 0));
-
         // The user picks another default between two songs: the next one plays there.
-        pactl({"set-default-sink", "volaro_b"});
-        first.reset();
-        auto second = play(m_high, "Default Output");
-        QVERIFY(second);
-        QVERIFY(b->hears(1000, 5000));
-        QVERIFY(!a->hears(1000, 0));
-        pactl({"set-default-sink", "volaro_a"});
+        for (const auto& [song, tone, heard, silent, next] :
+             {std::tuple{m_low, 440, a.get(), b.get(), "volaro_b"},
+              {m_high, 1000, b.get(), a.get(), "volaro_a"}}) {
+            auto p = play(song, "Default Output");
+            QVERIFY(p);
+            QVERIFY(heard->hears(tone, 5000));
+            QVERIFY(!silent->hears(tone, 0));
+            pactl({"set-default-sink", next});
+        }
     }
 
     void unloadedSinkMovesTheSongToTheDefault() {

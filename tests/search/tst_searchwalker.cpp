@@ -79,8 +79,6 @@ private slots:
             QVERIFY2(!p.setPattern(QString::fromUtf8(bad)), bad);
         QCOMPARE(p.pattern(), QStringLiteral("*.mp3"));
         QVERIFY(p.matches(u"x.mp3"));
-        QVERIFY(p.setPattern(QStringLiteral("*.wav")));
-        QVERIFY(!p.matches(u"x.mp3"));
     }
 
     void orderOfNamesAndDepth() {
@@ -101,8 +99,6 @@ private slots:
         QCOMPARE(rec.captions.filter(inRoot),
                  (QStringList{root, root + "/x", root + "/x/y2", root + "/x/Y1", root + "/W",
                               root + "/empty", root + "/d.mp3"}));
-        QCOMPARE(w.currentDirectory(), root);
-        QCOMPARE(w.directoriesEntered(), 7);
     }
 
     // Events pass at most once a minute here; a cancel between still ends at the next directory.

@@ -1,6 +1,5 @@
-// Fuzz target: any mimeapps.list content. The edit must be stable (a second run changes
-// nothing), must leave every line outside [Default Applications] as it was and in order,
-// and must leave our three types pointing at us in the first such group.
+// Fuzz target: any mimeapps.list. The edit is stable, keeps every line outside [Default
+// Applications] in order, and points our three types at us in the first such group.
 
 #include "system/mimeappslist.h"
 

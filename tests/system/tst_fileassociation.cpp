@@ -111,41 +111,32 @@ private slots:
         }
     }
 
-    void oneAndTwoRuns_data() {
-        // Exec in reading order: string escapes, then quoting, then field codes; TryExec plain.
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("exec");
-        QTest::addColumn<QString>("tryExec");
-        const QString program =
-            QFileInfo(QCoreApplication::applicationFilePath()).absoluteFilePath();
-        QTest::newRow("this program") << program << program << program;
-        const char* rows[][4] = {
-            {"blanks", "/opt/My Music Apps/volaro", "\"/opt/My Music Apps/volaro\"",
-             "/opt/My Music Apps/volaro"},
-            {"reserved, some escaped in quotes", "/opt/m\xc3\xbasica/it's;#(a\"b$c`d)/volaro",
-             "\"/opt/m\xc3\xbasica/it's;#(a\\\\\"b\\\\$c\\\\`d)/volaro\"",
-             "/opt/m\xc3\xbasica/it's;#(a\"b$c`d)/volaro"},
-            {"percent, backslash and tab", "/opt/100%/back\\slash\tx/volaro",
-             "\"/opt/100%%/back\\\\\\\\slash\\tx/volaro\"", "/opt/100%/back\\\\slash\\tx/volaro"},
-            {"percent, unquoted", "/opt/100%/volaro", "/opt/100%%/volaro", "/opt/100%/volaro"}};
-        for (const auto& r : rows)
-            QTest::newRow(r[0]) << QString::fromUtf8(r[1]) << QString::fromUtf8(r[2])
-                                << QString::fromUtf8(r[3]);
-    }
     void oneAndTwoRuns() {
-        QFETCH(QString, path);
-        QFETCH(QString, exec);
-        QFETCH(QString, tryExec);
-        QVERIFY(registerFileTypesIn({path, dataHome(), configHome()}));
-        const QByteArray entry = readBytes(entryPath());
-        QVERIFY2(entry.contains(("\nExec=" + exec + " %f\nTryExec=" + tryExec + "\n").toUtf8()),
-                 entry.constData());
-        // Offered for every playable kind ("Open With"); the defaults below stay MP3 and M3U.
-        QVERIFY(entry.contains("\nMimeType=" + mimeTypeValue + "\n") &&
-                mimeTypeValue.contains("audio/mp4;"));
+        // Exec in reading order: string escapes, then quoting, then field codes; TryExec plain.
+        const QString path = QFileInfo(QCoreApplication::applicationFilePath()).absoluteFilePath();
+        const QStringList rows[] = {
+            {"/opt/My Music Apps/volaro", "\"/opt/My Music Apps/volaro\"",
+             "/opt/My Music Apps/volaro"},
+            {QString::fromUtf8("/opt/m\xc3\xbasica/it's;#(a\"b$c`d)/volaro"),
+             QString::fromUtf8("\"/opt/m\xc3\xbasica/it's;#(a\\\\\"b\\\\$c\\\\`d)/volaro\""),
+             QString::fromUtf8("/opt/m\xc3\xbasica/it's;#(a\"b$c`d)/volaro")},
+            {"/opt/100%/back\\slash\tx/volaro", "\"/opt/100%%/back\\\\\\\\slash\\tx/volaro\"",
+             "/opt/100%/back\\\\slash\\tx/volaro"},
+            {"/opt/100%/volaro", "/opt/100%%/volaro", "/opt/100%/volaro"},
+            {path, path, path}};
         QByteArray out;
-        QVERIFY2(run("desktop-file-validate", {entryPath()}, &out) == 0 && out.isEmpty(),
-                 out.constData());
+        for (const QStringList& row : rows) {
+            QVERIFY(registerFileTypesIn({row[0], dataHome(), configHome()}));
+            const QByteArray entry = readBytes(entryPath());
+            QVERIFY2(
+                entry.contains(("\nExec=" + row[1] + " %f\nTryExec=" + row[2] + "\n").toUtf8()),
+                entry.constData());
+            QVERIFY2(run("desktop-file-validate", {entryPath()}, &out) == 0 && out.isEmpty(),
+                     out.constData());
+        }
+        // Offered for every playable kind ("Open With"); the defaults below stay MP3 and M3U.
+        QVERIFY(readBytes(entryPath()).contains("\nMimeType=" + mimeTypeValue + "\n") &&
+                mimeTypeValue.contains("audio/mp4;"));
         QCOMPARE(readBytes(listPath()), OurDefaults);
 
         // Icons drawn (opaque centre, clear corner), the same as an installation's.
