@@ -6,6 +6,7 @@
 #include <QThread>
 #include <atomic>
 #include <new>
+#include <taglib/textidentificationframe.h>
 
 namespace volaro::playlist {
 
@@ -17,6 +18,9 @@ struct SongRecordQueue::Batch {
 
 SongRecordQueue::SongRecordQueue() {
     m_pool.setMaxThreadCount(QThread::idealThreadCount());
+    // TagLib fills this table at its first use (a file with a TIPL or IPLS frame) without
+    // a lock: filled here, before any read runs, two reads cannot both fill it.
+    TagLib::ID3v2::TextIdentificationFrame::involvedPeopleMap();
 }
 
 SongRecordQueue::~SongRecordQueue() {
