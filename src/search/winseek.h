@@ -22,13 +22,11 @@
 // spend most of its time on. The tags of the files found are read on worker threads
 // (SongRecordQueue) a little behind the walk; the search ends once the last of them is in.
 
-#include "playlist/cliplistmodel.h"
 #include "playlist/playlistedit.h"
 #include "playlist/songrecordqueue.h"
 
 #include <QElapsedTimer>
 #include <QHash>
-#include <QList>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
