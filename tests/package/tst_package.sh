@@ -32,8 +32,18 @@ for lib in libqt6widgets6 libqt6dbus6 libsdl2 libmpg123 libsndfile1 libtag1v5 li
 done
 
 dpkg-deb -x "${deb[0]}" "$tmp/root"
-grep -qx "Exec=/usr/bin/volaro %f" "$tmp/root/usr/share/applications/volaro.desktop" ||
+share="$tmp/root/usr/share"
+grep -qx "Exec=/usr/bin/volaro %f" "$share/applications/volaro.desktop" ||
     fail "the desktop entry does not start /usr/bin/volaro"
+# Offered for every playable kind, MP4 audio among them.
+grep -qx "MimeType=audio/.*audio/mp4;.*" "$share/applications/volaro.desktop" ||
+    fail "the desktop entry does not offer the playable kinds"
+desktop-file-validate "$share/applications/volaro.desktop" || fail "desktop-file-validate"
+metainfo="$share/metainfo/io.example.Volaro.metainfo.xml"
+grep -q '<launchable type="desktop-id">volaro.desktop</launchable>' "$metainfo" &&
+    ! grep -q @ "$metainfo" || fail "the metainfo does not name the desktop entry"
+appstreamcli validate --no-net "$metainfo" >"$tmp/appstream.log" &&
+    ! grep -qE '^(E|W):' "$tmp/appstream.log" || { cat "$tmp/appstream.log"; fail "appstreamcli"; }
 home="$tmp/home"
 mkdir -p "$home"
 HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_STATE_HOME="$home/state" \
