@@ -83,7 +83,8 @@ int main(int argc, char** argv) {
     // Each song must outlast its fade-in plus the pause before the next transition, or
     // the position monitor would start the next song while the transition still runs.
     const double songSeconds = 2.0 * longest + 6;
-    if (!writeProbeTone(a, 450, songSeconds) || !writeProbeTone(b, 990, songSeconds)) {
+    if (!volaro::fixtures::writeWav(a, probeSpec(450, songSeconds)) ||
+        !volaro::fixtures::writeWav(b, probeSpec(990, songSeconds))) {
         std::fprintf(stderr, "cannot write the tones\n");
         return 1;
     }

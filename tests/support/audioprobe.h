@@ -20,11 +20,6 @@ inline fixtures::Signal probeSpec(double frequency, double seconds) {
     return {.frequency = frequency, .seconds = seconds, .amplitude = ProbeAmplitude};
 }
 
-// A WAV of the probe tone (the benchmark plays files, like the player).
-inline bool writeProbeTone(const QString& path, double frequency, double seconds) {
-    return fixtures::writeWav(path, probeSpec(frequency, seconds));
-}
-
 // Levels of one tone per window, in dB against ProbeAmplitude.
 inline std::vector<double> probeDecibels(const std::vector<float>& samples, double frequency) {
     std::vector<double> out;
