@@ -160,8 +160,9 @@ private slots:
                 QVERIFY(kind == "mp3"
                             ? writeMp3Samples(songs.last(), samples, rate, 2, Mp3Kind::Cbr, 256)
                             : writeWavSamples(songs.last(), samples, rate, 2));
-                QVERIFY(
-                    tagAlbumPlace(songs.last(), "Whole", "Band", QString("%1/2").arg(part + 1)));
+                QVERIFY(tagSong(songs.last(), {{"ALBUM", "Whole"},
+                                               {"ARTIST", "Band"},
+                                               {"TRACKNUMBER", QString("%1/2").arg(part + 1)}}));
             }
             MemorySettingsStore store;
             store.values.insert("Extras/KeepAlbumsWhole", keepWhole ? "1" : "0");

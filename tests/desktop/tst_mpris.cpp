@@ -6,6 +6,7 @@
 #include "playlist/playlistedit.h"
 #include "support/fixtures.h"
 #include "support/sinkcapture.h"
+#include "support/tagfixtures.h"
 #include "support/testplayer.h"
 #include "system/inisettingsstore.h"
 #include "system/mprisservice.h"
@@ -15,8 +16,6 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <taglib/fileref.h>
-#include <taglib/tag.h>
 
 using namespace volaro::app;
 using namespace volaro::playlist;
@@ -65,15 +64,10 @@ class TestMpris : public QObject {
     QString file(const QString& name) const { return m_files.filePath(name); }
 
     bool writeSong(const QString& name, double frequency, const QString& title) {
-        if (!volaro::fixtures::writeWav(file(name), {.frequency = frequency, .seconds = 40}))
-            return false;
-        TagLib::FileRef f(QFile::encodeName(file(name)).constData());
-        if (f.isNull())
-            return false;
-        f.tag()->setTitle(TagLib::String(title.toStdString(), TagLib::String::UTF8));
-        f.tag()->setArtist("Artist " + TagLib::String(title.right(1).toStdString()));
-        f.tag()->setAlbum("Album");
-        return f.save();
+        return volaro::fixtures::writeWav(file(name), {.frequency = frequency, .seconds = 40}) &&
+               volaro::fixtures::tagSong(
+                   file(name),
+                   {{"TITLE", title}, {"ARTIST", "Artist " + title.right(1)}, {"ALBUM", "Album"}});
     }
 
 private slots:

@@ -57,16 +57,14 @@ bool writeId3v22(const QString& path, const SongTags& t) {
 
 } // namespace
 
-bool tagAlbumPlace(const QString& path, const QString& album, const QString& artist,
-                   const QString& track) {
+bool tagSong(const QString& path, const QMap<QString, QString>& properties) {
     TagLib::FileRef file(QFile::encodeName(path).constData());
     if (file.isNull() || !file.tag())
         return false;
-    TagLib::PropertyMap properties = file.file()->properties();
-    properties.replace("ALBUM", TagLib::StringList(toT(album)));
-    properties.replace("ARTIST", TagLib::StringList(toT(artist)));
-    properties.replace("TRACKNUMBER", TagLib::StringList(toT(track)));
-    file.file()->setProperties(properties);
+    TagLib::PropertyMap map = file.file()->properties();
+    for (auto it = properties.cbegin(); it != properties.cend(); ++it)
+        map.replace(toT(it.key()), TagLib::StringList(toT(it.value())));
+    file.file()->setProperties(map);
     return file.save();
 }
 

@@ -3,6 +3,7 @@
 // Tagged media files for the playlist tests, written with LAME or FFmpeg (through the shared
 // fixture generators) and TagLib; ID3v2.2, which TagLib cannot write, is built by hand.
 
+#include <QMap>
 #include <QString>
 
 namespace volaro::fixtures {
@@ -33,9 +34,8 @@ enum class TagKind {
 
 // A short quiet song at path carrying the tags in the given form.
 bool writeTaggedSong(const QString& path, const SongTags& tags, TagKind kind);
-// Tags an existing song of any kind TagLib writes with its album, artist and place on the
-// album ("3/12").
-bool tagAlbumPlace(const QString& path, const QString& album, const QString& artist,
-                   const QString& track);
+// Sets TagLib properties ("TITLE", "ALBUM", "TRACKNUMBER" as "3/12", ...) of an existing song
+// of any kind TagLib writes.
+bool tagSong(const QString& path, const QMap<QString, QString>& properties);
 
 } // namespace volaro::fixtures
