@@ -23,6 +23,7 @@
 #include <memory>
 #include <sys/stat.h>
 
+using namespace volaro::fixtures;
 using namespace volaro::playlist;
 using namespace volaro::search;
 
@@ -232,11 +233,8 @@ private slots:
     }
 
     void tagsAndOddFilesBecomeRows() {
-        volaro::fixtures::SongTags tags;
-        tags.title = "Tagged Title";
-        tags.artist = "Tag Artist";
-        QVERIFY(volaro::fixtures::writeTaggedSong(tree() + "/one.mp3", tags,
-                                                  volaro::fixtures::TagKind::Id3v23Latin1));
+        QVERIFY(writeTaggedSong(tree() + "/one.mp3", {"Tagged Title", "Tag Artist", "", "", "", 0},
+                                TagKind::Id3v23Latin1));
         QVERIFY(touch(tree() + "/bad.mp3", QByteArray(5000, '\xff'))); // garbage still listed
         Window win;
         QVERIFY(win->dirList()->setPath(tree()));
@@ -246,9 +244,9 @@ private slots:
         win->cmdSearch_Click(); // "&Back"
 
         // Real-world files with broken, looping or oversized tags all become rows.
-        const QString dir = volaro::fixtures::oddMediaDir();
+        const QString dir = oddMediaDir();
         if (dir.isEmpty())
-            QSKIP(volaro::fixtures::SkipNoCorpus);
+            QSKIP(SkipNoCorpus);
         const QStringList names = QDir(dir).entryList(QDir::Files);
         QVERIFY2(names.size() > 10, qPrintable("no media files in " + dir));
         QVERIFY(win->dirList()->setPath(dir));
