@@ -129,9 +129,8 @@ private slots:
         QCOMPARE(win.locations(), found);
 
         win->cmdSearch()->click(); // "&Back" clears the results and keeps the criteria
-        QCOMPARE(win->state(), WinSeek::State::Idle);
-        QCOMPARE(win.rows(), 0);
-        QCOMPARE(win->lblCount()->text(), QStringLiteral("0"));
+        QCOMPARE(std::tuple(win->state(), win.rows(), win->lblCount()->text()),
+                 std::tuple(WinSeek::State::Idle, 0, QStringLiteral("0")));
         QVERIFY(win->Picture2()->isHidden() && !win->Picture1()->isHidden());
         QVERIFY(win->cmdSearch()->isDefault());
         QTRY_VERIFY(win->txtSearchMask()->hasFocus());
