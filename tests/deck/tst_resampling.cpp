@@ -37,40 +37,33 @@ class TestResampling : public QObject {
     }
 
 private slots:
-    void everyRateComesOutPure_data() {
-        QTest::addColumn<int>("fileRate");
-        QTest::addColumn<int>("outputRate");
-        QTest::addColumn<double>("tone");
-        for (const int fileRate : {48000, 96000})
-            for (const double tone : {1000.0, 15000.0})
-                QTest::addRow("%d Hz file, %g Hz, 44.1 kHz out", fileRate, tone)
-                    << fileRate << 44100 << tone;
-        QTest::addRow("22.05 kHz file, 1 kHz") << 22050 << 44100 << 1000.0;
-        QTest::addRow("22.05 kHz file, 9 kHz") << 22050 << 44100 << 9000.0;
-        QTest::addRow("44.1 kHz file, 1 kHz, 48 kHz out") << 44100 << 48000 << 1000.0;
-        QTest::addRow("44.1 kHz file, 15 kHz, 48 kHz out") << 44100 << 48000 << 15000.0;
-        QTest::addRow("44.1 kHz file, same rate out") << 44100 << 44100 << 15000.0;
-    }
     void everyRateComesOutPure() {
-        QFETCH(int, fileRate);
-        QFETCH(int, outputRate);
-        QFETCH(double, tone);
-        const QString file = m_dir.filePath(QStringLiteral("%1-%2.wav").arg(fileRate).arg(tone));
-        // Float samples: a 16-bit file would bring its own noise near -92 dB.
-        QVERIFY(writeWav(
-            file, {.frequency = tone, .seconds = 4, .sampleRate = fileRate, .amplitude = 0.5},
-            true));
-        DeckStream deck(Decoder::open(MediaBytes::openFile(file)), outputRate, 1024);
-        deck.setPlaying(true);
-        const auto heard = play(deck, outputRate, 1.5, 0.1);
-        QCOMPARE_LT(impurityDb(heard, 2, 0, outputRate, tone), -90.0);
-        QVERIFY(impurityDb(heard, 2, 1, outputRate, tone) < -90);
-        QVERIFY(std::abs(toneAmplitude(heard, 2, 0, outputRate, tone) - 0.5) < 0.01);
-
-        // After a seek the converter starts afresh from the new place, as clean.
-        deck.seek(2.25);
-        const auto after = play(deck, outputRate, 1.0, 0.05);
-        QCOMPARE_LT(impurityDb(after, 2, 0, outputRate, tone), -90.0);
+        // File rate, output rate, tone.
+        const std::tuple<int, int, double> rows[] = {
+            {48000, 44100, 1000},  {48000, 44100, 15000}, {96000, 44100, 1000},
+            {96000, 44100, 15000}, {22050, 44100, 1000},  {22050, 44100, 9000},
+            {44100, 48000, 1000},  {44100, 48000, 15000}, {44100, 44100, 15000}};
+        for (const auto& [fileRate, outputRate, tone] : rows) {
+            const QString file = m_dir.filePath(
+                QStringLiteral("%1-%2-%3.wav").arg(fileRate).arg(outputRate).arg(tone));
+            // Float samples: a 16-bit file would bring its own noise near -92 dB.
+            QVERIFY(writeWav(
+                file, {.frequency = tone, .seconds = 4, .sampleRate = fileRate, .amplitude = 0.5},
+                true));
+            DeckStream deck(Decoder::open(MediaBytes::openFile(file)), outputRate, 1024);
+            deck.setPlaying(true);
+            const auto heard = play(deck, outputRate, 1.5, 0.1);
+            const double left = impurityDb(heard, 2, 0, outputRate, tone);
+            const double right = impurityDb(heard, 2, 1, outputRate, tone);
+            QVERIFY2(std::abs(toneAmplitude(heard, 2, 0, outputRate, tone) - 0.5) < 0.01,
+                     qPrintable(file));
+            // After a seek the converter starts afresh from the new place, as clean.
+            deck.seek(2.25);
+            const double after =
+                impurityDb(play(deck, outputRate, 1.0, 0.05), 2, 0, outputRate, tone);
+            const double worst = std::max({left, right, after});
+            QVERIFY2(worst < -90, qPrintable(file + ": " + QString::number(worst) + " dB"));
+        }
     }
 };
 

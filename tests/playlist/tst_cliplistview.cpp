@@ -51,7 +51,6 @@ private slots:
     void selectionPointerKeysAndSignals() {
         ClipListView view;
         showView(view);
-        QCOMPARE(view.HitTest(QPoint(10, 10)), 0);
         fill(view, {"a", "b", "c", "d", "e"});
         ClipListModel& m = view.clipModel();
         view.setSelectedItem(2);
@@ -286,7 +285,6 @@ private slots:
         QVERIFY(dropOn(pl.view, QStringList{songs[0], list, songs[1]}, centreOf(pl.view, 2)));
         QCOMPARE(pl.titles(), QStringList({"r1", "Drop One", "r2", "Drop Two", "r3", "x", "y"}));
         QCOMPARE(pl.model().playingRow(), 5);
-        QCOMPARE(pl.model().text(4, 2), QString("Dropper"));
         QVERIFY(pl.progress.events.contains("s2"));
         QCOMPARE(pl.progress.events.last(), QString("web"));
     }

@@ -94,12 +94,10 @@ private slots:
         ClipListModel list;
         AddFileToList(untagged, 0, list);
         AddFileToList(tagged, 0, list); // reading its tag proves the path reached the file
-        AddFileToList("C:\\Music\\Artist - Song.mp3", 0, list); // missing files are listed too
         AddFileToList("", 0, list);
-        QCOMPARE(column(list), QStringList({QString::fromUtf8("Canción ☃"),
-                                            QString::fromUtf8("Τραγούδι"), "Artist - Song", ""}));
+        QCOMPARE(column(list),
+                 QStringList({QString::fromUtf8("Canción ☃"), QString::fromUtf8("Τραγούδι"), ""}));
         QCOMPARE(list.text(1, 7), untagged);
-        QCOMPARE(list.text(3, 7), QString("C:\\Music\\Artist - Song.mp3"));
         for (int c : {1, 2, 3, 4, 5, 6, 8, 9}) // untagged: only the title and Location
             QVERIFY2(list.text(1, c).isEmpty(), qPrintable(QString::number(c)));
         QCOMPARE(list.text(2, ClipListModel::ColYear), QString()); // year 0 reads empty
