@@ -135,6 +135,7 @@ private slots:
         const double seconds = double(m.outGone - m.inHeard) / ProbeRate;
         QCOMPARE_LT(std::abs(seconds - 3.1), 0.4);
         QVERIFY(std::abs(in.back()) < 0.2);
+        QVERIFY(out.back() < -100);
     }
 
     void trimsShiftStartAndEndPoints() {
