@@ -182,12 +182,10 @@ struct Rig {
         const int in = engine->currentDeck();
         return {engine->deckLevel(in), engine->deckLevel(1 - in)};
     }
-    // Runs transition ticks by hand until the transition closes; returns the tick count.
-    int finishTransition(int limit = 1000) {
-        int ticks = 0;
-        for (; engine->tmrTransition.isActive() && ticks < limit; ++ticks)
+    // Runs transition ticks by hand until the transition closes (at most a thousand).
+    void finishTransition() {
+        for (int tick = 0; engine->tmrTransition.isActive() && tick < 1000; ++tick)
             engine->tmrTransition_Timer();
-        return ticks;
     }
     // Play, then the first song's fade-in run to its end.
     Rig& playing() {
