@@ -293,9 +293,7 @@ private slots:
     }
 
     void beatsMatchedAsHeard() {
-        // 120 BPM into 125 BPM, each with a hi-hat of its own pitch: the incoming song
-        // comes in on a downbeat of the outgoing one, its beats on the outgoing beats while
-        // they overlap, its pitch its own; eight bars later its beat is its own again.
+        // 120 BPM into 125 BPM, each with a hi-hat of its own pitch to tell them apart.
         const DrumPattern a{
             .bpm = 120, .seconds = 20, .intro = 1.0, .pickupBeats = 1, .hihatHz = 7000};
         const DrumPattern b{

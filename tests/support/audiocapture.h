@@ -40,9 +40,8 @@ double decibels(double a, double b);
 // relative to that sine, in dB: the residual of a least-squares fit of the sine.
 double impurityDb(const std::vector<float>& samples, int channels, int channel, int sampleRate,
                   double frequency);
-// Where bursts of the tone of `frequency` begin in one channel (seconds from the first
-// sample, to about 2 ms): rises of its amplitude through `threshold`, at least 0.2 s
-// apart.
+// Where bursts of the tone begin in one channel (seconds from the first sample, to about
+// 2 ms): rises of its amplitude through `threshold`, at least 0.2 s apart.
 std::vector<double> toneOnsets(const std::vector<float>& samples, int channels, int channel,
                                int sampleRate, double frequency, double threshold);
 // Largest sample step between neighbours in one channel (a click shows as a big step).

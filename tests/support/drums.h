@@ -1,10 +1,8 @@
 #pragma once
 
-// Generated dance tracks for beat tests: a steady four-beat pattern with a low, loud kick
-// on every downbeat, a softer kick on the other beats and a short tonal hi-hat on every
-// beat, at a pitch of the song's own (so that a capture of two songs tells them apart).
-// Before the first beat comes a silent intro, then a few pick-up beats, so that the first
-// downbeat is neither the start of the file nor the first beat.
+// Dance tracks for beat tests: a loud kick on each downbeat, a softer one on the other beats,
+// a hi-hat of the song's own pitch on every beat (a capture of two songs tells them apart).
+// A silent intro and pick-up beats first: the first downbeat is not the start nor the first beat.
 
 #include <QString>
 #include <vector>

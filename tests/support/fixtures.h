@@ -25,8 +25,7 @@ struct Signal {
 // Interleaved float samples of the signal.
 std::vector<float> render(const Signal& s);
 
-// 16-bit PCM WAV (32-bit float with asFloat: no quantisation noise). Returns false when the
-// file cannot be written.
+// 16-bit PCM WAV (32-bit float with asFloat: no quantisation noise); false if not written.
 bool writeWav(const QString& path, const Signal& s, bool asFloat = false);
 
 enum class Mp3Kind {
