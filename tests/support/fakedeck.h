@@ -27,9 +27,7 @@ struct DeckPark {
     QStringList opened;            // every file opened, in order
     std::function<void(const QString&)> onOpen;
     int made = 0;
-    // With holdOpens, OpenFileAsync answers only when the test calls answer(): storage
-    // that takes its time.
-    bool holdOpens = false;
+    bool holdOpens = false; // slow storage: OpenFileAsync answers only at answer()
     QList<QPair<QString, Deck::OpenDone>> held;          // file and the answer it waits for
     void answer(int i = 0) { held.takeAt(i).second(0); } // only what has not been released
 
