@@ -47,13 +47,6 @@ class TestWindowAudio : public QObject {
     QTemporaryDir m_config;
     const DiskCapture m_capture{DiskCapture::pathFromEnvironment()};
 
-    QString tone(const QString& name, double frequency, double seconds) {
-        const QString path = m_dir.filePath(name);
-        const volaro::fixtures::Signal s{
-            .frequency = frequency, .seconds = seconds, .amplitude = Amplitude};
-        return volaro::fixtures::writeWav(path, s) ? path : QString();
-    }
-
     // A window with full master volume and the given songs in its list.
     std::unique_ptr<TestPlayer> window(MemorySettingsStore& store, const QStringList& songs) {
         store.values.insert(QStringLiteral("BasicAudio/Volume"), QStringLiteral("85"));
@@ -72,10 +65,12 @@ private slots:
     }
 
     void playPauseResumeAndTheDeviceChoice() {
+        const QString song = m_dir.filePath("a.wav");
+        QVERIFY(volaro::fixtures::writeWav(
+            song, {.frequency = ToneA, .seconds = 6, .amplitude = Amplitude}));
         MemorySettingsStore store;
-        auto w = window(store, {tone("a.wav", ToneA, 6)});
+        auto w = window(store, {song});
         QTest::mouseClick(w->ui().btnPlay, Qt::LeftButton);
-        QCOMPARE(w->ui().lblStatus->text(), QStringLiteral("Play"));
         QVERIFY(QTest::qWaitFor([&] { return !w->engine().opening(); }, 10000));
         MprisBridge mpris(*w); // as at start-up, after a song named there began
         QVERIFY(!mpris.published());
@@ -83,7 +78,6 @@ private slots:
         QVERIFY2(heardLevel(m_capture, ToneA, 0.3) > 0.8 * Amplitude, "the song is not heard");
 
         QTest::mouseClick(w->ui().btnPause, Qt::LeftButton);
-        QCOMPARE(w->ui().lblStatus->text(), QStringLiteral("Pause"));
         QTest::qWait(250); // what the output had already taken is heard out
         const int32_t held = w->engine().deck(w->engine().currentDeck())->Position();
         QTest::qWait(500);
@@ -91,7 +85,6 @@ private slots:
         QCOMPARE(w->engine().deck(w->engine().currentDeck())->Position(), held);
 
         QTest::mouseClick(w->ui().btnPause, Qt::LeftButton); // resumes
-        QCOMPARE(w->ui().lblStatus->text(), QStringLiteral("Play"));
         QTest::qWait(500);
         QVERIFY(heardLevel(m_capture, ToneA, 0.3) > 0.8 * Amplitude);
 
