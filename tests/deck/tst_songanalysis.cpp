@@ -123,7 +123,6 @@ private slots:
             QVERIFY(writeWavSamples(path("pink.wav"), noise, Rate, 2));
 
             const SongAnalysis a = analyseSong(path("pink.wav"));
-            QVERIFY(a.ok());
             QCOMPARE_LT(std::abs(a.loudness - reference), 0.5);
             // Steady noise: sound from the first block to the last.
             QCOMPARE(std::pair(a.soundStart, a.soundEnd), std::pair(0.0, 12.0));
@@ -140,7 +139,6 @@ private slots:
         QVERIFY(writeMp3(path("loud.mp3"), {.frequency = 1000, .seconds = 5, .amplitude = 0.98},
                          Mp3Kind::Cbr, 192));
         const SongAnalysis a = analyseSong(path("loud.mp3"));
-        QVERIFY(a.ok());
         QCOMPARE_LT(std::abs(a.peak - 20 * std::log10(0.98)), 0.5);
         // A 1 kHz stereo sine measures its peak level in LUFS (EBU Tech 3341).
         QVERIFY(std::abs(a.loudness - a.peak) < 0.3);
@@ -151,7 +149,6 @@ private slots:
             s[i] = 0.5f; // -6 dBFS
         QVERIFY(writeWavSamples(path("clicks.wav"), s, 44100, 2));
         const SongAnalysis c = analyseSong(path("clicks.wav"));
-        QVERIFY(c.ok());
         QVERIFY(c.loudness < -35);
         QVERIFY(std::abs(c.peak - 20 * std::log10(0.5)) < 0.01);
         QCOMPARE(levelGain(c), int32_t(std::floor((PeakCeiling - c.peak) * 100)));
@@ -180,7 +177,6 @@ private slots:
         QVERIFY(writeWavSamples(path("ends.wav"), s, 44100, 2));
 
         const SongAnalysis a = analyseSong(path("ends.wav"));
-        QVERIFY(a.ok());
         QVERIFY2(std::abs(a.soundStart - 2.0) <= 0.05, qPrintable(QString::number(a.soundStart)));
         QVERIFY2(std::abs(a.soundEnd - 7.0) <= 0.05, qPrintable(QString::number(a.soundEnd)));
         QCOMPARE(a.seconds, 10.0);
