@@ -213,8 +213,6 @@ private slots:
         const QUrl a = QUrl::fromLocalFile("/songs/a.mp3"), c = QUrl::fromLocalFile("/songs/c.mp3");
         const QUrl rel = QUrl::fromLocalFile(QDir::current().absoluteFilePath("rel/dir/b.mp3"));
         QCOMPARE(data->urls(), QList<QUrl>({a, rel, c}));
-        QCOMPARE(data->data("text/uri-list"),
-                 a.toEncoded() + "\r\n" + rel.toEncoded() + "\r\n" + c.toEncoded() + "\r\n");
         // Dropped on the list itself, the rows are added again as copies.
         QVERIFY(dropOn(pl.view, data.get(), centreOf(pl.view, 2)));
         QCOMPARE(pl.titles(), QStringList({"a", "a", "b", "c", "b", "c"}));
