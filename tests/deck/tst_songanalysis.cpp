@@ -259,7 +259,6 @@ private slots:
         QVERIFY(first[0].second.ok() && first[1].second.ok() && first[3].second.ok());
         QVERIFY(first[0].second.loudness > first[1].second.loudness + 8);
         QVERIFY(!first[2].second.ok()); // missing
-        QVERIFY(QFile::exists(AnalysisCache(m_cacheDir).filePath()));
 
         // Junk of the same size and time in place of a song: the cache answers, no decode.
         const QString song = m_songs[0];
@@ -317,7 +316,6 @@ private slots:
             timer.start();
         }
         QCOMPARE_LT(timer.elapsed(), 5000);
-        QFile::remove(hours);
     }
 
     void damagedCacheRebuilt() {
