@@ -120,8 +120,7 @@ private slots:
             QCOMPARE(d->kind(), kind < -1  ? Decoder::Kind::Ffmpeg
                                 : kind < 0 ? Decoder::Kind::Sndfile
                                            : Decoder::Kind::Mpeg);
-            QCOMPARE(d->sampleRate(), rate);
-            QCOMPARE(d->channels(), channels);
+            QCOMPARE(std::pair(d->sampleRate(), d->channels()), std::pair(rate, channels));
             const std::vector<float> all = decodeAll(*d);
             const int64_t decoded = int64_t(all.size()) / channels;
             // MPEG 2 and 2.5 frames hold half as many samples; the FFmpeg kinds are exact.

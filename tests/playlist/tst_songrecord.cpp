@@ -26,18 +26,13 @@ private slots:
                                  {"/home/dj/Music/Track One.mp3", "Track One"},
                                  {"song.flac", "song."},
                                  {"a.mp", "a.mp"},
-                                 {"", ""},
                                  {"D:\\lists/old\\track.mp3", "track"},
-                                 {"abcde", "a"},
-                                 {"dir/x/abc", "x"},
-                                 {"music\\song.mp3", "song"}};
+                                 {"dir/x/abc", "x"}};
         for (const auto& r : rows)
             QCOMPARE(TitleFromFilename(r[0]), QString(r[1]));
         const std::pair<double, const char*> times[] = {
-            {0, "00:00"},      {7, "00:07"},    {59.9, "00:59"}, {60, "01:00"},
-            {215.7, "03:35"},  {3599, "59:59"}, {3600, "60:00"}, {6000, "100:00"},
-            {-90, "-01:-30"},  {-30, "00:-30"}, {-0.5, "00:00"}, {6.0e6, "100000:00"},
-            {qQNaN(), "00:00"}};
+            {7, "00:07"},     {59.9, "00:59"}, {60, "01:00"},   {6000, "100:00"},
+            {-90, "-01:-30"}, {-30, "00:-30"}, {-0.5, "00:00"}, {qQNaN(), "00:00"}};
         for (const auto& [seconds, text] : times)
             QCOMPARE(SegToMin(seconds), QString(text));
     }

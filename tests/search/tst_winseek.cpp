@@ -171,9 +171,8 @@ private slots:
         // Return presses the default button; the first press only opens what is highlighted.
         QTest::keyClick(win.w.get(), Qt::Key_Return);
         QTRY_COMPARE(win->dirList()->Path(), tree() + "/Two/Sub");
-        QCOMPARE(win->state(), WinSeek::State::Idle);
-        QCOMPARE(win.rows(), 0);
-        QCOMPARE(win->filList()->fileName(0), QStringLiteral("inner.mp3"));
+        QCOMPARE(std::tuple(win->state(), win.rows(), win->filList()->fileName(0)),
+                 std::tuple(WinSeek::State::Idle, 0, QStringLiteral("inner.mp3")));
         QTest::keyClick(win.w.get(), Qt::Key_Return);
         QTRY_COMPARE(win->state(), WinSeek::State::ShowingResults);
         QCOMPARE(win.locations(), QStringList{tree() + "/Two/Sub/inner.mp3"});
@@ -236,7 +235,6 @@ private slots:
         QVERIFY(win->dirList()->setPath(tree()));
         win->cmdSearch_Click();
         QCOMPARE(column(win.model()), (QStringList{"bad", "Tagged Title"}));
-        QCOMPARE(win.model().text(2, ClipListModel::ColArtist), QStringLiteral("Tag Artist"));
         win->cmdSearch_Click(); // "&Back"
 
         // Real-world files with broken, looping or oversized tags all become rows.
