@@ -57,20 +57,17 @@ private slots:
             w.Form_Load({QStringLiteral("volaro")});
             // The controls show what the engine holds (and saves at the end, below).
             FrmPlayerUi& u = w.ui();
-            QCOMPARE(u.lblTransitionTime->text(), restored[0]);
+            const auto on = [](const auto* c) { return QString::number(c->isChecked()); };
+            const auto type = std::ranges::find_if(u.optTransition, &QAbstractButton::isChecked);
+            QCOMPARE(
+                (QStringList{u.lblTransitionTime->text(),
+                             QString::number(type - u.optTransition.begin()), u.lblCutFirst->text(),
+                             u.lblCutLast->text(), on(u.chkRndPlay),
+                             QString::number(u.hscVolume->value()), on(u.mnuLevelLoudness),
+                             on(u.mnuSkipSilence), on(u.mnuKeepAlbumsWhole), on(u.mnuMatchBeats),
+                             on(u.mnuRestoreList), u.cmdShowOptions->text()}),
+                restored.mid(0, 11) << (restored[11] == "1" ? "Hide Options" : "Show Options"));
             QCOMPARE(u.spinTransitionTime->value(), restored[0].toInt());
-            QVERIFY(u.optTransition[restored[1].toInt()]->isChecked());
-            QCOMPARE(u.lblCutFirst->text(), restored[2]);
-            QCOMPARE(u.lblCutLast->text(), restored[3]);
-            QCOMPARE(u.chkRndPlay->isChecked(), restored[4] == "1");
-            QCOMPARE(u.hscVolume->value(), restored[5].toInt());
-            QCOMPARE(u.mnuLevelLoudness->isChecked(), restored[6] == "1");
-            QCOMPARE(u.mnuSkipSilence->isChecked(), restored[7] == "1");
-            QCOMPARE(u.mnuKeepAlbumsWhole->isChecked(), restored[8] == "1");
-            QCOMPARE(u.mnuMatchBeats->isChecked(), restored[9] == "1");
-            QCOMPARE(u.mnuRestoreList->isChecked(), restored[10] == "1");
-            QCOMPARE(u.cmdShowOptions->text(),
-                     restored[11] == "1" ? "Hide Options" : "Show Options");
             QCOMPARE(u.lblStatus->text(), QStringLiteral("Stop"));
             QCOMPARE(u.statusPanel2->text(), QStringLiteral("https://volaro.example/ "));
             // The first output is chosen, which builds both decks.
@@ -213,11 +210,9 @@ private slots:
 
         // The master level moves the current deck, labels and bars (the law: tst_transitions).
         u.hscVolume->setValue(43);
-        QCOMPARE(deck->volume, -42 * 42);
-        QCOMPARE(u.lblMasterVolume->text(), QStringLiteral("51%"));
-        QCOMPARE(u.lblVolume[current]->text(), QStringLiteral("51"));
-        QCOMPARE(QList<int>({u.prgMasterVolume->value(), u.prgVolume[current]->value()}),
-                 QList<int>({51, 51}));
+        QCOMPARE(std::tuple(deck->volume, u.lblMasterVolume->text(), u.lblVolume[current]->text(),
+                            u.prgMasterVolume->value(), u.prgVolume[current]->value()),
+                 std::tuple(-42 * 42, QStringLiteral("51%"), QStringLiteral("51"), 51, 51));
         // (The engine moving the controls: settingsAreRestoredAndHealed.)
         u.chkRndPlay->setChecked(true);
         QVERIFY(e.shuffle());
@@ -235,13 +230,11 @@ private slots:
         QSignalSpy seeks(&e, &PlaybackEngine::seeked);
         deck->position = 30;
         e.tmrPosition_Timer();
-        QCOMPARE(u.hscPosition->value(), 25);
-        QCOMPARE(seeks.count(), 0);
+        QCOMPARE(std::pair(u.hscPosition->value(), seeks.count()), std::pair(25, qsizetype(0)));
         u.hscPosition->setValue(60);
-        QCOMPARE(seeks.count(), 1);
-        QCOMPARE(deck->position, 65);
-        QCOMPARE(u.lblPosition->text(), QStringLiteral("01:00"));
-        QCOMPARE(u.lblTimeLeft->text(), QStringLiteral("02:15"));
+        QCOMPARE(
+            std::tuple(seeks.count(), deck->position, u.lblPosition->text(), u.lblTimeLeft->text()),
+            std::tuple(qsizetype(1), 65, QStringLiteral("01:00"), QStringLiteral("02:15")));
     }
 };
 

@@ -77,8 +77,6 @@ private:
     QString path(const QString& name) const { return m_dir.filePath(name); }
 
 private slots:
-    void initTestCase() { QVERIFY(m_dir.isValid()); }
-
     void exactLengthsAndSeeks() {
         constexpr int Wav = -1, Cbr = int(Mp3Kind::Cbr), CbrBare = int(Mp3Kind::CbrNoHeader),
                       Xing = int(Mp3Kind::VbrXing), VbrBare = int(Mp3Kind::VbrNoHeader);

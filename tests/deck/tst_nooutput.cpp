@@ -26,7 +26,6 @@ private slots:
         QVERIFY(r.items.isEmpty());
 
         QTemporaryDir dir;
-        QVERIFY(dir.isValid());
         const QString f = dir.filePath("three.wav");
         QVERIFY(volaro::fixtures::writeWav(f, {.seconds = 3, .sampleRate = 8000}));
         p.setFilename(f);

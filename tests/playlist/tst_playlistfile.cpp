@@ -200,12 +200,10 @@ private slots:
         DropFiles(list, {"/d.mp3"}, 1, &rec);
         QCOMPARE(rec.events.last(), "s1 entry was not added: a list holds at most 32,767 songs");
         QCOMPARE(list.playingRow(), 100); // refused rows move nothing
-        QCOMPARE(list.text(1, 7), QString("/gone/0.mp3"));
         list.setSelected(32767, true);
         list.removeSelected(); // room again after one removal
         OpenFile("/full/three.mp3", false, 0, list);
-        QCOMPARE(list.count(), 32767);
-        QCOMPARE(list.text(32767, 0), QString("three"));
+        QCOMPARE(std::pair(list.count(), list.text(32767, 0)), std::pair(32767, QString("three")));
     }
 };
 
