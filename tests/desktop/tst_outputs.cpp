@@ -64,15 +64,23 @@ private:
         return std::make_unique<SinkCapture>(sink, m_dir.filePath(sink + ".raw"));
     }
 
-    // The segment of the stepped song playing at the start of `samples`.
-    static int segmentOf(const std::vector<float>& samples) {
-        const auto level = [&](int k) {
-            return toneAmplitude(samples, 2, 0, Rate, segmentFrequency(k));
-        };
-        int best = 0;
-        for (int k = 1; k < Segments; ++k)
-            best = level(k) > level(best) ? k : best;
-        return level(best) > 0.1 ? best : -1;
+    // The first segment of the stepped song heard in a tenth of a second after frame `mark`,
+    // or -1. A rescued stream may sound a moment, fall silent and start again: the first tenth
+    // after the first sound can be silence.
+    static int firstSegmentSince(const SinkCapture& sink, int64_t mark) {
+        for (int64_t at = mark; at < mark + 3 * Rate && sink.capture.waitFor(at + Rate / 10, 3000);
+             at += 512) {
+            const std::vector<float> tenth = sink.capture.read(at, Rate / 10);
+            const auto level = [&](int k) {
+                return toneAmplitude(tenth, 2, 0, Rate, segmentFrequency(k));
+            };
+            int best = 0;
+            for (int k = 1; k < Segments; ++k)
+                best = level(k) > level(best) ? k : best;
+            if (level(best) > 0.1)
+                return best;
+        }
+        return -1;
     }
 
 private slots:
@@ -127,7 +135,7 @@ private slots:
 
         // Within about a second the song goes on on the default sink, from where it was.
         QVERIFY(a->hears(0, 1500));
-        const int heard = segmentOf(a->firstSoundSince(mark));
+        const int heard = firstSegmentSince(*a, mark);
         QVERIFY2(heard == at - 1 || heard == at,
                  qPrintable(QString("at %1 s, heard segment %2 first").arg(at).arg(heard)));
         QVERIFY(!p->outputLost());
@@ -159,7 +167,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!p->outputLost(), 1000);
         // A null sink that was idle starts its first stream up to two seconds late.
         QVERIFY(a->hears(0, 3000));
-        const int heard = segmentOf(a->firstSoundSince(mark));
+        const int heard = firstSegmentSince(*a, mark);
         QVERIFY2(heard == at - 1 || heard == at,
                  qPrintable(QString("at %1 s, heard segment %2 first").arg(at).arg(heard)));
 

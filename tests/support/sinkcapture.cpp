@@ -47,15 +47,4 @@ double SinkCapture::heard(double frequency, double seconds) const {
     return toneAmplitude(last(0.3), 2, 0, Rate, frequency);
 }
 
-std::vector<float> SinkCapture::firstSoundSince(int64_t mark) const {
-    constexpr int Window = 512;
-    for (int64_t at = mark; at + Window < capture.frames(); at += Window) {
-        if (rms(capture.read(at, Window), 2, 0) > 0.05) {
-            capture.waitFor(at + Window + Rate / 10, 2000); // the whole tenth, not what is in yet
-            return capture.read(at + Window, Rate / 10);
-        }
-    }
-    return {};
-}
-
 } // namespace volaro::capture

@@ -26,8 +26,6 @@ public:
     bool hears(double frequency, int timeoutMs, double amplitude = 0.2) const;
     // Amplitude of the tone over the last 0.3 s, after `seconds` more of listening.
     double heard(double frequency, double seconds) const;
-    // A tenth of a second from where sound first starts after frame `mark`.
-    std::vector<float> firstSoundSince(int64_t mark) const;
 
     DiskCapture capture;
 
