@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Debian package made from this build tree: cpack builds it, lintian finds nothing to
-# report, it holds what an installation needs with its dependencies computed, and the
-# binary unpacked from it starts (offscreen) and closes in order.
+# report, it holds what an installation needs with its dependencies computed, its desktop
+# entry and metainfo pass their validators, and the binary unpacked from it starts
+# (offscreen) and closes in order.
 #
 #   tests/package/tst_package.sh BUILD_DIR
 set -euo pipefail
